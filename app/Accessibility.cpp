@@ -1,0 +1,39 @@
+#include "app/Accessibility.h"
+
+#include <wx/combobox.h>
+#include <wx/choice.h>
+#include <wx/window.h>
+
+#ifdef __WXGTK__
+#include <atk/atk.h>
+#include <gtk/gtk.h>
+#endif
+
+void SetAccessibleId(wxWindow* window, const wxString& name)
+{
+#ifdef __WXGTK__
+    if (!window) return;
+    GtkWidget* widget = window->GetHandle();
+    if (!widget) return;
+    if (GTK_IS_SCROLLED_WINDOW(widget)) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
+        if (child) widget = child;
+    }
+    AtkObject* acc = gtk_widget_get_accessible(widget);
+    if (!acc) return;
+    wxString id = wxString::Format("%d", window->GetId());
+    atk_object_set_accessible_id(acc, id.utf8_str());
+    bool isCombo = wxDynamicCast(window, wxComboBox) || wxDynamicCast(window, wxChoice);
+    if (!name.empty() && !isCombo) atk_object_set_name(acc, name.utf8_str());
+#else
+    (void)window;
+    (void)name;
+#endif
+}
+
+void TagAccessibleIds(wxWindow* window)
+{
+    if (!window) return;
+    if (window->GetId() >= 0) SetAccessibleId(window);
+    for (wxWindow* child : window->GetChildren()) TagAccessibleIds(child);
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Screen readers and outside tests find controls by an accessible id (the control's numeric
+// id as text) and, for controls without a label of their own, an accessible name.
+#include <wx/string.h>
+
+class wxWindow;
+
+// Tags one control. `name` is not applied to combo boxes (it would replace the selection that
+// a screen reader announces).
+void SetAccessibleId(wxWindow* window, const wxString& name = wxString());
+
+// Tags `window` and every descendant that has an id of its own (>= 0) with that id as text.
+void TagAccessibleIds(wxWindow* window);

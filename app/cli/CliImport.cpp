@@ -1,0 +1,7 @@
+#include "app/cli/Commands.h"
+
+int CliImport(const CliArgs&)
+{
+    CliError("not built yet");
+    return 2;
+}

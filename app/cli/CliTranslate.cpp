@@ -1,0 +1,7 @@
+#include "app/cli/Commands.h"
+
+int CliTranslate(const CliArgs&)
+{
+    CliError("not built yet");
+    return 2;
+}

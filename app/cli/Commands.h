@@ -1,0 +1,15 @@
+#pragma once
+// Subcommands of talvero-cli. Each gets the arguments after its own name and returns the exit
+// status (0 success, 1 "not found"/failed, 2 misuse).
+#include <string>
+#include <vector>
+
+using CliArgs = std::vector<std::string>;
+
+int CliLocal(const CliArgs& args);      // talvero-cli local TEXT
+int CliAdd(const CliArgs& args);        // talvero-cli add ORIGINAL TRANSLATION
+int CliImport(const CliArgs& args);     // talvero-cli import ...
+int CliTranslate(const CliArgs& args);  // talvero-cli translate TEXT
+
+// One clear line on standard error.
+void CliError(const std::string& message);

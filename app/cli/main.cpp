@@ -1,0 +1,53 @@
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/cli/Commands.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: talvero-cli COMMAND [ARGS]\n"
+    "Works in the current directory with TalveroConfig.txt and the dictionary files, as the\n"
+    "Talvero window would.\n"
+    "\n"
+    "Commands:\n"
+    "  local TEXT                  Translate TEXT with the local dictionary of the stored pair.\n"
+    "                              Prints the result (an empty line when there is none), then\n"
+    "                              the near-search list, one phrase a line. Exit status 0 when a\n"
+    "                              translation was found, 1 when not, 2 on misuse.\n"
+    "  add ORIGINAL TRANSLATION    Add a pair to the personal dictionary of the stored pair.\n"
+    "  import FORMAT SOURCE [DIR]  Convert a Debian dictionary into phrase-pair files\n"
+    "                              (see 'talvero-cli import --help').\n"
+    "  translate TEXT              Run the whole Translate action with the ticked engines\n"
+    "                              (see 'talvero-cli translate --help').\n"
+    "  --help                      Show this text.\n";
+
+}  // namespace
+
+void CliError(const std::string& message)
+{
+    std::fprintf(stderr, "talvero-cli: %s\n", message.c_str());
+}
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, "");
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    CliArgs args(argv + 2, argv + argc);
+    if (command == "local") return CliLocal(args);
+    if (command == "add") return CliAdd(args);
+    if (command == "import") return CliImport(args);
+    if (command == "translate") return CliTranslate(args);
+    CliError("unknown command '" + command + "' (try --help)");
+    return 2;
+}

@@ -1,0 +1,78 @@
+#include "catalogue/Services.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "catalogue/TextFile.h"
+
+namespace {
+
+// Accepts only scheme://host[:port] with an http or https scheme; anything else keeps the
+// default so that a typo cannot point the program at a file or another protocol.
+bool IsBaseAddress(std::string_view v)
+{
+    std::string_view rest;
+    if (v.substr(0, 7) == "http://")
+        rest = v.substr(7);
+    else if (v.substr(0, 8) == "https://")
+        rest = v.substr(8);
+    else
+        return false;
+    while (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+    if (rest.empty()) return false;
+    for (char c : rest)
+        if (c == '/' || c == ' ' || c == '?' || c == '#' || static_cast<unsigned char>(c) < 0x21)
+            return false;
+    return true;
+}
+
+std::string WithoutTrailingSlash(std::string_view v)
+{
+    while (!v.empty() && v.back() == '/') v.remove_suffix(1);
+    return std::string(v);
+}
+
+}  // namespace
+
+void ApplyServicesText(Services& services, std::string_view text)
+{
+    std::vector<std::string_view> lines = SplitLines(text);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        std::string_view key = lines[i];
+        std::string_view value = lines[i + 1];
+        std::string* address = nullptr;
+        if (key == "GOOGLE FORM ADDRESS")
+            address = &services.googleFormAddress;
+        else if (key == "BABELFISH FORM ADDRESS")
+            address = &services.babelfishFormAddress;
+        else if (key == "FREETRANSLATION FORM ADDRESS")
+            address = &services.freeTranslationFormAddress;
+        else if (key == "UPLOAD SERVER ADDRESS")
+            address = &services.uploadServerAddress;
+        else if (key == "UPDATE SITE ADDRESS")
+            address = &services.updateSiteAddress;
+        if (address) {
+            if (IsBaseAddress(value)) *address = WithoutTrailingSlash(value);
+            ++i;
+        } else if (key == "USE PROXY") {
+            services.useProxy = value == "YES";
+            ++i;
+        } else if (key == "PROXY SERVER") {
+            services.proxyServer = std::string(value.substr(0, 1024));
+            ++i;
+        } else if (key == "PROXY PORT") {
+            std::string v(value.substr(0, 32));
+            long port = std::strtol(v.c_str(), nullptr, 10);
+            if (port >= 0 && port <= 65535) services.proxyPort = static_cast<unsigned short>(port);
+            ++i;
+        }
+    }
+}
+
+Services LoadServices(const std::string& path)
+{
+    Services services;
+    std::string content;
+    if (ReadWholeFile(path, content)) ApplyServicesText(services, content);
+    return services;
+}

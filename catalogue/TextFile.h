@@ -1,0 +1,22 @@
+#pragma once
+// Small file helpers shared by the settings, services and dictionary files.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Reads a whole file. Returns false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& out);
+
+// Splits text into lines ending in LF or CR LF (the terminator is dropped). A final line without
+// terminator is a line; a terminator at the very end does not start another line.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// Replaces `path` with `content` atomically: a temporary file in the same directory (created
+// exclusively), written, flushed and fsynced, renamed over the target, directory fsynced. The
+// target's permissions are kept (narrowed to the owner when `ownerOnly`); a new file gets
+// `newFileMode`. On any failure the old file is untouched and false is returned.
+bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode = 0644,
+                     bool ownerOnly = false);
+
+// The platform's line end for files we write.
+inline constexpr std::string_view kLineEnd = "\n";

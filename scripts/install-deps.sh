@@ -1,0 +1,36 @@
+#!/bin/sh
+# Installs, with apt-get, every Debian package that the build, the program and the tests need.
+# Idempotent: only missing packages are installed, with an `apt-get update` first.
+set -eu
+
+PACKAGES="
+build-essential cmake ninja-build pkg-config clang-format
+libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev libxext-dev
+libcurl4-openssl-dev ca-certificates zlib1g-dev
+libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils
+dict-freedict-spa-eng trans-de-en
+"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+else
+    SUDO="sudo"
+fi
+
+echo "Installing:$missing"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+# shellcheck disable=SC2086
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
