@@ -350,9 +350,13 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     curl_slist_free_all(extra);
 
     if (rc != CURLE_OK) {
-        std::string message = t.overCap        ? std::string("Reply larger than the allowed size")
-                              : errorBuffer[0] ? std::string(errorBuffer)
-                                               : std::string(curl_easy_strerror(rc));
+        std::string message;
+        if (t.overCap)
+            message = "Reply larger than the allowed size";
+        else if (watch.Stalled())
+            message = "Timed out waiting for the server";
+        else
+            message = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
         message = Clip(message, kMaxErrorText);
         if (t.headersIn) lastErrorText = message;  // the page opened but could not be read
         s->SetStatus("%s", message.c_str());
