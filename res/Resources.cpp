@@ -1,0 +1,65 @@
+#include "res/Resources.h"
+
+#include <wx/bitmap.h>
+#include <wx/icon.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/mstream.h>
+
+#include "res/ResourceData.h"
+
+namespace {
+
+bool DecodePng(ResourceKind kind, int id, wxImage& image)
+{
+    std::span<const unsigned char> bytes = FindResourceData(kind, id);
+    if (bytes.empty()) return false;
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    wxMemoryInputStream in(bytes.data(), bytes.size());
+    wxImage decoded;
+    if (!decoded.LoadFile(in, wxBITMAP_TYPE_PNG) || !decoded.IsOk()) return false;
+    image = decoded;
+    return true;
+}
+
+}  // namespace
+
+bool LoadIconResource(int id, wxIcon& icon)
+{
+    wxImage image;
+    if (!DecodePng(ResourceKind::Icon, id, image)) return false;
+    wxIcon loaded;
+    loaded.CopyFromBitmap(wxBitmap(image));
+    if (!loaded.IsOk()) return false;
+    icon = loaded;
+    return true;
+}
+
+bool LoadImageResource(int id, wxImage& image)
+{
+    return DecodePng(ResourceKind::Bitmap, id, image);
+}
+
+bool LoadBitmapResource(int id, wxBitmap& bitmap)
+{
+    wxImage image;
+    if (!LoadImageResource(id, image)) return false;
+    bitmap = wxBitmap(image);
+    return bitmap.IsOk();
+}
+
+std::unique_ptr<wxMenu> LoadPopupMenuResource(int id)
+{
+    switch (id) {
+        case 132: {  // "TrayMenu"
+            auto menu = std::make_unique<wxMenu>();
+            menu->Append(ID_TRAY_DISABLE, "Disable");
+            menu->Append(ID_TRAY_OPTIONS, "Options");
+            menu->AppendSeparator();
+            menu->Append(ID_TRAY_EXIT, "Exit");
+            return menu;
+        }
+        default:
+            return nullptr;
+    }
+}
