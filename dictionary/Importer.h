@@ -70,7 +70,9 @@ std::string FreeDictOriginal(std::string_view article, std::string_view indexHea
 // A sense's translation is the text of its numbered line, or the first line after the headline
 // when nothing is numbered; the lines after it (definitions, notes, examples) are not
 // translations. Grammar tags <...>, labels [...], notes (...) and stray sense numbers go.
-std::vector<std::string> FreeDictSenses(std::string_view article);
+// Senses with " | " alternatives parallel to the headline's ("Schneider, | Schneiderin" for
+// "modisto, | modista") give the `alternative`-th one; -1 keeps them all.
+std::vector<std::string> FreeDictSenses(std::string_view article, int alternative = -1);
 
 // Pairs of a whole database: every index entry (except the 00database... meta entries) gives its
 // original with each sense of its article. Fails when an entry points outside the data.
