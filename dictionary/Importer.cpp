@@ -579,21 +579,56 @@ bool FreeDictPairs(std::string_view indexText, std::string_view data,
     return true;
 }
 
-ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCode)
+namespace {
+
+std::string FreeDictBase(const std::string& source)
 {
-    ImportOutcome outcome;
     std::string base = source;
     for (std::string_view suffix : {".dict.dz", ".index", ".dict"})
         if (EndsWith(base, suffix)) {
             base.resize(base.size() - suffix.size());
             break;
         }
-    std::string name = FileBaseName(base);
-    if (StartsWith(name, "freedict-")) name = name.substr(9);
+    return base;
+}
+
+// "spa-eng" -> spa, eng; anything else is taken as one (unknown) language.
+std::pair<std::string, std::string> LanguagesOfName(std::string name)
+{
     std::vector<std::string_view> langs = SplitOn(name, "-");
-    std::string_view from = langs.size() == 2 ? langs[0] : std::string_view(name);
-    std::string_view to = langs.size() == 2 ? langs[1] : std::string_view();
-    if (!ResolvePairCode(from, to, pairCode, outcome.dictionaryCode, outcome.error)) return outcome;
+    if (langs.size() != 2) return {name, ""};
+    return {std::string(langs[0]), std::string(langs[1])};
+}
+
+}  // namespace
+
+std::string FreeDictPairCode(const std::string& source, std::string_view pairCode,
+                             std::string& error)
+{
+    std::string name = FileBaseName(FreeDictBase(source));
+    if (StartsWith(name, "freedict-")) name = name.substr(9);
+    auto [from, to] = LanguagesOfName(name);
+    std::string code;
+    return ResolvePairCode(from, to, pairCode, code, error) ? code : std::string();
+}
+
+std::string DingPairCode(const std::string& path, bool reverse, std::string_view pairCode,
+                         std::string& error)
+{
+    std::string name = FileBaseName(path);
+    if (EndsWith(name, ".txt")) name.resize(name.size() - 4);
+    auto [from, to] = LanguagesOfName(name);
+    if (reverse) std::swap(from, to);
+    std::string code;
+    return ResolvePairCode(from, to, pairCode, code, error) ? code : std::string();
+}
+
+ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCode)
+{
+    ImportOutcome outcome;
+    std::string base = FreeDictBase(source);
+    outcome.dictionaryCode = FreeDictPairCode(source, pairCode, outcome.error);
+    if (outcome.dictionaryCode.empty()) return outcome;
 
     std::string index, compressed, data;
     if (!ReadWholeFile(base + ".index", index)) {
@@ -683,15 +718,8 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
                          std::string_view pairCode)
 {
     ImportOutcome outcome;
-    std::vector<std::string_view> langs;
-    std::string name = FileBaseName(path);
-    if (EndsWith(name, ".txt")) name.resize(name.size() - 4);
-    langs = SplitOn(name, "-");
-    std::string_view from = langs.size() == 2 ? langs[0] : std::string_view(name);
-    std::string_view to = langs.size() == 2 ? langs[1] : std::string_view();
-    if (reverse) std::swap(from, to);
-    std::string code;
-    if (!ResolvePairCode(from, to, pairCode, code, outcome.error)) return outcome;
+    std::string code = DingPairCode(path, reverse, pairCode, outcome.error);
+    if (code.empty()) return outcome;
     std::string text;
     if (!ReadWholeFile(path, text)) {
         outcome.error = "cannot read " + path;

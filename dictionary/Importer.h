@@ -79,6 +79,12 @@ std::vector<std::string> FreeDictSenses(std::string_view article, int alternativ
 bool FreeDictPairs(std::string_view indexText, std::string_view data,
                    std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error);
 
+// The pair code an import of `source` gives: `pairCode` when one is given (it must be in the
+// local list), otherwise the one its file name names ("freedict-spa-eng" -> "es_en"). "" with
+// `error` when there is none.
+std::string FreeDictPairCode(const std::string& source, std::string_view pairCode,
+                             std::string& error);
+
 // Imports "/usr/share/dictd/freedict-spa-eng" (also accepted with ".index" or ".dict.dz"). The
 // pair code comes from the file name unless `pairCode` is given.
 ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCode = {});
@@ -97,6 +103,10 @@ std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse,
                                       bool splitSynonyms = false);
 
 ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms = false);
+
+// As FreeDictPairCode, for a ding file ("de-en" -> "de_en", reversed "en_de").
+std::string DingPairCode(const std::string& path, bool reverse, std::string_view pairCode,
+                         std::string& error);
 
 // Imports "/usr/share/trans/de-en"; the pair code comes from the file name ("de-en" -> "de_en",
 // reversed "en_de") unless `pairCode` is given.
