@@ -391,7 +391,8 @@ bool ParseDictdIndex(std::string_view text, std::vector<DictdIndexEntry>& entrie
         if (line.empty()) continue;
         std::vector<std::string_view> fields = SplitOn(line, "\t");
         DictdIndexEntry e;
-        bool ok = (fields.size() == 3 || fields.size() == 4) && !fields[0].empty() &&
+        // An empty headword is dictd's fold of one without letters ("..."); it is valid.
+        bool ok = (fields.size() == 3 || fields.size() == 4) &&
                   DecodeDictdNumber(fields[1], e.offset) && DecodeDictdNumber(fields[2], e.length);
         if (!ok) {
             error = "malformed index line " + std::to_string(lineNumber);
@@ -466,7 +467,14 @@ bool InflateDictData(std::string_view bytes, std::string& out, std::string& erro
     return true;
 }
 
-std::string FreeDictOriginal(std::string_view article, std::string_view indexHeadword)
+namespace {
+
+struct HeadlineMatch {
+    std::string original;
+    int alternative = -1;  // which " | " alternative of the headline matched, if any
+};
+
+HeadlineMatch MatchHeadline(std::string_view article, std::string_view indexHeadword)
 {
     std::string_view head = article.substr(0, article.find('\n'));
     // The headword ends where the pronunciation or the grammar tag begins.
@@ -475,22 +483,50 @@ std::string FreeDictOriginal(std::string_view article, std::string_view indexHea
     std::string cleaned = Normalize(RemoveMarkupGroups(head));
 
     std::u32string want = FoldKey(indexHeadword);
-    std::vector<std::string> candidates{cleaned};
-    for (std::string_view alt : SplitOn(cleaned, "|"))
-        for (std::string_view piece : SplitOn(alt, ","))
-            candidates.emplace_back(Trim(piece));
-    if (!want.empty())
-        for (const std::string& c : candidates)
-            if (!c.empty() && FoldKey(c) == want) return c;
-    return Normalize(indexHeadword);
+    if (!cleaned.empty() && FoldKey(cleaned) == want) return {cleaned, -1};
+    // A headword that folds to nothing ("...") only matches a headline that does too.
+    if (!want.empty()) {
+        std::vector<std::string_view> alternatives = SplitOn(cleaned, "|");
+        for (size_t a = 0; a < alternatives.size(); ++a)
+            for (std::string_view piece : SplitOn(alternatives[a], ",")) {
+                piece = Trim(piece);
+                if (!piece.empty() && FoldKey(piece) == want)
+                    return {std::string(piece), alternatives.size() > 1 ? static_cast<int>(a) : -1};
+            }
+    }
+    return {Normalize(indexHeadword), -1};
 }
 
-std::vector<std::string> FreeDictSenses(std::string_view article)
+// "Schneider, | Schneiderin" beside the headline "modisto, | modista": the alternative of the
+// matched headword, or all of them when the counts do not fit.
+std::string_view PickAlternative(std::string_view sense, int alternative, std::string& joined)
+{
+    if (sense.find('|') == std::string_view::npos) return sense;
+    std::vector<std::string_view> parts = SplitOn(sense, "|");
+    if (alternative >= 0 && static_cast<size_t>(alternative) < parts.size())
+        return parts[static_cast<size_t>(alternative)];
+    joined.clear();
+    for (std::string_view part : parts) {
+        if (!joined.empty()) joined += ", ";
+        joined += part;
+    }
+    return joined;
+}
+
+}  // namespace
+
+std::string FreeDictOriginal(std::string_view article, std::string_view indexHeadword)
+{
+    return MatchHeadline(article, indexHeadword).original;
+}
+
+std::vector<std::string> FreeDictSenses(std::string_view article, int alternative)
 {
     std::vector<std::string> senses;
     std::vector<std::string_view> lines = SplitLines(article);
     bool sawMarker = false;
     bool sawBody = false;
+    std::string joined;
     for (size_t i = 1; i < lines.size(); ++i) {
         std::string_view line = Trim(lines[i]);
         if (line.empty()) continue;
@@ -503,7 +539,8 @@ std::vector<std::string> FreeDictSenses(std::string_view article)
         }
         sawBody = true;
         if (candidate.empty()) continue;
-        std::string sense = CleanFreeDictTranslation(candidate);
+        std::string sense =
+            CleanFreeDictTranslation(PickAlternative(candidate, alternative, joined));
         if (!sense.empty()) senses.push_back(std::move(sense));
     }
     return senses;
@@ -516,8 +553,8 @@ bool FreeDictPairs(std::string_view indexText, std::string_view data,
     entriesRead = 0;
     std::vector<DictdIndexEntry> entries;
     if (!ParseDictdIndex(indexText, entries, error)) return false;
-    std::unordered_map<uint64_t, std::vector<std::string>>
-        sensesAt;  // articles shared by headwords
+    // Several headwords may share an article.
+    std::unordered_map<std::string, std::vector<std::string>> sensesAt;
     for (const DictdIndexEntry& e : entries) {
         if (StartsWith(e.headword, "00database") || StartsWith(e.headword, "00-database")) continue;
         if (e.offset > data.size() || e.length > data.size() - e.offset) {
@@ -527,32 +564,71 @@ bool FreeDictPairs(std::string_view indexText, std::string_view data,
         }
         ++entriesRead;
         std::string_view article = data.substr(e.offset, e.length);
-        std::string original =
-            e.original.empty() ? FreeDictOriginal(article, e.headword) : Normalize(e.original);
-        uint64_t key = (e.offset << 16) ^ e.length;
+        HeadlineMatch match = e.original.empty() ? MatchHeadline(article, e.headword)
+                                                 : HeadlineMatch{Normalize(e.original), -1};
+        std::string key = std::to_string(e.offset) + ":" + std::to_string(e.length) + ":" +
+                          std::to_string(match.alternative);
         auto it = sensesAt.find(key);
-        if (it == sensesAt.end()) it = sensesAt.emplace(key, FreeDictSenses(article)).first;
+        if (it == sensesAt.end())
+            it = sensesAt.emplace(key, FreeDictSenses(article, match.alternative)).first;
+        const std::string& original = match.original;
+        if (original.empty()) continue;
         for (const std::string& sense : it->second)
             pairs.push_back({original, sense});
     }
     return true;
 }
 
-ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCode)
+namespace {
+
+std::string FreeDictBase(const std::string& source)
 {
-    ImportOutcome outcome;
     std::string base = source;
     for (std::string_view suffix : {".dict.dz", ".index", ".dict"})
         if (EndsWith(base, suffix)) {
             base.resize(base.size() - suffix.size());
             break;
         }
-    std::string name = FileBaseName(base);
-    if (StartsWith(name, "freedict-")) name = name.substr(9);
+    return base;
+}
+
+// "spa-eng" -> spa, eng; anything else is taken as one (unknown) language.
+std::pair<std::string, std::string> LanguagesOfName(std::string name)
+{
     std::vector<std::string_view> langs = SplitOn(name, "-");
-    std::string_view from = langs.size() == 2 ? langs[0] : std::string_view(name);
-    std::string_view to = langs.size() == 2 ? langs[1] : std::string_view();
-    if (!ResolvePairCode(from, to, pairCode, outcome.dictionaryCode, outcome.error)) return outcome;
+    if (langs.size() != 2) return {name, ""};
+    return {std::string(langs[0]), std::string(langs[1])};
+}
+
+}  // namespace
+
+std::string FreeDictPairCode(const std::string& source, std::string_view pairCode,
+                             std::string& error)
+{
+    std::string name = FileBaseName(FreeDictBase(source));
+    if (StartsWith(name, "freedict-")) name = name.substr(9);
+    auto [from, to] = LanguagesOfName(name);
+    std::string code;
+    return ResolvePairCode(from, to, pairCode, code, error) ? code : std::string();
+}
+
+std::string DingPairCode(const std::string& path, bool reverse, std::string_view pairCode,
+                         std::string& error)
+{
+    std::string name = FileBaseName(path);
+    if (EndsWith(name, ".txt")) name.resize(name.size() - 4);
+    auto [from, to] = LanguagesOfName(name);
+    if (reverse) std::swap(from, to);
+    std::string code;
+    return ResolvePairCode(from, to, pairCode, code, error) ? code : std::string();
+}
+
+ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCode)
+{
+    ImportOutcome outcome;
+    std::string base = FreeDictBase(source);
+    outcome.dictionaryCode = FreeDictPairCode(source, pairCode, outcome.error);
+    if (outcome.dictionaryCode.empty()) return outcome;
 
     std::string index, compressed, data;
     if (!ReadWholeFile(base + ".index", index)) {
@@ -642,15 +718,8 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
                          std::string_view pairCode)
 {
     ImportOutcome outcome;
-    std::vector<std::string_view> langs;
-    std::string name = FileBaseName(path);
-    if (EndsWith(name, ".txt")) name.resize(name.size() - 4);
-    langs = SplitOn(name, "-");
-    std::string_view from = langs.size() == 2 ? langs[0] : std::string_view(name);
-    std::string_view to = langs.size() == 2 ? langs[1] : std::string_view();
-    if (reverse) std::swap(from, to);
-    std::string code;
-    if (!ResolvePairCode(from, to, pairCode, code, outcome.error)) return outcome;
+    std::string code = DingPairCode(path, reverse, pairCode, outcome.error);
+    if (code.empty()) return outcome;
     std::string text;
     if (!ReadWholeFile(path, text)) {
         outcome.error = "cannot read " + path;

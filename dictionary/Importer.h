@@ -70,12 +70,20 @@ std::string FreeDictOriginal(std::string_view article, std::string_view indexHea
 // A sense's translation is the text of its numbered line, or the first line after the headline
 // when nothing is numbered; the lines after it (definitions, notes, examples) are not
 // translations. Grammar tags <...>, labels [...], notes (...) and stray sense numbers go.
-std::vector<std::string> FreeDictSenses(std::string_view article);
+// Senses with " | " alternatives parallel to the headline's ("Schneider, | Schneiderin" for
+// "modisto, | modista") give the `alternative`-th one; -1 keeps them all.
+std::vector<std::string> FreeDictSenses(std::string_view article, int alternative = -1);
 
 // Pairs of a whole database: every index entry (except the 00database... meta entries) gives its
 // original with each sense of its article. Fails when an entry points outside the data.
 bool FreeDictPairs(std::string_view indexText, std::string_view data,
                    std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error);
+
+// The pair code an import of `source` gives: `pairCode` when one is given (it must be in the
+// local list), otherwise the one its file name names ("freedict-spa-eng" -> "es_en"). "" with
+// `error` when there is none.
+std::string FreeDictPairCode(const std::string& source, std::string_view pairCode,
+                             std::string& error);
 
 // Imports "/usr/share/dictd/freedict-spa-eng" (also accepted with ".index" or ".dict.dz"). The
 // pair code comes from the file name unless `pairCode` is given.
@@ -95,6 +103,10 @@ std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse,
                                       bool splitSynonyms = false);
 
 ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms = false);
+
+// As FreeDictPairCode, for a ding file ("de-en" -> "de_en", reversed "en_de").
+std::string DingPairCode(const std::string& path, bool reverse, std::string_view pairCode,
+                         std::string& error);
 
 // Imports "/usr/share/trans/de-en"; the pair code comes from the file name ("de-en" -> "de_en",
 // reversed "en_de") unless `pairCode` is given.

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -28,6 +30,7 @@ const char* kImportUsage =
     "  --split-synonyms ding only: each synonym of the original side ('Aas; Aasfleisch')\n"
     "                   gets a pair of its own, so that each can be looked up.\n"
     "  --pair CODE      Use this pair code of the local list (e.g. es_en) instead of the name's.\n"
+    "  --keep-existing  Leave an existing file of that name alone (and import nothing).\n"
     "  synthetic COUNT FILE\n"
     "                   Writes COUNT random pairs (1 to 4 words a side) to FILE, for\n"
     "                   benchmarks; the same seed (default 1) gives the same file.\n"
@@ -76,6 +79,7 @@ int CliImport(const CliArgs& args)
     std::vector<std::string> positional;
     bool reverse = false;
     bool splitSynonyms = false;
+    bool keepExisting = false;
     std::string pair, seed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -87,6 +91,8 @@ int CliImport(const CliArgs& args)
             reverse = true;
         } else if (a == "--split-synonyms") {
             splitSynonyms = true;
+        } else if (a == "--keep-existing") {
+            keepExisting = true;
         } else if (a == "--pair" || a == "--seed") {
             if (i + 1 >= args.size()) {
                 CliError(a + " needs a value (try 'import --help')");
@@ -106,8 +112,8 @@ int CliImport(const CliArgs& args)
     }
     const std::string& format = positional[0];
     if (format == "synthetic") {
-        if (reverse || splitSynonyms || !pair.empty()) {
-            CliError("--reverse, --split-synonyms and --pair do not apply to synthetic data");
+        if (reverse || splitSynonyms || keepExisting || !pair.empty()) {
+            CliError("only --seed applies to synthetic data");
             return 2;
         }
         return Synthetic(positional, seed);
@@ -132,6 +138,23 @@ int CliImport(const CliArgs& args)
         return 2;
     }
 
+    std::string dir = positional.size() == 3 ? positional[2] : ".";
+    if (dir.empty()) dir = ".";
+    if (dir.back() != '/') dir += '/';
+    std::string error;
+    std::string code = format == "freedict" ? FreeDictPairCode(positional[1], pair, error)
+                                            : DingPairCode(positional[1], reverse, pair, error);
+    if (code.empty()) {
+        CliError(error);
+        return 1;
+    }
+    std::string path = dir + LocalDictionaryFileName(code);
+    struct stat st {};
+    if (keepExisting && ::stat(path.c_str(), &st) == 0) {
+        std::printf("Kept the existing %s\n", path.c_str());
+        return 0;
+    }
+
     auto start = std::chrono::steady_clock::now();
     ImportOutcome outcome = format == "freedict"
                                 ? ImportFreeDict(positional[1], pair)
@@ -140,11 +163,6 @@ int CliImport(const CliArgs& args)
         CliError(outcome.error);
         return 1;
     }
-    std::string dir = positional.size() == 3 ? positional[2] : ".";
-    if (dir.empty()) dir = ".";
-    if (dir.back() != '/') dir += '/';
-    std::string path = dir + LocalDictionaryFileName(outcome.dictionaryCode);
-    std::string error;
     if (!WritePhrasePairs(path, outcome.pairs, error)) {
         CliError(error);
         return 1;

@@ -11,6 +11,11 @@
 #include "catalogue/TextFile.h"
 #include "dictionary/Importer.h"
 
+void PrintTo(const PhrasePair& p, std::ostream* os)
+{
+    *os << "{\"" << p.original << "\" -> \"" << p.translation << "\"}";
+}
+
 namespace {
 
 std::string DictdNumber(uint64_t v)
@@ -142,11 +147,11 @@ TEST(DictdIndex, ParsesLinesWithOptionalOriginalField)
 TEST(DictdIndex, MalformedIndexFailsNamingTheLine)
 {
     const char* cases[] = {
-        "abad\tChP\tp\nabadesa\tCh",             // truncated in the middle of a line
-        "abad\tChP\tp\nabadesa\tCh4\n\tCiX\td",  // empty headword
-        "abad ChP p\n",                          // spaces instead of tabs
-        "abad\tChP\tp\tx\ty\n",                  // too many fields
-        "abad\tC*P\tp\n",                        // outside the alphabet
+        "abad\tChP\tp\nabadesa\tCh",     // truncated in the middle of a line
+        "abad\tChP\tp\nabadesa\tCh4\n",  // a line without its length
+        "abad ChP p\n",                  // spaces instead of tabs
+        "abad\tChP\tp\tx\ty\n",          // too many fields
+        "abad\tC*P\tp\n",                // outside the alphabet
     };
     for (const char* text : cases) {
         std::vector<DictdIndexEntry> entries;
@@ -265,6 +270,29 @@ TEST(FreeDict, WholeDatabaseSkipsMetaEntriesAndSharesArticles)
     std::vector<PhrasePair> expected = {{"a bordo", "aboard"},  {"fea", "ugly, plain"},
                                         {"feo", "ugly, plain"}, {"Europa", "Europe"},
                                         {"Europa", "Europa"},   {"billete de banco", "bank-note"}};
+    EXPECT_EQ(pairs, expected);
+}
+
+TEST(FreeDict, FoldedAndParallelHeadwordsOfRealIndexes)
+{
+    Database db;
+    // dictd folds "..." to an empty headword and keeps a leading space before folded variants.
+    db.AddEntry("", "...\n... ago\n");
+    db.AddEntry("", "pero, . /pˈeɾo/ <conj>\nsondern\n");
+    uint64_t at = db.Add(
+        "musulmán, | musulmana /mˌusulmˈan/ /mˌusulmˈana/ <n, f>\n1. Moslem <n, m>\n"
+        "2. Muslim, | Muslimin <n, f>\n");
+    db.Index("musulmán", at, db.data.size() - at);
+    db.Index(" musulmana", at, db.data.size() - at);
+    std::vector<PhrasePair> pairs;
+    size_t entries = 0;
+    std::string error;
+    ASSERT_TRUE(FreeDictPairs(db.index, db.data, pairs, entries, error)) << error;
+    std::vector<PhrasePair> expected = {{"...", "... ago"},
+                                        {"musulmán", "Moslem"},
+                                        {"musulmán", "Muslim"},
+                                        {"musulmana", "Moslem"},
+                                        {"musulmana", "Muslimin"}};
     EXPECT_EQ(pairs, expected);
 }
 
