@@ -7,9 +7,13 @@
 
 #include "app/DialogBuilder.h"
 #include "res/Icons.h"
-#include "res/Resources.h"
+#include "res/Templates.h"
 
-wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog) EVT_BUTTON(1, CAboutDlg::OnOK) wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog)
+    EVT_BUTTON(1, CAboutDlg::OnOK)
+wxEND_EVENT_TABLE()
+    // clang-format on
 
     CAboutDlg::CAboutDlg(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::AboutDialog().caption))

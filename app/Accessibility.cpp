@@ -1,7 +1,7 @@
 #include "app/Accessibility.h"
 
-#include <wx/combobox.h>
 #include <wx/choice.h>
+#include <wx/combobox.h>
 #include <wx/window.h>
 
 #ifdef __WXGTK__
@@ -35,5 +35,6 @@ void TagAccessibleIds(wxWindow* window)
 {
     if (!window) return;
     if (window->GetId() >= 0) SetAccessibleId(window);
-    for (wxWindow* child : window->GetChildren()) TagAccessibleIds(child);
+    for (wxWindow* child : window->GetChildren())
+        TagAccessibleIds(child);
 }

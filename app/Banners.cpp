@@ -6,7 +6,7 @@ namespace {
 class NoBanners : public IBanners {
 public:
     void Create(wxWindow*) override {}
-    void ShowTranslation(const BannerRequest&) override {}
+    void ShowTranslation(const BannerDecision&) override {}
 };
 
 }  // namespace

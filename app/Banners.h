@@ -3,7 +3,7 @@
 // through the two things the window does with them.
 #include <memory>
 
-#include "app/WindowServices.h"
+#include "app/TranslationDispatch.h"
 
 class wxWindow;
 
@@ -13,7 +13,7 @@ public:
     // Start-up: creates the translation banner and the additions banner, owned by `owner`.
     virtual void Create(wxWindow* owner) = 0;
     // After a Translate run whose outcome asks for it.
-    virtual void ShowTranslation(const BannerRequest& request) = 0;
+    virtual void ShowTranslation(const BannerDecision& banner) = 0;
 };
 
 // The program's banners.

@@ -8,7 +8,7 @@
 #include "app/DialogBuilder.h"
 #include "app/FieldValidation.h"
 #include "app/MessageBox.h"
-#include "res/Resources.h"
+#include "res/Templates.h"
 
 namespace {
 constexpr int kEditId = 1037;
@@ -16,10 +16,14 @@ constexpr int kOkId = 1;
 constexpr int kCancelId = 2;
 }  // namespace
 
-wxBEGIN_EVENT_TABLE(CDelayDlg, wxDialog) EVT_BUTTON(kOkId, CDelayDlg::OnOK)
-    EVT_BUTTON(kCancelId, CDelayDlg::OnCancel) wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(CDelayDlg, wxDialog)
+    EVT_BUTTON(kOkId, CDelayDlg::OnOK)
+    EVT_BUTTON(kCancelId, CDelayDlg::OnCancel)
+wxEND_EVENT_TABLE()
+    // clang-format on
 
-        CDelayDlg::CDelayDlg(wxWindow* parent, int delayValue)
+    CDelayDlg::CDelayDlg(wxWindow* parent, int delayValue)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::DelayDialog().caption)), delay(delayValue)
 {
     const res::Dialog& t = res::DelayDialog();

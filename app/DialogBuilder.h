@@ -5,7 +5,7 @@
 
 #include <wx/string.h>
 
-#include "res/Resources.h"
+#include "res/Templates.h"
 
 class wxWindow;
 class wxStaticText;

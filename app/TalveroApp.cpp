@@ -6,7 +6,7 @@
 #include <wx/utils.h>
 
 #include "app/TalveroDlg.h"
-#include "res/Resources.h"
+#include "res/Templates.h"
 
 CTalveroApp::CTalveroApp() = default;
 CTalveroApp::~CTalveroApp() = default;

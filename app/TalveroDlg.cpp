@@ -27,7 +27,7 @@
 #include "app/WaitPumping.h"
 #include "catalogue/Catalogue.h"
 #include "res/Icons.h"
-#include "res/Resources.h"
+#include "res/Templates.h"
 
 namespace {
 
@@ -127,47 +127,49 @@ int Settings::*const kPairMembers[4] = {
 
 }  // namespace
 
-wxBEGIN_EVENT_TABLE(CTalveroDlg, CTalveroDlgBase) EVT_INIT_DIALOG(CTalveroDlg::OnInitDialog)
-    EVT_BUTTON(kExit, CTalveroDlg::OnExit) EVT_BUTTON(kCancel, CTalveroDlg::OnCancel)
-        EVT_CLOSE(CTalveroDlg::OnClose) EVT_CHAR_HOOK(CTalveroDlg::OnCharHook)
-            EVT_BUTTON(kTranslate, CTalveroDlg::OnTranslate) EVT_TEXT(kInput,
-                                                                      CTalveroDlg::OnInputChanged)
-                EVT_BUTTON(kClear, CTalveroDlg::OnClear) EVT_BUTTON(kClearHistory,
-                                                                    CTalveroDlg::OnClearHistory)
-                    EVT_BUTTON(kSetDelay, CTalveroDlg::OnSetTimeDelay)
-                        EVT_CHECKBOX(wxID_ANY, CTalveroDlg::OnFlagCheck)
-                            EVT_CHOICE(kLocalPair, CTalveroDlg::OnLocalPairChanged)
-                                EVT_LISTBOX_DCLICK(kNearList, CTalveroDlg::OnNearListDoubleClick)
-                                    EVT_BUTTON(kOptions, CTalveroDlg::OnOptions)
-                                        EVT_MENU(res::kCmdOptions, CTalveroDlg::OnOptions)
-                                            EVT_MENU(res::kCmdAbout, CTalveroDlg::OnAbout)
-                                                EVT_BUTTON(res::kWindowMenuButton,
-                                                           CTalveroDlg::OnWindowMenuButton)
-                                                    EVT_CONTEXT_MENU(CTalveroDlg::OnContextMenu)
-                                                        wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(CTalveroDlg, CTrayDialog)
+    EVT_INIT_DIALOG(CTalveroDlg::OnInitDialog)
+    EVT_BUTTON(kExit, CTalveroDlg::OnExit)
+    EVT_BUTTON(kCancel, CTalveroDlg::OnCancel)
+    EVT_CLOSE(CTalveroDlg::OnClose)
+    EVT_CHAR_HOOK(CTalveroDlg::OnCharHook)
+    EVT_BUTTON(kTranslate, CTalveroDlg::OnTranslate)
+    EVT_TEXT(kInput, CTalveroDlg::OnInputChanged)
+    EVT_BUTTON(kClear, CTalveroDlg::OnClear)
+    EVT_BUTTON(kClearHistory, CTalveroDlg::OnClearHistory)
+    EVT_BUTTON(kSetDelay, CTalveroDlg::OnSetTimeDelay)
+    EVT_CHECKBOX(wxID_ANY, CTalveroDlg::OnFlagCheck)
+    EVT_CHOICE(kLocalPair, CTalveroDlg::OnLocalPairChanged)
+    EVT_LISTBOX_DCLICK(kNearList, CTalveroDlg::OnNearListDoubleClick)
+    EVT_BUTTON(kOptions, CTalveroDlg::OnOptions)
+    EVT_MENU(res::kCmdOptions, CTalveroDlg::OnOptions)
+    EVT_MENU(res::kCmdAbout, CTalveroDlg::OnAbout)
+    EVT_BUTTON(res::kWindowMenuButton, CTalveroDlg::OnWindowMenuButton)
+    EVT_CONTEXT_MENU(CTalveroDlg::OnContextMenu)
+wxEND_EVENT_TABLE()
+    // clang-format on
 
-                                                            CTalveroDlg::Services
-    CTalveroDlg::DefaultServices()
+    CTalveroDlg::Parts CTalveroDlg::DefaultParts()
 {
-    Services s;
-    // ENGINES / DICTIONARY / SPEECH: the program's own parts are bound here as they land.
-    s.engines = MakeNoEngines();
-    s.dictionary = MakeEmptyDictionary();
-    s.speech = MakeSilentSpeech();
-    s.banners = MakeBanners();
-    return s;
+    Parts p;
+    p.dictionary = MakeLocalDictionary();
+    p.engines = MakeTranslationEngines(*p.dictionary);
+    p.speech = MakeSilentSpeech();
+    p.banners = MakeBanners();
+    return p;
 }
 
-CTalveroDlg::CTalveroDlg(wxWindow* parent, Services servicesIn)
-    : CTalveroDlgBase(parent, wxID_ANY, wxString::FromUTF8(res::MainDialog().caption),
-                      wxDefaultPosition, wxDefaultSize,
-                      wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
-      services(std::move(servicesIn))
+CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
+    : CTrayDialog(parent, wxID_ANY, wxString::FromUTF8(res::MainDialog().caption),
+                  wxDefaultPosition, wxDefaultSize,
+                  wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
+      parts(std::move(partsIn))
 {
-    if (!services.engines) services.engines = MakeNoEngines();
-    if (!services.dictionary) services.dictionary = MakeEmptyDictionary();
-    if (!services.speech) services.speech = MakeSilentSpeech();
-    if (!services.banners) services.banners = MakeBanners();
+    if (!parts.dictionary) parts.dictionary = MakeLocalDictionary();
+    if (!parts.engines) parts.engines = MakeTranslationEngines(*parts.dictionary);
+    if (!parts.speech) parts.speech = MakeSilentSpeech();
+    if (!parts.banners) parts.banners = MakeBanners();
 
     wxFont font = GetFont();
     font.SetPointSize(kDialogFontPoints);
@@ -399,9 +401,9 @@ void CTalveroDlg::StartUp()
     SetIcons(res::IconBundle(res::kMainIcon));
     FillLanguagePairCombos();
     // Speech may report that no recognizer exists; start-up goes on either way.
-    services.speech->SetUp();
+    parts.speech->SetUp();
     autoState.autoTranslateBusy = false;
-    services.banners->Create(this);
+    parts.banners->Create(this);
     // TRAY: icon 128, tooltip "Talvero" and menu 132 are prepared by the tray base.
     settings.minimizeToTray = true;
     settings.localDictionaryFile = LocalDictionaryFileName("es_en");
@@ -455,6 +457,7 @@ void CTalveroDlg::LoadSettingsIntoWindow()
             pairCombos[3]->SetSelection(e.position);
             settings.localPairPosition = e.position;
         }
+    minimizeToTray = settings.minimizeToTray;
     if (settings.topmostWindow) SetTopmost(true);
 }
 
@@ -474,7 +477,7 @@ void CTalveroDlg::RegisterCaptureHotkey()
 void CTalveroDlg::LoadDictionary()
 {
     for (const std::string& message :
-         services.dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
+         parts.dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
         TalveroMessageBox(FromPhrase(message), res::kAppName, wxOK, this);
 }
 
@@ -488,7 +491,7 @@ void CTalveroDlg::Shutdown()
     ReadControlsIntoSettings();
     SaveSettings(settings);
     // HOTKEY: unregistered here once it exists.
-    services.dictionary->Discard();
+    parts.dictionary->Discard();
 }
 
 void CTalveroDlg::EndDialogWith(int result)
@@ -548,29 +551,28 @@ void CTalveroDlg::OnTranslate(wxCommandEvent&)
 void CTalveroDlg::Translate()
 {
     nearList->Clear();
-    TranslateRequest request;
-    request.text = TrimWhite(ToPhrase(input->GetValue()));
-    if (request.text.empty()) {
-        TalveroMessageBox("Please enter the text you want to translate.", res::kAppName,
-                          wxOK | wxICON_WARNING, this);
+    const std::string text = ToPhrase(input->GetValue());
+    if (TrimInput(text).empty()) {
+        TalveroMessageBox(kEmptyInputMessage, res::kAppName, wxOK | wxICON_WARNING, this);
         input->SetFocus();
         return;
     }
-    for (int i = 0; i < 3; ++i)
-        request.webPairPositions[i] = pairCombos[i]->GetSelection();
+    for (int i = 0; i < 4; ++i)
+        settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
 
     TranslateOutcome outcome;
     {
         wxBusyCursor wait;
-        outcome = services.engines->Translate(request, settings);
+        outcome = parts.engines->Translate(text, settings);
     }
-    for (int i = 0; i < 4; ++i)
-        if (outcome.boxes[i]) resultBoxes[i]->ChangeValue(FromPhrase(*outcome.boxes[i]));
-    if (outcome.banner) services.banners->ShowTranslation(*outcome.banner);
+    for (int i = 0; i < kEngineCount; ++i)
+        if (outcome.engines[i].outcome == EngineOutcome::Changed)
+            resultBoxes[i]->ChangeValue(FromPhrase(outcome.engines[i].text));
+    if (outcome.banner.show) parts.banners->ShowTranslation(outcome.banner);
     for (const std::string& near : outcome.nearList)
         nearList->Append(FromPhrase(near));
-    for (const std::string& text : outcome.speak)
-        services.speech->SpeakText(text);
+    for (const SpeakItem& item : outcome.speakQueue)
+        parts.speech->SpeakText(item.text);
 }
 
 void CTalveroDlg::OnInputChanged(wxCommandEvent&)
@@ -596,7 +598,7 @@ bool CTalveroDlg::WaitPumping(double ms)
 
 void CTalveroDlg::SpeakRecognizedText()
 {
-    services.speech->SpeakText(services.speech->LastRecognizedText());
+    parts.speech->SpeakText(parts.speech->LastRecognizedText());
 }
 
 void CTalveroDlg::EmptyInput()
@@ -671,7 +673,7 @@ void CTalveroDlg::OnNearListDoubleClick(wxCommandEvent&)
     int sel = nearList->GetSelection();
     if (sel == wxNOT_FOUND) return;
     std::optional<std::string> translation =
-        services.dictionary->Find(ToPhrase(nearList->GetString(sel)));
+        parts.dictionary->Find(ToPhrase(nearList->GetString(sel)));
     if (translation) resultBoxes[3]->ChangeValue(FromPhrase(*translation));
 }
 
@@ -697,12 +699,6 @@ void CTalveroDlg::ApplyTextBoxFont(int size)
         box->Refresh();
     }
     Layout();
-}
-
-void CTalveroDlg::SetTopmost(bool on)
-{
-    long style = GetWindowStyleFlag();
-    SetWindowStyleFlag(on ? (style | wxSTAY_ON_TOP) : (style & ~wxSTAY_ON_TOP));
 }
 
 void CTalveroDlg::RunOptionsDialog()
@@ -766,11 +762,11 @@ void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
 {
     if (disabled || !settings.activateSpeechRecognition) return;
-    services.speech->OnRecognitionEvent();
+    parts.speech->OnRecognitionEvent();
 }
 
 void CTalveroDlg::OnVoiceEvent(wxThreadEvent&)
 {
     if (disabled) return;
-    services.speech->OnVoiceEvent();
+    parts.speech->OnVoiceEvent();
 }

@@ -6,12 +6,11 @@
 #include <memory>
 #include <string>
 
-#include <wx/dialog.h>
-
 #include "app/AutoTranslate.h"
 #include "app/Banners.h"
 #include "app/WindowServices.h"
 #include "catalogue/Settings.h"
+#include "tray/TrayDialog.h"
 
 class wxButton;
 class wxCheckBox;
@@ -23,21 +22,19 @@ class wxFont;
 class wxMenu;
 class wxThreadEvent;
 
-// TRAY: the window derives from the tray dialog base once it exists.
-using CTalveroDlgBase = wxDialog;
-
-class CTalveroDlg : public CTalveroDlgBase, private IAutoTranslateHost {
+class CTalveroDlg : public CTrayDialog, private IAutoTranslateHost {
 public:
-    struct Services {
+    struct Parts {
         std::unique_ptr<ITranslationEngines> engines;
         std::unique_ptr<ILocalDictionary> dictionary;
         std::unique_ptr<ISpeech> speech;
         std::unique_ptr<IBanners> banners;
     };
     // The program's own engines, dictionary, speech layer and banners.
-    static Services DefaultServices();
+    // The program's own parts. The engines refer to the dictionary given.
+    static Parts DefaultParts();
 
-    explicit CTalveroDlg(wxWindow* parent = nullptr, Services services = DefaultServices());
+    explicit CTalveroDlg(wxWindow* parent = nullptr, Parts parts = DefaultParts());
     ~CTalveroDlg() override;
 
     // Start-up sequence; runs once, when the dialog is first shown.
@@ -48,7 +45,6 @@ public:
     void Translate();
     void AutoTranslate();
     void ApplyTextBoxFont(int size);
-    void SetTopmost(bool on);
     void RunOptionsDialog();
     void ShowAboutBox();
     void ShowWindowMenu();
@@ -63,10 +59,10 @@ public:
     const Settings& GetSettings() const { return settings; }
     Settings& MutableSettings() { return settings; }
     const AutoTranslateState& GetAutoTranslateState() const { return autoState; }
-    ITranslationEngines& Engines() { return *services.engines; }
-    ILocalDictionary& Dictionary() { return *services.dictionary; }
-    ISpeech& Speech() { return *services.speech; }
-    IBanners& Banners() { return *services.banners; }
+    ITranslationEngines& Engines() { return *parts.engines; }
+    ILocalDictionary& Dictionary() { return *parts.dictionary; }
+    ISpeech& Speech() { return *parts.speech; }
+    IBanners& Banners() { return *parts.banners; }
 
 private:
     void CreateControls();
@@ -107,7 +103,7 @@ private:
     void OnRecognitionEvent(wxThreadEvent& event);
     void OnVoiceEvent(wxThreadEvent& event);
 
-    Services services;
+    Parts parts;
     Settings settings;  // the settings values; its engine, speak and mode members are the flags
     AutoTranslateState autoState;
     bool historyClearing = false;

@@ -1,6 +1,7 @@
 #include "app/WindowServices.h"
 
-#include <cstdio>
+#include "catalogue/Services.h"
+#include "dictionary/LocalDictionary.h"
 
 namespace {
 
@@ -13,41 +14,63 @@ public:
     void OnVoiceEvent() override {}
 };
 
-class NoEngines : public ITranslationEngines {
-public:
-    TranslateOutcome Translate(const TranslateRequest&, const Settings&) override { return {}; }
-};
-
-class EmptyDictionary : public ILocalDictionary {
+class FileDictionary : public ILocalDictionary {
 public:
     std::vector<std::string> Load(const std::string& localFile,
                                   const std::string& personalFile) override
     {
-        std::vector<std::string> messages;
-        for (const std::string* name : {&localFile, &personalFile}) {
-            std::FILE* f = std::fopen(name->c_str(), "rb");
-            if (f)
-                std::fclose(f);
-            else
-                messages.push_back("Could not open the file: " + *name);
-        }
-        return messages;
+        return dictionary->Load(localFile, personalFile);
     }
-    std::optional<std::string> Find(const std::string&) override { return std::nullopt; }
-    void Discard() override {}
+    std::optional<std::string> Find(const std::string& original) override
+    {
+        return dictionary->FindTranslation(original);
+    }
+    void Discard() override
+    {
+        // A fresh, empty dictionary in place of the loaded one (the file names stay).
+        auto empty = std::make_unique<LocalDictionary>();
+        empty->localDictionaryFile = dictionary->localDictionaryFile;
+        empty->personalDictionaryFile = dictionary->personalDictionaryFile;
+        dictionary = std::move(empty);
+    }
+    LocalDictionary* Engine() override { return dictionary.get(); }
+
+private:
+    std::unique_ptr<LocalDictionary> dictionary = std::make_unique<LocalDictionary>();
+};
+
+class DispatchEngines : public ITranslationEngines {
+public:
+    explicit DispatchEngines(ILocalDictionary& dictionary)
+        : dictionary(dictionary), web(MakeWebEngineRunner(LoadServices()))
+    {
+    }
+    TranslateOutcome Translate(std::string_view input, const Settings& settings) override
+    {
+        TranslateEngines engines;
+        engines.web = web;
+        if (LocalDictionary* d = dictionary.Engine()) engines.local = MakeLocalStep(*d);
+        return RunTranslate(input, settings, engines);
+    }
+
+private:
+    ILocalDictionary& dictionary;
+    WebEngineRunner web;
 };
 
 }  // namespace
 
+std::unique_ptr<ILocalDictionary> MakeLocalDictionary()
+{
+    return std::make_unique<FileDictionary>();
+}
+
+std::unique_ptr<ITranslationEngines> MakeTranslationEngines(ILocalDictionary& dictionary)
+{
+    return std::make_unique<DispatchEngines>(dictionary);
+}
+
 std::unique_ptr<ISpeech> MakeSilentSpeech()
 {
     return std::make_unique<SilentSpeech>();
-}
-std::unique_ptr<ITranslationEngines> MakeNoEngines()
-{
-    return std::make_unique<NoEngines>();
-}
-std::unique_ptr<ILocalDictionary> MakeEmptyDictionary()
-{
-    return std::make_unique<EmptyDictionary>();
 }

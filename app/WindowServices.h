@@ -1,43 +1,24 @@
 #pragma once
 // What the main window asks of the parts around it: the translation engines, the local
 // dictionary and speech. The window holds one object of each and calls them from its handlers;
-// tests and not-yet-built parts plug in here. No GUI code.
-#include <array>
+// tests plug in recording stand-ins here. No GUI code.
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/TranslationDispatch.h"
+
 struct Settings;
-
-// One Translate run, as the window sees it.
-struct TranslateRequest {
-    std::string text;  // the input, trimmed, never empty
-    // Selected positions of the pair combos of Google, Babelfish, FreeTranslation (-1: none).
-    std::array<int, 3> webPairPositions{-1, -1, -1};
-};
-
-struct BannerRequest {
-    std::string text;
-    int lines = 0;
-    int appearMs = 10;
-    int stayMs = 0;
-    int hideMs = 10;
-};
-
-struct TranslateOutcome {
-    // New content of the result boxes 1002, 1003, 1004, 1005; nothing: the box keeps its text.
-    std::array<std::optional<std::string>, 4> boxes;
-    std::optional<BannerRequest> banner;
-    std::vector<std::string> nearList;  // for list box 1006
-    std::vector<std::string> speak;     // queued on the voice in this order
-};
+class LocalDictionary;
 
 class ITranslationEngines {
 public:
     virtual ~ITranslationEngines() = default;
-    virtual TranslateOutcome Translate(const TranslateRequest& request,
-                                       const Settings& settings) = 0;
+    // The Translate action for the input box's text: what each box, the banner, the near list
+    // and the voice get.
+    virtual TranslateOutcome Translate(std::string_view input, const Settings& settings) = 0;
 };
 
 class ILocalDictionary {
@@ -49,7 +30,10 @@ public:
                                           const std::string& personalFile) = 0;
     // Translation of a stored original, or nothing.
     virtual std::optional<std::string> Find(const std::string& original) = 0;
+    // Shutdown: the entries and the tree are dropped.
     virtual void Discard() = 0;
+    // The dictionary engine behind it, for the Translate action's local step (null: none).
+    virtual LocalDictionary* Engine() = 0;
 };
 
 class ISpeech {
@@ -63,8 +47,12 @@ public:
     virtual void OnVoiceEvent() = 0;
 };
 
-// The parts that are not there yet: a speech layer without recognizer or voice, engines that
-// translate nothing, a dictionary that only reports files it cannot open.
+// The program's local dictionary (files of the working directory).
+std::unique_ptr<ILocalDictionary> MakeLocalDictionary();
+
+// The Translate action with the web engines of "TalveroServices.txt" (read now) and the local
+// step of `dictionary`, which must outlive the engines.
+std::unique_ptr<ITranslationEngines> MakeTranslationEngines(ILocalDictionary& dictionary);
+
+// SPEECH: a speech layer without recognizer or voice, until speech exists.
 std::unique_ptr<ISpeech> MakeSilentSpeech();
-std::unique_ptr<ITranslationEngines> MakeNoEngines();
-std::unique_ptr<ILocalDictionary> MakeEmptyDictionary();

@@ -102,47 +102,78 @@ std::vector<PairEntry> BuildWebList(const std::vector<WebPair>& pairs)
     }
     std::sort(entries.begin(), entries.end(),
               [](const PairEntry& a, const PairEntry& b) { return a.displayName < b.displayName; });
-    for (size_t i = 0; i < entries.size(); ++i) entries[i].position = static_cast<int>(i);
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i].position = static_cast<int>(i);
     return entries;
 }
 
 const std::vector<WebPair> kBabelfishPairs = {
-    {"Chinese (Simplified) to English", 0}, {"Chinese (Traditional) to English", 1},
-    {"English to Chinese (Simplified)", 2}, {"English to Chinese (Traditional)", 3},
-    {"English to Dutch", 4},                {"English to French", 5},
-    {"English to German", 6},               {"English to Greek", 7},
-    {"English to Italian", 8},              {"English to Japanese", 9},
-    {"English to Korean", 10},              {"English to Portuguese", 11},
-    {"English to Russian", 12},             {"English to Spanish", 13},
-    {"Dutch to English", 14},               {"Dutch to French", 15},
-    {"French to English", 16},              {"French to German", 17},
-    {"French to Greek", 18},                {"French to Italian", 19},
-    {"French to Portuguese", 20},           {"French to Dutch", 21},
-    {"French to Spanish", 22},              {"German to English", 23},
-    {"German to French", 24},               {"Greek to English", 25},
-    {"Greek to French", 26},                {"Italian to English", 27},
-    {"Italian to French", 28},              {"Japanese to English", 29},
-    {"Korean to English", 30},              {"Portuguese to English", 31},
-    {"Portuguese to French", 32},           {"Russian to English", 33},
-    {"Spanish to English", 34},             {"Spanish to French", 35},
+    {"Chinese (Simplified) to English", 0},
+    {"Chinese (Traditional) to English", 1},
+    {"English to Chinese (Simplified)", 2},
+    {"English to Chinese (Traditional)", 3},
+    {"English to Dutch", 4},
+    {"English to French", 5},
+    {"English to German", 6},
+    {"English to Greek", 7},
+    {"English to Italian", 8},
+    {"English to Japanese", 9},
+    {"English to Korean", 10},
+    {"English to Portuguese", 11},
+    {"English to Russian", 12},
+    {"English to Spanish", 13},
+    {"Dutch to English", 14},
+    {"Dutch to French", 15},
+    {"French to English", 16},
+    {"French to German", 17},
+    {"French to Greek", 18},
+    {"French to Italian", 19},
+    {"French to Portuguese", 20},
+    {"French to Dutch", 21},
+    {"French to Spanish", 22},
+    {"German to English", 23},
+    {"German to French", 24},
+    {"Greek to English", 25},
+    {"Greek to French", 26},
+    {"Italian to English", 27},
+    {"Italian to French", 28},
+    {"Japanese to English", 29},
+    {"Korean to English", 30},
+    {"Portuguese to English", 31},
+    {"Portuguese to French", 32},
+    {"Russian to English", 33},
+    {"Spanish to English", 34},
+    {"Spanish to French", 35},
 };
 
 // The engine's pair 16 (Portuguese to English) is not offered.
 const std::vector<WebPair> kFreeTranslationPairs = {
-    {"Dutch to English", 0},       {"English to Chinese (Simplified)", 1},
-    {"English to Chinese (Traditional)", 2}, {"English to Dutch", 3},
-    {"English to French", 4},      {"English to German", 5},
-    {"English to Italian", 6},     {"English to Japanese", 7},
-    {"English to Norwegian", 8},   {"English to Portuguese", 9},
-    {"English to Russian", 10},    {"English to Spanish", 11},
-    {"French to English", 12},     {"German to English", 13},
-    {"Italian to English", 14},    {"Japanese to English", 15},
-    {"Russian to English", 17},    {"Spanish to English", 18},
+    {"Dutch to English", 0},
+    {"English to Chinese (Simplified)", 1},
+    {"English to Chinese (Traditional)", 2},
+    {"English to Dutch", 3},
+    {"English to French", 4},
+    {"English to German", 5},
+    {"English to Italian", 6},
+    {"English to Japanese", 7},
+    {"English to Norwegian", 8},
+    {"English to Portuguese", 9},
+    {"English to Russian", 10},
+    {"English to Spanish", 11},
+    {"French to English", 12},
+    {"German to English", 13},
+    {"Italian to English", 14},
+    {"Japanese to English", 15},
+    {"Russian to English", 17},
+    {"Spanish to English", 18},
 };
 
 }  // namespace
 
-const std::array<Language, kLanguageCount>& Languages() { return kLanguages; }
+const std::array<Language, kLanguageCount>& Languages()
+{
+    return kLanguages;
+}
 
 const std::vector<PairEntry>& PairsOf(PairList list)
 {
@@ -151,10 +182,14 @@ const std::vector<PairEntry>& PairsOf(PairList list)
     static const std::vector<PairEntry> babelfish = BuildWebList(kBabelfishPairs);
     static const std::vector<PairEntry> freeTranslation = BuildWebList(kFreeTranslationPairs);
     switch (list) {
-        case PairList::Google: return google;
-        case PairList::Babelfish: return babelfish;
-        case PairList::FreeTranslation: return freeTranslation;
-        case PairList::Local: break;
+        case PairList::Google:
+            return google;
+        case PairList::Babelfish:
+            return babelfish;
+        case PairList::FreeTranslation:
+            return freeTranslation;
+        case PairList::Local:
+            break;
     }
     return local;
 }

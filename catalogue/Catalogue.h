@@ -10,11 +10,11 @@
 enum class PairList { Google, Babelfish, FreeTranslation, Local };
 
 struct Language {
-    const char* name;          // "Chinese Simplified"
-    const char* googleWord;    // settings word in the Google and local lists: "CHINESE_SIMPLIFIED"
-    const char* uploadWord;    // Babelfish/FreeTranslation/upload settings word: "CHINESE SIMPLIFIED"
+    const char* name;        // "Chinese Simplified"
+    const char* googleWord;  // settings word in the Google and local lists: "CHINESE_SIMPLIFIED"
+    const char* uploadWord;  // Babelfish/FreeTranslation/upload settings word: "CHINESE SIMPLIFIED"
     const char* dictionaryCode;  // "zh-CN"
-    const char* uploadEntry;   // entry of the upload dialog's lists: "Chinese Simplified"
+    const char* uploadEntry;     // entry of the upload dialog's lists: "Chinese Simplified"
 };
 
 inline constexpr int kLanguageCount = 24;

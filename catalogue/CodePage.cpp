@@ -29,9 +29,10 @@ std::string DetectCodePage()
     return name;
 }
 
-// Converts with iconv; unconvertible or invalid input becomes '?' (or U+FFFD into UTF-8).
-std::string Convert(std::string_view text, const char* from, const char* to,
-                    std::string_view repl, size_t unit = 1)
+// Converts with iconv; an unconvertible or invalid input unit becomes `repl`. `unit` is the size
+// of one input character (0: UTF-8, variable).
+std::string Convert(std::string_view text, const char* from, const char* to, std::string_view repl,
+                    size_t unit = 1)
 {
     if (text.empty()) return {};
     iconv_t cd = iconv_open(to, from);
@@ -60,9 +61,17 @@ std::string Convert(std::string_view text, const char* from, const char* to,
             outPtr = out.data() + used;
             outLeft = out.size() - used;
         }
-        for (size_t i = 0; i < rlen; ++i) *outPtr++ = repl[i];
+        for (size_t i = 0; i < rlen; ++i)
+            *outPtr++ = repl[i];
         outLeft -= rlen;
-        size_t skip = inLeft < unit ? inLeft : unit;
+        size_t step = unit;
+        if (unit == 0) {  // UTF-8 input: skip the whole sequence of the character
+            unsigned char lead = static_cast<unsigned char>(*in);
+            step = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            for (size_t k = 1; k < step && k < inLeft; ++k)
+                if ((static_cast<unsigned char>(in[k]) & 0xC0) != 0x80) step = k;
+        }
+        size_t skip = inLeft < step ? inLeft : step;
         in += skip;
         inLeft -= skip;
     }
@@ -102,7 +111,7 @@ std::string CodePageToUtf8(std::string_view text)
 std::string Utf8ToCodePage(std::string_view utf8)
 {
     if (CodePageIsUtf8()) return Convert(utf8, "UTF-8", "UTF-8", kUtf8Replacement);
-    return Convert(utf8, "UTF-8", CodePageName().c_str(), "?");
+    return Convert(utf8, "UTF-8", CodePageName().c_str(), "?", 0);
 }
 
 std::wstring CodePageToWide(std::string_view text)

@@ -18,7 +18,8 @@ bool IsBaseAddress(std::string_view v)
         rest = v.substr(8);
     else
         return false;
-    while (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+    while (!rest.empty() && rest.back() == '/')
+        rest.remove_suffix(1);
     if (rest.empty()) return false;
     for (char c : rest)
         if (c == '/' || c == ' ' || c == '?' || c == '#' || static_cast<unsigned char>(c) < 0x21)
@@ -28,7 +29,8 @@ bool IsBaseAddress(std::string_view v)
 
 std::string WithoutTrailingSlash(std::string_view v)
 {
-    while (!v.empty() && v.back() == '/') v.remove_suffix(1);
+    while (!v.empty() && v.back() == '/')
+        v.remove_suffix(1);
     return std::string(v);
 }
 

@@ -25,8 +25,14 @@ struct Key {
     PairList list = PairList::Google;
 };
 
-Key FlagKey(const char* t, bool Settings::*m) { return Key{t, Form::Flag, m, nullptr, nullptr}; }
-Key NumberKey(const char* t, int Settings::*m) { return Key{t, Form::Number, nullptr, m, nullptr}; }
+Key FlagKey(const char* t, bool Settings::*m)
+{
+    return Key{t, Form::Flag, m, nullptr, nullptr};
+}
+Key NumberKey(const char* t, int Settings::*m)
+{
+    return Key{t, Form::Number, nullptr, m, nullptr};
+}
 Key TextKey(const char* t, std::string Settings::*m)
 {
     return Key{t, Form::Text, nullptr, nullptr, m};
@@ -110,12 +116,14 @@ int ParseNumber(std::string_view value)
 double ParseDelay(std::string_view value)
 {
     size_t i = 0;
-    while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) ++i;
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t'))
+        ++i;
     size_t start = i;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
     auto digits = [&] {
         size_t from = i;
-        while (i < value.size() && value[i] >= '0' && value[i] <= '9') ++i;
+        while (i < value.size() && value[i] >= '0' && value[i] <= '9')
+            ++i;
         return i - from;
     };
     size_t intDigits = digits();
@@ -255,6 +263,5 @@ std::string FormatSettings(const Settings& s)
 
 bool SaveSettings(const Settings& settings, const std::string& path)
 {
-    return AtomicWriteFile(path, FormatSettings(settings), 0600,
-                           !settings.onlinePassword.empty());
+    return AtomicWriteFile(path, FormatSettings(settings), 0600, !settings.onlinePassword.empty());
 }

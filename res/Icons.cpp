@@ -6,7 +6,7 @@
 #include <wx/image.h>
 
 #include "res/Embedded.h"
-#include "res/Resources.h"
+#include "res/Templates.h"
 
 namespace res {
 

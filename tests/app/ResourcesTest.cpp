@@ -1,11 +1,10 @@
-#include "res/Resources.h"
+#include "res/Templates.h"
 
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "res/Embedded.h"
 
 namespace {
 
@@ -48,21 +47,12 @@ TEST(Resources, EveryUnlabelledControlHasAnAccessibleName)
         }
 }
 
-TEST(Resources, StringsMenusAndIcons)
+TEST(Resources, StringsAndPatterns)
 {
     EXPECT_STREQ(res::LoadString(101), "&About Talvero...");
     EXPECT_STREQ(res::LoadString(999), "");
     ASSERT_EQ(res::PunctuationPatterns().size(), 7u);
     EXPECT_STREQ(res::PunctuationPatterns()[1], "\xC2\xBFText?");
-    ASSERT_EQ(res::TrayMenu().size(), 4u);
-    EXPECT_EQ(res::TrayMenu()[0].command, 32771);
-    EXPECT_EQ(res::TrayMenu()[2].command, 0);
-    for (const char* name : {"talvero-16", "talvero-32", "talvero-256", "talvero-disabled-48"}) {
-        auto bytes = res::EmbeddedFile(name);
-        ASSERT_GT(bytes.size(), 8u) << name;
-        EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG") << name;
-    }
-    EXPECT_TRUE(res::EmbeddedFile("nothing").empty());
 }
 
 }  // namespace

@@ -12,7 +12,8 @@
 #include "app/DelayDlg.h"
 #include "app/TalveroEvents.h"
 #include "catalogue/Catalogue.h"
-#include "res/Resources.h"
+#include "res/Icons.h"
+#include "res/Templates.h"
 
 #ifdef __WXGTK__
 #include <atk/atk.h>
@@ -203,8 +204,8 @@ TEST_F(WindowTest, StartUpRestoresTheSettingsIntoTheControls)
 
 TEST_F(WindowTest, MissingDictionaryFilesAreReportedOnceEach)
 {
-    CTalveroDlg::Services s = FakeServices();
-    s.dictionary = MakeEmptyDictionary();  // the real "file missing" path
+    CTalveroDlg::Parts s = FakeServices();
+    s.dictionary = MakeLocalDictionary();  // the real "file missing" path
     CTalveroDlg dlg(nullptr, std::move(s));
     dlg.Show();
     ASSERT_EQ(boxes.size(), 2u);
@@ -302,20 +303,25 @@ TEST_F(WindowTest, TranslateAppliesTheOutcomeToBoxesListBannerAndVoice)
     Ctl<wxChoice>(&dlg, 1034)->SetSelection(wxNOT_FOUND);
     for (int id : {1002, 1003, 1004, 1005})
         Ctl<wxTextCtrl>(&dlg, id)->ChangeValue("before");
-    rec.outcome.boxes = {std::string("dog"), std::nullopt, std::string(""), std::string("perro")};
+    using O = EngineOutcome;
+    rec.outcome.engines[0] = {O::Changed, "dog", ""};
+    rec.outcome.engines[1] = {O::Failed, "", "no connection"};
+    rec.outcome.engines[2] = {O::Changed, "", ""};
+    rec.outcome.engines[3] = {O::Changed, "perro", ""};
     rec.outcome.nearList = {"perro grande", "perro"};
-    rec.outcome.speak = {"dog", ""};
-    rec.outcome.banner = BannerRequest{"el perro:\ndog", 0, 10, 0, 10};
+    rec.outcome.speakQueue = {{Engine::Google, "dog"}, {Engine::FreeTranslation, ""}};
+    rec.outcome.banner.show = true;
+    rec.outcome.banner.text = "el perro:\ndog";
     bool busyCursorShown = false;
     rec.duringTranslate = [&] { busyCursorShown = wxIsBusy(); };
     Ctl<wxTextCtrl>(&dlg, 1000)->ChangeValue("  el perro \n");
     Click(&dlg, 1032);
     ASSERT_EQ(rec.requests.size(), 1u);
     EXPECT_EQ(rec.requests[0].text, "el perro");
-    EXPECT_EQ(rec.requests[0].webPairPositions[0],
+    EXPECT_EQ(rec.requests[0].settings.googlePairPosition,
               PositionOf(PairList::Google, "Spanish to English"));
-    EXPECT_EQ(rec.requests[0].webPairPositions[1], -1);
-    EXPECT_EQ(rec.requests[0].webPairPositions[2], 16);
+    EXPECT_EQ(rec.requests[0].settings.babelfishPairPosition, -1);
+    EXPECT_EQ(rec.requests[0].settings.freeTranslationPairPosition, 16);
     EXPECT_TRUE(busyCursorShown);
     EXPECT_FALSE(wxIsBusy());
     EXPECT_EQ(Text(&dlg, 1002), "dog");
@@ -632,6 +638,22 @@ TEST_F(WindowTest, WindowMenuOffersOptionsAndAbout)
     wxCommandEvent about(wxEVT_MENU, 0x10);
     dlg.GetEventHandler()->ProcessEvent(about);
     EXPECT_TRUE(aboutShown);
+}
+
+TEST_F(WindowTest, IconsComeInEverySizeInBothVariants)
+{
+    for (int id : {128, 129}) {
+        wxIconBundle bundle = res::IconBundle(id);
+        EXPECT_EQ(bundle.GetIconCount(), 7u) << id;
+        wxBitmap bmp = res::IconBitmap(id, 48);
+        ASSERT_TRUE(bmp.IsOk()) << id;
+        EXPECT_EQ(bmp.GetSize(), wxSize(48, 48));
+    }
+    EXPECT_FALSE(res::IconBitmap(130, 32).IsOk());
+    EXPECT_TRUE(res::IconBundle(127).IsEmpty());
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.Show();
+    EXPECT_TRUE(dlg.GetIcon().IsOk());
 }
 
 TEST_F(WindowTest, SpeechEventsAreIgnoredWhileDisabled)

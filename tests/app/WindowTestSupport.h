@@ -19,14 +19,19 @@
 #include "app/TalveroDlg.h"
 #include "app/WaitPumping.h"
 
+struct TranslateCall {
+    std::string text;  // the input as handed over (trimmed by the action itself)
+    Settings settings;
+};
+
 struct Recorder {
-    std::vector<TranslateRequest> requests;
+    std::vector<TranslateCall> requests;
     TranslateOutcome outcome;
     std::vector<std::pair<std::string, std::string>> loads;
     std::vector<std::string> loadMessages;
     std::map<std::string, std::string> entries;
     std::vector<std::string> spoken;
-    std::vector<BannerRequest> banners;
+    std::vector<BannerDecision> banners;
     int bannersCreated = 0;
     int recognitionEvents = 0;
     int voiceEvents = 0;
@@ -38,9 +43,9 @@ struct Recorder {
 class RecordingEngines : public ITranslationEngines {
 public:
     explicit RecordingEngines(Recorder& r) : rec(r) {}
-    TranslateOutcome Translate(const TranslateRequest& request, const Settings&) override
+    TranslateOutcome Translate(std::string_view input, const Settings& settings) override
     {
-        rec.requests.push_back(request);
+        rec.requests.push_back({TrimInput(input), settings});
         if (rec.duringTranslate) rec.duringTranslate();
         return rec.outcome;
     }
@@ -63,6 +68,7 @@ public:
         return it->second;
     }
     void Discard() override { ++rec.discards; }
+    LocalDictionary* Engine() override { return nullptr; }
     Recorder& rec;
 };
 
@@ -81,7 +87,7 @@ class RecordingBanners : public IBanners {
 public:
     explicit RecordingBanners(Recorder& r) : rec(r) {}
     void Create(wxWindow*) override { ++rec.bannersCreated; }
-    void ShowTranslation(const BannerRequest& request) override { rec.banners.push_back(request); }
+    void ShowTranslation(const BannerDecision& banner) override { rec.banners.push_back(banner); }
     Recorder& rec;
 };
 
@@ -111,9 +117,9 @@ protected:
         std::filesystem::remove_all(dir);
     }
 
-    CTalveroDlg::Services FakeServices()
+    CTalveroDlg::Parts FakeServices()
     {
-        CTalveroDlg::Services s;
+        CTalveroDlg::Parts s;
         s.engines = std::make_unique<RecordingEngines>(rec);
         s.dictionary = std::make_unique<RecordingDictionary>(rec);
         s.speech = std::make_unique<RecordingSpeech>(rec);

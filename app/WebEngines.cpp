@@ -1,0 +1,31 @@
+#include <memory>
+
+#include "app/TranslationDispatch.h"
+#include "web/Translators.h"
+
+WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& limits)
+{
+    return [services, limits](Engine engine, const std::string& text, int pairNumber) {
+        std::unique_ptr<CWebTranslator> translator;
+        switch (engine) {
+            case Engine::Google:
+                translator =
+                    std::make_unique<Translator>(text, pairNumber, services.googleFormAddress);
+                break;
+            case Engine::Babelfish:
+                translator = std::make_unique<BabelfishTranslator>(text, pairNumber,
+                                                                   services.babelfishFormAddress);
+                break;
+            case Engine::FreeTranslation:
+                translator = std::make_unique<FreeTranslationTranslator>(
+                    text, pairNumber, services.freeTranslationFormAddress);
+                break;
+            case Engine::Local:
+                return WebAnswer{true, {}, "Not a web engine"};
+        }
+        translator->SetLimits(limits);
+        translator->Retrieve();
+        if (translator->GetErrorFlag() != 0) return WebAnswer{true, {}, translator->GetErrorText()};
+        return WebAnswer{false, translator->GetResult(), {}};
+    };
+}

@@ -1,0 +1,173 @@
+#include "dictionary/EntryTable.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+void EntryTable::Clear()
+{
+    std::string().swap(fileText);
+    std::string().swap(addedText);
+    std::vector<Entry>().swap(entries);
+    fileEntries = 0;
+}
+
+bool EntryTable::AppendFileText(std::string_view content)
+{
+    if (entries.size() != fileEntries) {
+        // Files after run-time additions: keep the text with the additions.
+        size_t lineStart = 0;
+        std::string_view pending;
+        bool haveOriginal = false;
+        while (lineStart < content.size()) {
+            size_t nl = content.find('\n', lineStart);
+            size_t end = nl == std::string_view::npos ? content.size() : nl;
+            size_t len = end - lineStart;
+            if (nl != std::string_view::npos && len > 0 && content[end - 1] == '\r') --len;
+            std::string_view line = content.substr(lineStart, len);
+            if (haveOriginal) {
+                if (Append(pending, line) < 0) return false;
+                haveOriginal = false;
+            } else {
+                pending = line;
+                haveOriginal = true;
+            }
+            if (nl == std::string_view::npos) break;
+            lineStart = nl + 1;
+        }
+        return !haveOriginal || Append(pending, {}) >= 0;
+    }
+    if (fileText.size() + content.size() > kMaxTextBytes) return false;
+    size_t from = fileText.size();
+    fileText.append(content);
+    if (!IndexLines(from)) {
+        fileText.resize(from);
+        return false;
+    }
+    return true;
+}
+
+bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
+{
+    tooLarge = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (entries.size() != fileEntries) {
+        // Rare path (files loaded after additions): read through a copy.
+        std::string content;
+        char buf[1 << 16];
+        for (;;) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            content.append(buf, static_cast<size_t>(n));
+        }
+        ::close(fd);
+        if (!AppendFileText(content)) {
+            tooLarge = true;
+            return false;
+        }
+        return true;
+    }
+
+    size_t from = fileText.size();
+    size_t expected = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+    if (from + expected > kMaxTextBytes) {
+        ::close(fd);
+        tooLarge = true;
+        return false;
+    }
+    // Read straight into the buffer; the size is a hint (the file may change while read).
+    fileText.resize(from + expected);
+    size_t have = from;
+    bool ok = true;
+    for (;;) {
+        if (have == fileText.size()) fileText.resize(fileText.size() + (1 << 16));
+        ssize_t n = ::read(fd, fileText.data() + have, fileText.size() - have);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        have += static_cast<size_t>(n);
+        if (have > kMaxTextBytes) {
+            ok = false;
+            tooLarge = true;
+            break;
+        }
+    }
+    ::close(fd);
+    fileText.resize(ok ? have : from);
+    if (!ok) return false;
+    if (!IndexLines(from)) {
+        fileText.resize(from);
+        tooLarge = true;
+        return false;
+    }
+    return true;
+}
+
+bool EntryTable::IndexLines(size_t from)
+{
+    const char* base = fileText.data();
+    const char* p = base + from;
+    const char* end = base + fileText.size();
+    if (p == end) return true;
+
+    size_t lines = 0;
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', end - q)));) {
+        ++lines;
+        ++q;
+    }
+    if (end[-1] != '\n') ++lines;
+    size_t pairs = (lines + 1) / 2;
+    if (entries.size() + pairs > kMaxEntries) return false;
+    entries.reserve(entries.size() + pairs);
+
+    auto nextLine = [&](Span& span) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* stop = nl ? nl : end;
+        const char* lineEnd = (nl && stop > p && stop[-1] == '\r') ? stop - 1 : stop;
+        span.offset = static_cast<uint32_t>(p - base);
+        span.length = static_cast<uint32_t>(lineEnd - p);
+        p = nl ? nl + 1 : end;
+    };
+    while (p < end) {
+        Entry e;
+        nextLine(e.original);
+        if (p < end) {
+            nextLine(e.translation);
+        } else {
+            e.translation.offset = static_cast<uint32_t>(end - base);
+        }
+        entries.push_back(e);
+    }
+    fileEntries = static_cast<uint32_t>(entries.size());
+    return true;
+}
+
+int64_t EntryTable::Append(std::string_view original, std::string_view translation)
+{
+    if (entries.size() >= kMaxEntries ||
+        addedText.size() + original.size() + translation.size() > kMaxTextBytes) {
+        return -1;
+    }
+    Entry e;
+    e.original = {static_cast<uint32_t>(addedText.size()), static_cast<uint32_t>(original.size())};
+    addedText.append(original);
+    e.translation = {static_cast<uint32_t>(addedText.size()),
+                     static_cast<uint32_t>(translation.size())};
+    addedText.append(translation);
+    entries.push_back(e);
+    return static_cast<int64_t>(entries.size() - 1);
+}

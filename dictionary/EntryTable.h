@@ -1,0 +1,60 @@
+#pragma once
+// The entry table of the loaded pair: entry i is the pair (originals[i], translations[i]). The
+// text of the dictionary files is kept as read, in one buffer, and an entry is two {offset,
+// length} spans into it, so a million pairs cost one allocation for the text and 16 bytes each.
+// Pairs added at run time live in a second buffer. Entries are only ever appended; their index
+// and their text never change while the table lives, which is what the tree relies on.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class EntryTable {
+public:
+    // The largest number of entries and of text bytes a table holds (32-bit spans).
+    static constexpr uint32_t kMaxEntries = (1u << 24) - 2;
+    static constexpr uint64_t kMaxTextBytes = 0xFFFFFFFFull;
+
+    size_t size() const { return entries.size(); }
+    bool empty() const { return entries.empty(); }
+
+    std::string_view Original(uint32_t i) const { return View(entries[i].original, i); }
+    std::string_view Translation(uint32_t i) const { return View(entries[i].translation, i); }
+
+    void Clear();
+
+    // Appends the pairs of a dictionary file's content: lines end in LF or CR LF, line 1 is an
+    // original, line 2 its translation, and so on; an odd last line gets an empty translation.
+    // The table keeps the content. Returns false (and appends nothing) when the table would
+    // outgrow its limits.
+    bool AppendFileText(std::string_view content);
+
+    // Reads a file and appends its pairs. Returns false when it cannot be opened or read, or the
+    // table would outgrow its limits; `tooLarge` tells the second case apart.
+    bool AppendFile(const std::string& path, bool& tooLarge);
+
+    // Appends one pair; returns its index, or -1 when the table is full.
+    int64_t Append(std::string_view original, std::string_view translation);
+
+private:
+    struct Span {
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+    struct Entry {
+        Span original;
+        Span translation;
+    };
+
+    std::string_view View(Span s, uint32_t i) const
+    {
+        const std::string& text = i < fileEntries ? fileText : addedText;
+        return std::string_view(text.data() + s.offset, s.length);
+    }
+    bool IndexLines(size_t from);
+
+    std::string fileText;   // the dictionary files, as read
+    std::string addedText;  // pairs added at run time
+    std::vector<Entry> entries;
+    uint32_t fileEntries = 0;  // entries [0, fileEntries) point into fileText
+};

@@ -1,0 +1,330 @@
+#include "dictionary/LocalDictionary.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "catalogue/TextFile.h"
+
+namespace {
+
+bool IsWhite(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsWordSeparator(char c)
+{
+    return c == ' ' || c == ',' || c == '.';
+}
+
+// The words of `text` cut at any of the separators, runs of separators counting as one.
+template <typename IsSep>
+std::vector<std::string_view> Tokens(std::string_view text, IsSep isSep)
+{
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isSep(text[i]))
+            ++i;
+        size_t start = i;
+        while (i < text.size() && !isSep(text[i]))
+            ++i;
+        if (i > start) words.push_back(text.substr(start, i - start));
+    }
+    return words;
+}
+
+std::string Join(const std::vector<std::string_view>& words, size_t from, size_t to)
+{
+    std::string out;
+    for (size_t k = from; k < to; ++k) {
+        if (k > from) out += ' ';
+        out.append(words[k]);
+    }
+    return out;
+}
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Appends a pair as two lines. The line terminator before it is written only when the file has
+// text that does not already end with one, so an empty file or one ending in a line end does not
+// get an empty line that would shift every later pair.
+bool AppendPair(const std::string& path, bool create, std::string_view original,
+                std::string_view translation)
+{
+    int flags = O_WRONLY | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0);
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return false;
+    bool leading = false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        char last = 0;
+        int rfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (rfd >= 0) {
+            leading = ::pread(rfd, &last, 1, st.st_size - 1) != 1 || last != '\n';
+            ::close(rfd);
+        } else {
+            leading = true;
+        }
+    }
+    std::string text;
+    text.reserve(original.size() + translation.size() + 2);
+    if (leading) text.append(kLineEnd);
+    text.append(original);
+    text.append(kLineEnd);
+    text.append(translation);
+    bool ok = WriteAll(fd, text);
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
+void RemoveLineBreaks(std::string& s)
+{
+    std::erase_if(s, [](char c) { return c == '\n' || c == '\r'; });
+}
+
+}  // namespace
+
+std::string CouldNotOpenMessage(const std::string& file)
+{
+    return "Could not open the file: " + file;
+}
+
+size_t CountWords(std::string_view text)
+{
+    size_t count = 0;
+    bool inWord = false;
+    for (char c : text) {
+        bool sep = IsWordSeparator(c);
+        if (!sep && !inWord) ++count;
+        inWord = !sep;
+    }
+    return count;
+}
+
+std::string WordsOf(std::string_view text, int from, int to, int count)
+{
+    std::vector<std::string_view> words = Tokens(text, [](char c) { return c == ' '; });
+    std::string out;
+    for (int k = 0; k < count; ++k) {
+        if (from <= k && k < to) {
+            if (static_cast<size_t>(k) < words.size()) out.append(words[k]);
+            out += ' ';
+        }
+    }
+    while (!out.empty() && IsWhite(out.back()))
+        out.pop_back();
+    return out;
+}
+
+std::string_view TrimWhiteSpace(std::string_view text)
+{
+    while (!text.empty() && IsWhite(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsWhite(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+LocalDictionary::LocalDictionary()
+    : tree(std::make_unique<CTernarySearchTree>(table)),
+      traceSink([](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stdout); })
+{
+}
+
+LocalDictionary::~LocalDictionary() = default;
+
+void LocalDictionary::SetTraceSink(std::function<void(std::string_view)> sink)
+{
+    traceSink = std::move(sink);
+}
+
+std::vector<std::string> LocalDictionary::Load(const std::string& localFile,
+                                               const std::string& personalFile)
+{
+    localDictionaryFile = localFile;
+    personalDictionaryFile = personalFile;
+    return LoadDictionary();
+}
+
+std::vector<std::string> LocalDictionary::LoadDictionary()
+{
+    std::vector<std::string> messages;
+    tree.reset();
+    table.Clear();
+    cache.clear();
+    for (const std::string* file : {&localDictionaryFile, &personalDictionaryFile}) {
+        bool tooLarge = false;
+        if (!table.AppendFile(*file, tooLarge)) {
+            messages.push_back(tooLarge ? "The dictionary file is too large: " + *file
+                                        : CouldNotOpenMessage(*file));
+        }
+    }
+    tree = std::make_unique<CTernarySearchTree>(table);
+    tree->Build();
+    return messages;
+}
+
+bool LocalDictionary::LookUpPhrase(std::string_view text, std::string& translation)
+{
+    text = TrimWhiteSpace(text);
+    if (auto it = cache.find(std::string(text)); it != cache.end()) {
+        translation = it->second;
+        return true;
+    }
+    // Unlike a near search, an exact lookup needs only the one node where the text ends.
+    std::optional<CTSTPosition> pos = tree->Find(text);
+    if (!pos || !pos->HasEntry()) return false;
+    translation = std::string(table.Translation(static_cast<uint32_t>(pos->entry)));
+    cache.emplace(std::string(text), translation);
+    return true;
+}
+
+bool LocalDictionary::TranslatePhrase(std::string_view text, std::string& translation,
+                                      bool searchCombinations)
+{
+    if (LookUpPhrase(text, translation)) return true;
+    if (!searchCombinations) return false;
+    const int n = static_cast<int>(CountWords(text));
+    if (n < 2) return false;
+
+    // Three parts: shorter left parts first, and for each, shorter middle parts first.
+    for (int i = 1; i <= n - 2; ++i) {
+        for (int j = i + 1; j <= n - 1; ++j) {
+            std::string left = WordsOf(text, 0, i, n);
+            std::string middle = WordsOf(text, i, j, n);
+            std::string right = WordsOf(text, j, n, n);
+            if (left.empty() || middle.empty() || right.empty()) continue;
+            std::string tm, tl, tr;
+            if (!TranslatePhrase(middle, tm, searchCombinations)) continue;
+            if (!TranslatePhrase(left, tl, searchCombinations)) continue;
+            if (!TranslatePhrase(right, tr, searchCombinations)) continue;
+            translation = tl + ' ' + tm + ' ' + tr;
+            return true;
+        }
+    }
+
+    // Two parts: the first word and the rest, then all but the last word and the last.
+    std::vector<std::string_view> words = Tokens(text, IsWordSeparator);
+    for (std::string_view w : words) {
+        std::string line = "Resulting token: ";
+        line.append(w);
+        line += '\n';
+        if (traceSink) traceSink(line);
+    }
+    const size_t count = words.size();
+    std::string ta, tb;
+    if (TranslatePhrase(words[0], ta, searchCombinations) &&
+        TranslatePhrase(Join(words, 1, count), tb, searchCombinations)) {
+        translation = ta + ' ' + tb;
+        return true;
+    }
+    std::string tc, td;
+    if (TranslatePhrase(Join(words, 0, count - 1), tc, searchCombinations) &&
+        TranslatePhrase(words[count - 1], td, searchCombinations)) {
+        translation = tc + ' ' + td;
+        return true;
+    }
+    return false;
+}
+
+std::optional<std::string> LocalDictionary::FindTranslation(std::string_view text) const
+{
+    std::optional<CTSTPosition> pos = tree->Find(text);
+    if (!pos || !pos->HasEntry()) return std::nullopt;
+    return std::string(table.Translation(static_cast<uint32_t>(pos->entry)));
+}
+
+LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,
+                                                           std::string translation)
+{
+    AddResult result;
+    RemoveLineBreaks(original);
+    RemoveLineBreaks(translation);
+    if (!original.empty() && !translation.empty()) {
+        if (AppendPair(personalDictionaryFile, true, original, translation)) {
+            result.written = true;
+            ++additionsCount;
+        } else {
+            result.error = CouldNotOpenMessage(personalDictionaryFile);
+        }
+        if (uploadPair) uploadPair(original, translation);
+        // The new-translations file is emptied (created) by the window at start-up.
+        if (AppendPair(newTranslationsFile, false, original, translation)) {
+            newTranslationsWritten = true;
+        }
+    }
+    int64_t index = table.Append(original, translation);
+    if (index >= 0) {
+        ++tree->entryCount;
+        tree->Insert(static_cast<uint32_t>(index));
+        // A cached answer for this phrase would hide the new translation.
+        cache.erase(original);
+    } else if (result.error.empty()) {
+        result.error = "The dictionary is full";
+    }
+    result.original = std::move(original);
+    result.translation = std::move(translation);
+    return result;
+}
+
+bool LocalDictionary::UndoAddition(std::string* error)
+{
+    if (additionsCount < 1) return true;
+    std::string content;
+    if (ReadWholeFile(personalDictionaryFile, content)) {
+        std::vector<std::string_view> lines = SplitLines(content);
+        if (lines.size() >= 2) {
+            // Keep everything before the last two lines, with the file's own line ends, and no
+            // terminator after what is now the last line.
+            size_t keep = 0;
+            if (lines.size() >= 3) {
+                std::string_view last = lines[lines.size() - 3];
+                keep = static_cast<size_t>(last.data() + last.size() - content.data());
+            }
+            if (!AtomicWriteFile(personalDictionaryFile,
+                                 std::string_view(content).substr(0, keep))) {
+                if (error) *error = "Could not write the file: " + personalDictionaryFile;
+                return false;
+            }
+        }
+    }
+    --additionsCount;
+    return true;
+}
+
+LocalStepResult TranslateLocal(LocalDictionary& dictionary, const std::string& text,
+                               const Settings& settings)
+{
+    LocalStepResult result;
+    const std::string_view trimmed = TrimWhiteSpace(text);
+    const uint64_t words = CountWords(trimmed);
+    if (words <= static_cast<uint32_t>(settings.maxWordsInCombinations)) {
+        std::string translation;
+        dictionary.TranslatePhrase(trimmed, translation, settings.searchCombinations);
+        if (!translation.empty()) {
+            result.found = true;
+            result.translation = std::move(translation);
+        }
+    }
+    CTernarySearchTree& tree = dictionary.Tree();
+    tree.nearList.clear();
+    if (!trimmed.empty()) tree.CollectNear(trimmed);
+    result.nearList = tree.nearList.Strings();
+    return result;
+}

@@ -1,0 +1,115 @@
+#pragma once
+// The local dictionary of the selected pair: its two files, the entry table, the tree, the
+// lookup cache, the searches and the additions. The window and talvero-cli own one each and
+// bind it to their controls or arguments; nothing here knows about either.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "catalogue/Settings.h"
+#include "dictionary/EntryTable.h"
+#include "dictionary/TernarySearchTree.h"
+
+inline constexpr const char* kNewTranslationsFileName = "newtranslationsadded.txt";
+
+// "Could not open the file: %s" with the file name.
+std::string CouldNotOpenMessage(const std::string& file);
+
+// Number of maximal runs of characters other than space, comma and full stop.
+size_t CountWords(std::string_view text);
+
+// Words `from` (inclusive) to `to` (exclusive) of the first `count` words of `text` cut at
+// spaces (commas and full stops stay with their words), joined by single spaces, without
+// trailing white space. Words beyond the end of the text are empty.
+std::string WordsOf(std::string_view text, int from, int to, int count);
+
+// `text` without leading and trailing space, tab, LF, VT, FF and CR.
+std::string_view TrimWhiteSpace(std::string_view text);
+
+class LocalDictionary {
+public:
+    LocalDictionary();
+    virtual ~LocalDictionary();
+    LocalDictionary(const LocalDictionary&) = delete;
+    LocalDictionary& operator=(const LocalDictionary&) = delete;
+
+    std::string localDictionaryFile = "localdictionary_es_en.txt";
+    std::string personalDictionaryFile = "personaldictionary_es_en.txt";
+    std::string newTranslationsFile = kNewTranslationsFileName;
+    bool dictionaryLoading = false;  // set by the window around a pair selection's load
+
+    int32_t additionsCount = 0;           // additions written in this run and not undone
+    bool newTranslationsWritten = false;  // a pair went to the new-translations file this run
+
+    // Sets both file names and loads them: a new entry table and tree with the local file's
+    // pairs, then the personal file's (later pairs win). Empties the lookup cache. Returns one
+    // message per file that could not be read ("Could not open the file: %s"); the dictionary
+    // holds whatever could be read.
+    std::vector<std::string> Load(const std::string& localFile, const std::string& personalFile);
+    std::vector<std::string> LoadDictionary();  // the current file names
+
+    // Exact lookup of the trimmed text, answered from the cache of earlier hits when it can.
+    bool LookUpPhrase(std::string_view text, std::string& translation);
+
+    // The whole phrase, or else consecutive word groups each translated the same way (when
+    // `searchCombinations` is on). Writes "Resulting token: %s\n" for every word cut for the
+    // two-part splits to the trace sink.
+    bool TranslatePhrase(std::string_view text, std::string& translation,
+                         bool searchCombinations = true);
+
+    // The translation of the entry whose original is exactly `text`, if any (the near list's
+    // double-click). No trimming, no cache.
+    std::optional<std::string> FindTranslation(std::string_view text) const;
+
+    struct AddResult {
+        bool written = false;  // appended to the personal dictionary file
+        std::string original;  // the pair as added (line breaks removed)
+        std::string translation;
+        std::string error;  // why the personal file could not be written, if it was not
+    };
+    // Appends the pair to the personal dictionary file (created when missing) and to the
+    // new-translations file when both strings are non-empty, calls `uploadPair` in between when
+    // set, and puts the pair into the loaded dictionary in any case.
+    AddResult AddTranslation(std::string original, std::string translation);
+
+    // Takes the last pair written in this run back out of the personal dictionary file (the
+    // loaded dictionary keeps it). Returns false only when the file could not be rewritten.
+    bool UndoAddition(std::string* error = nullptr);
+
+    // Called by AddTranslation between the two file appends when set.
+    std::function<void(const std::string& original, const std::string& translation)> uploadPair;
+
+    // Receives each "Resulting token: %s\n" line; standard output by default.
+    void SetTraceSink(std::function<void(std::string_view line)> sink);
+
+    CTernarySearchTree& Tree() { return *tree; }
+    const CTernarySearchTree& Tree() const { return *tree; }
+    const EntryTable& Entries() const { return table; }
+    size_t CachedCount() const { return cache.size(); }
+    void ClearCache() { cache.clear(); }
+
+private:
+    EntryTable table;
+    std::unique_ptr<CTernarySearchTree> tree;
+    // The lookup cache: phrases found whole, with the translation found first.
+    std::unordered_map<std::string, std::string> cache;
+    std::function<void(std::string_view)> traceSink;
+};
+
+// The Translate action's local step.
+struct LocalStepResult {
+    bool found = false;                 // a non-empty translation was found
+    std::string translation;            // empty when none
+    std::vector<std::string> nearList;  // every stored original beginning with the text
+};
+
+// Counts the words of the trimmed text and, when the count is not greater than the word limit
+// (compared as unsigned numbers, so a negative limit means none), runs TranslatePhrase; then
+// fills the near list. Leaves the tree's nearList holding the same originals.
+LocalStepResult TranslateLocal(LocalDictionary& dictionary, const std::string& text,
+                               const Settings& settings);

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/Services.h"
+#include "tests/catalogue/TestDir.h"
+
+TEST(Services, DefaultsWhenTheFileIsMissing)
+{
+    TestDir dir;
+    Services s = LoadServices(dir.File("TalveroServices.txt"));
+    Services d;
+    EXPECT_EQ(s.googleFormAddress, d.googleFormAddress);
+    EXPECT_FALSE(s.useProxy);
+    EXPECT_EQ(s.proxyPort, 0);
+}
+
+TEST(Services, KeysOverrideTheirDefaultOnly)
+{
+    TestDir dir;
+    dir.Write("TalveroServices.txt",
+              "GOOGLE FORM ADDRESS\r\nhttp://127.0.0.1:8080/\r\n"
+              "junk\nBABELFISH FORM ADDRESS\nhttps://fish.example.org\n"
+              "USE PROXY\nYES\nPROXY SERVER\nproxy.local\nPROXY PORT\n3128");
+    Services s = LoadServices(dir.File("TalveroServices.txt"));
+    EXPECT_EQ(s.googleFormAddress, "http://127.0.0.1:8080");
+    EXPECT_EQ(s.babelfishFormAddress, "https://fish.example.org");
+    EXPECT_EQ(s.freeTranslationFormAddress, Services().freeTranslationFormAddress);
+    EXPECT_TRUE(s.useProxy);
+    EXPECT_EQ(s.proxyServer, "proxy.local");
+    EXPECT_EQ(s.proxyPort, 3128);
+}
+
+TEST(Services, MalformedValuesKeepTheDefaults)
+{
+    Services s;
+    ApplyServicesText(s,
+                      "GOOGLE FORM ADDRESS\nfile:///etc/passwd\n"
+                      "UPLOAD SERVER ADDRESS\nhttp://host/path\n"
+                      "UPDATE SITE ADDRESS\nhttp://\n"
+                      "PROXY PORT\n70000\nUSE PROXY\nyes\n"
+                      "FREETRANSLATION FORM ADDRESS");
+    Services d;
+    EXPECT_EQ(s.googleFormAddress, d.googleFormAddress);
+    EXPECT_EQ(s.uploadServerAddress, d.uploadServerAddress);
+    EXPECT_EQ(s.updateSiteAddress, d.updateSiteAddress);
+    EXPECT_EQ(s.freeTranslationFormAddress, d.freeTranslationFormAddress);
+    EXPECT_EQ(s.proxyPort, 0);
+    EXPECT_FALSE(s.useProxy);
+
+    std::string binary(1 << 20, '\0');
+    binary += "\nPROXY PORT\n8080";
+    ApplyServicesText(s, binary);
+    EXPECT_EQ(s.proxyPort, 8080);
+}

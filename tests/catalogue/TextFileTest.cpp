@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "catalogue/TextFile.h"
+#include "tests/catalogue/TestDir.h"
+
+TEST(TextFile, SplitLinesTakesLfAndCrLfAlike)
+{
+    using V = std::vector<std::string_view>;
+    EXPECT_EQ(SplitLines("a\nb\r\nc"), (V{"a", "b", "c"}));
+    EXPECT_EQ(SplitLines("a\n"), (V{"a"}));
+    EXPECT_EQ(SplitLines("a\n\nb\n"), (V{"a", "", "b"}));
+    EXPECT_EQ(SplitLines(""), V{});
+    EXPECT_EQ(SplitLines("\r\n"), (V{""}));
+    EXPECT_EQ(SplitLines("a\rb"), (V{"a\rb"})) << "a lone CR is not a line end";
+}
+
+TEST(TextFile, AtomicWriteReplacesAndKeepsPermissions)
+{
+    TestDir dir;
+    std::string path = dir.File("f.txt");
+    ASSERT_TRUE(AtomicWriteFile(path, "one"));
+    EXPECT_EQ(dir.Read("f.txt"), "one");
+    chmod(path.c_str(), 0640);
+    ASSERT_TRUE(AtomicWriteFile(path, "two"));
+    EXPECT_EQ(dir.Read("f.txt"), "two");
+    struct stat st {};
+    stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_FALSE(AtomicWriteFile(dir.Path().string(), "x")) << "never replaces a directory";
+}

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dictionary/LocalDictionary.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DictionaryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/talvero-dict-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        dict.newTranslationsFile = Path("newtranslationsadded.txt");
+        dict.SetTraceSink([this](std::string_view line) { trace.append(line); });
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    void Write(const std::string& name, const std::string& content) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << content;
+    }
+    std::string Read(const std::string& name) const
+    {
+        std::ifstream in(Path(name), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::vector<std::string> Load(const std::string& local = "local.txt",
+                                  const std::string& personal = "personal.txt")
+    {
+        return dict.Load(Path(local), Path(personal));
+    }
+    std::string Translate(const std::string& text, bool combinations = true)
+    {
+        std::string out;
+        return dict.TranslatePhrase(text, out, combinations) ? out : "<none>";
+    }
+
+    std::string dir;
+    std::string trace;
+    LocalDictionary dict;
+};
+
+TEST_F(DictionaryTest, LoadsPairsAsTheyStand)
+{
+    Write("local.txt", "casa\nhouse\r\nperro \ndog\nsolo");
+    Write("personal.txt", "");
+    EXPECT_TRUE(Load().empty());
+    ASSERT_EQ(dict.Entries().size(), 3u);
+    EXPECT_EQ(dict.Tree().entryCount, 3);
+    EXPECT_EQ(Translate("casa"), "house");
+    EXPECT_EQ(dict.FindTranslation("perro "), "dog");
+    EXPECT_EQ(dict.FindTranslation("perro"), std::nullopt);  // trailing space is kept
+    EXPECT_EQ(dict.FindTranslation("solo"), "");
+}
+
+TEST_F(DictionaryTest, PersonalPairsWinAndLaterPairsWin)
+{
+    Write("local.txt", "casa\nhouse\nperro\ndog\nperro\nhound\n");
+    Write("personal.txt", "casa\nhome");
+    Load();
+    EXPECT_EQ(Translate("casa"), "home");
+    EXPECT_EQ(Translate("perro"), "hound");
+    EXPECT_EQ(dict.Tree().entryCount, 4);
+}
+
+TEST_F(DictionaryTest, MissingFilesAreReportedAndTheOtherIsRead)
+{
+    Write("personal.txt", "casa\nhouse");
+    std::vector<std::string> messages = Load("nolocal.txt", "personal.txt");
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Could not open the file: " + Path("nolocal.txt")});
+    EXPECT_EQ(Translate("casa"), "house");
+
+    messages = Load("a.txt", "b.txt");
+    EXPECT_EQ(messages, (std::vector<std::string>{"Could not open the file: " + Path("a.txt"),
+                                                  "Could not open the file: " + Path("b.txt")}));
+    EXPECT_EQ(Translate("casa"), "<none>");  // the cache went with the old pair
+    EXPECT_FALSE(fs::exists(Path("a.txt")));
+}
+
+TEST_F(DictionaryTest, BadFilesLoadWithoutHarm)
+{
+    std::string binary;
+    for (int i = 0; i < 100000; ++i) {
+        char c = static_cast<char>((i * 7919) & 0xFF);
+        binary += c == '\n' ? '\0' : c;
+    }
+    Write("local.txt", std::string("a\0b\nnul\n", 8) + binary + "\r\n\r\nx\ny");
+    Write("personal.txt", std::string(50 << 20, 'q'));
+    EXPECT_TRUE(Load().empty());
+    EXPECT_EQ(dict.FindTranslation(std::string("a\0b", 3)), "nul");
+    EXPECT_EQ(Translate("x"), "y");
+    EXPECT_EQ(dict.FindTranslation(std::string(50 << 20, 'q')), "");
+    EXPECT_EQ(dict.FindTranslation(std::string(1000, 'q')), std::nullopt);
+}
+
+struct CombinationCase {
+    const char* text;
+    const char* expected;
+    bool combinations;
+};
+
+class CombinationTest : public DictionaryTest,
+                        public ::testing::WithParamInterface<CombinationCase> {};
+
+TEST_P(CombinationTest, TranslatesByWordGroups)
+{
+    Write("local.txt", "el\nthe\nperro\ndog\ncome\neats\nel perro\nthe dog");
+    Write("personal.txt", "");
+    Load();
+    EXPECT_EQ(Translate(GetParam().text, GetParam().combinations), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, CombinationTest,
+                         ::testing::Values(CombinationCase{"el perro", "the dog", true},
+                                           CombinationCase{"el perro come", "the dog eats", true},
+                                           CombinationCase{"perro come", "dog eats", true},
+                                           CombinationCase{"el gato", "<none>", true},
+                                           CombinationCase{"perro", "dog", true},
+                                           CombinationCase{"gato", "<none>", true},
+                                           CombinationCase{"el perro come", "<none>", false},
+                                           CombinationCase{"el perro", "the dog", false},
+                                           CombinationCase{"el,perro come", "the dog eats", true},
+                                           CombinationCase{"a,b,c d", "<none>", true},
+                                           CombinationCase{"  el perro  ", "the dog", true},
+                                           CombinationCase{"el  perro come", "the dog eats",
+                                                           true}));
+
+TEST_F(DictionaryTest, FirstSplitInOrderWinsAndTwoPartSplitsAreTraced)
+{
+    Write("local.txt", "a\nA\nb\nB\nd\nD\nb c\nBC\nc d\nCD");
+    Write("personal.txt", "");
+    Load();
+    // [a][b][c d] comes before [a][b c][d].
+    EXPECT_EQ(Translate("a b c d"), "A B CD");
+    EXPECT_EQ(trace, "");
+    // "b c d" has the three-part split [b][c][d] only, c is missing; then two parts, the
+    // first word and the rest before all but the last word and the last.
+    EXPECT_EQ(Translate("b c d"), "B CD");
+    EXPECT_EQ(trace, "Resulting token: b\nResulting token: c\nResulting token: d\n");
+    trace.clear();
+    EXPECT_EQ(Translate("x,y"), "<none>");
+    EXPECT_EQ(trace, "Resulting token: x\nResulting token: y\n");
+}
+
+TEST_F(DictionaryTest, WordsOfAndCountWords)
+{
+    EXPECT_EQ(CountWords(" a, b. c "), 3u);
+    EXPECT_EQ(CountWords(",,."), 0u);
+    EXPECT_EQ(WordsOf("el,perro come", 0, 1, 3), "el,perro");
+    EXPECT_EQ(WordsOf("el,perro come", 2, 3, 3), "");
+    EXPECT_EQ(WordsOf("a  b\t c", 0, 3, 3), "a b\t c");
+    EXPECT_EQ(WordsOf("a b c", 1, 3, 3), "b c");
+}
+
+TEST_F(DictionaryTest, LocalStepLimitAndNearList)
+{
+    Write("local.txt",
+          "el\nthe\nperro\ndog\ncome\neats\nel perro\nthe dog\n"
+          "uno dos tres cuatro cinco seis siete ocho nueve\nnine");
+    Write("personal.txt", "");
+    Load();
+    Settings settings;
+    LocalStepResult r = TranslateLocal(dict, " el ", settings);
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.translation, "the");
+    EXPECT_EQ(r.nearList, (std::vector<std::string>{"el perro", "el"}));
+
+    r = TranslateLocal(dict, "uno dos tres cuatro cinco seis siete ocho nueve", settings);
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.nearList.size(), 1u);
+    settings.maxWordsInCombinations = -1;  // as unsigned: no limit
+    EXPECT_TRUE(
+        TranslateLocal(dict, "uno dos tres cuatro cinco seis siete ocho nueve", settings).found);
+    settings.maxWordsInCombinations = 0;
+    r = TranslateLocal(dict, "perro", settings);
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.nearList, std::vector<std::string>{"perro"});
+    settings.maxWordsInCombinations = 2;
+    EXPECT_FALSE(TranslateLocal(dict, "el, perro. come", settings).found);
+    settings.maxWordsInCombinations = 3;
+    EXPECT_EQ(TranslateLocal(dict, "el, perro. come", settings).translation, "the dog eats");
+}
+
+TEST_F(DictionaryTest, AdditionsGoToBothFilesAndMemory)
+{
+    Write("local.txt", "casa\nhouse");
+    Write("personal.txt", "uno\none");
+    Write("newtranslationsadded.txt", "");
+    Load();
+    EXPECT_EQ(Translate("gato"), "<none>");
+    auto r = dict.AddTranslation("gato", "c\r\nat");
+    EXPECT_TRUE(r.written);
+    EXPECT_EQ(r.translation, "cat");
+    dict.AddTranslation("perro", "dog");
+    EXPECT_EQ(Read("personal.txt"), "uno\none\ngato\ncat\nperro\ndog");
+    EXPECT_EQ(Read("newtranslationsadded.txt"), "gato\ncat\nperro\ndog");
+    EXPECT_EQ(Translate("gato"), "cat");
+    EXPECT_EQ(dict.Tree().entryCount, 4);
+
+    // An empty translation writes nothing and does not count, but is found in memory.
+    r = dict.AddTranslation("pez", "");
+    EXPECT_FALSE(r.written);
+    EXPECT_EQ(dict.FindTranslation("pez"), "");
+    EXPECT_EQ(dict.additionsCount, 2);
+
+    // A new translation of a cached phrase is found at once.
+    dict.AddTranslation("gato", "tomcat");
+    EXPECT_EQ(Translate("gato"), "tomcat");
+
+    Load();
+    EXPECT_EQ(Translate("perro"), "dog");
+    EXPECT_EQ(Translate("gato"), "tomcat");
+}
+
+TEST_F(DictionaryTest, AdditionsNeverShiftThePairs)
+{
+    struct Case {
+        const char* before;  // nullptr: no file
+        const char* after;
+    };
+    for (Case c : {Case{nullptr, "gato\ncat"}, Case{"", "gato\ncat"},
+                   Case{"uno\none\n", "uno\none\ngato\ncat"},
+                   Case{"uno\r\none\r\n", "uno\r\none\r\ngato\ncat"},
+                   Case{"uno\none", "uno\none\ngato\ncat"}}) {
+        fs::remove(Path("personal.txt"));
+        if (c.before) Write("personal.txt", c.before);
+        Write("local.txt", "");
+        Load();
+        dict.AddTranslation("gato", "cat");
+        EXPECT_EQ(Read("personal.txt"), c.after);
+        Load();
+        EXPECT_EQ(Translate("gato"), "cat");
+    }
+}
+
+TEST_F(DictionaryTest, UndoRemovesThisRunsPairsFromTheEnd)
+{
+    Write("local.txt", "");
+    Write("personal.txt", "uno\r\none\r\ndos\r\ntwo");
+    chmod(Path("personal.txt").c_str(), 0640);
+    Load();
+    dict.AddTranslation("a", "1");
+    dict.AddTranslation("b", "2");
+    dict.AddTranslation("c", "");  // not written, not counted
+    EXPECT_TRUE(dict.UndoAddition());
+    EXPECT_EQ(Read("personal.txt"), "uno\r\none\r\ndos\r\ntwo\na\n1");
+    EXPECT_TRUE(dict.UndoAddition());
+    EXPECT_EQ(Read("personal.txt"), "uno\r\none\r\ndos\r\ntwo");
+    EXPECT_TRUE(dict.UndoAddition());  // nothing left of this run
+    EXPECT_EQ(Read("personal.txt"), "uno\r\none\r\ndos\r\ntwo");
+    EXPECT_EQ(dict.FindTranslation("b"), "2");  // memory keeps the pair until the next load
+
+    struct stat st {};
+    ASSERT_EQ(stat(Path("personal.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    for (const auto& f : fs::directory_iterator(dir)) {
+        EXPECT_EQ(f.path().filename().string().find("tmp"), std::string::npos);
+    }
+}
+
+TEST_F(DictionaryTest, UndoOfTheOnlyPairLeavesAnEmptyFile)
+{
+    Write("local.txt", "");
+    Load();
+    dict.AddTranslation("gato", "cat");
+    EXPECT_TRUE(dict.UndoAddition());
+    EXPECT_EQ(Read("personal.txt"), "");
+    dict.AddTranslation("perro", "dog");
+    EXPECT_EQ(Read("personal.txt"), "perro\ndog");
+}
+
+}  // namespace

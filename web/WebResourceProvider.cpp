@@ -1,0 +1,211 @@
+#include "web/WebResourceProvider.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "catalogue/CodePage.h"
+#include "web/HttpRetriever.h"
+
+namespace {
+
+char Lower(char c)
+{
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+std::string LowerCopy(const std::string& text)
+{
+    std::string low = text;
+    for (char& c : low)
+        c = Lower(c);
+    return low;
+}
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+}  // namespace
+
+void CWebResourceProvider::SetProxy(const std::string& server, unsigned short port, bool use)
+{
+    proxyServer = server;
+    proxyPort = port;
+    useProxy = use;
+}
+
+void CWebResourceProvider::Retrieve()
+{
+    errorFlag = 0;
+    errorText.clear();
+    content.clear();
+    if (!StartFetching()) return;
+    do {
+        url = GetResourceUrl();
+        cursor = 0;
+        FetchResource(url);
+        ParseContent();
+    } while (HasMoreResources());
+}
+
+void CWebResourceProvider::FetchResource(const std::string& resourceUrl)
+{
+    errorFlag = 0;
+    errorText.clear();
+    if (UsePost()) {
+        std::string body = GetPostData();
+        CHttpRetriever client;
+        client.SetLimits(limits);
+        const char* reply =
+            client.ReadAll(resourceUrl.c_str(), body.c_str(), static_cast<long>(body.size()));
+        content = reply ? std::string(reply) : std::string();
+        int code = client.GetStatusCode();
+        if (code / 100 != 2) {
+            errorFlag = 1;
+            char text[64];
+            std::snprintf(text, sizeof text, "Error %d fetching resource", code);
+            errorText = text;
+        }
+        return;
+    }
+    CWebGrab client;
+    client.SetLimits(limits);
+    client.SetEventPump(eventPump);
+    if (useProxy) client.SetProxy(proxyServer, proxyPort, true);
+    if (!client.Initialise(agent, statusWindow)) {
+        errorFlag = 1;
+        errorText = "Unable to initialize resource provider";
+        return;
+    }
+    client.SetReload(true);
+    bool ok = client.GetFile(resourceUrl, content, agent, statusWindow);
+    client.Close();
+    if (!ok) {
+        errorFlag = 1;
+        errorText = "Error fetching resource" + resourceUrl;
+    }
+}
+
+long CWebResourceProvider::FindNoCase(const std::string& text, const std::string& pattern,
+                                      long start)
+{
+    if (start < 0) start = 0;
+    const long n = static_cast<long>(text.size());
+    const long m = static_cast<long>(pattern.size());
+    if (m == 0) return start <= n ? start : -1;
+    for (long at = start; at + m <= n; ++at) {
+        long k = 0;
+        while (k < m && Lower(text[at + k]) == Lower(pattern[k]))
+            ++k;
+        if (k == m) return at;
+    }
+    return -1;
+}
+
+bool CWebResourceProvider::SkipPast(const std::string& marker)
+{
+    long pos = FindNoCase(content, marker, cursor);
+    if (pos < 0) return false;
+    cursor = pos + static_cast<long>(marker.size());
+    return true;
+}
+
+bool CWebResourceProvider::ExtractUntil(const std::string& marker, std::string& out)
+{
+    if (cursor >= static_cast<long>(content.size()) - 1) return false;
+    long pos = FindNoCase(content, marker, cursor);
+    if (pos < 0) return false;
+    out = content.substr(cursor, pos - cursor);
+    cursor = pos + static_cast<long>(marker.size());
+    return true;
+}
+
+void CWebResourceProvider::NormalizeWhitespace(std::string& text)
+{
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsSpace(text[begin]))
+        ++begin;
+    while (end > begin && IsSpace(text[end - 1]))
+        --end;
+    text = text.substr(begin, end - begin);
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+}
+
+std::string CWebResourceProvider::ReplaceNoCase(const std::string& text, const std::string& pattern,
+                                                const std::string& replacement)
+{
+    std::string out = text;
+    if (pattern.empty()) return out;
+    std::string low = LowerCopy(text);
+    const std::string pat = LowerCopy(pattern);
+    size_t pos = 0;
+    while (pos <= low.size()) {
+        size_t p = low.find(pat, pos);
+        if (p == std::string::npos) break;
+        low.replace(p, pat.size(), replacement);
+        out.replace(p, pat.size(), replacement);
+        pos = p + replacement.size();
+    }
+    return out;
+}
+
+void CWebResourceProvider::StripHtml(std::string& text)
+{
+    // Everything from a "<" to the next ">" goes; an unclosed "<" goes alone.
+    std::string kept;
+    size_t pos = 0;
+    while (true) {
+        size_t open = text.find('<', pos);
+        if (open == std::string::npos) break;
+        kept.append(text, pos, open - pos);
+        pos = open + 1;
+        size_t close = text.find('>', pos);
+        if (close == std::string::npos) break;
+        pos = close + 1;
+    }
+    if (pos < text.size()) kept.append(text, pos, std::string::npos);
+    text = std::move(kept);
+
+    // Each entity step runs only when the entity occurs exactly as written, and then replaces
+    // every occurrence in any letter case. Later steps see what earlier ones produced.
+    struct Step {
+        const char* sought;
+        const char* replaced;
+        const char* by;      // the replacement, or
+        char32_t character;  // the character whose bytes in the code page replace it
+    };
+    static const Step steps[] = {
+        {"&nbsp;", "&nbsp;", " ", 0},
+        {"&amp;", "&amp;", "&", 0},
+        {"&aring;", "&aring;", nullptr, 0xE5},
+        {"&auml;", "&auml;", nullptr, 0xE4},
+        {"&eacute;", "&eacute;", nullptr, 0xE9},
+        {"&iacute;", "&iacute;", nullptr, 0xED},
+        {"&igrave;", "&igrave;", nullptr, 0xEC},
+        {"&ograve;", "&ograve;", nullptr, 0xF2},
+        {"&ouml;", "&ouml;", nullptr, 0xF6},
+        {"&szlig;", "&szlig;", nullptr, 0xDF},
+        {"&#0;", "&#0", "#", 0},
+        {"&#39;", "&#39;", "'", 0},
+    };
+    for (const Step& step : steps) {
+        if (text.find(step.sought) == std::string::npos) continue;
+        std::string by = step.by ? std::string(step.by) : CodePageChar(step.character);
+        text = ReplaceNoCase(text, step.replaced, by);
+    }
+}
+
+void CWebResourceProvider::ParseBetween(const std::string& startMarker,
+                                        const std::string& endMarker, std::string& result)
+{
+    errorFlag = 1;
+    errorText = "Error parsing content";
+    if (!SkipPast(startMarker)) return;
+    if (!ExtractUntil(endMarker, result)) return;
+    NormalizeWhitespace(result);
+    StripHtml(result);
+    errorFlag = 0;
+    errorText.clear();
+}
