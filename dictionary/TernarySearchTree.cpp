@@ -1,5 +1,6 @@
 #include "dictionary/TernarySearchTree.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::vector<std::string> NearList::Strings() const
@@ -91,13 +92,202 @@ void CTernarySearchTree::Insert(uint32_t entry)
     }
 }
 
+namespace {
+
+// A key to sort: its first sixteen bytes, made to order as the tree does, then the whole key.
+// The copy of the first bytes keeps the sort, the common prefixes and the top of the tree out
+// of the text, whose keys lie in file order, not in sorted order.
+constexpr size_t kPrefixBytes = 16;
+struct SortKey {
+    uint64_t prefix[2];
+    const char* data;
+    uint32_t size;
+    uint32_t entry;
+};
+
+uint64_t LoadBigEndian(const char* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+}
+
+// Bytes flipped so that unsigned order is signed-byte order; missing bytes padded with the
+// greatest value, so that a shorter key never orders before a longer one that begins with it
+// (ties are settled by the full comparison).
+uint64_t ChunkOf(std::string_view key, size_t from)
+{
+    if (key.size() >= from + 8) return LoadBigEndian(key.data() + from) ^ 0x8080808080808080ull;
+    uint64_t p = 0;
+    for (size_t k = from; k < from + 8; ++k) {
+        const uint64_t byte = k < key.size() ? (static_cast<unsigned char>(key[k]) ^ 0x80u) : 0xFFu;
+        p = (p << 8) | byte;
+    }
+    return p;
+}
+
+size_t CommonPrefix(const char* a, const char* b, size_t n)
+{
+    size_t k = 0;
+    while (k + 8 <= n) {
+        uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
+        k += 8;
+    }
+    while (k < n && a[k] == b[k])
+        ++k;
+    return k;
+}
+
+}  // namespace
+
 void CTernarySearchTree::Build()
 {
-    nodes.clear();
+    std::vector<CTSTNode>().swap(nodes);
     root = CTSTNode::kNone;
-    for (uint32_t i = 0; i < table.size(); ++i)
-        Insert(i);
     entryCount = static_cast<int32_t>(table.size());
+
+    std::vector<SortKey> keys;
+    keys.reserve(table.size());
+    for (uint32_t i = 0; i < table.size(); ++i) {
+        const std::string_view key = table.Original(i);
+        if (!key.empty()) {
+            keys.push_back({{ChunkOf(key, 0), ChunkOf(key, 8)},
+                            key.data(),
+                            static_cast<uint32_t>(key.size()),
+                            i});
+        }
+    }
+    // Keys agreeing in their first sixteen bytes are few; only they are compared in the text.
+    // The padding of short keys can agree with real bytes, so the sizes settle what is left.
+    auto commonPrefix = [](const SortKey& a, const SortKey& b) -> size_t {
+        const size_t n = std::min(a.size, b.size);
+        for (size_t c = 0; c < 2; ++c) {
+            if (a.prefix[c] != b.prefix[c]) {
+                const size_t k =
+                    8 * c + static_cast<size_t>(__builtin_clzll(a.prefix[c] ^ b.prefix[c]) / 8);
+                return std::min(n, k);
+            }
+        }
+        if (n <= kPrefixBytes) return n;
+        return kPrefixBytes +
+               CommonPrefix(a.data + kPrefixBytes, b.data + kPrefixBytes, n - kPrefixBytes);
+    };
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        if (a.prefix[0] != b.prefix[0]) return a.prefix[0] < b.prefix[0];
+        if (a.prefix[1] != b.prefix[1]) return a.prefix[1] < b.prefix[1];
+        const size_t n = std::min(a.size, b.size);
+        const size_t k = n <= kPrefixBytes
+                             ? n
+                             : kPrefixBytes + CommonPrefix(a.data + kPrefixBytes,
+                                                           b.data + kPrefixBytes, n - kPrefixBytes);
+        if (k < n) return static_cast<signed char>(a.data[k]) < static_cast<signed char>(b.data[k]);
+        if (a.size != b.size) return a.size > b.size;
+        return a.entry < b.entry;
+    });
+
+    // Of equal originals the last entry wins. lcp[i]: bytes key i shares with key i - 1.
+    std::vector<uint32_t> lcp;
+    lcp.reserve(keys.size() + 1);
+    size_t kept = 0;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (kept > 0) {
+            const SortKey& prev = keys[kept - 1];
+            const size_t common = commonPrefix(prev, keys[i]);
+            if (common == prev.size && prev.size == keys[i].size) {
+                keys[kept - 1] = keys[i];
+                continue;
+            }
+            lcp.push_back(static_cast<uint32_t>(common));
+        } else {
+            lcp.push_back(0);
+        }
+        keys[kept++] = keys[i];
+    }
+    keys.resize(kept);
+    lcp.push_back(0);
+    if (keys.empty()) return;
+
+    // The number of nodes: a key owns the nodes from where it parts from its predecessor down to
+    // where no other key shares its way (below that its tail stands in for the rest).
+    size_t count = 0;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        size_t shared = 0;
+        if (i > 0) shared = std::min<size_t>(lcp[i], keys[i - 1].size - 1);
+        if (i + 1 < keys.size()) {
+            shared = std::max<size_t>(shared, std::min<size_t>(lcp[i + 1], keys[i + 1].size - 1));
+        }
+        const size_t deepest = std::min<size_t>(keys[i].size - 1, shared);
+        if (deepest + 1 > lcp[i]) count += deepest + 1 - lcp[i];
+    }
+    nodes.reserve(count + kSpareNodes);
+
+    // Each sibling group becomes a binary tree over its characters, rooted at the character
+    // that splits the group's keys in half, so that frequent beginnings sit near the top. A work
+    // stack rather than recursion: shared prefixes can be as deep as the longest line.
+    struct Task {
+        uint32_t lo, hi;  // keys (a group) or runs (a binary tree over them)
+        uint32_t depth;
+        uint32_t slot;  // the node whose link receives the subtree's root, or kRootSlot
+        uint8_t link;   // 0 low, 1 high, 2 equal
+        bool isGroup;
+    };
+    constexpr uint32_t kRootSlot = CTSTNode::kNone;
+    auto slotRef = [&](uint32_t slot, uint8_t link) -> uint32_t& {
+        if (slot == kRootSlot) return root;
+        CTSTNode& n = nodes[slot];
+        return link == 0 ? n.low : link == 1 ? n.high : n.equal;
+    };
+    std::vector<uint32_t> runs;  // first key of each run; a group's runs end with its end
+    std::vector<Task> tasks;
+    tasks.push_back({0, static_cast<uint32_t>(keys.size()), 0, kRootSlot, 0, true});
+    while (!tasks.empty()) {
+        const Task task = tasks.back();
+        tasks.pop_back();
+        const uint32_t d = task.depth;
+        if (task.isGroup) {
+            // Within a group every key is longer than d, so neighbours sharing exactly d bytes
+            // differ in the character at d: a run of one character ends there.
+            const uint32_t first = static_cast<uint32_t>(runs.size());
+            runs.push_back(task.lo);
+            for (uint32_t i = task.lo + 1; i < task.hi; ++i) {
+                if (lcp[i] == d) {
+                    runs.push_back(i);
+                    if (d >= kPrefixBytes) __builtin_prefetch(keys[i].data + d);
+                }
+            }
+            runs.push_back(task.hi);
+            tasks.push_back(
+                {first, static_cast<uint32_t>(runs.size() - 1), d, task.slot, task.link, false});
+            continue;
+        }
+        if (task.lo == task.hi) continue;
+        // The run holding the middle key of this range.
+        const uint32_t middleKey = runs[task.lo] + (runs[task.hi] - runs[task.lo]) / 2;
+        const uint32_t m = static_cast<uint32_t>(
+            std::upper_bound(runs.begin() + task.lo, runs.begin() + task.hi, middleKey) -
+            runs.begin() - 1);
+        const uint32_t begin = runs[m];
+        uint32_t end = runs[m + 1];
+        const uint32_t idx = static_cast<uint32_t>(nodes.size());
+        CTSTNode node;
+        node.word = d < kPrefixBytes ? static_cast<unsigned char>(
+                                           (keys[begin].prefix[d / 8] >> (56 - 8 * (d % 8))) ^ 0x80)
+                                     : static_cast<unsigned char>(keys[begin].data[d]);
+        // The key that ends here comes last among the keys with this character.
+        if (keys[end - 1].size == d + 1) {
+            node.SetEntry(keys[end - 1].entry);
+            --end;
+        }
+        if (end - begin == 1) node.equal = CTSTNode::kTailBit | keys[begin].entry;
+        nodes.push_back(node);
+        slotRef(task.slot, task.link) = idx;
+        tasks.push_back({m + 1, task.hi, d, idx, 1, false});
+        if (end - begin > 1) tasks.push_back({begin, end, d + 1, idx, 2, true});
+        tasks.push_back({task.lo, m, d, idx, 0, false});
+    }
 }
 
 bool CTernarySearchTree::TailMatches(uint32_t entry, size_t from, std::string_view text) const
