@@ -225,68 +225,85 @@ void CTernarySearchTree::Build()
     nodes.reserve(count + kSpareNodes);
 
     // Each sibling group becomes a binary tree over its characters, rooted at the character
-    // that splits the group's keys in half, so that frequent beginnings sit near the top. A work
-    // stack rather than recursion: shared prefixes can be as deep as the longest line.
-    struct Task {
-        uint32_t lo, hi;  // keys (a group) or runs (a binary tree over them)
+    // that splits the group's keys in half, so that frequent beginnings sit near the top. Its
+    // nodes lie together (in preorder), so the steps within a group stay in a cache line or
+    // two. A work stack of groups rather than recursion: shared prefixes can be as deep as the
+    // longest line.
+    struct Group {
+        uint32_t lo, hi;  // its keys
         uint32_t depth;
-        uint32_t slot;  // the node whose link receives the subtree's root, or kRootSlot
-        uint8_t link;   // 0 low, 1 high, 2 equal
-        bool isGroup;
+        uint32_t parent;  // the node whose equal link leads here, or kNone for the root
     };
-    constexpr uint32_t kRootSlot = CTSTNode::kNone;
-    auto slotRef = [&](uint32_t slot, uint8_t link) -> uint32_t& {
-        if (slot == kRootSlot) return root;
-        CTSTNode& n = nodes[slot];
-        return link == 0 ? n.low : link == 1 ? n.high : n.equal;
-    };
-    std::vector<uint32_t> runs;  // first key of each run; a group's runs end with its end
-    std::vector<Task> tasks;
-    tasks.push_back({0, static_cast<uint32_t>(keys.size()), 0, kRootSlot, 0, true});
-    while (!tasks.empty()) {
-        const Task task = tasks.back();
-        tasks.pop_back();
-        const uint32_t d = task.depth;
-        if (task.isGroup) {
-            // Within a group every key is longer than d, so neighbours sharing exactly d bytes
-            // differ in the character at d: a run of one character ends there.
-            const uint32_t first = static_cast<uint32_t>(runs.size());
-            runs.push_back(task.lo);
-            for (uint32_t i = task.lo + 1; i < task.hi; ++i) {
-                if (lcp[i] == d) {
-                    runs.push_back(i);
-                    if (d >= kPrefixBytes) __builtin_prefetch(keys[i].data + d);
+    std::vector<Group> groups;
+    groups.push_back({0, static_cast<uint32_t>(keys.size()), 0, CTSTNode::kNone});
+    uint32_t runStart[257];  // at most one run per byte value, plus the end
+    while (!groups.empty()) {
+        const Group group = groups.back();
+        groups.pop_back();
+        const uint32_t d = group.depth;
+        // Every key of a group is longer than d, so neighbours sharing exactly d bytes differ
+        // in the character at d: a run of one character ends there.
+        uint32_t runCount = 0;
+        runStart[runCount++] = group.lo;
+        for (uint32_t i = group.lo + 1; i < group.hi; ++i) {
+            if (lcp[i] == d) {
+                runStart[runCount++] = i;
+                if (d >= kPrefixBytes) __builtin_prefetch(keys[i].data + d);
+            }
+        }
+        runStart[runCount] = group.hi;
+
+        const uint32_t base = static_cast<uint32_t>(nodes.size());
+        nodes.resize(base + runCount);
+        uint32_t heaviest = 0;
+        size_t heaviestAt = groups.size();
+        if (group.parent == CTSTNode::kNone) {
+            root = base;
+        } else {
+            nodes[group.parent].equal = base;
+        }
+        // Places runs [a, b) as a binary tree at `pos` and returns the next free position.
+        auto place = [&](auto&& self, uint32_t a, uint32_t b, uint32_t pos) -> uint32_t {
+            const uint32_t middleKey = runStart[a] + (runStart[b] - runStart[a]) / 2;
+            const uint32_t m = static_cast<uint32_t>(
+                std::upper_bound(runStart + a, runStart + b, middleKey) - runStart - 1);
+            const uint32_t begin = runStart[m];
+            uint32_t end = runStart[m + 1];
+            const uint32_t idx = base + pos;
+            CTSTNode node;
+            node.word = d < kPrefixBytes
+                            ? static_cast<unsigned char>(
+                                  (keys[begin].prefix[d / 8] >> (56 - 8 * (d % 8))) ^ 0x80)
+                            : static_cast<unsigned char>(keys[begin].data[d]);
+            // The key that ends here comes last among the keys with this character.
+            if (keys[end - 1].size == d + 1) {
+                node.SetEntry(keys[end - 1].entry);
+                --end;
+            }
+            if (end - begin == 1) node.equal = CTSTNode::kTailBit | keys[begin].entry;
+            if (end - begin > 1) {
+                groups.push_back({begin, end, d + 1, idx});
+                // The largest subgroup is laid out right after this group: a lookup most often
+                // goes on there.
+                if (end - begin > heaviest) {
+                    heaviest = end - begin;
+                    heaviestAt = groups.size() - 1;
                 }
             }
-            runs.push_back(task.hi);
-            tasks.push_back(
-                {first, static_cast<uint32_t>(runs.size() - 1), d, task.slot, task.link, false});
-            continue;
-        }
-        if (task.lo == task.hi) continue;
-        // The run holding the middle key of this range.
-        const uint32_t middleKey = runs[task.lo] + (runs[task.hi] - runs[task.lo]) / 2;
-        const uint32_t m = static_cast<uint32_t>(
-            std::upper_bound(runs.begin() + task.lo, runs.begin() + task.hi, middleKey) -
-            runs.begin() - 1);
-        const uint32_t begin = runs[m];
-        uint32_t end = runs[m + 1];
-        const uint32_t idx = static_cast<uint32_t>(nodes.size());
-        CTSTNode node;
-        node.word = d < kPrefixBytes ? static_cast<unsigned char>(
-                                           (keys[begin].prefix[d / 8] >> (56 - 8 * (d % 8))) ^ 0x80)
-                                     : static_cast<unsigned char>(keys[begin].data[d]);
-        // The key that ends here comes last among the keys with this character.
-        if (keys[end - 1].size == d + 1) {
-            node.SetEntry(keys[end - 1].entry);
-            --end;
-        }
-        if (end - begin == 1) node.equal = CTSTNode::kTailBit | keys[begin].entry;
-        nodes.push_back(node);
-        slotRef(task.slot, task.link) = idx;
-        tasks.push_back({m + 1, task.hi, d, idx, 1, false});
-        if (end - begin > 1) tasks.push_back({begin, end, d + 1, idx, 2, true});
-        tasks.push_back({task.lo, m, d, idx, 0, false});
+            uint32_t next = pos + 1;
+            if (a < m) {
+                node.low = base + next;
+                next = self(self, a, m, next);
+            }
+            if (m + 1 < b) {
+                node.high = base + next;
+                next = self(self, m + 1, b, next);
+            }
+            nodes[idx] = node;
+            return next;
+        };
+        place(place, 0, runCount, 0);
+        if (heaviestAt + 1 < groups.size()) std::swap(groups[heaviestAt], groups.back());
     }
 }
 
@@ -345,36 +362,38 @@ void CTernarySearchTree::CollectNear(std::string_view text)
 
 void CTernarySearchTree::AppendSubtree(uint32_t start)
 {
-    // In-order walk (low, equal, own phrase, high) with an explicit stack: a chain of shared
-    // characters can be as long as the longest line of a file.
-    struct Frame {
-        uint32_t link;
-        uint8_t stage;
-    };
-    std::vector<Frame> stack;
-    stack.push_back({start, 0});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        const uint32_t link = top.link;
-        if (link == CTSTNode::kNone) {
-            stack.pop_back();
-            continue;
-        }
+    // In-order walk (low, equal, own phrase, high) with an explicit stack, since a chain of
+    // shared characters can be as long as the longest line of a file. A stacked node is marked
+    // once its equal subtree is under way; children are prefetched as they are stacked.
+    constexpr uint32_t kEqualDone = CTSTNode::kTailBit;
+    std::vector<uint32_t>& stack = walkStack;
+    stack.clear();
+    auto descend = [&](uint32_t link) {
+        if (link == CTSTNode::kNone) return;
         if (link & CTSTNode::kTailBit) {
             nearList.push_back(link & ~CTSTNode::kTailBit);
-            stack.pop_back();
+            return;
+        }
+        for (uint32_t x = link; x != CTSTNode::kNone; x = nodes[x].low) {
+            stack.push_back(x);
+            const CTSTNode& n = nodes[x];
+            if (n.equal != CTSTNode::kNone && !(n.equal & CTSTNode::kTailBit)) {
+                __builtin_prefetch(&nodes[n.equal]);
+            }
+            if (n.high != CTSTNode::kNone) __builtin_prefetch(&nodes[n.high]);
+        }
+    };
+    descend(start);
+    while (!stack.empty()) {
+        uint32_t& top = stack.back();
+        if (!(top & kEqualDone)) {
+            top |= kEqualDone;
+            descend(nodes[top & ~kEqualDone].equal);
             continue;
         }
-        const CTSTNode& node = nodes[link];
-        if (top.stage == 0) {
-            top.stage = 1;
-            if (node.low != CTSTNode::kNone) stack.push_back({node.low, 0});
-        } else if (top.stage == 1) {
-            top.stage = 2;
-            if (node.equal != CTSTNode::kNone) stack.push_back({node.equal, 0});
-        } else {
-            if (node.Entry() >= 0) nearList.push_back(static_cast<uint32_t>(node.Entry()));
-            top = {node.high, 0};
-        }
+        const CTSTNode& node = nodes[top & ~kEqualDone];
+        stack.pop_back();
+        if (node.Entry() >= 0) nearList.push_back(static_cast<uint32_t>(node.Entry()));
+        descend(node.high);
     }
 }

@@ -97,4 +97,5 @@ private:
     const EntryTable& table;
     std::vector<CTSTNode> nodes;
     uint32_t root = CTSTNode::kNone;
+    std::vector<uint32_t> walkStack;  // kept between near searches to spare allocations
 };
