@@ -1,5 +1,5 @@
 #!/bin/sh
-# bench-dictionary.sh [DATA_DIR]: builds the dictionary benchmark, prepares its two inputs (the
+# bench-dictionary.sh [DATA_DIR [BENCHMARK OPTIONS]]: builds the dictionary benchmark, prepares its two inputs (the
 # German-English dictionary of Debian's trans-de-en as phrase pairs, and a generated file of a
 # million pairs) in DATA_DIR (default: <build dir>/bench-data), runs every measure five times
 # against std::unordered_map loaded from the same files and prints the medians as a table.
@@ -8,7 +8,11 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 BUILD_DIR=${TALVERO_BUILD_DIR:-build}
-DATA=${1:-$BUILD_DIR/bench-data}
+DATA=$BUILD_DIR/bench-data
+if [ $# -gt 0 ]; then
+    DATA=$1
+    shift
+fi
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVERO_WERROR=ON >/dev/null
 cmake --build "$BUILD_DIR" --target dictionary_bench
 mkdir -p "$DATA"
