@@ -53,10 +53,10 @@ std::unique_ptr<wxMenu> LoadPopupMenuResource(int id)
     switch (id) {
         case 132: {  // "TrayMenu"
             auto menu = std::make_unique<wxMenu>();
-            menu->Append(ID_TRAY_DISABLE, "Disable");
-            menu->Append(ID_TRAY_OPTIONS, "Options");
+            menu->Append(MenuItemIdOf(ID_TRAY_DISABLE), "Disable");
+            menu->Append(MenuItemIdOf(ID_TRAY_OPTIONS), "Options");
             menu->AppendSeparator();
-            menu->Append(ID_TRAY_EXIT, "Exit");
+            menu->Append(MenuItemIdOf(ID_TRAY_EXIT), "Exit");
             return menu;
         }
         default:

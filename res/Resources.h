@@ -13,10 +13,22 @@ bool LoadIconResource(int id, wxIcon& icon);
 bool LoadImageResource(int id, wxImage& image);
 bool LoadBitmapResource(int id, wxBitmap& bitmap);
 
-// The first popup of menu resource `id` (null when there is none).
+// The first popup of menu resource `id` (null when there is none). wx refuses menu item ids
+// above 0x7FFE, so the items carry MenuItemIdOf(command); whoever delivers their events gives
+// them back their command number (MenuCommandOf).
 std::unique_ptr<wxMenu> LoadPopupMenuResource(int id);
 
-// Ids of menu resource 132, the notification-area menu.
+constexpr int kMenuItemIdOffset = 0x4000;
+constexpr int MenuItemIdOf(int command)
+{
+    return command - kMenuItemIdOffset;
+}
+constexpr int MenuCommandOf(int itemId)
+{
+    return itemId + kMenuItemIdOffset;
+}
+
+// Commands of menu resource 132, the notification-area menu.
 enum TrayMenuCommand {
     ID_TRAY_DISABLE = 32771,
     ID_TRAY_OPTIONS = 32772,

@@ -31,7 +31,10 @@ class CTrayIcon : public wxTaskBarIcon {
 public:
     explicit CTrayIcon(CTrayDialog* dialog) : dialog(dialog)
     {
-        Bind(wxEVT_TASKBAR_LEFT_DOWN, [this](wxTaskBarIconEvent&) {
+        // Each handler lets the event go on: GTK reports no double click after a button press
+        // that was handled.
+        Bind(wxEVT_TASKBAR_LEFT_DOWN, [this](wxTaskBarIconEvent& event) {
+            event.Skip();
             if (this->dialog) this->dialog->OnTrayLButtonDown(wxGetMousePosition());
         });
         Bind(wxEVT_TASKBAR_LEFT_DCLICK, [this](wxTaskBarIconEvent&) {
@@ -40,17 +43,25 @@ public:
             lastDoubleClick = now;
             if (this->dialog) this->dialog->OnTrayLButtonDblClk(wxGetMousePosition());
         });
-        Bind(wxEVT_TASKBAR_RIGHT_DOWN, [this](wxTaskBarIconEvent&) {
+        Bind(wxEVT_TASKBAR_RIGHT_DOWN, [this](wxTaskBarIconEvent& event) {
+            event.Skip();
             if (this->dialog) this->dialog->OnTrayRButtonDown(wxGetMousePosition());
         });
-        Bind(wxEVT_TASKBAR_RIGHT_DCLICK, [this](wxTaskBarIconEvent&) {
+        Bind(wxEVT_TASKBAR_RIGHT_DCLICK, [this](wxTaskBarIconEvent& event) {
+            event.Skip();
             if (this->dialog) this->dialog->OnTrayRButtonDblClk(wxGetMousePosition());
         });
-        Bind(wxEVT_TASKBAR_MOVE, [this](wxTaskBarIconEvent&) {
+        Bind(wxEVT_TASKBAR_MOVE, [this](wxTaskBarIconEvent& event) {
+            event.Skip();
             if (this->dialog) this->dialog->OnTrayMouseMove(wxGetMousePosition());
         });
+        // The menu's commands reach the dialog under their own numbers (32771 ...).
         Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
-            if (this->dialog) this->dialog->GetEventHandler()->ProcessEvent(event);
+            if (!this->dialog) return;
+            wxCommandEvent command(wxEVT_MENU, MenuCommandOf(event.GetId()));
+            command.SetEventObject(this->dialog);
+            command.SetInt(event.GetInt());
+            this->dialog->GetEventHandler()->ProcessEvent(command);
         });
     }
 
@@ -130,7 +141,9 @@ bool CTrayDialog::MinimizeToTray()
     }
     if (!trayIcon->SetIcon(icon, trayToolTip)) return false;
     inTray = true;
+    hidingIntoTray = true;
     Hide();
+    hidingIntoTray = false;
     return true;
 }
 
@@ -145,6 +158,13 @@ bool CTrayDialog::RestoreFromTray()
     Raise();
     restoring = false;
     return true;
+}
+
+bool CTrayDialog::Show(bool show)
+{
+    // wxDialog::Show(false) ends a modal run; the window's own hiding does not.
+    if (!show && hidingIntoTray) return wxTopLevelWindow::Show(false);
+    return wxDialog::Show(show);
 }
 
 void CTrayDialog::RemoveTrayEntry()
@@ -192,35 +212,71 @@ void CTrayDialog::SetTopmost(bool topmost)
 
 void CTrayDialog::TrayShowDisabled(bool disabled)
 {
-    if (trayMenu && trayMenu->FindItem(ID_TRAY_DISABLE))
-        trayMenu->SetLabel(ID_TRAY_DISABLE, disabled ? "Enable" : "Disable");
+    const int item = MenuItemIdOf(ID_TRAY_DISABLE);
+    if (trayMenu && trayMenu->FindItem(item))
+        trayMenu->SetLabel(item, disabled ? "Enable" : "Disable");
     TraySetIcon(disabled ? kDisabledIconId : kNormalIconId);
     TrayUpdate();
 }
 
 wxRect CTrayDialog::GetTaskbarNotifyRect() const
 {
+    wxRect work = wxDisplay(0u).GetClientArea();
 #ifdef __WXGTK__
-    // The tray host owns the selection _NET_SYSTEM_TRAY_S<screen>.
+    // The panel: a dock window among the window manager's clients. Its end towards the
+    // notification area is where a taskbar keeps it.
     GdkDisplay* gdisplay = gdk_display_get_default();
     if (gdisplay && GDK_IS_X11_DISPLAY(gdisplay)) {
         Display* display = GDK_DISPLAY_XDISPLAY(gdisplay);
-        wxString name = wxString::Format("_NET_SYSTEM_TRAY_S%d", DefaultScreen(display));
-        Atom selection = XInternAtom(display, name.utf8_str(), True);
-        Window owner = selection != None ? XGetSelectionOwner(display, selection) : None;
-        XWindowAttributes attributes;
-        if (owner != None && XGetWindowAttributes(display, owner, &attributes)) {
+        Window root = DefaultRootWindow(display);
+        Atom clientList = XInternAtom(display, "_NET_CLIENT_LIST", True);
+        Atom windowType = XInternAtom(display, "_NET_WM_WINDOW_TYPE", True);
+        Atom dock = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", True);
+        auto property = [&](Window w, Atom name, unsigned long& count) -> unsigned char* {
+            Atom type;
+            int format;
+            unsigned long after;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(display, w, name, 0, 4096, False, AnyPropertyType, &type,
+                                   &format, &count, &after, &data) != Success ||
+                format != 32) {
+                if (data) XFree(data);
+                count = 0;
+                return nullptr;
+            }
+            return data;
+        };
+        unsigned long clients = 0;
+        unsigned char* list = clientList != None ? property(root, clientList, clients) : nullptr;
+        wxRect panel;
+        for (unsigned long i = 0; list && i < clients && panel.IsEmpty(); ++i) {
+            Window w = reinterpret_cast<unsigned long*>(list)[i];
+            unsigned long types = 0;
+            unsigned char* typeData = windowType != None ? property(w, windowType, types) : nullptr;
+            bool isDock = false;
+            for (unsigned long t = 0; typeData && t < types; ++t)
+                isDock = isDock || reinterpret_cast<unsigned long*>(typeData)[t] == dock;
+            if (typeData) XFree(typeData);
+            XWindowAttributes attributes;
+            if (!isDock || !XGetWindowAttributes(display, w, &attributes)) continue;
             int x = 0, y = 0;
             Window child;
-            XTranslateCoordinates(display, owner, DefaultRootWindow(display), 0, 0, &x, &y, &child);
-            if (attributes.width > 1 && attributes.height > 1)
-                return wxRect(x, y, attributes.width, attributes.height);
+            XTranslateCoordinates(display, w, root, 0, 0, &x, &y, &child);
+            panel = wxRect(x, y, attributes.width, attributes.height);
+        }
+        if (list) XFree(list);
+        if (!panel.IsEmpty()) {
+            int left = panel.GetLeft(), top = panel.GetTop();
+            int right = panel.GetRight() + 1, bottom = panel.GetBottom() + 1;
+            bool vertical = panel.GetHeight() > panel.GetWidth();
+            // A small panel (a tray host alone) is the notification area itself.
+            if (vertical && panel.GetHeight() > 100)
+                return wxRect(wxPoint(left, bottom - 100), wxPoint(right - 1, bottom - 17));
+            if (!vertical && panel.GetWidth() > 100)
+                return wxRect(wxPoint(right - 100, top), wxPoint(right - 17, bottom - 1));
+            return panel;
         }
     }
 #endif
-    wxRect work = wxDisplay(wxDisplay::GetFromWindow(this) == wxNOT_FOUND
-                                ? 0u
-                                : unsigned(wxDisplay::GetFromWindow(this)))
-                      .GetClientArea();
     return wxRect(work.GetRight() + 1 - 150, work.GetBottom() + 1 - 30, 150, 30);
 }

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 
 void EnsureHttpLibrary()
@@ -20,4 +21,29 @@ std::string PercentEncode(std::string_view value)
     std::string out(escaped);
     curl_free(escaped);
     return out;
+}
+
+namespace {
+
+long long NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+StallWatch::StallWatch(long limitMs) : limitMs(limitMs), lastChangeMs(NowMs()) {}
+
+bool StallWatch::Moved(long long downloaded, long long uploaded)
+{
+    long long total = downloaded + uploaded;
+    long long now = NowMs();
+    if (total != lastTotal) {
+        lastTotal = total;
+        lastChangeMs = now;
+        return true;
+    }
+    if (now - lastChangeMs > limitMs) stalled = true;
+    return !stalled;
 }

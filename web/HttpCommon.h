@@ -7,9 +7,24 @@
 // How long a request may wait and how much it may read. A server that accepts and never
 // answers must not hold the caller forever, nor may a huge reply exhaust memory.
 struct HttpLimits {
-    long connectTimeoutSeconds = 60;  // no connection within this time: the request fails
-    long stallTimeoutSeconds = 30;    // no byte received for this long: the request fails
+    long connectTimeoutMs = 60000;  // no connection within this time: the request fails
+    long stallTimeoutMs = 30000;    // no byte moved for this long: the request fails
     std::size_t maxBodyBytes = std::size_t{16} << 20;  // a longer reply body fails the request
+};
+
+// Watches a transfer for stalls: Moved() with the byte counts so far answers false once nothing
+// has moved for longer than the limit.
+class StallWatch {
+public:
+    explicit StallWatch(long limitMs);
+    bool Moved(long long downloaded, long long uploaded);
+    bool Stalled() const { return stalled; }
+
+private:
+    long limitMs;
+    long long lastTotal = -1;
+    long long lastChangeMs = 0;
+    bool stalled = false;
 };
 
 // libcurl's process-wide set-up, done once before the first handle (thread-safe).

@@ -37,6 +37,14 @@ size_t CHttpRetriever::OnBody(char* data, size_t size, size_t count, void* self)
     return n;
 }
 
+int CHttpRetriever::OnProgress(void* watch, long long dlTotal, long long dlNow, long long ulTotal,
+                               long long ulNow)
+{
+    (void)dlTotal;
+    (void)ulTotal;
+    return static_cast<StallWatch*>(watch)->Moved(dlNow, ulNow) ? 0 : 1;
+}
+
 size_t CHttpRetriever::OnHeader(char* data, size_t size, size_t count, void* self)
 {
     auto* me = static_cast<CHttpRetriever*>(self);
@@ -84,9 +92,11 @@ bool CHttpRetriever::Post(const char* url, const char* bodyBytes, long bodyLengt
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, bodyBytes);
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, bodyLength);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.stallTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    StallWatch watch(limits.stallTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CHttpRetriever::OnProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &watch);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CHttpRetriever::OnBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CHttpRetriever::OnHeader);

@@ -48,5 +48,7 @@ private:
     HttpLimits limits;
 
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    static int OnProgress(void* watch, long long dlTotal, long long dlNow, long long ulTotal,
+                          long long ulNow);
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
 };

@@ -26,6 +26,7 @@ struct Transfer {
     size_t maxBody = 0;
     bool overCap = false;
     bool headersIn = false;
+    StallWatch* watch = nullptr;
     std::chrono::steady_clock::time_point start;
 };
 
@@ -110,6 +111,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* clientp)
         *t->rawHeaders += '\0';
     }
     return n;
+}
+
+int OnProgress(void* clientp, curl_off_t, curl_off_t dlNow, curl_off_t, curl_off_t ulNow)
+{
+    auto* t = static_cast<Transfer*>(clientp);
+    return t->watch->Moved(dlNow, ulNow) ? 0 : 1;
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* clientp)
@@ -292,9 +299,12 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     if (!s->GetAgent().empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, s->GetAgent().c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, extra);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReadStep);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.stallTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    StallWatch watch(limits.stallTimeoutMs);
+    t.watch = &watch;
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
@@ -340,9 +350,13 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     curl_slist_free_all(extra);
 
     if (rc != CURLE_OK) {
-        std::string message = t.overCap        ? std::string("Reply larger than the allowed size")
-                              : errorBuffer[0] ? std::string(errorBuffer)
-                                               : std::string(curl_easy_strerror(rc));
+        std::string message;
+        if (t.overCap)
+            message = "Reply larger than the allowed size";
+        else if (watch.Stalled())
+            message = "Timed out waiting for the server";
+        else
+            message = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
         message = Clip(message, kMaxErrorText);
         if (t.headersIn) lastErrorText = message;  // the page opened but could not be read
         s->SetStatus("%s", message.c_str());

@@ -1,0 +1,305 @@
+// The notification-area entry on a real desktop: Xvfb, a window manager and a tray host.
+#include "tray/TrayDialog.h"
+
+#include <gtest/gtest.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/taskbar.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "res/Resources.h"
+
+// After gtest: X11 defines None, which gtest uses as a name.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <gdk/gdkx.h>
+#include <glib.h>
+#include <gtk/gtk.h>
+
+namespace {
+
+// The dialog as the main window uses it: the menu's commands toggle the disabled look and
+// end the dialog.
+class TestTrayDlg : public CTrayDialog {
+public:
+    TestTrayDlg()
+        : CTrayDialog(nullptr, wxID_ANY, "Talvero tray test", wxDefaultPosition, wxSize(320, 200),
+                      wxDEFAULT_DIALOG_STYLE | wxMINIMIZE_BOX)
+    {
+        TraySetIcon(128);
+        TraySetToolTip("Talvero");
+        TraySetMenu(132);
+        Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
+            commands.push_back(event.GetId());
+            if (event.GetId() == ID_TRAY_DISABLE) {
+                disabled = !disabled;
+                TrayShowDisabled(disabled);
+            }
+        });
+    }
+    wxString DisableItemLabel() const
+    {
+        return GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE));
+    }
+    bool disabled = false;
+    std::vector<int> commands;
+};
+
+Display* XDisplay()
+{
+    return GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+}
+
+bool HasClass(Display* d, Window w, const char* name, const char* cls)
+{
+    XClassHint hint{};
+    if (!XGetClassHint(d, w, &hint)) return false;
+    bool match = (!name || (hint.res_name && strcmp(hint.res_name, name) == 0)) &&
+                 (!cls || (hint.res_class && strcmp(hint.res_class, cls) == 0));
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    return match;
+}
+
+void Collect(Display* d, Window w, bool insidePanel, std::vector<wxRect>& out)
+{
+    Window root, parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &count)) return;
+    for (unsigned i = 0; i < count; ++i) {
+        Window c = children[i];
+        bool panel = insidePanel || HasClass(d, c, "panel", "trayer");
+        XWindowAttributes a;
+        if (insidePanel && HasClass(d, c, g_get_prgname(), nullptr) &&
+            XGetWindowAttributes(d, c, &a) && a.map_state == IsViewable) {
+            int x = 0, y = 0;
+            Window child;
+            XTranslateCoordinates(d, c, root, 0, 0, &x, &y, &child);
+            out.emplace_back(x, y, a.width, a.height);
+        }
+        Collect(d, c, panel, out);
+    }
+    if (children) XFree(children);
+}
+
+// Our program's entries embedded in the tray host, on screen.
+std::vector<wxRect> TrayEntries()
+{
+    std::vector<wxRect> out;
+    // Windows come and go while we walk the tree.
+    GdkDisplay* gdisplay = gdk_display_get_default();
+    gdk_x11_display_error_trap_push(gdisplay);
+    XSync(XDisplay(), False);
+    Collect(XDisplay(), DefaultRootWindow(XDisplay()), false, out);
+    XSync(XDisplay(), False);
+    gdk_x11_display_error_trap_pop_ignored(gdisplay);
+    return out;
+}
+
+std::string Centre(const wxRect& r)
+{
+    return std::to_string(r.x + r.width / 2) + " " + std::to_string(r.y + r.height / 2);
+}
+
+bool SameImage(const wxIcon& a, const wxIcon& b)
+{
+    wxImage ia = wxBitmap(a).ConvertToImage(), ib = wxBitmap(b).ConvertToImage();
+    return ia.GetSize() == ib.GetSize() &&
+           memcmp(ia.GetData(), ib.GetData(), size_t(ia.GetWidth()) * ia.GetHeight() * 3) == 0;
+}
+
+class TrayDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
+        dlg = new TestTrayDlg;
+        dlg->Show();
+        ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen(); }));
+        Pump(200);
+    }
+    void TearDown() override
+    {
+        if (dlg) dlg->Destroy();
+        Pump(200);
+    }
+    void MinimizeIntoTray()
+    {
+        dlg->Iconize(true);
+        ASSERT_TRUE(PumpUntil([&] { return dlg->IsInTray() && TrayEntries().size() == 1; }));
+        Pump(300);
+    }
+    // Opens the tray menu with a right click on the entry, takes a screenshot, then types keys.
+    void ChooseFromMenu(const std::string& keys, const std::string& screenshot = "")
+    {
+        std::vector<wxRect> entries = TrayEntries();
+        ASSERT_EQ(entries.size(), 1u);
+        std::string script =
+            "sleep 0.3; xdotool mousemove " + Centre(entries[0]) + " click 3; sleep 0.8; ";
+        if (!screenshot.empty()) script += "import -window root " + screenshot + "; ";
+        script += "xdotool key " + keys;
+        size_t before = dlg->commands.size();
+        RunInBackground(script);
+        ASSERT_TRUE(PumpUntil([&] { return dlg->commands.size() > before; }, 8000));
+    }
+
+    TestTrayDlg* dlg = nullptr;
+};
+
+TEST_F(TrayDialogTest, MinimizeIntoTheTrayAndDoubleClickBack)
+{
+    EXPECT_TRUE(TrayEntries().empty());
+    MinimizeIntoTray();
+    EXPECT_FALSE(dlg->IsShown());
+    EXPECT_EQ(dlg->GetTrayToolTip(), "Talvero");
+    wxIcon icon128;
+    ASSERT_TRUE(LoadIconResource(128, icon128));
+    EXPECT_TRUE(SameImage(dlg->GetTrayIcon(), icon128));
+
+    // A second minimize changes nothing.
+    EXPECT_FALSE(dlg->MinimizeToTray());
+    dlg->Iconize(true);
+    Pump(300);
+    EXPECT_EQ(TrayEntries().size(), 1u);
+    EXPECT_TRUE(dlg->IsInTray());
+
+    RunCommand("xdotool mousemove " + Centre(TrayEntries()[0]) + " click --repeat 2 --delay 60 1");
+    ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen() && !dlg->IsInTray(); }));
+    Pump(300);
+    EXPECT_TRUE(TrayEntries().empty());
+    EXPECT_FALSE(dlg->IsIconized());
+    EXPECT_TRUE(dlg->IsActive());
+
+    // And the way round works again.
+    MinimizeIntoTray();
+    EXPECT_FALSE(dlg->IsShown());
+}
+
+TEST_F(TrayDialogTest, MenuSwitchesBetweenDisableAndEnable)
+{
+    MinimizeIntoTray();
+    EXPECT_EQ(dlg->DisableItemLabel(), "Disable");
+    ChooseFromMenu("Down Return", "tray-menu.png");
+    EXPECT_EQ(dlg->commands.back(), ID_TRAY_DISABLE);
+    EXPECT_TRUE(dlg->disabled);
+    EXPECT_EQ(dlg->DisableItemLabel(), "Enable");
+    wxIcon icon128, icon129;
+    ASSERT_TRUE(LoadIconResource(128, icon128));
+    ASSERT_TRUE(LoadIconResource(129, icon129));
+    EXPECT_TRUE(SameImage(dlg->GetTrayIcon(), icon129));
+    // Still in the tray: choosing from the menu does not bring the window back.
+    EXPECT_TRUE(dlg->IsInTray());
+    EXPECT_FALSE(dlg->IsShown());
+
+    Pump(300);
+    ChooseFromMenu("Down Return");
+    EXPECT_FALSE(dlg->disabled);
+    EXPECT_EQ(dlg->DisableItemLabel(), "Disable");
+    EXPECT_TRUE(SameImage(dlg->GetTrayIcon(), icon128));
+
+    Pump(300);
+    ChooseFromMenu("Down Down Return");
+    EXPECT_EQ(dlg->commands.back(), ID_TRAY_OPTIONS);
+    Pump(300);
+    ChooseFromMenu("Down Down Down Return");
+    EXPECT_EQ(dlg->commands.back(), ID_TRAY_EXIT);
+}
+
+TEST_F(TrayDialogTest, TheEntryGoesWithTheWindow)
+{
+    MinimizeIntoTray();
+    dlg->Destroy();
+    dlg = nullptr;
+    EXPECT_TRUE(PumpUntil([] { return TrayEntries().empty(); }));
+}
+
+TEST_F(TrayDialogTest, WithoutMinimizeToTrayTheWindowMinimizesAsUsual)
+{
+    dlg->minimizeToTray = false;
+    dlg->Iconize(true);
+    Pump(500);
+    EXPECT_FALSE(dlg->IsInTray());
+    EXPECT_TRUE(TrayEntries().empty());
+    EXPECT_TRUE(dlg->IsIconized());
+    dlg->Iconize(false);
+    EXPECT_TRUE(PumpUntil([&] { return !dlg->IsIconized(); }));
+}
+
+TEST_F(TrayDialogTest, TopmostIsTheWindowManagersAboveState)
+{
+    Window w = GDK_WINDOW_XID(gtk_widget_get_window(dlg->GetHandle()));
+    std::string prop = "xprop -id " + std::to_string(w) + " _NET_WM_STATE";
+    dlg->SetTopmost(true);
+    EXPECT_TRUE(PumpUntil([&] { return RunCommand(prop).find("ABOVE") != std::string::npos; }));
+    wxPoint before = dlg->GetScreenPosition();
+    dlg->SetTopmost(false);
+    EXPECT_TRUE(PumpUntil([&] { return RunCommand(prop).find("ABOVE") == std::string::npos; }));
+    EXPECT_EQ(dlg->GetScreenPosition(), before);
+}
+
+// The main window runs modally: going into the tray and back must not end its modal run.
+TEST(TrayDialogModal, TheModalRunSurvivesTheTray)
+{
+    if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
+    auto* dlg = new TestTrayDlg;
+    bool wentIntoTray = false, cameBack = false;
+    dlg->CallAfter([&] {
+        ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen(); }));
+        Pump(200);
+        dlg->Iconize(true);
+        wentIntoTray = PumpUntil([&] { return dlg->IsInTray() && TrayEntries().size() == 1; });
+        Pump(300);
+        cameBack = dlg->RestoreFromTray() && PumpUntil([&] { return dlg->IsShownOnScreen(); });
+        Pump(200);
+        dlg->EndModal(wxID_OK);
+    });
+    EXPECT_EQ(dlg->ShowModal(), wxID_OK);
+    EXPECT_TRUE(wentIntoTray);
+    EXPECT_TRUE(cameBack);
+    dlg->Destroy();
+    Pump(100);
+}
+
+TEST(TrayToolTip, KeepsAtMost127Characters)
+{
+    auto* dlg = new CTrayDialog(nullptr, wxID_ANY, "t");
+    wxString exact(wxUniChar('x'), 127), longer(wxUniChar(0x00E9), 200);
+    dlg->TraySetToolTip(exact);
+    EXPECT_EQ(dlg->GetTrayToolTip(), exact);
+    dlg->TraySetToolTip(longer);
+    EXPECT_EQ(dlg->GetTrayToolTip(), wxString(wxUniChar(0x00E9), 127));
+    // An icon that does not load leaves the one before.
+    ASSERT_TRUE(dlg->TraySetIcon(128));
+    wxIcon before = dlg->GetTrayIcon();
+    EXPECT_FALSE(dlg->TraySetIcon(4711));
+    EXPECT_TRUE(SameImage(dlg->GetTrayIcon(), before));
+    EXPECT_FALSE(dlg->TraySetMenu(4711));
+    EXPECT_EQ(dlg->GetTrayMenu(), nullptr);
+    dlg->Destroy();
+}
+
+// Run on a display without a tray host (tests/tray/no-tray-host.sh): minimizing must not make
+// the window vanish where no entry can bring it back.
+TEST(NoTrayHost, TheWindowMinimizesAsUsual)
+{
+    if (wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "a tray host runs on this display";
+    auto* dlg = new TestTrayDlg;
+    dlg->Show();
+    ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen(); }));
+    Pump(200);
+    dlg->Iconize(true);
+    Pump(500);
+    EXPECT_FALSE(dlg->IsInTray());
+    EXPECT_TRUE(dlg->IsShown());
+    EXPECT_TRUE(dlg->IsIconized());
+    EXPECT_FALSE(dlg->MinimizeToTray());
+    dlg->Destroy();
+    Pump(100);
+}
+
+}  // namespace
