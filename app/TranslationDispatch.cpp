@@ -106,6 +106,13 @@ BannerDecision MakeBanner(Engine source, const std::string& text, const std::str
     return banner;
 }
 
+LocalStep MakeLocalStep(LocalDictionary& dictionary)
+{
+    return [&dictionary](const std::string& text, const Settings& settings) {
+        return TranslateLocal(dictionary, text, settings);
+    };
+}
+
 TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
                               const TranslateEngines& engines)
 {

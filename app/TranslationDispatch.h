@@ -16,6 +16,7 @@
 
 #include "catalogue/Services.h"
 #include "catalogue/Settings.h"
+#include "dictionary/LocalDictionary.h"
 #include "web/HttpCommon.h"
 
 // The engines in the order in which every step visits them. The value is the index into
@@ -51,16 +52,14 @@ using WebEngineRunner =
 // request on its own client with `limits` (time-outs, body cap).
 WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& limits = {});
 
-// The local dictionary's part: `found` when it gave a non-empty translation (the word limit of
-// "MAX NUMBER OF WORDS IN COMBINATIONS" is its business), and the near-search list (every stored
-// original beginning with the text, in the dictionary's order), filled whether or not a
-// translation was found.
-struct LocalStepResult {
-    bool found = false;
-    std::string translation;
-    std::vector<std::string> nearList;
-};
+// The local dictionary's part (LocalStepResult and TranslateLocal come with the dictionary):
+// `found` when it gave a non-empty translation (the word limit of "MAX NUMBER OF WORDS IN
+// COMBINATIONS" is its business), and the near-search list, filled whether or not a translation
+// was found.
 using LocalStep = std::function<LocalStepResult(const std::string& text, const Settings& settings)>;
+
+// The local step of a loaded dictionary (which must outlive the step).
+LocalStep MakeLocalStep(LocalDictionary& dictionary);
 
 struct TranslateEngines {
     WebEngineRunner web;  // may be empty when no web engine is ticked

@@ -167,6 +167,8 @@ void CTaskbarNotifier::Show(const wxString& newText, unsigned timeToShow, unsign
                             unsigned timeToHide, int /*increment*/)
 {
     text = newText;
+    // A screen reader names the banner's window by its title: let it read the text.
+    SetTitle(newText);
     wxDisplay display = PrimaryDisplay();
     wxRect work = display.GetClientArea();
     wxRect screen = display.GetGeometry();

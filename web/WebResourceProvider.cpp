@@ -173,25 +173,28 @@ void CWebResourceProvider::StripHtml(std::string& text)
     struct Step {
         const char* sought;
         const char* replaced;
-        std::string by;
+        const char* by;      // the replacement, or
+        char32_t character;  // the character whose bytes in the code page replace it
     };
-    const Step steps[] = {
-        {"&nbsp;", "&nbsp;", " "},
-        {"&amp;", "&amp;", "&"},
-        {"&aring;", "&aring;", CodePageChar(0xE5)},
-        {"&auml;", "&auml;", CodePageChar(0xE4)},
-        {"&eacute;", "&eacute;", CodePageChar(0xE9)},
-        {"&iacute;", "&iacute;", CodePageChar(0xED)},
-        {"&igrave;", "&igrave;", CodePageChar(0xEC)},
-        {"&ograve;", "&ograve;", CodePageChar(0xF2)},
-        {"&ouml;", "&ouml;", CodePageChar(0xF6)},
-        {"&szlig;", "&szlig;", CodePageChar(0xDF)},
-        {"&#0;", "&#0", "#"},
-        {"&#39;", "&#39;", "'"},
+    static const Step steps[] = {
+        {"&nbsp;", "&nbsp;", " ", 0},
+        {"&amp;", "&amp;", "&", 0},
+        {"&aring;", "&aring;", nullptr, 0xE5},
+        {"&auml;", "&auml;", nullptr, 0xE4},
+        {"&eacute;", "&eacute;", nullptr, 0xE9},
+        {"&iacute;", "&iacute;", nullptr, 0xED},
+        {"&igrave;", "&igrave;", nullptr, 0xEC},
+        {"&ograve;", "&ograve;", nullptr, 0xF2},
+        {"&ouml;", "&ouml;", nullptr, 0xF6},
+        {"&szlig;", "&szlig;", nullptr, 0xDF},
+        {"&#0;", "&#0", "#", 0},
+        {"&#39;", "&#39;", "'", 0},
     };
-    for (const Step& step : steps)
-        if (text.find(step.sought) != std::string::npos)
-            text = ReplaceNoCase(text, step.replaced, step.by);
+    for (const Step& step : steps) {
+        if (text.find(step.sought) == std::string::npos) continue;
+        std::string by = step.by ? std::string(step.by) : CodePageChar(step.character);
+        text = ReplaceNoCase(text, step.replaced, by);
+    }
 }
 
 void CWebResourceProvider::ParseBetween(const std::string& startMarker,

@@ -1,7 +1,93 @@
-#include "app/cli/Commands.h"
+#include <cstdio>
+#include <memory>
+#include <string>
 
-int CliTranslate(const CliArgs&)
+#include "app/TranslationDispatch.h"
+#include "app/cli/Commands.h"
+#include "catalogue/Services.h"
+#include "catalogue/Settings.h"
+#include "dictionary/LocalDictionary.h"
+
+namespace {
+
+const char* kTranslateUsage =
+    "Usage: talvero-cli translate TEXT\n"
+    "Runs the whole Translate action without a window: the engines ticked, the pairs chosen and\n"
+    "the settings stored in TalveroConfig.txt in the current directory, the service addresses\n"
+    "and proxy of TalveroServices.txt, and the local dictionary files of the stored pair.\n"
+    "The web engines are asked at the same time.\n"
+    "\n"
+    "Prints one line for each ticked engine, in this order:\n"
+    "  google: RESULT\n"
+    "  babelfish: RESULT\n"
+    "  freetranslation: RESULT\n"
+    "  local: RESULT\n"
+    "RESULT is the translation (possibly empty), \"(failed)\" when the engine's request or the\n"
+    "reading of its reply failed, or \"(unchanged)\" where the window would keep the box's text\n"
+    "(the local dictionary found nothing, or the text has more words than the combination\n"
+    "limit). Then the near-search list of the local dictionary, one phrase a line.\n"
+    "The combination-search trace goes to standard error.\n"
+    "\n"
+    "Exit status: 0 when the action ran, 2 on misuse or a blank TEXT.\n";
+
+}  // namespace
+
+// talvero-cli translate TEXT
+int CliTranslate(const CliArgs& args)
 {
-    CliError("not built yet");
-    return 2;
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kTranslateUsage, stdout);
+        return 0;
+    }
+    if (args.size() != 1) {
+        CliError("usage: talvero-cli translate TEXT (try --help)");
+        return 2;
+    }
+    if (TrimInput(args[0]).empty()) {
+        CliError(kEmptyInputMessage);
+        return 2;
+    }
+    Settings settings;
+    LoadSettings(settings);
+    Services services = LoadServices();
+
+    TranslateEngines engines;
+    engines.web = MakeWebEngineRunner(services);
+    std::unique_ptr<LocalDictionary> dictionary;
+    if (settings.useLocalDictionary) {
+        dictionary = std::make_unique<LocalDictionary>();
+        dictionary->SetTraceSink(
+            [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
+        for (const std::string& message :
+             dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
+            CliError(message);
+        engines.local = MakeLocalStep(*dictionary);
+    }
+
+    TranslateOutcome outcome = RunTranslate(args[0], settings, engines);
+    std::string out;
+    for (int i = 0; i < kEngineCount; ++i) {
+        const EngineResult& r = outcome.engines[i];
+        if (r.outcome == EngineOutcome::NotAsked) continue;
+        out += EngineName(static_cast<Engine>(i));
+        out += ": ";
+        switch (r.outcome) {
+            case EngineOutcome::Changed:
+                out += r.text;
+                break;
+            case EngineOutcome::Failed:
+                out += "(failed)";
+                break;
+            default:
+                out += "(unchanged)";
+                break;
+        }
+        out += '\n';
+    }
+    for (const std::string& phrase : outcome.nearList) {
+        out += phrase;
+        out += '\n';
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
 }

@@ -11,6 +11,7 @@
 #include "tests/web/LoopbackServer.h"
 #include "web/HttpRetriever.h"
 #include "web/WebGrab.h"
+#include "web/WebResourceProvider.h"
 
 using loopback::Field;
 using loopback::HttpServer;
@@ -445,6 +446,55 @@ TEST(Tls, SelfSignedCertificateIsRefused)
     server.stop();
     thread.join();
     std::system(("rm -rf " + dir).c_str());
+}
+
+}  // namespace
+
+// --- The provider's GET form ----------------------------------------------------------------
+
+namespace {
+
+class GetPage : public CWebResourceProvider {
+public:
+    explicit GetPage(std::string address) : address(std::move(address)) {}
+    int fetches = 0;
+
+protected:
+    std::string GetResourceUrl() override { return address; }
+    void ParseContent() override { ++fetches; }
+
+private:
+    std::string address;
+};
+
+TEST(ResourceProviderGet, FetchesWithReloadAgentAndStatusWindow)
+{
+    HttpServer server;
+    server.SetReply({200, "<html>page</html>"});
+    RecordingWindow window;
+    GetPage page(server.BaseAddress() + "/autoupdate.html");
+    page.SetAgent("Talvero");
+    page.SetStatusWindow(&window);
+    page.Retrieve();
+    EXPECT_EQ(page.GetErrorFlag(), 0);
+    EXPECT_EQ(page.GetContent(), "<html>page</html>");
+    EXPECT_EQ(page.fetches, 1);
+    auto r = server.Requests();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].method, "GET");
+    EXPECT_EQ(Field(r[0].headers, "User-Agent"), "Talvero");
+    EXPECT_EQ(Field(r[0].headers, "Pragma"), "no-cache");
+    EXPECT_TRUE(window.Saw("Read 17 bytes"));
+}
+
+TEST(ResourceProviderGet, FailureNamesTheUrl)
+{
+    std::string url = "http://127.0.0.1:" + std::to_string(loopback::FreePort()) + "/x";
+    GetPage page(url);
+    page.Retrieve();
+    EXPECT_EQ(page.GetErrorFlag(), 1);
+    EXPECT_EQ(page.GetErrorText(), "Error fetching resource" + url);
+    EXPECT_EQ(page.GetContent(), "");
 }
 
 }  // namespace

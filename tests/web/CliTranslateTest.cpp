@@ -1,0 +1,103 @@
+// talvero-cli translate in a working directory of its own, against loopback services.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "catalogue/Settings.h"
+#include "tests/web/LoopbackServer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    std::string out;
+    int status = -1;
+};
+
+CliRun RunCli(const fs::path& dir, const std::string& text)
+{
+    std::string cmd =
+        "cd '" + dir.string() + "' && '" TALVERO_CLI "' translate '" + text + "' 2>/dev/null";
+    CliRun run;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        run.out.append(buf, n);
+    int st = pclose(p);
+    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return run;
+}
+
+void Write(const fs::path& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+class CliTranslate : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/talvero-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void Configure(Settings s)
+    {
+        Write(dir / "TalveroConfig.txt", FormatSettings(s));
+        Settings loaded;
+        ApplySettingsText(loaded, FormatSettings(s));
+        localFile = loaded.localDictionaryFile;
+        Write(dir / "TalveroServices.txt", "GOOGLE FORM ADDRESS\n" + google.BaseAddress() +
+                                               "\nBABELFISH FORM ADDRESS\n" + babel.BaseAddress() +
+                                               "\nFREETRANSLATION FORM ADDRESS\n" +
+                                               free.BaseAddress() + "\n");
+    }
+
+    fs::path dir;
+    std::string localFile;
+    loopback::HttpServer google, babel, free;
+};
+
+TEST_F(CliTranslate, OneLinePerTickedEngineThenTheNearList)
+{
+    google.SetReply({200, loopback::GooglePage("the white house")});
+    babel.SetReply({200, "<html>changed layout</html>"});
+    Settings s;
+    s.useGoogle = s.useBabelfish = s.useLocalDictionary = true;
+    s.useFreeTranslation = false;
+    Configure(s);
+    Write(dir / localFile, "casa\nhouse\ncasa blanca\nwhite house\ncasas\nhouses");
+
+    CliRun run = RunCli(dir, "casa");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "google: the white house\n"
+              "babelfish: (failed)\n"
+              "local: house\n"
+              "casa blanca\ncasas\ncasa\n");  // the dictionary's near-search order
+    ASSERT_EQ(google.Requests().size(), 1u);
+    EXPECT_EQ(loopback::Field(google.Requests()[0].form, "text"), "casa");
+    EXPECT_TRUE(free.Requests().empty());
+
+    run = RunCli(dir, "perro");
+    EXPECT_EQ(run.out, "google: the white house\nbabelfish: (failed)\nlocal: (unchanged)\n");
+}
+
+TEST_F(CliTranslate, BlankTextAndMisuse)
+{
+    Configure(Settings{});
+    EXPECT_EQ(RunCli(dir, "  ").status, 2);
+    CliRun help = RunCli(dir, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("freetranslation: RESULT"), std::string::npos);
+}
+
+}  // namespace
