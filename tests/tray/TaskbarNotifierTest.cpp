@@ -9,7 +9,9 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
+#include "catalogue/CodePage.h"
 #include "res/Resources.h"
+#include "tray/BannerSetup.h"
 
 // After gtest: X11 defines None, which gtest uses as a name.
 #include <X11/Xlib.h>
@@ -232,6 +234,47 @@ TEST_F(TaskbarNotifierTest, TheAdditionsBannerOnSkin131)
     EXPECT_FALSE(additions->SetSkinForLines(4711, 255, 0, 255, 1));
     EXPECT_EQ(additions->GetSkinSize(), wxSize(352, 129));
     additions->Hide();
+}
+
+TEST(BannerSetup, BothBannersAsTheMainWindowMakesThem)
+{
+    auto* owner = new wxFrame(nullptr, wxID_ANY, "Banner owner");
+    auto* translation = new CTaskbarNotifier;
+    auto* additions = new CTaskbarNotifier;
+    ASSERT_TRUE(SetUpTranslationBanner(*translation, owner));
+    ASSERT_TRUE(SetUpAdditionsBanner(*additions, owner));
+    for (CTaskbarNotifier* b : {translation, additions}) {
+        EXPECT_EQ(b->GetSkinSize(), wxSize(352, 129));
+        EXPECT_EQ(b->GetTextRect(), (banner::Rect{10, 20, 342, 109}));
+        EXPECT_EQ(b->GetNormalTextColour(), wxColour(0, 0, 0));
+        EXPECT_EQ(b->GetHoverTextColour(), wxColour(255, 255, 255));
+        EXPECT_EQ(b->GetNormalFont().GetWeight(), wxFONTWEIGHT_NORMAL);
+        EXPECT_FALSE(b->GetNormalFont().GetUnderlined());
+        EXPECT_EQ(b->GetHoverFont().GetWeight(), wxFONTWEIGHT_BOLD);
+        EXPECT_TRUE(b->GetHoverFont().GetUnderlined());
+        EXPECT_NEAR(b->GetNormalFont().GetFractionalPointSize(), 9.0, 0.01);
+        EXPECT_FALSE(b->IsShown());
+    }
+
+    // Phrases are bytes of the program's code page; here UTF-8 whatever the test's locale.
+    setenv("TALVERO_CODEPAGE", "UTF-8", 1);
+    ResetCodePageForTesting();
+    // A translation of 72 bytes: two lines more, shown for 3600 ms.
+    std::string text = "\xc2\xbfQu\xc3\xa9 tal? " + std::string(60, 'x');
+    ASSERT_EQ(text.size(), 72u);
+    ShowOnBanner(*translation, kTranslationSkinId, text, int(text.size() / 36), 10, 3600, 10);
+    EXPECT_EQ(translation->GetSkinSize(), wxSize(352, 169));
+    EXPECT_EQ(translation->GetTextRect(), (banner::Rect{10, 20, 332, 109}));
+    ASSERT_TRUE(PumpUntil([&] { return translation->GetState() == banner::State::Waiting; }));
+    Pump(100);
+    ASSERT_FALSE(translation->GetDrawnLines().empty());
+    EXPECT_EQ(translation->GetDrawnLines()[0].substr(0, 9), L"\u00bfQu\u00e9 tal?");
+    // Another show while this one waits: it starts again from below.
+    ShowOnBanner(*translation, kTranslationSkinId, "short", 0, 10, 0, 10);
+    EXPECT_EQ(translation->GetState(), banner::State::Appearing);
+    EXPECT_EQ(translation->GetSkinSize(), wxSize(352, 129));
+    owner->Destroy();
+    Pump(100);
 }
 
 }  // namespace
