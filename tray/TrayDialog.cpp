@@ -141,7 +141,9 @@ bool CTrayDialog::MinimizeToTray()
     }
     if (!trayIcon->SetIcon(icon, trayToolTip)) return false;
     inTray = true;
+    hidingIntoTray = true;
     Hide();
+    hidingIntoTray = false;
     return true;
 }
 
@@ -156,6 +158,13 @@ bool CTrayDialog::RestoreFromTray()
     Raise();
     restoring = false;
     return true;
+}
+
+bool CTrayDialog::Show(bool show)
+{
+    // wxDialog::Show(false) ends a modal run; the window's own hiding does not.
+    if (!show && hidingIntoTray) return wxTopLevelWindow::Show(false);
+    return wxDialog::Show(show);
 }
 
 void CTrayDialog::RemoveTrayEntry()

@@ -61,6 +61,9 @@ public:
     // Minimizing hides the window into the tray. On at construction.
     bool minimizeToTray = true;
 
+    // Hiding a modal dialog would end its modal run; hiding into the tray must not.
+    bool Show(bool show = true) override;
+
     // The hooks for the entry's mouse messages; `pos` is the cursor in screen coordinates.
     virtual void OnTrayLButtonDown(const wxPoint& pos);
     virtual void OnTrayLButtonDblClk(const wxPoint& pos);
@@ -82,4 +85,5 @@ private:
     std::unique_ptr<wxMenu> trayMenu;
     CTrayIcon* trayIcon = nullptr;  // created with the dialog, destroyed with it
     bool restoring = false;
+    bool hidingIntoTray = false;
 };

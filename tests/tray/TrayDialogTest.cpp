@@ -242,6 +242,29 @@ TEST_F(TrayDialogTest, TopmostIsTheWindowManagersAboveState)
     EXPECT_EQ(dlg->GetScreenPosition(), before);
 }
 
+// The main window runs modally: going into the tray and back must not end its modal run.
+TEST(TrayDialogModal, TheModalRunSurvivesTheTray)
+{
+    if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
+    auto* dlg = new TestTrayDlg;
+    bool wentIntoTray = false, cameBack = false;
+    dlg->CallAfter([&] {
+        ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen(); }));
+        Pump(200);
+        dlg->Iconize(true);
+        wentIntoTray = PumpUntil([&] { return dlg->IsInTray() && TrayEntries().size() == 1; });
+        Pump(300);
+        cameBack = dlg->RestoreFromTray() && PumpUntil([&] { return dlg->IsShownOnScreen(); });
+        Pump(200);
+        dlg->EndModal(wxID_OK);
+    });
+    EXPECT_EQ(dlg->ShowModal(), wxID_OK);
+    EXPECT_TRUE(wentIntoTray);
+    EXPECT_TRUE(cameBack);
+    dlg->Destroy();
+    Pump(100);
+}
+
 TEST(TrayToolTip, KeepsAtMost127Characters)
 {
     auto* dlg = new CTrayDialog(nullptr, wxID_ANY, "t");
