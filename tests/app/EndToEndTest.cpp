@@ -22,11 +22,10 @@ protected:
 
     void WriteServices()
     {
-        WriteFile("TalveroServices.txt", "GOOGLE FORM ADDRESS\n" + google.BaseAddress() +
-                                             "\nBABELFISH FORM ADDRESS\n" +
-                                             babelfish.BaseAddress() +
-                                             "\nFREETRANSLATION FORM ADDRESS\n" +
-                                             freeTranslation.BaseAddress() + "\n");
+        WriteFile("TalveroServices.txt",
+                  "GOOGLE FORM ADDRESS\n" + google.BaseAddress() + "\nBABELFISH FORM ADDRESS\n" +
+                      babelfish.BaseAddress() + "\nFREETRANSLATION FORM ADDRESS\n" +
+                      freeTranslation.BaseAddress() + "\n");
     }
 };
 
@@ -36,7 +35,8 @@ TEST_F(EndToEndTest, TranslateRunsTheTickedEnginesAndTheLocalDictionary)
     babelfish.SetReply({500, "server error"});
     freeTranslation.SetReply({200, loopback::FreeTranslationPage("dog")});
     WriteServices();
-    WriteFile("localdictionary_es_en.txt", "el\nthe\nperro\ndog\nel perro\nthe dog\nel gato\nthe cat");
+    WriteFile("localdictionary_es_en.txt",
+              "el\nthe\nperro\ndog\nel perro\nthe dog\nel gato\nthe cat");
     WriteFile("personaldictionary_es_en.txt", "el perro grande\nthe big dog");
     WriteFile("TalveroConfig.txt",
               "USE GOOGLE\nYES\nUSE BABELFISH\nYES\nUSE LOCAL DICTIONARY\nYES\n"
@@ -45,7 +45,8 @@ TEST_F(EndToEndTest, TranslateRunsTheTickedEnginesAndTheLocalDictionary)
     CTalveroDlg dlg(nullptr, RealParts());
     dlg.Show();
     EXPECT_TRUE(boxes.empty());
-    for (int id : {1002, 1003, 1004, 1005}) Ctl<wxTextCtrl>(&dlg, id)->ChangeValue("before");
+    for (int id : {1002, 1003, 1004, 1005})
+        Ctl<wxTextCtrl>(&dlg, id)->ChangeValue("before");
     Ctl<wxTextCtrl>(&dlg, 1000)->ChangeValue(" el perro ");
     Click(&dlg, 1032);
 
