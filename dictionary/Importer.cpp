@@ -940,12 +940,17 @@ std::string CleanDingPhrase(std::string_view text)
     return CleanList(Normalize(s), ';', "; ");
 }
 
-std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool splitSynonyms)
+namespace {
+
+// Ranks say how much a pair is the main sense of its original: 0 for the line's headword (the
+// first synonym of its first alternative), 1 for the other synonyms of the first alternative, 2
+// for the first synonym of a later alternative (a plural, a phrase), 3 for the rest.
+void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms,
+                         std::vector<PhrasePair>& pairs, std::vector<uint8_t>& ranks)
 {
-    std::vector<PhrasePair> pairs;
-    if (line.empty() || line.front() == '#') return pairs;
+    if (line.empty() || line.front() == '#') return;
     size_t sep = line.find(" :: ");
-    if (sep == std::string_view::npos) return pairs;
+    if (sep == std::string_view::npos) return;
     std::vector<std::string_view> left = SplitOn(line.substr(0, sep), " | ");
     std::vector<std::string_view> right = SplitOn(line.substr(sep + 4), " | ");
     size_t n = std::min(left.size(), right.size());
@@ -953,26 +958,40 @@ std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool 
         PhrasePair p{CleanDingPhrase(left[i]), CleanDingPhrase(right[i])};
         if (reverse) std::swap(p.original, p.translation);
         if (p.original.empty() || p.translation.empty()) continue;
+        uint8_t rank = i == 0 ? 0 : 2;
         if (!splitSynonyms) {
             pairs.push_back(std::move(p));
+            ranks.push_back(rank);
             continue;
         }
-        for (std::string_view synonym : SplitOn(p.original, "; "))
+        for (std::string_view synonym : SplitOn(p.original, "; ")) {
             pairs.push_back({std::string(synonym), p.translation});
+            ranks.push_back(rank);
+            rank |= 1;
+        }
     }
+}
+
+}  // namespace
+
+std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool splitSynonyms)
+{
+    std::vector<PhrasePair> pairs;
+    std::vector<uint8_t> ranks;
+    AppendDingLinePairs(line, reverse, splitSynonyms, pairs, ranks);
     return pairs;
 }
 
 ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms)
 {
     ImportOutcome outcome;
+    std::vector<uint8_t> ranks;
     for (std::string_view line : SplitLines(text)) {
         if (line.empty() || line.front() == '#') continue;
         ++outcome.entriesRead;
-        for (PhrasePair& p : DingLinePairs(line, reverse, splitSynonyms))
-            outcome.pairs.push_back(std::move(p));
+        AppendDingLinePairs(line, reverse, splitSynonyms, outcome.pairs, ranks);
     }
-    OrderForLookup(outcome.pairs);
+    OrderForLookup(outcome.pairs, ranks);
     if (outcome.pairs.empty()) {
         outcome.error = "no 'German :: English' lines found";
         return outcome;
@@ -1000,7 +1019,7 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
 
 // ---- Output
 
-void OrderForLookup(std::vector<PhrasePair>& pairs)
+void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint8_t>& ranks)
 {
     // Group number of each pair, numbered by first appearance of its original.
     std::unordered_map<std::string_view, uint32_t> groupOf;
@@ -1030,6 +1049,9 @@ void OrderForLookup(std::vector<PhrasePair>& pairs)
     for (size_t g = 0; g < groupSize.size(); ++g) {
         kept.clear();
         seen.clear();
+        if (ranks.size() == pairs.size())
+            std::stable_sort(order.begin() + start[g], order.begin() + start[g + 1],
+                             [&ranks](uint32_t a, uint32_t b) { return ranks[a] < ranks[b]; });
         for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
             const std::string& t = pairs[order[k]].translation;
             if (seen.insert(t).second) kept.push_back(order[k]);

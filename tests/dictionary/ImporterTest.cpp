@@ -449,6 +449,20 @@ TEST(Ding, ImportOrdersTheFirstLineOfAHeadwordLast)
     EXPECT_EQ(o.pairs, expected);
 }
 
+TEST(Ding, TheLinesHeadwordIsTheMainSenseOverSynonymsElsewhere)
+{
+    ImportOutcome o = ImportDingText(
+        "Einrichtung {f}; Haus {n} | Einrichtungen {pl}; Häuser {pl} :: establishment | "
+        "establishments\nHaus {n} | Häuser {pl} :: house | houses\nHaus {n} [pol.] :: house (of "
+        "parliament)\n",
+        false, true);
+    ASSERT_TRUE(o.ok);
+    std::vector<PhrasePair> expected = {
+        {"Einrichtung", "establishment"},    {"Haus", "establishment"},    {"Haus", "house"},
+        {"Einrichtungen", "establishments"}, {"Häuser", "establishments"}, {"Häuser", "houses"}};
+    EXPECT_EQ(o.pairs, expected);
+}
+
 TEST(Ding, FilesGiveThePairFromTheirNameAndBinaryInputFails)
 {
     TempDir dir;
