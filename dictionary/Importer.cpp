@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -61,31 +62,34 @@ std::string Normalize(std::string_view s)
 }
 
 // Removes balanced groups such as "(...)" (nested ones included), leaving a space where each
-// was. An opener without its closer, or a closer without an opener, stays as text.
+// was. An opener without its closer, or a closer without an opener, stays as text. One pass with
+// a stack: hostile input such as a megabyte of "(" must not take quadratic time.
 std::string RemoveGroups(std::string_view s, char open, char close)
 {
     if (s.find(open) == std::string_view::npos) return std::string(s);
+    std::vector<size_t> openers;
+    std::vector<std::pair<size_t, size_t>> groups;  // [opener, closer], outermost last
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == open) {
+            openers.push_back(i);
+        } else if (s[i] == close && !openers.empty()) {
+            size_t from = openers.back();
+            openers.pop_back();
+            // Drop the groups this one encloses; they were recorded before it.
+            while (!groups.empty() && groups.back().first > from)
+                groups.pop_back();
+            groups.emplace_back(from, i);
+        }
+    }
     std::string out;
     out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        if (s[i] != open) {
-            out += s[i++];
-            continue;
-        }
-        int depth = 0;
-        size_t j = i;
-        for (; j < s.size(); ++j) {
-            if (s[j] == open) ++depth;
-            if (s[j] == close && --depth == 0) break;
-        }
-        if (j == s.size()) {  // unbalanced: keep the opener as text
-            out += s[i++];
-            continue;
-        }
+    size_t at = 0;
+    for (auto [from, to] : groups) {
+        out.append(s.substr(at, from - at));
         out += ' ';
-        i = j + 1;
+        at = to + 1;
     }
+    out.append(s.substr(at));
     return out;
 }
 
@@ -129,6 +133,7 @@ std::string RemoveSlashGroups(std::string_view s)
 std::string CleanList(std::string_view s, char separator, std::string_view joiner)
 {
     std::vector<std::string_view> items;
+    std::unordered_set<std::string_view> seen;
     size_t start = 0;
     for (size_t i = 0; i <= s.size(); ++i) {
         bool cut = i == s.size();
@@ -139,8 +144,7 @@ std::string CleanList(std::string_view s, char separator, std::string_view joine
         // Orphaned punctuation left behind by removed groups.
         while (!item.empty() && (item.back() == ',' || item.back() == ';'))
             item = Trim(item.substr(0, item.size() - 1));
-        if (!item.empty() && std::find(items.begin(), items.end(), item) == items.end())
-            items.push_back(item);
+        if (!item.empty() && seen.insert(item).second) items.push_back(item);
         start = i + 1;
     }
     std::string out;
@@ -355,6 +359,257 @@ std::string LocalPairCode(std::string_view fromIso, std::string_view toIso)
     return IsLocalPairCode(code) ? code : std::string();
 }
 
+// ---- Words that lost their spaces
+
+namespace {
+
+std::string AsciiLower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool IsUpper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+bool IsLower(char c)
+{
+    return (c >= 'a' && c <= 'z') || static_cast<unsigned char>(c) >= 0x80;
+}
+bool IsTokenChar(char c)
+{
+    return IsUpper(c) || IsLower(c) || c == '\'';
+}
+bool IsContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The fewest pieces; among those the most common small words ("brothers and sisters", not
+// "brother sand sisters"), then the words the dictionary itself uses ("at will", not "a twill";
+// "are sold", not "a resold"). Empty when the chunk cannot be cut completely.
+std::vector<std::string_view> SegmentChunk(std::string_view chunk, bool endsToken,
+                                           const WordList& words)
+{
+    constexpr size_t kMaxChunk = 64;
+    if (chunk.size() > kMaxChunk) return {};
+    struct Best {
+        int count = -1;
+        int small = 0;
+        double rarest = 0;  // weight of the least used piece
+        double weight = 0;
+        size_t from = 0;
+        bool operator<(const Best& o) const  // worse than
+        {
+            if (count != o.count) return count > o.count;
+            if (small != o.small) return small < o.small;
+            if (rarest != o.rarest) return rarest < o.rarest;
+            return weight < o.weight;
+        }
+    };
+    std::vector<Best> best(chunk.size() + 1);
+    best[0].count = 0;
+    best[0].rarest = HUGE_VAL;
+    for (size_t i = 1; i <= chunk.size(); ++i) {
+        if (i < chunk.size() && IsContinuationByte(chunk[i])) continue;
+        for (size_t j = 0; j < i; ++j) {
+            if (best[j].count < 0) continue;
+            std::string_view piece = chunk.substr(j, i - j);
+            // A lowercase chunk before a capital may end in "the" or "a" ("inthe|Cuban|way");
+            // a name may not ("Costa" is not "Cost a").
+            bool last = i == chunk.size() && (endsToken || IsUpper(chunk[0]));
+            if (!words.IsPiece(piece, j == 0, last)) continue;
+            double w = words.Weight(piece);
+            Best candidate{best[j].count + 1, best[j].small + (words.IsSmall(piece) ? 1 : 0),
+                           std::min(best[j].rarest, w), best[j].weight + w, j};
+            if (best[i].count < 0 || best[i] < candidate) best[i] = candidate;
+        }
+    }
+    if (best[chunk.size()].count < 2) return {};
+    std::vector<std::string_view> pieces;
+    for (size_t i = chunk.size(); i > 0; i = best[i].from)
+        pieces.insert(pieces.begin(), chunk.substr(best[i].from, i - best[i].from));
+    // A name begins with a name, not with "A" or "In" ("Alost", "Indo-China").
+    if (IsUpper(chunk[0]) && words.IsSmall(pieces[0])) return {};
+    // Two words without a small one between them are mostly a compound the list lacks
+    // ("beanpole", "hornbeam"): cut only where the dictionary itself writes the words apart.
+    if (std::none_of(pieces.begin(), pieces.end(),
+                     [&words](std::string_view p) { return words.IsSmall(p); }))
+        for (size_t k = 1; k < pieces.size(); ++k)
+            if (!words.KnownBigram(pieces[k - 1], pieces[k])) return {};
+    return pieces;
+}
+
+// One token ("theFarEast"): its respaced text, or the token itself.
+std::string RespaceToken(std::string_view token, const WordList& words)
+{
+    if (token.size() < 4 || words.Contains(token)) return std::string(token);
+    std::vector<std::string_view> chunks;
+    size_t start = 0;
+    for (size_t i = 1; i < token.size(); ++i)
+        if (IsUpper(token[i]) && IsLower(token[i - 1]) && token[i - 1] != '\'') {
+            chunks.push_back(token.substr(start, i - start));
+            start = i;
+        }
+    chunks.push_back(token.substr(start));
+
+    std::string out;
+    for (size_t c = 0; c < chunks.size(); ++c) {
+        std::string_view chunk = chunks[c];
+        std::string piece;
+        bool capitalized =
+            IsUpper(chunk[0]) && std::none_of(chunk.begin() + 1, chunk.end(), IsUpper);
+        bool lowerOnly = std::none_of(chunk.begin(), chunk.end(), IsUpper);
+        if (words.Contains(chunk)) {
+            piece = chunk;
+        } else if (std::vector<std::string_view> parts =
+                       capitalized || lowerOnly ? SegmentChunk(chunk, c + 1 == chunks.size(), words)
+                                                : std::vector<std::string_view>{};
+                   !parts.empty()) {
+            for (std::string_view part : parts) {
+                if (!piece.empty()) piece += ' ';
+                piece += part;
+            }
+        } else if (chunks.size() > 1 && capitalized && chunk.size() >= 3) {
+            piece = chunk;  // a name the list lacks ("Costa" in "CostaRica")
+        } else {
+            return std::string(token);
+        }
+        if (!out.empty()) out += ' ';
+        out += piece;
+    }
+    return out;
+}
+
+}  // namespace
+
+WordList::WordList(std::string_view text, std::string_view languageCode)
+{
+    for (std::string_view line : SplitLines(text)) {
+        line = Trim(line);
+        if (line.empty()) continue;
+        if (std::any_of(line.begin(), line.end(), IsUpper))
+            exact.emplace(line);
+        else
+            lower.emplace(line);
+    }
+    // Word lists hold every letter, many abbreviations and rare short words, which would cut
+    // real words the list lacks into nonsense ("archimandrite": "arc him and rite"). Pieces
+    // shorter than four letters must therefore be common small words.
+    // Some never end or begin a phrase, and some endings are suffixes rather than words
+    // ("cuddlesome" is not "cuddle some").
+    if (languageCode == "en") {
+        const char* small =
+            "a all am an and any are as at be but by day do for from get go has her him his if "
+            "in into is it its let me my new no not now of off old on one or our out put run see "
+            "set so than that the them then this to too two up was way we who why with yes you "
+            "your";
+        const char* notLast =
+            "a an and are am as but do has if is its let my no or our than the was your "
+            "able ably dom fulness hood ism less ment ments ness ship some ward wards wise";
+        const char* notFirst = "and are am but has is me or than was";
+        for (std::string_view w : SplitOn(small, " "))
+            smallWords.emplace(w);
+        for (std::string_view w : SplitOn(notLast, " "))
+            notLastWords.emplace(w);
+        for (std::string_view w : SplitOn(notFirst, " "))
+            notFirstWords.emplace(w);
+    }
+}
+
+bool WordList::Contains(std::string_view word) const
+{
+    if (exact.count(std::string(word))) return true;
+    return lower.count(AsciiLower(word)) > 0;
+}
+
+bool WordList::IsPiece(std::string_view piece, bool first, bool last) const
+{
+    std::string lowered = AsciiLower(piece);
+    if (last && (piece.size() == 1 || notLastWords.count(lowered))) return false;  // "Cost a"
+    if (first && notFirstWords.count(lowered)) return false;
+    if (smallWords.count(lowered)) return true;
+    if (piece.size() < 4) return false;
+    // A capital is kept only where the word list has it ("German" in "Germanwoman").
+    return lower.count(lowered) > 0 || (first && exact.count(std::string(piece)) > 0);
+}
+
+bool WordList::IsSmall(std::string_view piece) const
+{
+    return smallWords.count(AsciiLower(piece)) > 0;
+}
+
+void WordList::NoteBigrams(std::string_view text)
+{
+    std::string previous;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!IsTokenChar(text[i])) {
+            // A comma or other separator ends the phrase; spaces only separate its words.
+            if (text[i] != ' ') previous.clear();
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < text.size() && IsTokenChar(text[j]))
+            ++j;
+        std::string word = AsciiLower(text.substr(i, j - i));
+        ++uses[word];
+        if (!previous.empty()) bigrams.insert(previous + " " + word);
+        previous = std::move(word);
+        i = j;
+    }
+}
+
+double WordList::Weight(std::string_view word) const
+{
+    auto it = uses.find(AsciiLower(word));
+    return std::log1p(it == uses.end() ? 0.0 : static_cast<double>(it->second));
+}
+
+bool WordList::KnownBigram(std::string_view first, std::string_view second) const
+{
+    return bigrams.count(AsciiLower(first) + " " + AsciiLower(second)) > 0;
+}
+
+WordList SystemWordList(std::string_view languageCode)
+{
+    // Only English: the databases with glued words translate into English, and lists of other
+    // languages lack too many names and forms to cut safely. American and British spellings
+    // both occur ("gramme", "offence").
+    if (languageCode != "en") return {};
+    std::string all, text;
+    for (const char* path : {"/usr/share/dict/american-english", "/usr/share/dict/british-english"})
+        if (ReadWholeFile(path, text)) {
+            all += text;
+            all += '\n';
+        }
+    return all.empty() ? WordList() : WordList(all, languageCode);
+}
+
+std::string Respace(std::string_view text, const WordList& words)
+{
+    if (words.Empty()) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!IsTokenChar(text[i])) {
+            out += text[i++];
+            continue;
+        }
+        size_t j = i;
+        while (j < text.size() && IsTokenChar(text[j]))
+            ++j;
+        out += RespaceToken(text.substr(i, j - i), words);
+        i = j;
+    }
+    return out;
+}
+
 // ---- dictd / FreeDict
 
 bool DecodeDictdNumber(std::string_view digits, uint64_t& value)
@@ -547,7 +802,8 @@ std::vector<std::string> FreeDictSenses(std::string_view article, int alternativ
 }
 
 bool FreeDictPairs(std::string_view indexText, std::string_view data,
-                   std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error)
+                   std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error,
+                   WordList words)
 {
     pairs.clear();
     entriesRead = 0;
@@ -569,12 +825,24 @@ bool FreeDictPairs(std::string_view indexText, std::string_view data,
         std::string key = std::to_string(e.offset) + ":" + std::to_string(e.length) + ":" +
                           std::to_string(match.alternative);
         auto it = sensesAt.find(key);
-        if (it == sensesAt.end())
+        if (it == sensesAt.end()) {
             it = sensesAt.emplace(key, FreeDictSenses(article, match.alternative)).first;
+        }
         const std::string& original = match.original;
         if (original.empty()) continue;
         for (const std::string& sense : it->second)
             pairs.push_back({original, sense});
+    }
+    if (!words.Empty()) {
+        for (const auto& [key, senses] : sensesAt)
+            for (const std::string& sense : senses)
+                words.NoteBigrams(sense);
+        std::unordered_map<std::string, std::string> respaced;
+        for (PhrasePair& p : pairs) {
+            auto [it, added] = respaced.try_emplace(p.translation);
+            if (added) it->second = Respace(p.translation, words);
+            p.translation = it->second;
+        }
     }
     return true;
 }
@@ -646,7 +914,9 @@ ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCod
     }
     compressed.clear();
     compressed.shrink_to_fit();
-    if (!FreeDictPairs(index, data, outcome.pairs, outcome.entriesRead, outcome.error)) {
+    std::string target = outcome.dictionaryCode.substr(outcome.dictionaryCode.find('_') + 1);
+    if (!FreeDictPairs(index, data, outcome.pairs, outcome.entriesRead, outcome.error,
+                       SystemWordList(target))) {
         outcome.error = base + ": " + outcome.error;
         return outcome;
     }
@@ -666,19 +936,30 @@ std::string CleanDingPhrase(std::string_view text)
     std::string s = RemoveMarkupGroups(Normalize(text));
     s = RemoveSlashGroups(s);
     // "~Prozesskostenhilfe": a cross-reference up to the next synonym.
-    for (size_t tilde; (tilde = s.find('~')) != std::string::npos;) {
-        size_t end = s.find(';', tilde);
-        s.erase(tilde, end == std::string::npos ? std::string::npos : end - tilde);
+    if (s.find('~') != std::string::npos) {
+        std::string kept;
+        bool skipping = false;
+        for (char c : s) {
+            if (c == '~') skipping = true;
+            if (c == ';') skipping = false;
+            if (!skipping) kept += c;
+        }
+        s = std::move(kept);
     }
     return CleanList(Normalize(s), ';', "; ");
 }
 
-std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool splitSynonyms)
+namespace {
+
+// Ranks say how much a pair is the main sense of its original: 0 for the line's headword (the
+// first synonym of its first alternative), 1 for the other synonyms of the first alternative, 2
+// for the first synonym of a later alternative (a plural, a phrase), 3 for the rest.
+void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms,
+                         std::vector<PhrasePair>& pairs, std::vector<uint8_t>& ranks)
 {
-    std::vector<PhrasePair> pairs;
-    if (line.empty() || line.front() == '#') return pairs;
+    if (line.empty() || line.front() == '#') return;
     size_t sep = line.find(" :: ");
-    if (sep == std::string_view::npos) return pairs;
+    if (sep == std::string_view::npos) return;
     std::vector<std::string_view> left = SplitOn(line.substr(0, sep), " | ");
     std::vector<std::string_view> right = SplitOn(line.substr(sep + 4), " | ");
     size_t n = std::min(left.size(), right.size());
@@ -686,26 +967,40 @@ std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool 
         PhrasePair p{CleanDingPhrase(left[i]), CleanDingPhrase(right[i])};
         if (reverse) std::swap(p.original, p.translation);
         if (p.original.empty() || p.translation.empty()) continue;
+        uint8_t rank = i == 0 ? 0 : 2;
         if (!splitSynonyms) {
             pairs.push_back(std::move(p));
+            ranks.push_back(rank);
             continue;
         }
-        for (std::string_view synonym : SplitOn(p.original, "; "))
+        for (std::string_view synonym : SplitOn(p.original, "; ")) {
             pairs.push_back({std::string(synonym), p.translation});
+            ranks.push_back(rank);
+            rank |= 1;
+        }
     }
+}
+
+}  // namespace
+
+std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool splitSynonyms)
+{
+    std::vector<PhrasePair> pairs;
+    std::vector<uint8_t> ranks;
+    AppendDingLinePairs(line, reverse, splitSynonyms, pairs, ranks);
     return pairs;
 }
 
 ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms)
 {
     ImportOutcome outcome;
+    std::vector<uint8_t> ranks;
     for (std::string_view line : SplitLines(text)) {
         if (line.empty() || line.front() == '#') continue;
         ++outcome.entriesRead;
-        for (PhrasePair& p : DingLinePairs(line, reverse, splitSynonyms))
-            outcome.pairs.push_back(std::move(p));
+        AppendDingLinePairs(line, reverse, splitSynonyms, outcome.pairs, ranks);
     }
-    OrderForLookup(outcome.pairs);
+    OrderForLookup(outcome.pairs, ranks);
     if (outcome.pairs.empty()) {
         outcome.error = "no 'German :: English' lines found";
         return outcome;
@@ -733,7 +1028,7 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
 
 // ---- Output
 
-void OrderForLookup(std::vector<PhrasePair>& pairs)
+void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint8_t>& ranks)
 {
     // Group number of each pair, numbered by first appearance of its original.
     std::unordered_map<std::string_view, uint32_t> groupOf;
@@ -763,6 +1058,9 @@ void OrderForLookup(std::vector<PhrasePair>& pairs)
     for (size_t g = 0; g < groupSize.size(); ++g) {
         kept.clear();
         seen.clear();
+        if (ranks.size() == pairs.size())
+            std::stable_sort(order.begin() + start[g], order.begin() + start[g + 1],
+                             [&ranks](uint32_t a, uint32_t b) { return ranks[a] < ranks[b]; });
         for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
             const std::string& t = pairs[order[k]].translation;
             if (seen.insert(t).second) kept.push_back(order[k]);

@@ -153,14 +153,36 @@ TEST(WebGrab, ErrorStatusIsReadLikeAnyPageWithRawHeaders)
     EXPECT_EQ(Field(requests[0].headers, "Pragma"), "no-cache");
 }
 
-TEST(WebGrab, WithoutReloadNoCacheHeaders)
+TEST(HttpClients, MovedPagesAreFollowedOnTheWebOnly)
 {
     HttpServer server;
-    server.SetReply({200, "ok"});
+    server.SetHandler([&server](const loopback::RecordedRequest& r) {
+        Reply reply;
+        if (r.path == "/old") {
+            reply.status = 302;
+            reply.location = server.BaseAddress() + "/new";
+        } else if (r.path == "/file") {
+            reply.status = 302;
+            reply.location = "file:///etc/passwd";
+        } else {
+            reply.body = "new " + r.method;
+        }
+        return reply;
+    });
     CWebGrab grab;
     std::string body;
-    ASSERT_TRUE(grab.GetFile(server.BaseAddress() + "/", body, "A"));
-    EXPECT_EQ(server.Requests()[0].headers.count("Pragma"), 0u);
+    ASSERT_TRUE(grab.GetFile(server.BaseAddress() + "/old", body, "A"));
+    EXPECT_EQ(body, "new GET");
+    EXPECT_EQ(grab.GetStatusCode(), 200u);
+    EXPECT_EQ(Lines(grab.GetRawHeaders()).at(0), "HTTP/1.1 200 OK");
+    EXPECT_FALSE(grab.GetFile(server.BaseAddress() + "/file", body, "A"));
+
+    CHttpRetriever client;
+    const char* reply = client.ReadAll((server.BaseAddress() + "/old").c_str(), "a=1");
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(std::string(reply), "new GET");
+    EXPECT_EQ(client.GetStatusCode(), 200);
+    EXPECT_EQ(client.ReadAll((server.BaseAddress() + "/file").c_str(), "a=1"), nullptr);
 }
 
 TEST(WebGrab, EventPumpRunsWhileReading)
@@ -355,14 +377,6 @@ TEST(WebGrabSession, RequestCompleteWithResultAndLongTexts)
 
 // --- CHttpRetriever ---------------------------------------------------------------------------
 
-TEST(HttpRetriever, NoUrl)
-{
-    CHttpRetriever client;
-    EXPECT_EQ(client.ReadAll(nullptr, "a=b"), nullptr);
-    EXPECT_EQ(client.GetLastError(), -1);
-    EXPECT_EQ(client.GetStatusCode(), 0);
-}
-
 TEST(HttpRetriever, BodyWithNulKeepsOnlyBytesBeforeItInItsReadStep)
 {
     HttpServer server;
@@ -391,6 +405,9 @@ TEST(HttpRetriever, ExplicitLengthAndFailures)
     EXPECT_EQ(client.ReadAll(refused.c_str(), "a=1"), nullptr);
     EXPECT_EQ(client.GetLastError(), 7);  // could not connect
     EXPECT_EQ(client.GetStatusCode(), 0);
+
+    EXPECT_EQ(client.ReadAll(nullptr, "a=b"), nullptr);
+    EXPECT_EQ(client.GetLastError(), -1);
 }
 
 struct HeaderCase {
