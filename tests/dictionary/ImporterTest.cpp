@@ -432,6 +432,22 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"Klammer (auf", "bracket ]"}}}),
     [](const testing::TestParamInfo<DingCase>& info) { return info.param.name; });
 
+TEST(Ding, HostileLinesAreHandledInLinearTime)
+{
+    // Each of these would take minutes if a cleaning step were quadratic.
+    std::string opens(1 << 20, '(');
+    std::string commas;
+    for (int i = 0; i < 200000; ++i)
+        commas += std::to_string(i) + "; ";
+    std::string tildes(1 << 20, '~');
+    for (const std::string& side : {opens, commas, tildes}) {
+        std::vector<PhrasePair> pairs = DingLinePairs(side + " :: x", false, true);
+        EXPECT_LE(pairs.size(), 200000u);
+    }
+    EXPECT_EQ(CleanDingPhrase("a (b (c) d"), "a (b d");
+    EXPECT_EQ(CleanDingPhrase("a ) b (c)"), "a ) b");
+}
+
 TEST(Ding, SplitSynonymsGivesEachSynonymItsOwnOriginal)
 {
     std::vector<PhrasePair> expected = {{"Aas", "carrion"}, {"Aasfleisch", "carrion"}};
