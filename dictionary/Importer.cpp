@@ -62,31 +62,34 @@ std::string Normalize(std::string_view s)
 }
 
 // Removes balanced groups such as "(...)" (nested ones included), leaving a space where each
-// was. An opener without its closer, or a closer without an opener, stays as text.
+// was. An opener without its closer, or a closer without an opener, stays as text. One pass with
+// a stack: hostile input such as a megabyte of "(" must not take quadratic time.
 std::string RemoveGroups(std::string_view s, char open, char close)
 {
     if (s.find(open) == std::string_view::npos) return std::string(s);
+    std::vector<size_t> openers;
+    std::vector<std::pair<size_t, size_t>> groups;  // [opener, closer], outermost last
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == open) {
+            openers.push_back(i);
+        } else if (s[i] == close && !openers.empty()) {
+            size_t from = openers.back();
+            openers.pop_back();
+            // Drop the groups this one encloses; they were recorded before it.
+            while (!groups.empty() && groups.back().first > from)
+                groups.pop_back();
+            groups.emplace_back(from, i);
+        }
+    }
     std::string out;
     out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        if (s[i] != open) {
-            out += s[i++];
-            continue;
-        }
-        int depth = 0;
-        size_t j = i;
-        for (; j < s.size(); ++j) {
-            if (s[j] == open) ++depth;
-            if (s[j] == close && --depth == 0) break;
-        }
-        if (j == s.size()) {  // unbalanced: keep the opener as text
-            out += s[i++];
-            continue;
-        }
+    size_t at = 0;
+    for (auto [from, to] : groups) {
+        out.append(s.substr(at, from - at));
         out += ' ';
-        i = j + 1;
+        at = to + 1;
     }
+    out.append(s.substr(at));
     return out;
 }
 
@@ -130,6 +133,7 @@ std::string RemoveSlashGroups(std::string_view s)
 std::string CleanList(std::string_view s, char separator, std::string_view joiner)
 {
     std::vector<std::string_view> items;
+    std::unordered_set<std::string_view> seen;
     size_t start = 0;
     for (size_t i = 0; i <= s.size(); ++i) {
         bool cut = i == s.size();
@@ -140,8 +144,7 @@ std::string CleanList(std::string_view s, char separator, std::string_view joine
         // Orphaned punctuation left behind by removed groups.
         while (!item.empty() && (item.back() == ',' || item.back() == ';'))
             item = Trim(item.substr(0, item.size() - 1));
-        if (!item.empty() && std::find(items.begin(), items.end(), item) == items.end())
-            items.push_back(item);
+        if (!item.empty() && seen.insert(item).second) items.push_back(item);
         start = i + 1;
     }
     std::string out;
@@ -933,9 +936,15 @@ std::string CleanDingPhrase(std::string_view text)
     std::string s = RemoveMarkupGroups(Normalize(text));
     s = RemoveSlashGroups(s);
     // "~Prozesskostenhilfe": a cross-reference up to the next synonym.
-    for (size_t tilde; (tilde = s.find('~')) != std::string::npos;) {
-        size_t end = s.find(';', tilde);
-        s.erase(tilde, end == std::string::npos ? std::string::npos : end - tilde);
+    if (s.find('~') != std::string::npos) {
+        std::string kept;
+        bool skipping = false;
+        for (char c : s) {
+            if (c == '~') skipping = true;
+            if (c == ';') skipping = false;
+            if (!skipping) kept += c;
+        }
+        s = std::move(kept);
     }
     return CleanList(Normalize(s), ';', "; ");
 }
