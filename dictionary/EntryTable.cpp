@@ -86,19 +86,26 @@ bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
         tooLarge = true;
         return false;
     }
-    // Read straight into the buffer; the size is a hint (the file may change while read).
+    // Read straight into the buffer; the size is a hint (the file may change while read), so
+    // the buffer grows only when the file turns out longer, keeping it exact in the usual case.
     fileText.resize(from + expected);
     size_t have = from;
     bool ok = true;
     for (;;) {
-        if (have == fileText.size()) fileText.resize(fileText.size() + (1 << 16));
-        ssize_t n = ::read(fd, fileText.data() + have, fileText.size() - have);
+        char probe[1 << 12];
+        const bool full = have == fileText.size();
+        char* dest = full ? probe : fileText.data() + have;
+        const size_t room = full ? sizeof probe : fileText.size() - have;
+        ssize_t n = ::read(fd, dest, room);
         if (n < 0) {
             if (errno == EINTR) continue;
             ok = false;
             break;
         }
         if (n == 0) break;
+        if (full) {
+            fileText.append(probe, static_cast<size_t>(n));
+        }
         have += static_cast<size_t>(n);
         if (have > kMaxTextBytes) {
             ok = false;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct PhrasePair {
@@ -35,6 +37,49 @@ std::string LocalPairCode(std::string_view fromIso, std::string_view toIso);
 
 // True when `code` is the dictionary code of a pair in the local list.
 bool IsLocalPairCode(std::string_view code);
+
+// ---- Words that lost their spaces
+
+// Some FreeDict databases lost the spaces of many phrases ("ontheleft", "theFarEast",
+// "goodmorning"). With a word list of the language they are split again.
+class WordList {
+public:
+    WordList() = default;
+    // `text`: one word a line, as in /usr/share/dict; `languageCode` ("en", "es") selects the
+    // common small words that may stand between others.
+    WordList(std::string_view text, std::string_view languageCode);
+    bool Empty() const { return lower.empty() && exact.empty(); }
+    // A word of the list as written, or one whose lowercase form is a lowercase entry.
+    bool Contains(std::string_view word) const;
+    // A piece of a glued token: a common small word, or a listed word of four letters or
+    // more (capitalized as listed only at the start of the token).
+    bool IsPiece(std::string_view piece, bool first, bool last) const;
+    bool IsSmall(std::string_view piece) const;
+    // Learns which words the text uses, and which side by side (within a comma-separated item).
+    void NoteBigrams(std::string_view text);
+    bool KnownBigram(std::string_view first, std::string_view second) const;
+    // How much the noted text uses a word: log(1 + uses).
+    double Weight(std::string_view word) const;
+
+private:
+    std::unordered_set<std::string> lower;
+    std::unordered_set<std::string> exact;
+    std::unordered_set<std::string> smallWords;
+    std::unordered_set<std::string> notLastWords;
+    std::unordered_set<std::string> notFirstWords;
+    std::unordered_set<std::string> bigrams;
+    std::unordered_map<std::string, uint32_t> uses;
+};
+
+// The installed Debian word lists of a catalogue language (English only: wamerican and
+// wbritish); empty for other languages and when none is installed.
+WordList SystemWordList(std::string_view languageCode);
+
+// Splits the glued words of a translation: a token that is not in the list is cut where a small
+// letter meets a capital and into listed words ("intheCubanway" -> "in the Cuban way"); words
+// without a small one between them only where KnownBigram says so. Tokens that cannot be cut
+// completely stay as they are. An empty list changes nothing.
+std::string Respace(std::string_view text, const WordList& words);
 
 // ---- dictd / FreeDict
 
@@ -76,8 +121,11 @@ std::vector<std::string> FreeDictSenses(std::string_view article, int alternativ
 
 // Pairs of a whole database: every index entry (except the 00database... meta entries) gives its
 // original with each sense of its article. Fails when an entry points outside the data.
+// `words` (of the target language) mends translations that lost their spaces, after learning
+// which words the database's own translations write apart.
 bool FreeDictPairs(std::string_view indexText, std::string_view data,
-                   std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error);
+                   std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error,
+                   WordList words = {});
 
 // The pair code an import of `source` gives: `pairCode` when one is given (it must be in the
 // local list), otherwise the one its file name names ("freedict-spa-eng" -> "es_en"). "" with
@@ -86,7 +134,8 @@ std::string FreeDictPairCode(const std::string& source, std::string_view pairCod
                              std::string& error);
 
 // Imports "/usr/share/dictd/freedict-spa-eng" (also accepted with ".index" or ".dict.dz"). The
-// pair code comes from the file name unless `pairCode` is given.
+// pair code comes from the file name unless `pairCode` is given. Translations that lost their
+// spaces are mended with the system word list of the target language, when one is installed.
 ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCode = {});
 
 // ---- ding (trans-de-en)

@@ -91,7 +91,11 @@ private:
     void AppendSubtree(uint32_t node);
     bool TailMatches(uint32_t entry, size_t from, std::string_view text) const;
 
+    // Room kept after a build for nodes of pairs added at run time.
+    static constexpr size_t kSpareNodes = 4096;
+
     const EntryTable& table;
     std::vector<CTSTNode> nodes;
     uint32_t root = CTSTNode::kNone;
+    std::vector<uint32_t> walkStack;  // kept between near searches to spare allocations
 };

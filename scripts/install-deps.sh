@@ -10,6 +10,7 @@ libcurl4-openssl-dev ca-certificates zlib1g-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils
 dict-freedict-spa-eng trans-de-en
+wamerican wbritish
 dict-freedict-eng-spa dict-freedict-fra-eng dict-freedict-eng-fra dict-freedict-ita-eng dict-freedict-eng-ita dict-freedict-por-eng dict-freedict-eng-por dict-freedict-nld-eng dict-freedict-eng-nld dict-freedict-deu-spa dict-freedict-spa-deu
 "
 

@@ -85,6 +85,11 @@ bool CHttpRetriever::Post(const char* url, const char* bodyBytes, long bodyLengt
     headers = curl_slist_append(headers, "Expect:");
     curl_easy_setopt(h, CURLOPT_URL, url);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    // A moved form is followed (a 301/302/303 turns the POST into a GET, as in browsers), but
+    // never off the web.
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_PROXY, "");  // always direct, whatever the environment says
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());

@@ -294,6 +294,10 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     }
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Moved pages are followed, as a browser would, but never off the web.
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     if (!s->GetProxy().empty()) curl_easy_setopt(h, CURLOPT_PROXY, s->GetProxy().c_str());
     if (!s->GetAgent().empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, s->GetAgent().c_str());

@@ -471,6 +471,71 @@ TEST(Ding, FilesGiveThePairFromTheirNameAndBinaryInputFails)
     EXPECT_FALSE(ImportDing(dir.File("missing-en"), false).ok);
 }
 
+// ---- Glued words
+
+namespace {
+
+WordList SmallEnglishList()
+{
+    return WordList(
+        "the\nfar\neast\nleft\nway\nCuban\nleast\nnorth\namerica\nfeast\ntabernacles\n"
+        "bottle\nopener\narc\nhim\nand\nrite\ncost\nnote\npad\nnotepad\nwill\ntwill\n"
+        "cheers\ngood\nhealth\nGerman\nwoman\nstir\n",
+        "en");
+}
+
+}  // namespace
+
+TEST(Respace, CutsGluedWordsAtCapitalsAndIntoListedWords)
+{
+    WordList words = SmallEnglishList();
+    const std::pair<const char*, const char*> cases[] = {
+        {"ontheleft", "on the left"},
+        {"theFarEast", "the Far East"},
+        {"intheCubanway", "in the Cuban way"},
+        {"NorthAmerica", "North America"},
+        {"FeastofTabernacles", "Feast of Tabernacles"},
+        {"Germanwoman", "Germanwoman"},  // no small word and no evidence
+        {"CostaRica", "Costa Rica"},     // names the list lacks stay whole
+        {"stirup, atleast", "stir up, at least"},
+        {"archimandrite", "archimandrite"},  // not "arc him and rite"
+        {"Costa", "Costa"},                  // not "Cost a"
+        {"notepad", "notepad"},              // a listed word stays
+        {"bottleopener", "bottleopener"},    // two words without a small one: no evidence
+        {"Ithe", "Ithe"},                    // a name does not start with a small word
+        {"abc-def xyz", "abc-def xyz"},
+    };
+    for (auto [in, out] : cases)
+        EXPECT_EQ(Respace(in, words), out) << in;
+    EXPECT_EQ(Respace("ontheleft", WordList()), "ontheleft");
+}
+
+TEST(Respace, TheDictionarysOwnWritingDecidesUnclearCuts)
+{
+    WordList words = SmallEnglishList();
+    words.NoteBigrams("bottle opener, corkscrew");
+    words.NoteBigrams("at will; at will");
+    words.NoteBigrams("German woman");
+    EXPECT_EQ(Respace("bottleopener", words), "bottle opener");
+    EXPECT_EQ(Respace("bottle, opener", words), "bottle, opener");
+    EXPECT_EQ(Respace("atwill", words), "at will");  // not "a twill"
+    EXPECT_EQ(Respace("goodhealth", words), "goodhealth");
+    EXPECT_EQ(Respace("Germanwoman", words), "German woman");
+}
+
+TEST(Respace, FreeDictPairsLearnFromTheWholeDatabase)
+{
+    Database db;
+    db.AddEntry("abrelatas", "abrelatas /x/\nbottleopener\n");
+    db.AddEntry("abridor", "abridor /x/\nbottle opener, opener\n");
+    std::vector<PhrasePair> pairs;
+    size_t entries = 0;
+    std::string error;
+    ASSERT_TRUE(FreeDictPairs(db.index, db.data, pairs, entries, error, SmallEnglishList()));
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].translation, "bottle opener");
+}
+
 // ---- Output
 
 TEST(PhrasePairs, OrderForLookupGroupsDropsRepeatsAndPutsTheMainSenseLast)

@@ -163,6 +163,38 @@ TEST(WebGrab, WithoutReloadNoCacheHeaders)
     EXPECT_EQ(server.Requests()[0].headers.count("Pragma"), 0u);
 }
 
+TEST(HttpClients, MovedPagesAreFollowedOnTheWebOnly)
+{
+    HttpServer server;
+    server.SetHandler([&server](const loopback::RecordedRequest& r) {
+        Reply reply;
+        if (r.path == "/old") {
+            reply.status = 302;
+            reply.location = server.BaseAddress() + "/new";
+        } else if (r.path == "/file") {
+            reply.status = 302;
+            reply.location = "file:///etc/passwd";
+        } else {
+            reply.body = "new " + r.method;
+        }
+        return reply;
+    });
+    CWebGrab grab;
+    std::string body;
+    ASSERT_TRUE(grab.GetFile(server.BaseAddress() + "/old", body, "A"));
+    EXPECT_EQ(body, "new GET");
+    EXPECT_EQ(grab.GetStatusCode(), 200u);
+    EXPECT_EQ(Lines(grab.GetRawHeaders()).at(0), "HTTP/1.1 200 OK");
+    EXPECT_FALSE(grab.GetFile(server.BaseAddress() + "/file", body, "A"));
+
+    CHttpRetriever client;
+    const char* reply = client.ReadAll((server.BaseAddress() + "/old").c_str(), "a=1");
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(std::string(reply), "new GET");
+    EXPECT_EQ(client.GetStatusCode(), 200);
+    EXPECT_EQ(client.ReadAll((server.BaseAddress() + "/file").c_str(), "a=1"), nullptr);
+}
+
 TEST(WebGrab, EventPumpRunsWhileReading)
 {
     HttpServer server;

@@ -89,6 +89,7 @@ HttpServer::HttpServer() : server(std::make_unique<httplib::Server>())
                              [this] { return stopping; });
         lock.unlock();
         res.status = reply.status;
+        if (!reply.location.empty()) res.set_header("Location", reply.location);
         if (reply.cut || reply.stallAfterMs > 0) {
             auto body = std::make_shared<std::string>(reply.body);
             bool cut = reply.cut;

@@ -34,6 +34,7 @@ struct Reply {
     bool cut = false;      // announce the whole length, send half, close
     bool hang = false;     // never answer (until the server stops)
     int stallAfterMs = 0;  // send half, then stall this long before the rest
+    std::string location{};  // a Location header (for redirects)
 };
 
 using Handler = std::function<Reply(const RecordedRequest&)>;

@@ -1,0 +1,12 @@
+#pragma once
+// "About Talvero": the icon, the program's name and version, OK.
+#include <wx/dialog.h>
+
+class CAboutDlg : public wxDialog {
+public:
+    explicit CAboutDlg(wxWindow* parent);
+
+private:
+    void OnOK(wxCommandEvent& event);
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,20 @@
+#pragma once
+// The main window's two popup banners (the translation banner and the additions banner), seen
+// through the two things the window does with them.
+#include <memory>
+
+#include "app/TranslationDispatch.h"
+
+class wxWindow;
+
+class IBanners {
+public:
+    virtual ~IBanners() = default;
+    // Start-up: creates the translation banner and the additions banner, owned by `owner`.
+    virtual void Create(wxWindow* owner) = 0;
+    // After a Translate run whose outcome asks for it.
+    virtual void ShowTranslation(const BannerDecision& banner) = 0;
+};
+
+// The program's banners.
+std::unique_ptr<IBanners> MakeBanners();

@@ -1,0 +1,86 @@
+#include "app/DelayDlg.h"
+
+#include <wx/button.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "app/DialogBuilder.h"
+#include "app/FieldValidation.h"
+#include "app/MessageBox.h"
+#include "res/Templates.h"
+
+namespace {
+constexpr int kEditId = 1037;
+constexpr int kOkId = 1;
+constexpr int kCancelId = 2;
+}  // namespace
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CDelayDlg, wxDialog)
+    EVT_BUTTON(kOkId, CDelayDlg::OnOK)
+    EVT_BUTTON(kCancelId, CDelayDlg::OnCancel)
+wxEND_EVENT_TABLE()
+    // clang-format on
+
+    CDelayDlg::CDelayDlg(wxWindow* parent, int delayValue)
+    : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::DelayDialog().caption)), delay(delayValue)
+{
+    const res::Dialog& t = res::DelayDialog();
+    const wxSize size = ConvertDialogToPixels(wxSize(t.widthDu, t.heightDu));
+    const int margin = ConvertDialogToPixels(wxSize(7, 7)).x;
+    const int textWidth = size.x - 2 * margin;
+
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->Add(CreateTemplateLabel(this, t, "Time (milliseconds):"), 0, wxALIGN_CENTER_VERTICAL);
+    edit = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kEditId));
+    edit->ChangeValue(wxString::Format("%d", delay));
+    row->Add(edit, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, margin);
+    row->AddStretchSpacer();
+    row->Add(CreateTemplateControl(this, t, kOkId), 0, wxRIGHT, margin / 2);
+    row->Add(CreateTemplateControl(this, t, kCancelId));
+    top->Add(row, 0, wxEXPAND | wxALL, margin);
+
+    for (const res::Control& c : t.controls) {
+        if (c.kind != res::Kind::Label || c.text == std::string_view("Time (milliseconds):"))
+            continue;
+        wxStaticText* label = CreateTemplateLabel(this, t, c.text);
+        label->Wrap(textWidth);
+        top->Add(label, 0, wxLEFT | wxRIGHT | wxBOTTOM, margin);
+    }
+    SetSizer(top);
+    SetAffirmativeId(kOkId);
+    SetEscapeId(kCancelId);
+    TagTemplateControls(this, t);
+    Fit();
+    SetClientSize(wxSize(size.x, std::max(size.y, GetClientSize().y)));
+    CentreOnParent();
+    edit->SetFocus();
+    edit->SelectAll();
+}
+
+void CDelayDlg::OnOK(wxCommandEvent&)
+{
+    IntegerField field = CheckIntegerField(ToPhrase(edit->GetValue()), kMinDelay, kMaxDelay);
+    if (!field.ok) {
+        TalveroMessageBox(wxString::FromUTF8(field.message), res::kAppName,
+                          wxOK | wxICON_EXCLAMATION, this);
+        edit->SetFocus();
+        edit->SelectAll();
+        return;
+    }
+    delay = field.value;
+    if (IsModal())
+        EndModal(wxID_OK);
+    else
+        SetReturnCode(wxID_OK), Hide();
+}
+
+void CDelayDlg::OnCancel(wxCommandEvent&)
+{
+    if (IsModal())
+        EndModal(wxID_CANCEL);
+    else
+        SetReturnCode(wxID_CANCEL), Hide();
+}

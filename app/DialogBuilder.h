@@ -1,0 +1,24 @@
+#pragma once
+// Builds dialog controls from the control tables in res/Resources.h, so that ids, kinds, texts
+// and hidden states come from one place.
+#include <string>
+
+#include <wx/string.h>
+
+#include "res/Templates.h"
+
+class wxWindow;
+class wxStaticText;
+
+// Creates control `id` of `dialog` as a child of `parent` (hidden when the table says so).
+wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id);
+
+// Creates the label of `dialog` whose text is `text` (which must be in the table).
+wxStaticText* CreateTemplateLabel(wxWindow* parent, const res::Dialog& dialog, const char* text);
+
+// Gives every control of the table that exists under `window` its accessible id and name.
+void TagTemplateControls(wxWindow* window, const res::Dialog& dialog);
+
+// Conversions at the edges between wx text and the program's code-page phrases.
+std::string ToPhrase(const wxString& text);
+wxString FromPhrase(const std::string& phrase);

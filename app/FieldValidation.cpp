@@ -1,0 +1,51 @@
+#include "app/FieldValidation.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+bool IsWhite(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::string TrimWhite(std::string_view text)
+{
+    size_t b = 0, e = text.size();
+    while (b < e && IsWhite(text[b]))
+        ++b;
+    while (e > b && IsWhite(text[e - 1]))
+        --e;
+    return std::string(text.substr(b, e - b));
+}
+
+IntegerField CheckIntegerField(std::string_view text, int min, int max)
+{
+    IntegerField out;
+    std::string t = TrimWhite(text);
+    std::string_view digits = t;
+    bool plus = !digits.empty() && digits.front() == '+';
+    if (plus) digits.remove_prefix(1);
+    long long value = 0;
+    const char* end = digits.data() + digits.size();
+    auto [ptr, ec] = std::from_chars(digits.data(), end, value);
+    bool doubleSign = plus && !digits.empty() && digits.front() == '-';
+    if (digits.empty() || doubleSign || ec != std::errc() || ptr != end || value < INT32_MIN ||
+        value > INT32_MAX) {
+        out.message = kNotAnIntegerMessage;
+        return out;
+    }
+    if (value < min || value > max) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "Please enter an integer between %d and %d.", min, max);
+        out.message = buf;
+        return out;
+    }
+    out.ok = true;
+    out.value = static_cast<int>(value);
+    return out;
+}

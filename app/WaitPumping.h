@@ -1,0 +1,9 @@
+#pragma once
+// Waiting while the window keeps working.
+#include <functional>
+
+// Waits at least `ms` milliseconds (steady clock) while the event loop handles the window's
+// events, sleeping while there is nothing to do. Handles at least one waiting event, if any,
+// even for a wait of 0. After each event `keepWaiting` (when given) is asked; when it says
+// no (say, the window has ended meanwhile), the wait stops early and returns false.
+bool WaitPumping(double ms, const std::function<bool()>& keepWaiting = {});

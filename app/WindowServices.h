@@ -1,0 +1,58 @@
+#pragma once
+// What the main window asks of the parts around it: the translation engines, the local
+// dictionary and speech. The window holds one object of each and calls them from its handlers;
+// tests plug in recording stand-ins here. No GUI code.
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/TranslationDispatch.h"
+
+struct Settings;
+class LocalDictionary;
+
+class ITranslationEngines {
+public:
+    virtual ~ITranslationEngines() = default;
+    // The Translate action for the input box's text: what each box, the banner, the near list
+    // and the voice get.
+    virtual TranslateOutcome Translate(std::string_view input, const Settings& settings) = 0;
+};
+
+class ILocalDictionary {
+public:
+    virtual ~ILocalDictionary() = default;
+    // Loads both files anew; returns one message per file that could not be opened
+    // ("Could not open the file: <name>").
+    virtual std::vector<std::string> Load(const std::string& localFile,
+                                          const std::string& personalFile) = 0;
+    // Translation of a stored original, or nothing.
+    virtual std::optional<std::string> Find(const std::string& original) = 0;
+    // Shutdown: the entries and the tree are dropped.
+    virtual void Discard() = 0;
+    // The dictionary engine behind it, for the Translate action's local step (null: none).
+    virtual LocalDictionary* Engine() = 0;
+};
+
+class ISpeech {
+public:
+    virtual ~ISpeech() = default;
+    // Recognition and voice set-up at start-up; false when no recognizer exists.
+    virtual bool SetUp() = 0;
+    virtual void SpeakText(const std::string& text) = 0;
+    virtual std::string LastRecognizedText() = 0;
+    virtual void OnRecognitionEvent() = 0;
+    virtual void OnVoiceEvent() = 0;
+};
+
+// The program's local dictionary (files of the working directory).
+std::unique_ptr<ILocalDictionary> MakeLocalDictionary();
+
+// The Translate action with the web engines of "TalveroServices.txt" (read now) and the local
+// step of `dictionary`, which must outlive the engines.
+std::unique_ptr<ITranslationEngines> MakeTranslationEngines(ILocalDictionary& dictionary);
+
+// SPEECH: a speech layer without recognizer or voice, until speech exists.
+std::unique_ptr<ISpeech> MakeSilentSpeech();

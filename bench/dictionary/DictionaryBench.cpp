@@ -1,0 +1,397 @@
+// Benchmarks of the local dictionary against std::unordered_map loaded from the same file.
+// Inputs: TALVERO_BENCH_REAL (a converted real dictionary) and TALVERO_BENCH_1M (a generated
+// file of a million pairs). `dictionary_bench --make-data DIR` writes both from Debian's
+// trans-de-en when no importer is at hand. scripts/bench-dictionary.sh runs everything.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "catalogue/TextFile.h"
+#include "dictionary/LocalDictionary.h"
+
+namespace {
+
+using Map = std::unordered_map<std::string, std::string>;
+
+size_t HeapInUse()
+{
+    struct mallinfo2 mi = mallinfo2();
+    return mi.uordblks + mi.hblkhd;
+}
+
+// The baseline: read the file, split its lines, keep the last translation of each original.
+void LoadMap(const std::string& path, Map& map)
+{
+    std::string text;
+    ReadWholeFile(path, text);
+    size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    map.clear();
+    map.reserve(lines / 2 + 1);
+    size_t pos = 0;
+    auto next = [&](std::string_view& line) {
+        size_t nl = text.find('\n', pos);
+        size_t end = nl == std::string::npos ? text.size() : nl;
+        size_t len = end - pos;
+        if (nl != std::string::npos && len > 0 && text[end - 1] == '\r') --len;
+        line = std::string_view(text).substr(pos, len);
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+    };
+    while (pos < text.size()) {
+        std::string_view original, translation;
+        next(original);
+        if (pos < text.size()) next(translation);
+        if (!original.empty())
+            map.insert_or_assign(std::string(original), std::string(translation));
+    }
+}
+
+struct Input {
+    std::string path;
+    std::unique_ptr<LocalDictionary> dictionary;
+    Map map;
+    std::vector<std::string> hits, misses;
+    std::vector<std::string> prefixes[5];  // by length 1, 2, 4
+    std::vector<std::string> words;        // single-word originals
+};
+
+const std::string& PathOf(int which)
+{
+    static const std::string real =
+        getenv("TALVERO_BENCH_REAL") ? getenv("TALVERO_BENCH_REAL") : "";
+    static const std::string big = getenv("TALVERO_BENCH_1M") ? getenv("TALVERO_BENCH_1M") : "";
+    return which == 0 ? real : big;
+}
+
+const char* kNoFile = "/nonexistent/personal.txt";
+
+Input& Get(int which)
+{
+    static std::unique_ptr<Input> inputs[2];
+    if (!inputs[which]) {
+        auto in = std::make_unique<Input>();
+        in->path = PathOf(which);
+        in->dictionary = std::make_unique<LocalDictionary>();
+        in->dictionary->Load(in->path, kNoFile);
+        LoadMap(in->path, in->map);
+        std::vector<std::string> keys;
+        keys.reserve(in->map.size());
+        for (const auto& kv : in->map)
+            keys.push_back(kv.first);
+        std::sort(keys.begin(), keys.end());
+        std::mt19937 rng(42);
+        for (int i = 0; i < 65536; ++i) {
+            const std::string& k = keys[rng() % keys.size()];
+            in->hits.push_back(k);
+            std::string miss = k;
+            miss.insert(miss.begin() + static_cast<long>(rng() % (miss.size() + 1)), '#');
+            in->misses.push_back(miss);
+        }
+        for (int len : {1, 2, 4}) {
+            while (in->prefixes[len].size() < 64) {
+                const std::string& k = keys[rng() % keys.size()];
+                if (k.size() >= static_cast<size_t>(len))
+                    in->prefixes[len].push_back(k.substr(0, len));
+            }
+        }
+        for (const std::string& k : keys) {
+            if (k.find(' ') == std::string::npos && k.size() > 2) in->words.push_back(k);
+        }
+        inputs[which] = std::move(in);
+    }
+    return *inputs[which];
+}
+
+bool HaveInput(benchmark::State& state, int which)
+{
+    if (PathOf(which).empty() || !std::filesystem::exists(PathOf(which))) {
+        state.SkipWithError("input file not set (TALVERO_BENCH_REAL / TALVERO_BENCH_1M)");
+        return false;
+    }
+    return true;
+}
+
+void BM_LoadTree(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    size_t bytes = 0, pairs = 0;
+    for (auto _ : state) {
+        size_t before = HeapInUse();
+        auto d = std::make_unique<LocalDictionary>();
+        d->Load(PathOf(which), kNoFile);
+        bytes = HeapInUse() - before;
+        pairs = d->Entries().size();
+        state.PauseTiming();
+        d.reset();
+        state.ResumeTiming();
+    }
+    state.counters["pairs"] = static_cast<double>(pairs);
+    state.counters["bytes_per_pair"] = static_cast<double>(bytes) / static_cast<double>(pairs);
+}
+
+void BM_LoadMap(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    size_t bytes = 0, pairs = 0;
+    for (auto _ : state) {
+        size_t before = HeapInUse();
+        auto map = std::make_unique<Map>();
+        LoadMap(PathOf(which), *map);
+        bytes = HeapInUse() - before;
+        pairs = map->size();
+        state.PauseTiming();
+        map.reset();
+        state.ResumeTiming();
+    }
+    state.counters["bytes_per_pair"] = static_cast<double>(bytes) / static_cast<double>(pairs);
+}
+
+template <bool kHit>
+void BM_FindTree(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    Input& in = Get(which);
+    const auto& keys = kHit ? in.hits : in.misses;
+    const EntryTable& table = in.dictionary->Entries();
+    size_t i = 0, found = 0;
+    for (auto _ : state) {
+        auto pos = in.dictionary->Tree().Find(keys[i++ & 65535]);
+        if (pos && pos->HasEntry()) {
+            std::string_view t = table.Translation(static_cast<uint32_t>(pos->entry));
+            benchmark::DoNotOptimize(t.data());
+            ++found;
+        }
+    }
+    if (found != (kHit ? static_cast<size_t>(state.iterations()) : 0))
+        state.SkipWithError("wrong answers");
+}
+
+template <bool kHit>
+void BM_FindMap(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    Input& in = Get(which);
+    const auto& keys = kHit ? in.hits : in.misses;
+    size_t i = 0;
+    for (auto _ : state) {
+        auto it = in.map.find(keys[i++ & 65535]);
+        if (it != in.map.end()) benchmark::DoNotOptimize(it->second.data());
+    }
+}
+
+void BM_NearTree(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    Input& in = Get(which);
+    const auto& prefixes = in.prefixes[state.range(1)];
+    CTernarySearchTree& tree = in.dictionary->Tree();
+    size_t i = 0, results = 0;
+    for (auto _ : state) {
+        tree.nearList.clear();
+        tree.CollectNear(prefixes[i++ & 63]);
+        results += tree.nearList.size();
+    }
+    state.counters["results"] =
+        static_cast<double>(results) / static_cast<double>(state.iterations());
+}
+
+// What a hash map needs for the same answer: scan every key, then sort in the tree's order.
+bool TreeOrderLess(std::string_view a, std::string_view b)
+{
+    size_t n = std::min(a.size(), b.size());
+    for (size_t k = 0; k < n; ++k) {
+        signed char x = static_cast<signed char>(a[k]), y = static_cast<signed char>(b[k]);
+        if (x != y) return x < y;
+    }
+    return a.size() > b.size();
+}
+
+void BM_NearMap(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    Input& in = Get(which);
+    const auto& prefixes = in.prefixes[state.range(1)];
+    size_t i = 0;
+    std::vector<std::string> out;
+    for (auto _ : state) {
+        const std::string& p = prefixes[i++ & 63];
+        out.clear();
+        for (const auto& kv : in.map) {
+            if (kv.first.compare(0, p.size(), p) == 0) out.push_back(kv.first);
+        }
+        std::sort(out.begin(), out.end(), TreeOrderLess);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+void BM_AddTranslation(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    Input& in = Get(which);
+    char dir[] = "/tmp/talvero-bench-XXXXXX";
+    if (!mkdtemp(dir)) {
+        state.SkipWithError("no temporary directory");
+        return;
+    }
+    LocalDictionary& d = *in.dictionary;
+    const std::string personal = d.personalDictionaryFile;
+    const std::string news = d.newTranslationsFile;
+    d.personalDictionaryFile = std::string(dir) + "/personal.txt";
+    d.newTranslationsFile = std::string(dir) + "/newtranslationsadded.txt";
+    std::ofstream(d.newTranslationsFile).flush();
+    std::mt19937 rng(7);
+    size_t n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::string original = in.words[rng() % in.words.size()] + " nuevo " + std::to_string(n++);
+        state.ResumeTiming();
+        d.AddTranslation(original, "new translation");
+    }
+    d.personalDictionaryFile = personal;
+    d.newTranslationsFile = news;
+    std::filesystem::remove_all(dir);
+}
+
+// The Translate action's local step on an 8-word phrase with a cold cache. With `kLastKnown`
+// false the last word is in no entry, so every split has to be tried.
+template <bool kLastKnown>
+void BM_TranslateLocal(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    if (!HaveInput(state, which)) return;
+    Input& in = Get(which);
+    LocalDictionary& d = *in.dictionary;
+    std::string trace;
+    d.SetTraceSink([&trace](std::string_view line) { trace.append(line); });
+    std::mt19937 rng(11);
+    Settings settings;
+    std::vector<std::string> phrases;
+    for (int p = 0; p < 16; ++p) {
+        std::string phrase;
+        for (int w = 0; w < 8; ++w) {
+            if (w) phrase += ' ';
+            phrase += (w == 7 && !kLastKnown) ? "zzqx" : in.words[rng() % in.words.size()];
+        }
+        phrases.push_back(phrase);
+    }
+    size_t i = 0, found = 0;
+    for (auto _ : state) {
+        d.ClearCache();
+        trace.clear();
+        LocalStepResult r = TranslateLocal(d, phrases[i++ & 15], settings);
+        found += r.found;
+        benchmark::DoNotOptimize(r.translation.data());
+    }
+    state.counters["found"] = static_cast<double>(found) / static_cast<double>(state.iterations());
+    d.SetTraceSink([](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stdout); });
+}
+
+BENCHMARK(BM_LoadTree)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadMap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FindTree<true>)->Arg(0)->Arg(1);
+BENCHMARK(BM_FindMap<true>)->Arg(0)->Arg(1);
+BENCHMARK(BM_FindTree<false>)->Arg(0)->Arg(1);
+BENCHMARK(BM_FindMap<false>)->Arg(0)->Arg(1);
+BENCHMARK(BM_NearTree)->ArgsProduct({{0, 1}, {1, 2, 4}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NearMap)->ArgsProduct({{0, 1}, {1, 2, 4}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AddTranslation)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TranslateLocal<true>)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TranslateLocal<false>)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// --make-data DIR: de_en.txt from Debian's trans-de-en ("German :: English", alternatives
+// split on " | ", paired in order) and generated_1m.txt (a million pairs of 1-4 words a side,
+// random order).
+std::vector<std::string_view> Split(std::string_view s, std::string_view sep)
+{
+    std::vector<std::string_view> out;
+    for (;;) {
+        size_t p = s.find(sep);
+        out.push_back(s.substr(0, p));
+        if (p == std::string_view::npos) return out;
+        s.remove_prefix(p + sep.size());
+    }
+}
+
+int MakeData(const std::string& dir)
+{
+    std::filesystem::create_directories(dir);
+    std::string ding;
+    if (!ReadWholeFile("/usr/share/trans/de-en", ding)) {
+        std::fprintf(stderr, "cannot read /usr/share/trans/de-en (package trans-de-en)\n");
+        return 1;
+    }
+    std::string out;
+    bool first = true;
+    auto pair = [&](std::string_view a, std::string_view b) {
+        if (!first) out += '\n';
+        first = false;
+        out.append(a);
+        out += '\n';
+        out.append(b);
+    };
+    for (std::string_view line : SplitLines(ding)) {
+        if (line.empty() || line[0] == '#') continue;
+        size_t sep = line.find(" :: ");
+        if (sep == std::string_view::npos) continue;
+        auto de = Split(line.substr(0, sep), " | ");
+        auto en = Split(line.substr(sep + 4), " | ");
+        for (size_t k = 0; k < std::min(de.size(), en.size()); ++k)
+            pair(de[k], en[k]);
+    }
+    if (!AtomicWriteFile(dir + "/de_en.txt", out)) return 1;
+
+    std::mt19937 rng(2024);
+    const char* syllables[] = {"ka", "lo",  "mi", "ne",        "ru",  "ta", "be", "so", "\xC3\xA4",
+                               "ch", "str", "au", "\xC3\xB6n", "gen", "er", "li", "pa", "do"};
+    std::vector<std::string> vocabulary;
+    for (int i = 0; i < 30000; ++i) {
+        std::string w;
+        for (int s = 0, n = 2 + static_cast<int>(rng() % 3); s < n; ++s)
+            w += syllables[rng() % 18];
+        vocabulary.push_back(w);
+    }
+    auto phrase = [&]() {
+        std::string p;
+        for (int w = 0, n = 1 + static_cast<int>(rng() % 4); w < n; ++w) {
+            if (w) p += ' ';
+            p += vocabulary[rng() % vocabulary.size()];
+        }
+        return p;
+    };
+    out.clear();
+    first = true;
+    for (int i = 0; i < 1000000; ++i)
+        pair(phrase(), phrase());
+    return AtomicWriteFile(dir + "/generated_1m.txt", out) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--make-data") == 0) return MakeData(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

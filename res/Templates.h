@@ -1,0 +1,74 @@
+#pragma once
+// The user interface's templates as data: string table and the control tables of the
+// dialogs (ids, kinds, texts). The window layer builds its controls from these tables, so a test
+// can check every control against them. No GUI code here.
+#include <span>
+
+namespace res {
+
+// Resource ids.
+inline constexpr int kAboutDialog = 100;
+inline constexpr int kAboutMenuString = 101;  // "&About Talvero..."
+inline constexpr int kMainDialog = 102;
+inline constexpr int kMainIcon = 128;
+inline constexpr int kDisabledIcon = 129;
+inline constexpr int kDelayDialog = 131;
+inline constexpr int kTrayMenu = 132;
+
+// Commands of the window menu (the desktop's stand-in for the system menu).
+inline constexpr int kCmdAbout = 0x10;
+inline constexpr int kCmdOptions = 0x2222;
+// The button that opens the window menu; it has no counterpart in the original layout.
+inline constexpr int kWindowMenuButton = 1100;
+
+inline constexpr const char* kAppName = "Talvero";
+
+enum class Kind {
+    Label,          // static text (id -1)
+    Group,          // group box (id -1)
+    Icon,           // static icon (id -1)
+    Edit,           // single-line edit
+    ReadOnlyEdit,   // single-line edit, read-only
+    MultiEdit,      // multi-line edit, Enter inserts a line break
+    ReadOnlyMulti,  // multi-line edit, read-only
+    RichEdit,       // multi-line rich edit, editable
+    ReadOnlyRich,   // multi-line rich edit, read-only
+    Button,
+    DefaultButton,
+    Check,
+    DropList,        // drop-down list without edit field
+    SortedDropList,  // the same, kept sorted
+    DropDown,        // drop-down with an edit field
+    SortedListBox,   // list box that keeps its items sorted
+};
+
+struct Control {
+    int id;  // -1 for labels and groups
+    Kind kind;
+    const char* text;  // label or caption (UTF-8); "" for none
+    bool hidden;
+    const char* name;  // accessible name for controls without a label of their own, or nullptr
+};
+
+struct Dialog {
+    int id;
+    const char* caption;
+    int widthDu;  // size in dialog units
+    int heightDu;
+    std::span<const Control> controls;
+};
+
+const Dialog& MainDialog();
+const Dialog& DelayDialog();
+const Dialog& AboutDialog();
+
+// The control of `dialog` with `id`, or nullptr.
+const Control* FindControl(const Dialog& dialog, int id);
+
+// String table; "" for an unknown id.
+const char* LoadString(int id);
+
+// Entries of the punctuation pattern list 1065, in order (UTF-8).
+std::span<const char* const> PunctuationPatterns();
+
+}  // namespace res
