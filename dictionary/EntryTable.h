@@ -12,13 +12,21 @@
 class EntryTable {
 public:
     // The largest number of entries and of text bytes a table holds (32-bit spans).
-    static constexpr uint32_t kMaxEntries = (1u << 24) - 2;
+    static constexpr uint32_t kMaxEntries = 0xFFFFF6;  // the tree keeps entry + 1 in 24 bits
     static constexpr uint64_t kMaxTextBytes = 0xFFFFFFFFull;
 
     size_t size() const { return entries.size(); }
     bool empty() const { return entries.empty(); }
 
     std::string_view Original(uint32_t i) const { return View(entries[i].original, i); }
+    // Where entry i's original starts, as an offset into the text that TextOf(i) returns: an
+    // index can keep it to reach the text without reading the entry first.
+    uint32_t OriginalOffset(uint32_t i) const { return entries[i].original.offset; }
+    uint32_t OriginalSize(uint32_t i) const { return entries[i].original.length; }
+    const char* TextOf(uint32_t i) const
+    {
+        return i < fileEntries ? fileText.data() : addedText.data();
+    }
     std::string_view Translation(uint32_t i) const { return View(entries[i].translation, i); }
 
     void Clear();

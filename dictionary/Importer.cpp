@@ -62,31 +62,34 @@ std::string Normalize(std::string_view s)
 }
 
 // Removes balanced groups such as "(...)" (nested ones included), leaving a space where each
-// was. An opener without its closer, or a closer without an opener, stays as text.
+// was. An opener without its closer, or a closer without an opener, stays as text. One pass with
+// a stack: hostile input such as a megabyte of "(" must not take quadratic time.
 std::string RemoveGroups(std::string_view s, char open, char close)
 {
     if (s.find(open) == std::string_view::npos) return std::string(s);
+    std::vector<size_t> openers;
+    std::vector<std::pair<size_t, size_t>> groups;  // [opener, closer], outermost last
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == open) {
+            openers.push_back(i);
+        } else if (s[i] == close && !openers.empty()) {
+            size_t from = openers.back();
+            openers.pop_back();
+            // Drop the groups this one encloses; they were recorded before it.
+            while (!groups.empty() && groups.back().first > from)
+                groups.pop_back();
+            groups.emplace_back(from, i);
+        }
+    }
     std::string out;
     out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        if (s[i] != open) {
-            out += s[i++];
-            continue;
-        }
-        int depth = 0;
-        size_t j = i;
-        for (; j < s.size(); ++j) {
-            if (s[j] == open) ++depth;
-            if (s[j] == close && --depth == 0) break;
-        }
-        if (j == s.size()) {  // unbalanced: keep the opener as text
-            out += s[i++];
-            continue;
-        }
+    size_t at = 0;
+    for (auto [from, to] : groups) {
+        out.append(s.substr(at, from - at));
         out += ' ';
-        i = j + 1;
+        at = to + 1;
     }
+    out.append(s.substr(at));
     return out;
 }
 
@@ -130,6 +133,7 @@ std::string RemoveSlashGroups(std::string_view s)
 std::string CleanList(std::string_view s, char separator, std::string_view joiner)
 {
     std::vector<std::string_view> items;
+    std::unordered_set<std::string_view> seen;
     size_t start = 0;
     for (size_t i = 0; i <= s.size(); ++i) {
         bool cut = i == s.size();
@@ -140,8 +144,7 @@ std::string CleanList(std::string_view s, char separator, std::string_view joine
         // Orphaned punctuation left behind by removed groups.
         while (!item.empty() && (item.back() == ',' || item.back() == ';'))
             item = Trim(item.substr(0, item.size() - 1));
-        if (!item.empty() && std::find(items.begin(), items.end(), item) == items.end())
-            items.push_back(item);
+        if (!item.empty() && seen.insert(item).second) items.push_back(item);
         start = i + 1;
     }
     std::string out;
@@ -933,19 +936,30 @@ std::string CleanDingPhrase(std::string_view text)
     std::string s = RemoveMarkupGroups(Normalize(text));
     s = RemoveSlashGroups(s);
     // "~Prozesskostenhilfe": a cross-reference up to the next synonym.
-    for (size_t tilde; (tilde = s.find('~')) != std::string::npos;) {
-        size_t end = s.find(';', tilde);
-        s.erase(tilde, end == std::string::npos ? std::string::npos : end - tilde);
+    if (s.find('~') != std::string::npos) {
+        std::string kept;
+        bool skipping = false;
+        for (char c : s) {
+            if (c == '~') skipping = true;
+            if (c == ';') skipping = false;
+            if (!skipping) kept += c;
+        }
+        s = std::move(kept);
     }
     return CleanList(Normalize(s), ';', "; ");
 }
 
-std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool splitSynonyms)
+namespace {
+
+// Ranks say how much a pair is the main sense of its original: 0 for the line's headword (the
+// first synonym of its first alternative), 1 for the other synonyms of the first alternative, 2
+// for the first synonym of a later alternative (a plural, a phrase), 3 for the rest.
+void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms,
+                         std::vector<PhrasePair>& pairs, std::vector<uint8_t>& ranks)
 {
-    std::vector<PhrasePair> pairs;
-    if (line.empty() || line.front() == '#') return pairs;
+    if (line.empty() || line.front() == '#') return;
     size_t sep = line.find(" :: ");
-    if (sep == std::string_view::npos) return pairs;
+    if (sep == std::string_view::npos) return;
     std::vector<std::string_view> left = SplitOn(line.substr(0, sep), " | ");
     std::vector<std::string_view> right = SplitOn(line.substr(sep + 4), " | ");
     size_t n = std::min(left.size(), right.size());
@@ -953,26 +967,40 @@ std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool 
         PhrasePair p{CleanDingPhrase(left[i]), CleanDingPhrase(right[i])};
         if (reverse) std::swap(p.original, p.translation);
         if (p.original.empty() || p.translation.empty()) continue;
+        uint8_t rank = i == 0 ? 0 : 2;
         if (!splitSynonyms) {
             pairs.push_back(std::move(p));
+            ranks.push_back(rank);
             continue;
         }
-        for (std::string_view synonym : SplitOn(p.original, "; "))
+        for (std::string_view synonym : SplitOn(p.original, "; ")) {
             pairs.push_back({std::string(synonym), p.translation});
+            ranks.push_back(rank);
+            rank |= 1;
+        }
     }
+}
+
+}  // namespace
+
+std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool splitSynonyms)
+{
+    std::vector<PhrasePair> pairs;
+    std::vector<uint8_t> ranks;
+    AppendDingLinePairs(line, reverse, splitSynonyms, pairs, ranks);
     return pairs;
 }
 
 ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms)
 {
     ImportOutcome outcome;
+    std::vector<uint8_t> ranks;
     for (std::string_view line : SplitLines(text)) {
         if (line.empty() || line.front() == '#') continue;
         ++outcome.entriesRead;
-        for (PhrasePair& p : DingLinePairs(line, reverse, splitSynonyms))
-            outcome.pairs.push_back(std::move(p));
+        AppendDingLinePairs(line, reverse, splitSynonyms, outcome.pairs, ranks);
     }
-    OrderForLookup(outcome.pairs);
+    OrderForLookup(outcome.pairs, ranks);
     if (outcome.pairs.empty()) {
         outcome.error = "no 'German :: English' lines found";
         return outcome;
@@ -1000,7 +1028,7 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
 
 // ---- Output
 
-void OrderForLookup(std::vector<PhrasePair>& pairs)
+void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint8_t>& ranks)
 {
     // Group number of each pair, numbered by first appearance of its original.
     std::unordered_map<std::string_view, uint32_t> groupOf;
@@ -1030,6 +1058,9 @@ void OrderForLookup(std::vector<PhrasePair>& pairs)
     for (size_t g = 0; g < groupSize.size(); ++g) {
         kept.clear();
         seen.clear();
+        if (ranks.size() == pairs.size())
+            std::stable_sort(order.begin() + start[g], order.begin() + start[g + 1],
+                             [&ranks](uint32_t a, uint32_t b) { return ranks[a] < ranks[b]; });
         for (uint32_t k = start[g]; k < start[g + 1]; ++k) {
             const std::string& t = pairs[order[k]].translation;
             if (seen.insert(t).second) kept.push_back(order[k]);

@@ -146,6 +146,8 @@ std::string CleanDingPhrase(std::string_view text);
 
 // The pairs of one line: both sides split on " | " in parallel, each alternative one pair.
 // Comments ('#') and lines without " :: " give none. `reverse` makes the right side original.
+// An import ranks the line's headword above its other synonyms and alternatives when it picks
+// the main sense of an original that several lines have.
 // `splitSynonyms` gives each synonym of the original side ("Aas; Aasfleisch") a pair of its
 // own with the whole translation, so that each can be looked up.
 std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse,
@@ -165,10 +167,11 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
 // ---- Output
 
 // Groups the pairs of each original together (originals in order of first appearance), drops
-// repeated translations of an original and puts its first sense last: when the dictionary is
+// repeated translations of an original and puts its main sense last: when the dictionary is
 // loaded a later pair of the same original replaces an earlier one, so the main sense is the
-// one a lookup answers with.
-void OrderForLookup(std::vector<PhrasePair>& pairs);
+// one a lookup answers with. The main sense is the first pair of the lowest rank (`ranks`,
+// parallel to `pairs`; without ranks, the first pair).
+void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint8_t>& ranks = {});
 
 // The phrase-pair text in the program's code page: lines alternate original and translation,
 // no line end after the last. Pairs with an empty side are left out.

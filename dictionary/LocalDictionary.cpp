@@ -187,10 +187,10 @@ bool LocalDictionary::LookUpPhrase(std::string_view text, std::string& translati
         translation = it->second;
         return true;
     }
-    // Unlike a near search, an exact lookup needs only the one node where the text ends.
-    std::optional<CTSTPosition> pos = tree->Find(text);
-    if (!pos || !pos->HasEntry()) return false;
-    translation = std::string(table.Translation(static_cast<uint32_t>(pos->entry)));
+    // A miss needs only the entry of the whole phrase, not every phrase that begins with it.
+    const int32_t entry = tree->FindEntry(text);
+    if (entry < 0) return false;
+    translation = std::string(table.Translation(static_cast<uint32_t>(entry)));
     cache.emplace(std::string(text), translation);
     return true;
 }
@@ -245,9 +245,9 @@ bool LocalDictionary::TranslatePhrase(std::string_view text, std::string& transl
 
 std::optional<std::string> LocalDictionary::FindTranslation(std::string_view text) const
 {
-    std::optional<CTSTPosition> pos = tree->Find(text);
-    if (!pos || !pos->HasEntry()) return std::nullopt;
-    return std::string(table.Translation(static_cast<uint32_t>(pos->entry)));
+    const int32_t entry = tree->FindEntry(text);
+    if (entry < 0) return std::nullopt;
+    return std::string(table.Translation(static_cast<uint32_t>(entry)));
 }
 
 LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,

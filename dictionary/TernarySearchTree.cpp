@@ -12,7 +12,150 @@ std::vector<std::string> NearList::Strings() const
     return out;
 }
 
-CTernarySearchTree::CTernarySearchTree(const EntryTable& table) : nearList(table), table(table) {}
+static_assert(EntryTable::kMaxEntries < CTSTNode::kChainMark,
+              "entry numbers must not look like chains");
+
+void CTSTNode::ChainBytes(char out[kMaxChain]) const
+{
+    out[0] = static_cast<char>(word & 0xFF);
+    std::memcpy(out + 1, &low, 4);
+    std::memcpy(out + 5, &high, 4);
+}
+
+void CTSTNode::SetChain(const char* bytes, uint32_t length)
+{
+    char buf[kMaxChain] = {};
+    std::memcpy(buf, bytes, length);
+    word = ((kChainMark + length - 1) << 8) | static_cast<unsigned char>(buf[0]);
+    std::memcpy(&low, buf + 1, 4);
+    std::memcpy(&high, buf + 5, 4);
+}
+
+CTernarySearchTree::CTernarySearchTree(const EntryTable& table) : nearList(table), table(table)
+{
+    std::fill(std::begin(rootIndex), std::end(rootIndex), CTSTNode::kNone);
+}
+
+namespace {
+
+uint64_t HashText(std::string_view s)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t v;
+        std::memcpy(&v, s.data() + i, 8);
+        h = (h ^ v) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 31;
+    }
+    uint64_t v = 0;
+    std::memcpy(&v, s.data() + i, s.size() - i);
+    h = (h ^ v) * 0x94D049BB133111EBull;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 32);
+}
+
+constexpr uint32_t kTagShift = 24;
+constexpr uint32_t kEntryMask = (1u << kTagShift) - 1;
+
+}  // namespace
+
+void CTernarySearchTree::IndexExact(uint32_t entry, bool replace)
+{
+    IndexExactHashed(entry, HashText(table.Original(entry)), replace);
+}
+
+void CTernarySearchTree::IndexExactHashed(uint32_t entry, uint64_t h, bool replace)
+{
+    if ((exactCount + 1) * 4 > exact.size() * 3) GrowExact();
+    const std::string_view key = table.Original(entry);
+    const uint32_t tag = static_cast<uint32_t>(h >> 56);
+    const ExactSlot fresh{(tag << kTagShift) | (entry + 1), table.OriginalOffset(entry)};
+    const size_t mask = exact.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const uint32_t slot = exact[i].tagEntry;
+        if (slot == 0) {
+            exact[i] = fresh;
+            ++exactCount;
+            return;
+        }
+        if (replace && (slot >> kTagShift) == tag &&
+            table.Original((slot & kEntryMask) - 1) == key) {
+            exact[i] = fresh;
+            return;
+        }
+    }
+}
+
+void CTernarySearchTree::GrowExact()
+{
+    std::vector<ExactSlot> old;
+    old.swap(exact);
+    exact.assign(std::max<size_t>(64, old.size() * 2), ExactSlot{});
+    exactCount = 0;
+    for (const ExactSlot& slot : old) {
+        if (slot.tagEntry != 0) IndexExact((slot.tagEntry & kEntryMask) - 1, false);
+    }
+}
+
+int32_t CTernarySearchTree::FindEntry(std::string_view text) const
+{
+    if (exact.empty() || text.empty()) return -1;
+    const uint64_t h = HashText(text);
+    const uint32_t tag = static_cast<uint32_t>(h >> 56);
+    const size_t mask = exact.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const ExactSlot slot = exact[i];
+        if (slot.tagEntry == 0) return -1;
+        if ((slot.tagEntry >> kTagShift) == tag) {
+            const uint32_t entry = (slot.tagEntry & kEntryMask) - 1;
+            // Both reads depend only on the slot, so they are under way together.
+            const char* stored = table.TextOf(entry) + slot.offset;
+            if (table.OriginalSize(entry) == text.size() &&
+                std::memcmp(stored, text.data(), text.size()) == 0) {
+                return static_cast<int32_t>(entry);
+            }
+        }
+    }
+}
+
+uint32_t CTernarySearchTree::NewNode(const CTSTNode& node)
+{
+    if (nodes.size() == nodes.capacity()) nodes.reserve(nodes.size() + nodes.size() / 4 + 64);
+    nodes.push_back(node);
+    return static_cast<uint32_t>(nodes.size() - 1);
+}
+
+uint32_t CTernarySearchTree::MakeChain(std::string_view bytes, uint32_t next)
+{
+    // Built from the end, as each piece links to the next.
+    while (!bytes.empty()) {
+        const size_t piece = bytes.size() % CTSTNode::kMaxChain == 0
+                                 ? CTSTNode::kMaxChain
+                                 : bytes.size() % CTSTNode::kMaxChain;
+        CTSTNode n;
+        n.SetChain(bytes.data() + bytes.size() - piece, static_cast<uint32_t>(piece));
+        n.equal = next;
+        next = NewNode(n);
+        bytes.remove_suffix(piece);
+    }
+    return next;
+}
+
+void CTernarySearchTree::IndexRootGroup()
+{
+    std::fill(std::begin(rootIndex), std::end(rootIndex), CTSTNode::kNone);
+    if (root == CTSTNode::kNone || nodes[root].IsChain()) return;
+    std::vector<uint32_t> pending{root};
+    while (!pending.empty()) {
+        const uint32_t x = pending.back();
+        pending.pop_back();
+        rootIndex[nodes[x].word & 0xFF] = x;
+        if (nodes[x].low != CTSTNode::kNone) pending.push_back(nodes[x].low);
+        if (nodes[x].high != CTSTNode::kNone) pending.push_back(nodes[x].high);
+    }
+}
 
 CTernarySearchTree::~CTernarySearchTree() = default;
 
@@ -31,65 +174,104 @@ void CTernarySearchTree::Insert(uint32_t entry)
         CTSTNode& p = nodes[parent];
         return which == kLow ? p.low : which == kHigh ? p.high : p.equal;
     };
-    auto newNode = [&](char c) {
+    auto charNode = [](char c) {
         CTSTNode n;
         n.word = static_cast<unsigned char>(c);
-        nodes.push_back(n);
-        return static_cast<uint32_t>(nodes.size() - 1);
+        return n;
     };
+    bool rootGroupChanged = false;
 
     const size_t last = key.size() - 1;
     size_t d = 0;
     for (;;) {
-        uint32_t cur = link();
+        const uint32_t cur = link();
         if (cur == CTSTNode::kNone) {
-            uint32_t idx = newNode(key[d]);
-            link() = idx;
+            CTSTNode n = charNode(key[d]);
             if (d == last) {
-                nodes[idx].SetEntry(entry);
+                n.SetEntry(entry);
             } else {
-                nodes[idx].equal = CTSTNode::kTailBit | entry;
+                n.equal = CTSTNode::kTailBit | entry;
             }
-            return;
+            const uint32_t idx = NewNode(n);
+            link() = idx;
+            rootGroupChanged |= d == 0;
+            break;
+        }
+        if (nodes[cur].IsChain()) {
+            char bytes[CTSTNode::kMaxChain];
+            nodes[cur].ChainBytes(bytes);
+            const size_t length = nodes[cur].ChainLength();
+            size_t k = 0;
+            while (k < length && d + k < key.size() && key[d + k] == bytes[k])
+                ++k;
+            if (k == length && key.size() > d + length) {
+                parent = cur;
+                which = kEqual;
+                d += length;
+                continue;
+            }
+            // The key parts from the chain or ends inside it: the character where that happens
+            // becomes an ordinary node between what is left of the chain before and after it.
+            const size_t split = (k < length && d + k < key.size()) ? k : k - 1;
+            const uint32_t after = MakeChain(
+                std::string_view(bytes + split + 1, length - split - 1), nodes[cur].equal);
+            CTSTNode middle = charNode(bytes[split]);
+            middle.equal = after;
+            if (split == 0) {
+                nodes[cur] = middle;
+                rootGroupChanged |= d == 0;
+            } else {
+                const uint32_t m = NewNode(middle);
+                CTSTNode before;
+                before.SetChain(bytes, static_cast<uint32_t>(split));
+                before.equal = m;
+                nodes[cur] = before;
+            }
+            continue;  // again at the same link, now shorter or an ordinary node
         }
         const signed char c = static_cast<signed char>(key[d]);
         const signed char split = nodes[cur].SplitChar();
-        parent = cur;
-        if (c < split) {
-            which = kLow;
-            continue;
-        }
-        if (c > split) {
-            which = kHigh;
+        if (c != split) {
+            parent = cur;
+            which = c < split ? kLow : kHigh;
             continue;
         }
         if (d == last) {
             nodes[cur].SetEntry(entry);
-            return;
+            break;
         }
         if (nodes[cur].equal == CTSTNode::kNone) {
             nodes[cur].equal = CTSTNode::kTailBit | entry;
-            return;
+            break;
         }
         if (nodes[cur].HasTail()) {
             const uint32_t other = nodes[cur].TailEntry();
             const std::string_view otherKey = table.Original(other);
             if (otherKey == key) {
                 nodes[cur].equal = CTSTNode::kTailBit | entry;
-                return;
+                break;
             }
-            // Push the other key's tail one position down and go on from there.
-            uint32_t idx = newNode(otherKey[d + 1]);
-            if (otherKey.size() == d + 2) {
-                nodes[idx].SetEntry(other);
+            // Give the other key nodes down to where the two part or one of them ends: the
+            // shared characters as a chain, then an ordinary node that holds the other key's
+            // entry or tail. The new key then finds its way as through any other node.
+            size_t stop = d + 1;
+            while (stop < otherKey.size() - 1 && stop < last && otherKey[stop] == key[stop])
+                ++stop;
+            CTSTNode end = charNode(otherKey[stop]);
+            if (stop == otherKey.size() - 1) {
+                end.SetEntry(other);
             } else {
-                nodes[idx].equal = CTSTNode::kTailBit | other;
+                end.equal = CTSTNode::kTailBit | other;
             }
-            nodes[cur].equal = idx;
+            const uint32_t endIdx = NewNode(end);
+            nodes[cur].equal = MakeChain(otherKey.substr(d + 1, stop - d - 1), endIdx);
         }
+        parent = cur;
         which = kEqual;
         ++d;
     }
+    if (rootGroupChanged) IndexRootGroup();
+    IndexExact(entry, true);
 }
 
 namespace {
@@ -147,7 +329,34 @@ void CTernarySearchTree::Build()
 {
     std::vector<CTSTNode>().swap(nodes);
     root = CTSTNode::kNone;
+    std::fill(std::begin(rootIndex), std::end(rootIndex), CTSTNode::kNone);
+    std::vector<ExactSlot>().swap(exact);
+    exactCount = 0;
     entryCount = static_cast<int32_t>(table.size());
+
+    // The whole-phrase index, filled in file order (the text is read in sequence); a later
+    // entry replaces an earlier one with the same original.
+    size_t slots = 64;
+    while (slots * 3 < table.size() * 4)
+        slots *= 2;
+    exact.assign(slots, ExactSlot{});
+    {
+        // Hashes run a few entries ahead of the insertions, with their slots prefetched, so
+        // that the slots' cache misses overlap.
+        constexpr uint32_t kAhead = 16;
+        uint64_t ahead[kAhead];
+        const uint32_t n = static_cast<uint32_t>(table.size());
+        const size_t mask = slots - 1;
+        for (uint32_t i = 0; i < n + kAhead; ++i) {
+            if (i >= kAhead && !table.Original(i - kAhead).empty()) {
+                IndexExactHashed(i - kAhead, ahead[i % kAhead], true);
+            }
+            if (i < n) {
+                ahead[i % kAhead] = HashText(table.Original(i));
+                __builtin_prefetch(&exact[ahead[i % kAhead] & mask]);
+            }
+        }
+    }
 
     std::vector<SortKey> keys;
     keys.reserve(table.size());
@@ -244,24 +453,56 @@ void CTernarySearchTree::Build()
         // Every key of a group is longer than d, so neighbours sharing exactly d bytes differ
         // in the character at d: a run of one character ends there.
         uint32_t runCount = 0;
+        uint32_t shared = 0xFFFFFFFFu;  // bytes every key of the group shares
         runStart[runCount++] = group.lo;
         for (uint32_t i = group.lo + 1; i < group.hi; ++i) {
+            shared = std::min(shared, lcp[i]);
             if (lcp[i] == d) {
                 runStart[runCount++] = i;
                 if (d >= kPrefixBytes) __builtin_prefetch(keys[i].data + d);
             }
         }
         runStart[runCount] = group.hi;
+        auto charOf = [&](uint32_t k, uint32_t at) {
+            return at < kPrefixBytes
+                       ? static_cast<char>((keys[k].prefix[at / 8] >> (56 - 8 * (at % 8))) ^ 0x80)
+                       : keys[k].data[at];
+        };
+        auto linkGroup = [&](uint32_t idx) {
+            if (group.parent == CTSTNode::kNone) {
+                root = idx;
+            } else {
+                nodes[group.parent].equal = idx;
+            }
+        };
+
+        // One character that no key ends at: the characters down to where the keys part or
+        // one ends become chain nodes, laid out in a row.
+        const uint32_t shortest = keys[group.hi - 1].size;  // a key ending here comes last
+        if (runCount == 1 && shortest != d + 1 && group.hi - group.lo > 1) {
+            const uint32_t stop = std::min(shared, shortest - 1);
+            const uint32_t count = (stop - d + CTSTNode::kMaxChain - 1) / CTSTNode::kMaxChain;
+            const uint32_t first = static_cast<uint32_t>(nodes.size());
+            nodes.resize(first + count);
+            linkGroup(first);
+            char bytes[CTSTNode::kMaxChain];
+            for (uint32_t c = 0, at = d; c < count; ++c) {
+                const uint32_t length = std::min<uint32_t>(CTSTNode::kMaxChain, stop - at);
+                for (uint32_t k = 0; k < length; ++k)
+                    bytes[k] = charOf(group.lo, at + k);
+                nodes[first + c].SetChain(bytes, length);
+                nodes[first + c].equal = first + c + 1;
+                at += length;
+            }
+            groups.push_back({group.lo, group.hi, stop, first + count - 1});
+            continue;
+        }
 
         const uint32_t base = static_cast<uint32_t>(nodes.size());
         nodes.resize(base + runCount);
         uint32_t heaviest = 0;
         size_t heaviestAt = groups.size();
-        if (group.parent == CTSTNode::kNone) {
-            root = base;
-        } else {
-            nodes[group.parent].equal = base;
-        }
+        linkGroup(base);
         // Places runs [a, b) as a binary tree at `pos` and returns the next free position.
         auto place = [&](auto&& self, uint32_t a, uint32_t b, uint32_t pos) -> uint32_t {
             const uint32_t middleKey = runStart[a] + (runStart[b] - runStart[a]) / 2;
@@ -271,10 +512,7 @@ void CTernarySearchTree::Build()
             uint32_t end = runStart[m + 1];
             const uint32_t idx = base + pos;
             CTSTNode node;
-            node.word = d < kPrefixBytes
-                            ? static_cast<unsigned char>(
-                                  (keys[begin].prefix[d / 8] >> (56 - 8 * (d % 8))) ^ 0x80)
-                            : static_cast<unsigned char>(keys[begin].data[d]);
+            node.word = static_cast<unsigned char>(charOf(begin, d));
             // The key that ends here comes last among the keys with this character.
             if (keys[end - 1].size == d + 1) {
                 node.SetEntry(keys[end - 1].entry);
@@ -305,6 +543,14 @@ void CTernarySearchTree::Build()
         place(place, 0, runCount, 0);
         if (heaviestAt + 1 < groups.size()) std::swap(groups[heaviestAt], groups.back());
     }
+    // Chains made fewer nodes than counted: give the room back, but for additions.
+    if (nodes.capacity() > nodes.size() + 2 * kSpareNodes) {
+        std::vector<CTSTNode> fitted;
+        fitted.reserve(nodes.size() + kSpareNodes);
+        fitted.assign(nodes.begin(), nodes.end());
+        nodes.swap(fitted);
+    }
+    IndexRootGroup();
 }
 
 bool CTernarySearchTree::TailMatches(uint32_t entry, size_t from, std::string_view text) const
@@ -321,21 +567,47 @@ std::optional<CTSTPosition> CTernarySearchTree::Find(std::string_view text) cons
     const size_t n = text.size();
     uint32_t cur = root;
     size_t d = 0;
+    // The first character's node straight from the table, as if matched there.
+    if (const uint32_t first = rootIndex[static_cast<unsigned char>(text[0])];
+        first != CTSTNode::kNone) {
+        const CTSTNode& node = nodes[first];
+        if (n == 1) return CTSTPosition{node.Entry(), first, false, false};
+        if (node.HasTail()) {
+            if (!TailMatches(node.TailEntry(), 1, text)) return std::nullopt;
+            const bool whole = table.Original(node.TailEntry()).size() == n;
+            return CTSTPosition{whole ? static_cast<int32_t>(node.TailEntry()) : -1, first, true,
+                                false};
+        }
+        cur = node.equal;
+        d = 1;
+    }
     while (cur != CTSTNode::kNone) {
         const CTSTNode& node = nodes[cur];
         const signed char c = static_cast<signed char>(text[d]);
         const signed char split = node.SplitChar();
-        if (c < split) {
+        if (node.IsChain()) {
+            if (c != split) return std::nullopt;
+            char bytes[CTSTNode::kMaxChain];
+            node.ChainBytes(bytes);
+            const size_t length = node.ChainLength();
+            const size_t rest = n - d;
+            if (std::memcmp(text.data() + d, bytes, std::min(length, rest)) != 0) {
+                return std::nullopt;
+            }
+            if (rest <= length) return CTSTPosition{-1, cur, false, true};
+            d += length;
+            cur = node.equal;
+        } else if (c < split) {
             cur = node.low;
         } else if (c > split) {
             cur = node.high;
         } else {
-            if (d + 1 == n) return CTSTPosition{node.Entry(), cur, false};
+            if (d + 1 == n) return CTSTPosition{node.Entry(), cur, false, false};
             if (node.HasTail()) {
                 const uint32_t tail = node.TailEntry();
                 if (!TailMatches(tail, d + 1, text)) return std::nullopt;
                 const bool whole = table.Original(tail).size() == n;
-                return CTSTPosition{whole ? static_cast<int32_t>(tail) : -1, cur, true};
+                return CTSTPosition{whole ? static_cast<int32_t>(tail) : -1, cur, true, false};
             }
             cur = node.equal;
             ++d;
@@ -355,9 +627,12 @@ void CTernarySearchTree::CollectNear(std::string_view text)
         return;
     }
     // The node's low and high subtrees hold phrases that differ in the text's last character:
-    // they never begin with the text, so only the equal subtree is walked.
+    // they never begin with the text, so only the equal subtree is walked. A chain holds no
+    // phrase of its own.
     AppendSubtree(node.equal);
-    if (node.Entry() >= 0) nearList.push_back(static_cast<uint32_t>(node.Entry()));
+    if (!pos->inChain && node.Entry() >= 0) {
+        nearList.push_back(static_cast<uint32_t>(node.Entry()));
+    }
 }
 
 void CTernarySearchTree::AppendSubtree(uint32_t start)
@@ -369,6 +644,10 @@ void CTernarySearchTree::AppendSubtree(uint32_t start)
     std::vector<uint32_t>& stack = walkStack;
     stack.clear();
     auto descend = [&](uint32_t link) {
+        // A chain holds no phrase and has no siblings: only what follows it counts.
+        while (link != CTSTNode::kNone && !(link & CTSTNode::kTailBit) && nodes[link].IsChain()) {
+            link = nodes[link].equal;
+        }
         if (link == CTSTNode::kNone) return;
         if (link & CTSTNode::kTailBit) {
             nearList.push_back(link & ~CTSTNode::kTailBit);

@@ -5,7 +5,8 @@
 // Nodes live in one arena and refer to each other and to their entries by 32-bit index. A key
 // whose remaining characters are shared with no other key ends in a "tail": the node's equal link
 // then names the key's entry and the rest is compared against the entry table's text, so most
-// keys cost a handful of nodes instead of one per character.
+// keys cost a handful of nodes instead of one per character; characters that all keys below a
+// point share are kept in chain nodes of up to nine.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,17 +18,33 @@
 struct CTSTNode {
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
     static constexpr uint32_t kTailBit = 0x80000000u;
+    // Values of the entry field from here up mark a chain node of 1 to 9 characters.
+    static constexpr uint32_t kChainMark = 0xFFFFF7u;
+    static constexpr uint32_t kMaxChain = 9;
 
+    // A node stands for one character at its position: `low` and `high` lead to the smaller
+    // and greater characters there, `equal` to the next position. A chain node stands for 1 to
+    // 9 characters that every key through it shares: the first in `word`, the rest in place of
+    // `low` and `high` (a chain has no siblings), and `equal` leads on.
     uint32_t low = kNone;
     uint32_t high = kNone;
     uint32_t equal = kNone;  // next position; with kTailBit: the one entry below, by index
     uint32_t word = 0;       // (entry + 1) << 8 | splitChar
 
     signed char SplitChar() const { return static_cast<signed char>(word & 0xFF); }
-    int32_t Entry() const { return static_cast<int32_t>(word >> 8) - 1; }
+    int32_t Entry() const
+    {
+        const uint32_t v = word >> 8;
+        return v >= kChainMark ? -1 : static_cast<int32_t>(v) - 1;
+    }
     void SetEntry(uint32_t entry) { word = ((entry + 1) << 8) | (word & 0xFF); }
     bool HasTail() const { return equal != kNone && (equal & kTailBit); }
     uint32_t TailEntry() const { return equal & ~kTailBit; }
+
+    bool IsChain() const { return (word >> 8) >= kChainMark; }
+    uint32_t ChainLength() const { return (word >> 8) - kChainMark + 1; }
+    void ChainBytes(char out[kMaxChain]) const;
+    void SetChain(const char* bytes, uint32_t length);
 };
 
 // Where a text ends in the tree: what Find answers. A text that is only the beginning of
@@ -38,6 +55,7 @@ struct CTSTPosition {
 
     uint32_t node = CTSTNode::kNone;  // the node of the text's last character, or the tail's
     bool inTail = false;              // the text ends inside the node's tail
+    bool inChain = false;             // the text ends inside (or at the end of) a chain node
 };
 
 // Originals collected by near searches, in the order collected. Holds entry numbers; the text
@@ -78,6 +96,10 @@ public:
     // The position at which `text` ends, or none (also for an empty text).
     std::optional<CTSTPosition> Find(std::string_view text) const;
 
+    // The entry whose original is exactly `text`, or -1: the answer of Find(text)->entry,
+    // from a hash index kept beside the tree for whole-phrase lookups.
+    int32_t FindEntry(std::string_view text) const;
+
     // Appends every indexed original that begins with `text` to nearList, in the tree's order:
     // ascending by signed bytes, a phrase after the longer phrases that begin with it.
     void CollectNear(std::string_view text);
@@ -90,6 +112,13 @@ public:
 private:
     void AppendSubtree(uint32_t node);
     bool TailMatches(uint32_t entry, size_t from, std::string_view text) const;
+    uint32_t NewNode(const CTSTNode& node);
+    // Chain nodes for `bytes` leading to `next`; returns the first, or `next` when empty.
+    uint32_t MakeChain(std::string_view bytes, uint32_t next);
+    void IndexRootGroup();
+    void IndexExact(uint32_t entry, bool replace);
+    void IndexExactHashed(uint32_t entry, uint64_t hash, bool replace);
+    void GrowExact();
 
     // Room kept after a build for nodes of pairs added at run time.
     static constexpr size_t kSpareNodes = 4096;
@@ -98,4 +127,16 @@ private:
     std::vector<CTSTNode> nodes;
     uint32_t root = CTSTNode::kNone;
     std::vector<uint32_t> walkStack;  // kept between near searches to spare allocations
+    // The node of each first character, when the root is an ordinary node: lookups skip the
+    // root's binary tree.
+    uint32_t rootIndex[256];
+    // Open addressing over the indexed originals: (hash tag << 24) | (entry + 1), 0 when free,
+    // and where the original's text starts, so that a lookup reads the entry and the text at
+    // once rather than one after the other.
+    struct ExactSlot {
+        uint32_t tagEntry = 0;
+        uint32_t offset = 0;
+    };
+    std::vector<ExactSlot> exact;
+    size_t exactCount = 0;
 };

@@ -11,8 +11,9 @@
 namespace {
 
 const char* kImportUsage =
-    "Usage: talvero-cli import freedict SOURCE [DIR] [--pair CODE]\n"
+    "Usage: talvero-cli import freedict SOURCE [DIR] [--pair CODE] [--keep-existing]\n"
     "       talvero-cli import ding SOURCE [DIR] [--reverse] [--split-synonyms] [--pair CODE]\n"
+    "                                            [--keep-existing]\n"
     "       talvero-cli import synthetic COUNT FILE [--seed N]\n"
     "\n"
     "Converts a dictionary that Debian packages into the local dictionary file of a language\n"
@@ -23,7 +24,9 @@ const char* kImportUsage =
     "\n"
     "  freedict SOURCE  A FreeDict database (packages dict-freedict-*), e.g.\n"
     "                   /usr/share/dictd/freedict-spa-eng (the .index and .dict.dz beside it).\n"
-    "                   The pair comes from the name: spa-eng gives es_en.\n"
+    "                   The pair comes from the name: spa-eng gives es_en. English translations\n"
+    "                   that lost their spaces ('ontheleft') are mended with the word lists of\n"
+    "                   the packages wamerican and wbritish, when installed.\n"
     "  ding SOURCE      A ding file (package trans-de-en), e.g. /usr/share/trans/de-en, whose\n"
     "                   lines read 'German :: English'; the name de-en gives de_en.\n"
     "  --reverse        ding only: the right side becomes the original (de-en gives en_de).\n"

@@ -56,6 +56,13 @@ for which, data in ((0, "real"), (1, "1M")):
 ratio_row("exact lookup hit", "BM_FindTree<true>/{}", "BM_FindMap<true>/{}", 2.0, 1.0, "ns")
 ratio_row("exact lookup miss", "BM_FindTree<false>/{}", "BM_FindMap<false>/{}", 2.0, 1.0, "ns")
 for which, data in ((0, "real"), (1, "1M")):
+    for hit in ("true", "false"):
+        name = f"BM_FindPosition<{hit}>/{which}"
+        t = get(name)
+        if t is not None:
+            rows.append((f"tree walk to the text's position ({'hit' if hit == 'true' else 'miss'}), {data}",
+                         f"{fmt(t)} ns", "", "", "", ""))
+for which, data in ((0, "real"), (1, "1M")):
     for length in (1, 2, 4):
         name = f"BM_NearTree/{which}/{length}"
         t = get(name, unit=1e3)

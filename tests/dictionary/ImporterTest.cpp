@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -432,6 +435,22 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"Klammer (auf", "bracket ]"}}}),
     [](const testing::TestParamInfo<DingCase>& info) { return info.param.name; });
 
+TEST(Ding, HostileLinesAreHandledInLinearTime)
+{
+    // Each of these would take minutes if a cleaning step were quadratic.
+    std::string opens(1 << 20, '(');
+    std::string commas;
+    for (int i = 0; i < 200000; ++i)
+        commas += std::to_string(i) + "; ";
+    std::string tildes(1 << 20, '~');
+    for (const std::string& side : {opens, commas, tildes}) {
+        std::vector<PhrasePair> pairs = DingLinePairs(side + " :: x", false, true);
+        EXPECT_LE(pairs.size(), 200000u);
+    }
+    EXPECT_EQ(CleanDingPhrase("a (b (c) d"), "a (b d");
+    EXPECT_EQ(CleanDingPhrase("a ) b (c)"), "a ) b");
+}
+
 TEST(Ding, SplitSynonymsGivesEachSynonymItsOwnOriginal)
 {
     std::vector<PhrasePair> expected = {{"Aas", "carrion"}, {"Aasfleisch", "carrion"}};
@@ -446,6 +465,20 @@ TEST(Ding, ImportOrdersTheFirstLineOfAHeadwordLast)
     ASSERT_TRUE(o.ok);
     EXPECT_EQ(o.entriesRead, 4u);
     std::vector<PhrasePair> expected = {{"Bank", "settle"}, {"Bank", "bank"}};
+    EXPECT_EQ(o.pairs, expected);
+}
+
+TEST(Ding, TheLinesHeadwordIsTheMainSenseOverSynonymsElsewhere)
+{
+    ImportOutcome o = ImportDingText(
+        "Einrichtung {f}; Haus {n} | Einrichtungen {pl}; Häuser {pl} :: establishment | "
+        "establishments\nHaus {n} | Häuser {pl} :: house | houses\nHaus {n} [pol.] :: house (of "
+        "parliament)\n",
+        false, true);
+    ASSERT_TRUE(o.ok);
+    std::vector<PhrasePair> expected = {
+        {"Einrichtung", "establishment"},    {"Haus", "establishment"},    {"Haus", "house"},
+        {"Einrichtungen", "establishments"}, {"Häuser", "establishments"}, {"Häuser", "houses"}};
     EXPECT_EQ(o.pairs, expected);
 }
 
@@ -611,4 +644,92 @@ TEST(Packaged, SpanishEnglishFreeDictImportsCleanly)
         ASSERT_FALSE(p.original.empty());
         ASSERT_EQ(p.translation.find_first_of("/<>[]()\n"), std::string::npos) << p.translation;
     }
+}
+
+// ---- talvero-cli import
+
+namespace {
+
+struct CliRun {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+CliRun RunImport(const TempDir& dir, const std::string& args)
+{
+    std::string errFile = dir.File("stderr.txt");
+    std::string cmd =
+        "cd '" + dir.path + "' && '" TALVERO_CLI "' import " + args + " 2>'" + errFile + "'";
+    CliRun run;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        run.out.append(buf, n);
+    int st = pclose(p);
+    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    ReadWholeFile(errFile, run.err);
+    return run;
+}
+
+}  // namespace
+
+TEST(CliImport, MisuseExitsTwoWithOneLine)
+{
+    TempDir dir;
+    for (const char* args : {"", "bogus x", "freedict", "freedict a b c", "ding de-en --pair xx_yy",
+                             "freedict freedict-spa-eng --reverse", "ding de-en --seed 3",
+                             "synthetic 0 f.txt", "synthetic 10", "synthetic 10 f.txt --reverse",
+                             "ding de-en --frobnicate", "ding --pair"}) {
+        CliRun run = RunImport(dir, args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << args << ": " << run.err;
+        EXPECT_TRUE(run.out.empty()) << args;
+    }
+    CliRun help = RunImport(dir, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("freedict SOURCE"), std::string::npos);
+}
+
+TEST(CliImport, WritesTheCataloguesFileAndKeepsExistingOnRequest)
+{
+    TempDir dir;
+    Database db = SpanishEnglish();
+    dir.Write("freedict-spa-eng.index", db.index);
+    dir.Write("freedict-spa-eng.dict.dz", Gzip(db.data));
+    std::filesystem::create_directory(dir.File("out"));
+
+    CliRun run = RunImport(dir, "freedict freedict-spa-eng out");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(
+        run.out.rfind("Wrote 6 phrase pairs from 6 entries to out/localdictionary_es_en.txt", 0),
+        0u)
+        << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+    std::string first = Slurp(dir.File("out/localdictionary_es_en.txt"));
+    EXPECT_EQ(first.substr(0, 15), "a bordo\naboard\n");
+
+    dir.Write("out/localdictionary_es_en.txt", "mine\nmío");
+    run = RunImport(dir, "freedict freedict-spa-eng out --keep-existing");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Slurp(dir.File("out/localdictionary_es_en.txt")), "mine\nmío");
+    run = RunImport(dir, "freedict freedict-spa-eng.index out");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Slurp(dir.File("out/localdictionary_es_en.txt")), first);
+
+    dir.Write("de-en", "Haus {n} :: house\n");
+    run = RunImport(dir, "ding de-en --reverse");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(dir.File("localdictionary_en_de.txt")), "house\nHaus");
+
+    // A failure: one line, status 1, nothing written.
+    run = RunImport(dir, "ding de-en no-such-dir");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "talvero-cli: cannot write no-such-dir/localdictionary_de_en.txt\n");
+
+    run = RunImport(dir, "synthetic 10 synthetic.txt --seed 5");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string synthetic = Slurp(dir.File("synthetic.txt"));
+    EXPECT_EQ(std::count(synthetic.begin(), synthetic.end(), '\n'), 19);
 }

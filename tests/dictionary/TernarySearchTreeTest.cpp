@@ -37,6 +37,8 @@ public:
     std::string Lookup(const std::string& text) const
     {
         auto pos = tree.Find(text);
+        // The whole-phrase index answers exactly as the tree.
+        EXPECT_EQ(tree.FindEntry(text), pos ? pos->entry : -1) << text;
         if (!pos) return "<none>";
         if (!pos->HasEntry()) return "<prefix>";
         return std::string(table.Translation(static_cast<uint32_t>(pos->entry)));

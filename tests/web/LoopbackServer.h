@@ -30,10 +30,10 @@ struct Reply {
     int status = 200;
     std::string body;
     std::string contentType = "text/html";
-    int delayMs = 0;       // wait before answering
-    bool cut = false;      // announce the whole length, send half, close
-    bool hang = false;     // never answer (until the server stops)
-    int stallAfterMs = 0;  // send half, then stall this long before the rest
+    int delayMs = 0;         // wait before answering
+    bool cut = false;        // announce the whole length, send half, close
+    bool hang = false;       // never answer (until the server stops)
+    int stallAfterMs = 0;    // send half, then stall this long before the rest
     std::string location{};  // a Location header (for redirects)
 };
 

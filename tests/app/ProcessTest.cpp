@@ -1,0 +1,164 @@
+// The program as a process on the test display: one instance per user, exit status 0 however
+// it ends, and the settings file rewritten only by the ways that save.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+class ProcessTest : public ::testing::Test {
+protected:
+    fs::path dir;
+    std::vector<pid_t> started;
+
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/talvero-process-test-XXXXXX";
+        dir = mkdtemp(tmpl);
+        fs::create_directories(dir / "home");
+        Write("localdictionary_es_en.txt", "hola\nhello");
+        Write("personaldictionary_es_en.txt", "adios\nbye");
+        Write("TalveroConfig.txt", "USE GOOGLE\nYES\n");
+    }
+    void TearDown() override
+    {
+        for (pid_t pid : started) {
+            if (waitpid(pid, nullptr, WNOHANG) == 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+        fs::remove_all(dir);
+    }
+    void Write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(dir / name, std::ios::binary) << text;
+    }
+    std::string Read(const std::string& name)
+    {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    pid_t Start()
+    {
+        std::string home = "HOME=" + (dir / "home").string();
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("HOME=", 0) != 0) env.push_back(*e);
+        env.push_back(home);
+        std::vector<char*> envp;
+        for (auto& s : env)
+            envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::string binary = TALVERO_BINARY;
+        char* argv[] = {binary.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        pid_t pid = -1;
+        int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(rc, 0);
+        started.push_back(pid);
+        return pid;
+    }
+
+    // The visible window of `pid`, waiting for it up to `limit`; "" when none appears.
+    static std::string WindowOf(pid_t pid, std::chrono::milliseconds limit = 10s)
+    {
+        auto end = std::chrono::steady_clock::now() + limit;
+        do {
+            std::string out = Shell("xdotool search --onlyvisible --pid " + std::to_string(pid) +
+                                    " --name '^Talvero$' 2>/dev/null");
+            if (!out.empty()) return out.substr(0, out.find('\n'));
+            std::this_thread::sleep_for(50ms);
+        } while (std::chrono::steady_clock::now() < end);
+        return "";
+    }
+
+    // Exit status, or -1 when the process did not end within `limit`.
+    static int WaitExit(pid_t pid, std::chrono::milliseconds limit = 10s)
+    {
+        auto end = std::chrono::steady_clock::now() + limit;
+        do {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            std::this_thread::sleep_for(20ms);
+        } while (std::chrono::steady_clock::now() < end);
+        return -1;
+    }
+};
+
+TEST_F(ProcessTest, SecondStartEndsAtOnceSilentlyAndTheFirstKeepsRunning)
+{
+    pid_t first = Start();
+    std::string window = WindowOf(first);
+    ASSERT_FALSE(window.empty()) << "the window did not appear";
+
+    pid_t second = Start();
+    EXPECT_EQ(WaitExit(second, 5s), 0);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(Shell("xdotool search --onlyvisible --name '^Talvero$' 2>/dev/null"), window + "\n")
+        << "the second start showed a window";
+    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first instance ended";
+    EXPECT_EQ(WindowOf(first, 1s), window);
+
+    // Esc ends without saving, with status 0.
+    Shell("xdotool windowactivate --sync " + window + " key Escape");
+    EXPECT_EQ(WaitExit(first), 0);
+    EXPECT_EQ(Read("TalveroConfig.txt"), "USE GOOGLE\nYES\n");
+
+    // Once it has ended, the program starts again.
+    pid_t third = Start();
+    EXPECT_FALSE(WindowOf(third).empty());
+    kill(third, SIGTERM);
+    WaitExit(third);
+}
+
+TEST_F(ProcessTest, ClosingTheWindowSavesTheSettingsAndExitsWithStatusZero)
+{
+    pid_t pid = Start();
+    std::string window = WindowOf(pid);
+    ASSERT_FALSE(window.empty());
+    Shell("xdotool windowactivate --sync " + window + " key alt+F4");
+    EXPECT_EQ(WaitExit(pid), 0);
+    std::string saved = Read("TalveroConfig.txt");
+    EXPECT_EQ(saved.rfind("USE LOCAL DICTIONARY\nNO\nUSE GOOGLE\nYES\n", 0), 0u) << saved;
+    EXPECT_NE(saved.find("UPLOAD TRANSLATION PAIRS FILE LANGUAGE TO\nARABIC"), std::string::npos);
+    EXPECT_EQ(Read("newtranslationsadded.txt"), "");
+}
+
+}  // namespace
