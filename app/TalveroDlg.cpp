@@ -396,6 +396,12 @@ void CTalveroDlg::OnInitDialog(wxInitDialogEvent&)
     StartUp();
 }
 
+bool CTalveroDlg::Show(bool show)
+{
+    if (show) StartUp();
+    return CTrayDialog::Show(show);
+}
+
 void CTalveroDlg::StartUp()
 {
     if (startedUp) return;
