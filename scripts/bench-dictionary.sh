@@ -14,15 +14,14 @@ if [ $# -gt 0 ]; then
     shift
 fi
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVERO_WERROR=ON >/dev/null
-cmake --build "$BUILD_DIR" --target dictionary_bench
-mkdir -p "$DATA"
+cmake --build "$BUILD_DIR" --target dictionary_bench talvero-cli
 if [ -z "${TALVERO_BENCH_REAL:-}" ] || [ -z "${TALVERO_BENCH_1M:-}" ]; then
-    if [ ! -s "$DATA/de_en.txt" ] || [ ! -s "$DATA/generated_1m.txt" ]; then
-        "$BUILD_DIR/bench/dictionary/dictionary_bench" --make-data "$DATA"
+    if [ ! -s "$DATA/localdictionary_de_en.txt" ] || [ ! -s "$DATA/synthetic_1m.txt" ]; then
+        TALVERO_BUILD_DIR=$BUILD_DIR ./scripts/make-bench-data.sh "$DATA"
     fi
 fi
-export TALVERO_BENCH_REAL=${TALVERO_BENCH_REAL:-$DATA/de_en.txt}
-export TALVERO_BENCH_1M=${TALVERO_BENCH_1M:-$DATA/generated_1m.txt}
+export TALVERO_BENCH_REAL=${TALVERO_BENCH_REAL:-$DATA/localdictionary_de_en.txt}
+export TALVERO_BENCH_1M=${TALVERO_BENCH_1M:-$DATA/synthetic_1m.txt}
 "$BUILD_DIR/bench/dictionary/dictionary_bench" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true --benchmark_out="$DATA/results.json" \
     --benchmark_out_format=json "$@" >/dev/null

@@ -1,7 +1,7 @@
 // Benchmarks of the local dictionary against std::unordered_map loaded from the same file.
 // Inputs: TALVERO_BENCH_REAL (a converted real dictionary) and TALVERO_BENCH_1M (a generated
-// file of a million pairs). `dictionary_bench --make-data DIR` writes both from Debian's
-// trans-de-en when no importer is at hand. scripts/bench-dictionary.sh runs everything.
+// file of a million pairs), as scripts/make-bench-data.sh writes them;
+// scripts/bench-dictionary.sh runs everything.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -336,78 +336,10 @@ BENCHMARK(BM_AddTranslation)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TranslateLocal<true>)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TranslateLocal<false>)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// --make-data DIR: de_en.txt from Debian's trans-de-en ("German :: English", alternatives
-// split on " | ", paired in order) and generated_1m.txt (a million pairs of 1-4 words a side,
-// random order).
-std::vector<std::string_view> Split(std::string_view s, std::string_view sep)
-{
-    std::vector<std::string_view> out;
-    for (;;) {
-        size_t p = s.find(sep);
-        out.push_back(s.substr(0, p));
-        if (p == std::string_view::npos) return out;
-        s.remove_prefix(p + sep.size());
-    }
-}
-
-int MakeData(const std::string& dir)
-{
-    std::filesystem::create_directories(dir);
-    std::string ding;
-    if (!ReadWholeFile("/usr/share/trans/de-en", ding)) {
-        std::fprintf(stderr, "cannot read /usr/share/trans/de-en (package trans-de-en)\n");
-        return 1;
-    }
-    std::string out;
-    bool first = true;
-    auto pair = [&](std::string_view a, std::string_view b) {
-        if (!first) out += '\n';
-        first = false;
-        out.append(a);
-        out += '\n';
-        out.append(b);
-    };
-    for (std::string_view line : SplitLines(ding)) {
-        if (line.empty() || line[0] == '#') continue;
-        size_t sep = line.find(" :: ");
-        if (sep == std::string_view::npos) continue;
-        auto de = Split(line.substr(0, sep), " | ");
-        auto en = Split(line.substr(sep + 4), " | ");
-        for (size_t k = 0; k < std::min(de.size(), en.size()); ++k)
-            pair(de[k], en[k]);
-    }
-    if (!AtomicWriteFile(dir + "/de_en.txt", out)) return 1;
-
-    std::mt19937 rng(2024);
-    const char* syllables[] = {"ka", "lo",  "mi", "ne",        "ru",  "ta", "be", "so", "\xC3\xA4",
-                               "ch", "str", "au", "\xC3\xB6n", "gen", "er", "li", "pa", "do"};
-    std::vector<std::string> vocabulary;
-    for (int i = 0; i < 30000; ++i) {
-        std::string w;
-        for (int s = 0, n = 2 + static_cast<int>(rng() % 3); s < n; ++s)
-            w += syllables[rng() % 18];
-        vocabulary.push_back(w);
-    }
-    auto phrase = [&]() {
-        std::string p;
-        for (int w = 0, n = 1 + static_cast<int>(rng() % 4); w < n; ++w) {
-            if (w) p += ' ';
-            p += vocabulary[rng() % vocabulary.size()];
-        }
-        return p;
-    };
-    out.clear();
-    first = true;
-    for (int i = 0; i < 1000000; ++i)
-        pair(phrase(), phrase());
-    return AtomicWriteFile(dir + "/generated_1m.txt", out) ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--make-data") == 0) return MakeData(argv[2]);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

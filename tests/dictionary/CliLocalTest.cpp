@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/Settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/talvero-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        Write("localdictionary_es_en.txt", "el\nthe\nperro\ndog\ncome\neats\nel perro\nthe dog");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void Write(const std::string& name, const std::string& content) const
+    {
+        std::ofstream(dir + "/" + name, std::ios::binary) << content;
+    }
+    std::string Read(const std::string& name) const
+    {
+        std::ifstream in(dir + "/" + name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    struct Result {
+        int status;
+        std::string out, err;
+    };
+    Result Run(const std::vector<std::string>& args) const
+    {
+        std::string command = "cd '" + dir + "' && '" TALVERO_CLI "'";
+        for (const std::string& a : args)
+            command += " '" + a + "'";
+        command += " >.out 2>.err";
+        const int rc = std::system(command.c_str());
+        Result r{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, Read(".out"), Read(".err")};
+        fs::remove(dir + "/.out");
+        fs::remove(dir + "/.err");
+        return r;
+    }
+
+    std::string dir;
+};
+
+TEST_F(CliTest, LocalPrintsResultThenNearListAndTracesToStandardError)
+{
+    Result r = Run({"local", "perro come"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "dog eats\n");
+    EXPECT_EQ(r.err,
+              "talvero-cli: Could not open the file: personaldictionary_es_en.txt\n"
+              "Resulting token: perro\nResulting token: come\n");
+
+    Write("personaldictionary_es_en.txt", "");
+    r = Run({"local", " el "});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "the\nel perro\nel\n");
+    EXPECT_EQ(r.err, "");
+
+    r = Run({"local", "gato"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "\n");
+}
+
+TEST_F(CliTest, MisuseIsOneLineAndStatusTwo)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{{"local"},
+                                                                  {"local", "a", "b"},
+                                                                  {"local", "  "},
+                                                                  {"add", "gato"},
+                                                                  {"add", "", "cat"}}) {
+        Result r = Run(args);
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST_F(CliTest, StoredPairAndWordLimitComeFromTheSettingsFile)
+{
+    Settings settings;
+    for (const PairEntry& e : PairsOf(PairList::Local)) {
+        if (e.dictionaryCode == "de_en") settings.localPairPosition = e.position;
+    }
+    settings.maxWordsInCombinations = 1;
+    ASSERT_TRUE(SaveSettings(settings, dir + "/TalveroConfig.txt"));
+    Write("localdictionary_de_en.txt", "Hund\ndog\nHund bellt\ndog barks\nbellt\nbarks");
+    Write("personaldictionary_de_en.txt", "");
+
+    Result r = Run({"local", "Hund"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "dog\nHund bellt\nHund\n");
+    r = Run({"local", "Hund bellt"});  // two words, more than the limit
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "\nHund bellt\n");
+
+    r = Run({"add", "Katze", "cat"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Read("personaldictionary_de_en.txt"), "Katze\ncat");
+    EXPECT_EQ(Run({"local", "Katze"}).out, "cat\nKatze\n");
+}
+
+TEST_F(CliTest, AddCreatesThePersonalFileAndReportsWhatItCannotWrite)
+{
+    Result r = Run({"add", "gato", "cat"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Read("personaldictionary_es_en.txt"), "gato\ncat");
+    EXPECT_EQ(Run({"add", "pez", "fish"}).status, 0);
+    EXPECT_EQ(Read("personaldictionary_es_en.txt"), "gato\ncat\npez\nfish");
+    EXPECT_EQ(Run({"local", "gato"}).out, "cat\ngato\n");
+
+    fs::remove(dir + "/personaldictionary_es_en.txt");
+    fs::create_directory(dir + "/personaldictionary_es_en.txt");
+    r = Run({"add", "gato", "cat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "talvero-cli: Could not open the file: personaldictionary_es_en.txt\n");
+}
+
+}  // namespace
