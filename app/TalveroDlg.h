@@ -37,8 +37,10 @@ public:
     explicit CTalveroDlg(wxWindow* parent = nullptr, Parts parts = DefaultParts());
     ~CTalveroDlg() override;
 
-    // Start-up sequence; runs once, when the dialog is first shown.
+    // Start-up sequence; runs once, before the dialog first appears (as a dialog initialises
+    // before it becomes visible), so the window shows up ready.
     void StartUp();
+    bool Show(bool show = true) override;
     bool IsStartedUp() const { return startedUp; }
 
     // The actions behind the controls (public for the tray and for tests).
@@ -100,6 +102,8 @@ private:
     void OnAbout(wxCommandEvent& event);
     void OnWindowMenuButton(wxCommandEvent& event);
     void OnContextMenu(wxContextMenuEvent& event);
+    void OnTrayDisable(wxCommandEvent& event);
+    void OnTrayExit(wxCommandEvent& event);
     void OnRecognitionEvent(wxThreadEvent& event);
     void OnVoiceEvent(wxThreadEvent& event);
 

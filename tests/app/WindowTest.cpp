@@ -124,6 +124,7 @@ TEST_F(WindowTest, VisibleControlsDoNotOverlapAndStayInsideTheWindow)
 {
     CTalveroDlg dlg(nullptr, FakeServices());
     dlg.Show();
+    WaitPumping(200);
     std::vector<std::pair<int, wxRect>> rects;
     for (const res::Control& c : res::MainDialog().controls) {
         if (c.id < 0 || c.hidden) continue;

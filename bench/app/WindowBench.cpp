@@ -1,0 +1,224 @@
+// Window benchmarks, run on a display (scripts/bench-window.sh gives it a private one):
+//   BM_AutoTranslateDelayCpu  processor time the program uses while an automatic translation
+//                             waits its 1000 ms delay, as a share of one core
+//   BM_LaunchToMapped         from starting the program to its window being mapped, with the
+//                             German-English dictionary
+//                             (TALVERO_BENCH_DATA/localdictionary_de_en.txt) as the local pair
+#include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/textctrl.h>
+
+#include "app/TalveroDlg.h"
+#include "app/WaitPumping.h"
+#include "app/WindowServices.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+fs::path MakeTempDir(const char* prefix)
+{
+    std::string tmpl = std::string("/tmp/") + prefix + "-XXXXXX";
+    return mkdtemp(tmpl.data());
+}
+
+void WriteText(const fs::path& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+class NoSpeech : public ISpeech {
+public:
+    bool SetUp() override { return false; }
+    void SpeakText(const std::string&) override {}
+    std::string LastRecognizedText() override { return {}; }
+    void OnRecognitionEvent() override {}
+    void OnVoiceEvent() override {}
+};
+
+void BM_AutoTranslateDelayCpu(benchmark::State& state)
+{
+    const fs::path old = fs::current_path();
+    const fs::path dir = MakeTempDir("talvero-bench-cpu");
+    fs::current_path(dir);
+    WriteText("localdictionary_es_en.txt", "hola\nhello");
+    WriteText("personaldictionary_es_en.txt", "adios\nbye");
+    WriteText("TalveroConfig.txt",
+              "USE LOCAL DICTIONARY\nYES\nLAUNCH TRANSLATION AUTOMATICALLY\nYES\n"
+              "TIME DELAY BEFORE AUTOMATIC TRANSLATION\n1000\nCHECK FOR UPDATES AT STARTUP\nNO\n");
+    double cpuTotal = 0, wallTotal = 0;
+    for (auto _ : state) {
+        CTalveroDlg::Parts parts = CTalveroDlg::DefaultParts();
+        parts.speech = std::make_unique<NoSpeech>();
+        CTalveroDlg dlg(nullptr, std::move(parts));
+        double cpu = 0, wall = 0;
+        std::string after;
+        dlg.CallAfter([&] {
+            auto* input = static_cast<wxTextCtrl*>(dlg.FindWindow(1000));
+            // Let the window finish appearing (mapping, first paint) before measuring the wait.
+            WaitPumping(500);
+            const double cpu0 = CpuSeconds();
+            const auto t0 = Clock::now();
+            input->SetValue("hola");  // waits the delay, translates, empties the input
+            wall = std::chrono::duration<double>(Clock::now() - t0).count();
+            cpu = CpuSeconds() - cpu0;
+            after = input->GetValue().utf8_string();
+            dlg.EndWithoutSaving();
+        });
+        dlg.ShowModal();
+        if (!after.empty() || wall < 1.0) state.SkipWithError("the pass did not run its delay");
+        state.SetIterationTime(wall);
+        cpuTotal += cpu;
+        wallTotal += wall;
+    }
+    state.counters["cpu_percent_of_one_core"] = 100.0 * cpuTotal / wallTotal;
+    fs::current_path(old);
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_AutoTranslateDelayCpu)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Whether `w` or a window below it belongs to process `pid` (_NET_WM_PID).
+bool BelongsTo(Display* d, Window w, long pid, Atom pidAtom, int depth = 0)
+{
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        long value = count ? *reinterpret_cast<long*>(data) : -1;
+        XFree(data);
+        if (value == pid) return true;
+    }
+    if (depth > 3) return false;
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &n)) return false;
+    bool found = false;
+    for (unsigned i = 0; i < n && !found; ++i)
+        found = BelongsTo(d, children[i], pid, pidAtom, depth + 1);
+    if (children) XFree(children);
+    return found;
+}
+
+void BM_LaunchToMapped(benchmark::State& state)
+{
+    const char* data = std::getenv("TALVERO_BENCH_DATA");
+    const fs::path dictionary = data ? fs::path(data) / "localdictionary_de_en.txt" : fs::path();
+    if (!data || !fs::exists(dictionary)) {
+        state.SkipWithError("set TALVERO_BENCH_DATA to the output of scripts/make-bench-data.sh");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    const fs::path dir = MakeTempDir("talvero-bench-launch");
+    fs::create_directories(dir / "home");
+    fs::create_symlink(dictionary, dir / "localdictionary_de_en.txt");
+    WriteText(dir / "personaldictionary_de_en.txt", "Hallo\nhello");
+    WriteText(dir / "TalveroConfig.txt",
+              "USE LOCAL DICTIONARY\nYES\nLOCAL DICTIONARY LANGUAGE PAIR\nGERMAN TO ENGLISH\n"
+              "CHECK FOR UPDATES AT STARTUP\nNO\n");
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("HOME=", 0) != 0) env.push_back(*e);
+    env.push_back("HOME=" + (dir / "home").string());
+    std::vector<char*> envp;
+    for (auto& s : env)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string binary = TALVERO_BINARY;
+    char* argv[] = {binary.data(), nullptr};
+
+    Display* d = XOpenDisplay(nullptr);
+    const Window root = DefaultRootWindow(d);
+    const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", False);
+    XSelectInput(d, root, SubstructureNotifyMask);
+    XSync(d, True);
+
+    for (auto _ : state) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        pid_t pid = -1;
+        const auto t0 = Clock::now();
+        posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        bool mapped = false;
+        while (!mapped && Clock::now() - t0 < std::chrono::seconds(20)) {
+            if (!XPending(d)) {
+                pollfd p{ConnectionNumber(d), POLLIN, 0};
+                poll(&p, 1, 100);
+                continue;
+            }
+            XEvent ev;
+            XNextEvent(d, &ev);
+            if (ev.type == MapNotify && BelongsTo(d, ev.xmap.window, pid, pidAtom)) mapped = true;
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        if (!mapped) {
+            state.SkipWithError("the window was not mapped within 20 s");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    XCloseDisplay(d);
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_LaunchToMapped)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    wxApp::SetInstance(new BenchApp);
+    if (!wxEntryStart(argc, argv)) return 2;
+    wxTheApp->CallOnInit();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return 0;
+}
