@@ -27,6 +27,7 @@
 #include "app/WaitPumping.h"
 #include "catalogue/Catalogue.h"
 #include "res/Icons.h"
+#include "res/Resources.h"
 #include "res/Templates.h"
 
 namespace {
@@ -147,6 +148,9 @@ wxBEGIN_EVENT_TABLE(CTalveroDlg, CTrayDialog)
     EVT_MENU(res::kCmdAbout, CTalveroDlg::OnAbout)
     EVT_BUTTON(res::kWindowMenuButton, CTalveroDlg::OnWindowMenuButton)
     EVT_CONTEXT_MENU(CTalveroDlg::OnContextMenu)
+    EVT_MENU(ID_TRAY_DISABLE, CTalveroDlg::OnTrayDisable)
+    EVT_MENU(ID_TRAY_OPTIONS, CTalveroDlg::OnOptions)
+    EVT_MENU(ID_TRAY_EXIT, CTalveroDlg::OnTrayExit)
 wxEND_EVENT_TABLE()
     // clang-format on
 
@@ -417,8 +421,11 @@ void CTalveroDlg::StartUp()
     parts.speech->SetUp();
     autoState.autoTranslateBusy = false;
     parts.banners->Create(this);
-    // TRAY: icon 128, tooltip "Talvero" and menu 132 are prepared by the tray base.
     settings.minimizeToTray = true;
+    minimizeToTray = true;
+    TraySetIcon(res::kMainIcon);
+    TraySetToolTip("Talvero");
+    TraySetMenu(132);
     settings.localDictionaryFile = LocalDictionaryFileName("es_en");
     settings.personalDictionaryFile = PersonalDictionaryFileName("es_en");
     WatchSelectionChanges(history, [this] {
@@ -528,6 +535,19 @@ void CTalveroDlg::OnExit(wxCommandEvent&)
     if (ended) return;
     Shutdown();
     EndDialogWith(wxID_OK);
+}
+
+// The tray menu's "Disable"/"Enable": silences the speech side and shows the other tray icon.
+void CTalveroDlg::OnTrayDisable(wxCommandEvent&)
+{
+    disabled = !disabled;
+    TrayShowDisabled(disabled);
+    if (disabled) parts.speech->PurgeSpeech();
+}
+
+void CTalveroDlg::OnTrayExit(wxCommandEvent&)
+{
+    EndWithoutSaving();
 }
 
 void CTalveroDlg::OnCancel(wxCommandEvent&)

@@ -102,6 +102,8 @@ private:
     void OnAbout(wxCommandEvent& event);
     void OnWindowMenuButton(wxCommandEvent& event);
     void OnContextMenu(wxContextMenuEvent& event);
+    void OnTrayDisable(wxCommandEvent& event);
+    void OnTrayExit(wxCommandEvent& event);
     void OnRecognitionEvent(wxThreadEvent& event);
     void OnVoiceEvent(wxThreadEvent& event);
 

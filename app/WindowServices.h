@@ -45,6 +45,9 @@ public:
     virtual std::string LastRecognizedText() = 0;
     virtual void OnRecognitionEvent() = 0;
     virtual void OnVoiceEvent() = 0;
+    // Purges the voice's queue (the "Stop" button; the tray's "Disable"). SPEECH: nothing to
+    // purge until the voice exists.
+    virtual void PurgeSpeech() {}
 };
 
 // The program's local dictionary (files of the working directory).

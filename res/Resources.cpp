@@ -6,6 +6,7 @@
 #include <wx/menu.h>
 #include <wx/mstream.h>
 
+#include "res/Icons.h"
 #include "res/ResourceData.h"
 
 namespace {
@@ -26,10 +27,16 @@ bool DecodePng(ResourceKind kind, int id, wxImage& image)
 
 bool LoadIconResource(int id, wxIcon& icon)
 {
-    wxImage image;
-    if (!DecodePng(ResourceKind::Icon, id, image)) return false;
+    // The drawn icons (res/icons) first, in the size a notification area shows well; then a
+    // picture named icon<id>.png.
+    wxBitmap bitmap = res::IconBitmap(id, 32);
+    if (!bitmap.IsOk()) {
+        wxImage image;
+        if (!DecodePng(ResourceKind::Icon, id, image)) return false;
+        bitmap = wxBitmap(image);
+    }
     wxIcon loaded;
-    loaded.CopyFromBitmap(wxBitmap(image));
+    loaded.CopyFromBitmap(bitmap);
     if (!loaded.IsOk()) return false;
     icon = loaded;
     return true;

@@ -55,7 +55,20 @@ public:
             event.Skip();
             if (this->dialog) this->dialog->OnTrayMouseMove(wxGetMousePosition());
         });
-        // The menu's commands reach the dialog under their own numbers (32771 ...).
+    }
+
+    CTrayDialog* dialog;
+    wxLongLong lastDoubleClick = 0;
+};
+
+// The invisible window the tray menu pops up from. wxGTK drops the commands of a menu whose
+// window is not a dialog while a modal dialog runs, and the main window runs modally; so the
+// menu's window is a dialog of its own, never shown, that hands each command on.
+class CTrayMenuHost : public wxDialog {
+public:
+    explicit CTrayMenuHost(CTrayDialog* dialog)
+        : wxDialog(nullptr, wxID_ANY, wxEmptyString), dialog(dialog)
+    {
         Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
             if (!this->dialog) return;
             wxCommandEvent command(wxEVT_MENU, MenuCommandOf(event.GetId()));
@@ -64,9 +77,7 @@ public:
             this->dialog->GetEventHandler()->ProcessEvent(command);
         });
     }
-
     CTrayDialog* dialog;
-    wxLongLong lastDoubleClick = 0;
 };
 
 CTrayDialog::CTrayDialog()
@@ -92,6 +103,11 @@ CTrayDialog::~CTrayDialog()
 {
     RemoveTrayEntry();
     trayIcon->dialog = nullptr;
+    if (menuHost) {
+        menuHost->dialog = nullptr;
+        menuHost->Destroy();
+        menuHost = nullptr;
+    }
     // Not deleted here: this may run while the entry is still dispatching one of its events.
     trayIcon->Destroy();
     trayIcon = nullptr;
@@ -144,6 +160,7 @@ bool CTrayDialog::MinimizeToTray()
     hidingIntoTray = true;
     Hide();
     hidingIntoTray = false;
+
     return true;
 }
 
@@ -153,8 +170,10 @@ bool CTrayDialog::RestoreFromTray()
     if (!trayIcon->RemoveIcon()) return false;
     inTray = false;
     restoring = true;
-    Show();
+    // Deiconified before it is shown: otherwise GTK maps it minimized, as it was when hidden,
+    // and that minimize would send it straight back into the tray.
     Iconize(false);
+    Show();
     Raise();
     restoring = false;
     return true;
@@ -196,7 +215,12 @@ void CTrayDialog::OnTrayLButtonDblClk(const wxPoint&)
 
 void CTrayDialog::OnTrayRButtonDown(const wxPoint&)
 {
-    if (trayMenu) trayIcon->PopupMenu(trayMenu.get());
+    if (!trayMenu) return;
+    if (!menuHost) menuHost = new CTrayMenuHost(this);
+    // A modal run that began after the host was made has disabled it.
+    menuHost->Enable(true);
+    // The commands reach this dialog under their own numbers (32771 ...).
+    menuHost->PopupMenu(trayMenu.get(), wxPoint(-1, -1));
 }
 
 void CTrayDialog::OnTrayRButtonDblClk(const wxPoint&) {}

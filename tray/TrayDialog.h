@@ -12,6 +12,7 @@ class wxMenu;
 class wxIconizeEvent;
 class wxWindowDestroyEvent;
 class CTrayIcon;
+class CTrayMenuHost;
 
 class CTrayDialog : public wxDialog {
 public:
@@ -78,12 +79,14 @@ private:
     void RemoveTrayEntry();
 
     friend class CTrayIcon;
+    friend class CTrayMenuHost;
 
     bool inTray = false;
     wxIcon trayIconImage;
     wxString trayToolTip;
     std::unique_ptr<wxMenu> trayMenu;
     CTrayIcon* trayIcon = nullptr;  // created with the dialog, destroyed with it
+    CTrayMenuHost* menuHost = nullptr;
     bool restoring = false;
     bool hidingIntoTray = false;
 };

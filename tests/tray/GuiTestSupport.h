@@ -7,6 +7,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include <wx/gdicmn.h>
 
 // Lets the application work for `ms` milliseconds.
 inline void Pump(long ms)
@@ -36,3 +39,8 @@ inline bool PumpUntil(const std::function<bool()>& done, long timeoutMs = 5000)
 std::string RunCommand(const std::string& command);
 // Runs a shell command in the background (for input that a nested menu loop must receive).
 void RunInBackground(const std::string& command);
+
+// Our program's entries embedded in the tray host, on screen.
+std::vector<wxRect> TrayEntries();
+// "x y" of the rectangle's centre, for xdotool.
+std::string Centre(const wxRect& r);

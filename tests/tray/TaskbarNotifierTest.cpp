@@ -200,6 +200,20 @@ TEST_F(TaskbarNotifierTest, HoverSwitchesFontAndColourAndAClickTellsTheOwner)
     EXPECT_TRUE(PumpUntil([&] { return !bannerWindow->IsMouseOver(); }));
 }
 
+TEST_F(TaskbarNotifierTest, ShowsWhileItsOwnerIsHidden)
+{
+    // The main window may be in the tray when a hotkey adds a pair.
+    owner->Hide();
+    Pump(200);
+    bannerWindow->Show("from the tray", 10, 2000, 10);
+    WaitForState(banner::State::Waiting);
+    Pump(100);
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(XDisplay(), XWindowOf(bannerWindow), &a));
+    EXPECT_EQ(a.map_state, IsViewable);
+    EXPECT_EQ(ScreenRectOf(bannerWindow).y, work.GetBottom() + 1 - 130);
+}
+
 TEST_F(TaskbarNotifierTest, HideWhileWaitingEndsAtOnce)
 {
     bannerWindow->Show("gone", 10, 10000, 10);

@@ -1,0 +1,238 @@
+// The main window with its tray entry and banners, run modally as the program runs it, in a
+// private working directory with a small local dictionary.
+#include <gtest/gtest.h>
+#include <wx/display.h>
+#include <wx/menu.h>
+#include <wx/taskbar.h>
+#include <wx/textctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "GuiTestSupport.h"
+#include "app/MessageBox.h"
+#include "app/TalveroDlg.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/CodePage.h"
+#include "catalogue/Settings.h"
+#include "res/Resources.h"
+#include "tray/TaskbarNotifier.h"
+
+namespace {
+
+constexpr int kInput = 1000;
+constexpr int kTranslate = 1032;
+
+class TrayWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("TALVERO_CODEPAGE", "UTF-8", 1);
+        ResetCodePageForTesting();
+        oldDir = std::filesystem::current_path();
+        char tmpl[] = "/tmp/talvero-tray-test-XXXXXX";
+        dir = mkdtemp(tmpl);
+        std::filesystem::current_path(dir);
+        Write("localdictionary_es_en.txt",
+              "hola\nhello\nbuenos dias\ngood morning to you, my dear friends");
+        Write("personaldictionary_es_en.txt", "");
+        Settings s;
+        s.useLocalDictionary = true;
+        s.showTranslationBanner = true;
+        s.bannerSource = 0;
+        s.showOriginalTextBanner = true;
+        s.checkForUpdates = false;
+        for (const PairEntry& e : PairsOf(PairList::Local))
+            if (e.dictionaryCode == "es_en") s.localPairPosition = e.position;
+        ASSERT_TRUE(SaveSettings(s));
+        savedSettings = Read(kSettingsFileName);
+        SetMessageBoxHook([this](const MessageBoxCall& call) {
+            ADD_FAILURE() << "message box: " << call.text;
+            ++messageBoxes;
+            return wxOK;
+        });
+        work = wxDisplay(0u).GetClientArea();
+    }
+    void TearDown() override
+    {
+        SetMessageBoxHook({});
+        std::filesystem::current_path(oldDir);
+        std::filesystem::remove_all(dir);
+    }
+    static void Write(const std::string& name, const std::string& content)
+    {
+        std::ofstream(name, std::ios::binary) << content;
+    }
+    static std::string Read(const std::string& name)
+    {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Runs `body` inside the window's modal run once start-up is done; returns the run's result.
+    int RunWindow(const std::function<void(CTalveroDlg&)>& body)
+    {
+        CTalveroDlg dlg(nullptr, CTalveroDlg::DefaultParts());
+        dlg.CallAfter([&] {
+            if (PumpUntil([&] { return dlg.IsStartedUp() && dlg.IsShownOnScreen(); })) {
+                Pump(300);
+                body(dlg);
+            } else {
+                ADD_FAILURE() << "the window did not start";
+            }
+            if (dlg.IsModal()) dlg.EndWithoutSaving();
+        });
+        return dlg.ShowModal();
+    }
+    static std::vector<CTaskbarNotifier*> Banners(wxWindow* dlg)
+    {
+        std::vector<CTaskbarNotifier*> out;
+        for (wxWindow* child : dlg->GetChildren())
+            if (auto* b = dynamic_cast<CTaskbarNotifier*>(child)) out.push_back(b);
+        return out;
+    }
+    static void TranslateText(CTalveroDlg& dlg, const char* text)
+    {
+        static_cast<wxTextCtrl*>(dlg.FindWindow(kInput))->ChangeValue(text);
+        wxWindow* button = dlg.FindWindow(kTranslate);
+        wxCommandEvent click(wxEVT_BUTTON, kTranslate);
+        click.SetEventObject(button);
+        button->GetEventHandler()->ProcessEvent(click);
+    }
+
+    std::filesystem::path oldDir, dir;
+    std::string savedSettings;
+    int messageBoxes = 0;
+    wxRect work;
+};
+
+TEST_F(TrayWindowTest, StartUpCreatesBothBannersAndPreparesTheTray)
+{
+    RunWindow([&](CTalveroDlg& dlg) {
+        std::vector<CTaskbarNotifier*> banners = Banners(&dlg);
+        ASSERT_EQ(banners.size(), 2u);
+        for (CTaskbarNotifier* b : banners) {
+            EXPECT_EQ(b->GetSkinSize(), wxSize(352, 129));
+            EXPECT_EQ(b->GetTextRect(), (banner::Rect{10, 20, 342, 109}));
+            EXPECT_FALSE(b->IsShown());
+        }
+        EXPECT_EQ(dlg.GetTrayToolTip(), "Talvero");
+        ASSERT_NE(dlg.GetTrayMenu(), nullptr);
+        EXPECT_EQ(dlg.GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE)), "Disable");
+        EXPECT_TRUE(dlg.minimizeToTray);
+        EXPECT_FALSE(dlg.IsInTray());
+    });
+    EXPECT_EQ(messageBoxes, 0);
+}
+
+TEST_F(TrayWindowTest, TranslateShowsTheTranslationBannerAtTheCornerAndItSinksAtOnce)
+{
+    RunWindow([&](CTalveroDlg& dlg) {
+        CTaskbarNotifier* shown = nullptr;
+        wxStopWatch sw;
+        TranslateText(dlg, "hola");
+        for (CTaskbarNotifier* b : Banners(&dlg))
+            if (b->GetState() != banner::State::Idle) shown = b;
+        ASSERT_NE(shown, nullptr) << "no banner after Translate";
+        // "hola:\nhello" is 11 bytes: no extra line, a stay of 0 ms.
+        EXPECT_EQ(shown->GetText(), "hola:\nhello");
+        EXPECT_EQ(shown->GetSkinSize(), wxSize(352, 129));
+        ASSERT_TRUE(PumpUntil([&] { return shown->GetState() == banner::State::Waiting; }));
+        long appear = sw.Time();
+        wxPoint where = shown->GetScreenPosition();
+        EXPECT_EQ(where, wxPoint(work.GetRight() + 1 - 352, work.GetBottom() + 1 - 130));
+        EXPECT_TRUE(dlg.IsActive()) << "the banner took the focus";
+        ASSERT_TRUE(PumpUntil([&] { return shown->GetState() == banner::State::Idle; }));
+        long total = sw.Time();
+        EXPECT_FALSE(shown->IsShown());
+        // 66 steps out, one shortest period of stay, 66 steps back, 10 ms each at least.
+        EXPECT_GE(appear, 640);
+        EXPECT_GE(total, 1300);
+        EXPECT_LT(total, 8000);
+    });
+}
+
+TEST_F(TrayWindowTest, ALongerTranslationGetsATallerBannerAndStaysLonger)
+{
+    RunWindow([&](CTalveroDlg& dlg) {
+        TranslateText(dlg, "buenos dias");
+        CTaskbarNotifier* shown = nullptr;
+        for (CTaskbarNotifier* b : Banners(&dlg))
+            if (b->GetState() != banner::State::Idle) shown = b;
+        ASSERT_NE(shown, nullptr);
+        // "buenos dias:\ngood morning to you, my dear friends": 49 bytes, one line more.
+        EXPECT_EQ(shown->GetText().utf8_str().length(), 49u);
+        EXPECT_EQ(shown->GetSkinSize(), wxSize(352, 149));
+        ASSERT_TRUE(PumpUntil([&] { return shown->GetState() == banner::State::Waiting; }));
+        wxStopWatch sw;
+        RunCommand("import -window root banner-after-translate.png");
+        EXPECT_EQ(shown->GetScreenPosition().y, work.GetBottom() + 1 - 150);
+        ASSERT_TRUE(PumpUntil([&] { return shown->GetState() != banner::State::Waiting; }, 6000));
+        // One line: 1800 ms.
+        EXPECT_GE(sw.Time(), 1750);
+        EXPECT_LT(sw.Time(), 3500);
+    });
+}
+
+TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
+{
+    if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
+    auto choose = [](const std::string& keys) {
+        std::vector<wxRect> entries = TrayEntries();
+        ASSERT_EQ(entries.size(), 1u);
+        RunInBackground("sleep 0.3; xdotool mousemove " + Centre(entries[0]) +
+                        " click 3; sleep 0.8; xdotool key " + keys);
+    };
+    int result = RunWindow([&](CTalveroDlg& dlg) {
+        dlg.Iconize(true);
+        ASSERT_TRUE(PumpUntil([&] { return dlg.IsInTray() && TrayEntries().size() == 1; }));
+        EXPECT_FALSE(dlg.IsShown());
+        Pump(300);
+
+        choose("Down Return");
+        ASSERT_TRUE(PumpUntil([&] { return dlg.IsDisabled(); }, 8000));
+        EXPECT_EQ(dlg.GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE)), "Enable");
+        wxIcon disabledIcon;
+        ASSERT_TRUE(LoadIconResource(129, disabledIcon));
+        wxImage shownIcon = wxBitmap(dlg.GetTrayIcon()).ConvertToImage();
+        wxImage expectedIcon = wxBitmap(disabledIcon).ConvertToImage();
+        ASSERT_EQ(shownIcon.GetSize(), expectedIcon.GetSize());
+        EXPECT_EQ(memcmp(shownIcon.GetData(), expectedIcon.GetData(),
+                         size_t(shownIcon.GetWidth()) * shownIcon.GetHeight() * 3),
+                  0);
+        Pump(300);
+        RunCommand("import -window root tray-disabled.png");
+
+        choose("Down Return");
+        ASSERT_TRUE(PumpUntil([&] { return !dlg.IsDisabled(); }, 8000));
+        EXPECT_EQ(dlg.GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE)), "Disable");
+        Pump(300);
+
+        // A double click brings the modally running window back, in front; and it goes again.
+        RunCommand("xdotool mousemove " + Centre(TrayEntries()[0]) +
+                   " click --repeat 2 --delay 60 1");
+        ASSERT_TRUE(PumpUntil([&] { return dlg.IsShownOnScreen() && !dlg.IsInTray(); }));
+        // And it stays so (no late minimize takes it back into the tray).
+        Pump(700);
+        EXPECT_TRUE(dlg.IsShownOnScreen());
+        EXPECT_FALSE(dlg.IsInTray());
+        EXPECT_TRUE(TrayEntries().empty());
+        EXPECT_TRUE(dlg.IsModal());
+        EXPECT_TRUE(PumpUntil([&] { return dlg.IsActive(); }));
+        dlg.Iconize(true);
+        ASSERT_TRUE(PumpUntil([&] { return dlg.IsInTray() && TrayEntries().size() == 1; }));
+        Pump(300);
+
+        // "Exit": the modal run ends with OK, from the tray, without the shutdown steps.
+        choose("Down Down Down Return");
+        ASSERT_TRUE(PumpUntil([&] { return !dlg.IsModal(); }, 8000));
+    });
+    EXPECT_EQ(result, wxID_OK);
+    EXPECT_EQ(Read(kSettingsFileName), savedSettings);
+    // The entry went with the window.
+    EXPECT_TRUE(PumpUntil([] { return TrayEntries().empty(); }));
+}
+
+}  // namespace
