@@ -287,7 +287,7 @@ void CTalveroDlg::LayOut()
     auto* punctRow = new wxBoxSizer(wxHORIZONTAL);
     punctRow->Add(make(box, kPunctuationMarks), 0, wxALIGN_CENTER_VERTICAL);
     punctuation = static_cast<wxComboBox*>(make(box, kPunctuation));
-    punctuation->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(50, 0)).x, -1));
+    punctuation->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(46, 0)).x, -1));
     punctRow->Add(punctuation, 1, wxLEFT | wxALIGN_CENTER_VERTICAL, gap);
     dictation->Add(punctRow, 0, wxEXPAND | wxBOTTOM, vgap);
     dictation->Add(make(box, kUppercase), 0, wxBOTTOM, vgap);
@@ -328,7 +328,7 @@ void CTalveroDlg::LayOut()
     auto* band3 = new wxBoxSizer(wxHORIZONTAL);
     auto* nearCol = new wxBoxSizer(wxVERTICAL);
     auto* nearSearch = static_cast<wxCheckBox*>(win(kNearSearch));
-    WrapCheckBoxLabel(nearSearch, 26);
+    WrapCheckBoxLabel(nearSearch, 24);
     nearCol->Add(nearSearch);
     nearCol->Add(nearList, 1, wxEXPAND | wxTOP, vgap);
     band3->Add(nearCol, 1, wxEXPAND);
@@ -350,7 +350,7 @@ void CTalveroDlg::LayOut()
     adding->Add(addButtons, 0, wxBOTTOM, vgap);
     adding->Add(make(box, kHotkeyFills), 0, wxBOTTOM, vgap);
     auto* addAuto = static_cast<wxCheckBox*>(make(box, kAddAutomatically));
-    WrapCheckBoxLabel(addAuto, 40);
+    WrapCheckBoxLabel(addAuto, 37);
     adding->Add(addAuto);
     band3->Add(adding, 0, wxEXPAND | wxLEFT, gap + gap / 2);
 
@@ -373,6 +373,13 @@ void CTalveroDlg::LayOut()
     rightCol->Add(windowButtons, 0, wxALIGN_RIGHT | wxTOP, vgap * 2);
     band3->Add(rightCol, 0, wxEXPAND | wxLEFT, gap + gap / 2);
     top->Add(band3, 0, wxEXPAND | wxALL, margin);
+
+    // Keep the groups' contents off their frames.
+    for (wxStaticBoxSizer* group : {dictation, adding, voice})
+        for (wxSizerItem* item : group->GetChildren()) {
+            item->SetFlag(item->GetFlag() | wxLEFT | wxRIGHT);
+            item->SetBorder(vgap);
+        }
 
     // Hidden controls without a function take no room.
     for (int id : {kCancel, kVoiceSpeech, kSpeakSelection})

@@ -18,29 +18,7 @@ void EntryTable::Clear()
 
 bool EntryTable::AppendFileText(std::string_view content)
 {
-    if (entries.size() != fileEntries) {
-        // Files after run-time additions: keep the text with the additions.
-        size_t lineStart = 0;
-        std::string_view pending;
-        bool haveOriginal = false;
-        while (lineStart < content.size()) {
-            size_t nl = content.find('\n', lineStart);
-            size_t end = nl == std::string_view::npos ? content.size() : nl;
-            size_t len = end - lineStart;
-            if (nl != std::string_view::npos && len > 0 && content[end - 1] == '\r') --len;
-            std::string_view line = content.substr(lineStart, len);
-            if (haveOriginal) {
-                if (Append(pending, line) < 0) return false;
-                haveOriginal = false;
-            } else {
-                pending = line;
-                haveOriginal = true;
-            }
-            if (nl == std::string_view::npos) break;
-            lineStart = nl + 1;
-        }
-        return !haveOriginal || Append(pending, {}) >= 0;
-    }
+    if (entries.size() != fileEntries) return false;
     if (fileText.size() + content.size() > kMaxTextBytes) return false;
     size_t from = fileText.size();
     fileText.append(content);
@@ -62,21 +40,8 @@ bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
         return false;
     }
     if (entries.size() != fileEntries) {
-        // Rare path (files loaded after additions): read through a copy.
-        std::string content;
-        char buf[1 << 16];
-        for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            content.append(buf, static_cast<size_t>(n));
-        }
         ::close(fd);
-        if (!AppendFileText(content)) {
-            tooLarge = true;
-            return false;
-        }
-        return true;
+        return false;
     }
 
     size_t from = fileText.size();

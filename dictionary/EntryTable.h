@@ -31,14 +31,17 @@ public:
 
     void Clear();
 
+    // Room for this many bytes of file text, so that a second file does not double the buffer.
+    void ReserveFileText(size_t bytes) { fileText.reserve(bytes); }
+
     // Appends the pairs of a dictionary file's content: lines end in LF or CR LF, line 1 is an
     // original, line 2 its translation, and so on; an odd last line gets an empty translation.
-    // The table keeps the content. Returns false (and appends nothing) when the table would
-    // outgrow its limits.
+    // The table keeps the content. Files come before any pair added with Append. Returns false
+    // (and appends nothing) when the table would outgrow its limits, or after an Append.
     bool AppendFileText(std::string_view content);
 
-    // Reads a file and appends its pairs. Returns false when it cannot be opened or read, or the
-    // table would outgrow its limits; `tooLarge` tells the second case apart.
+    // Reads a file and appends its pairs, as AppendFileText. Returns false when it cannot be
+    // opened or read, or the table would outgrow its limits; `tooLarge` tells the second apart.
     bool AppendFile(const std::string& path, bool& tooLarge);
 
     // Appends one pair; returns its index, or -1 when the table is full.

@@ -951,11 +951,20 @@ std::string CleanDingPhrase(std::string_view text)
 
 namespace {
 
-// Ranks say how much a pair is the main sense of its original: 0 for the line's headword (the
-// first synonym of its first alternative), 1 for the other synonyms of the first alternative, 2
-// for the first synonym of a later alternative (a plural, a phrase), 3 for the rest.
+size_t CountSynonyms(std::string_view side)
+{
+    return side.empty() ? 0 : 1 + static_cast<size_t>(std::count(side.begin(), side.end(), ';'));
+}
+
+// Ranks say how much a pair is the main sense of its original, lowest first: the line's headword
+// (the first synonym of its first alternative), then the other synonyms of the first
+// alternative, then the first synonym of a later alternative (a plural, a phrase), then the
+// rest. The file is sorted by its left side, whose main senses come first; its right side is in
+// no useful order, so reversed pairs also rank by how plain they are: the shorter first word
+// ("dog" is "Hund" before "Schlepphaken": a German compound is mostly the special case), then
+// fewer synonyms on either side.
 void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms,
-                         std::vector<PhrasePair>& pairs, std::vector<uint8_t>& ranks)
+                         std::vector<PhrasePair>& pairs, std::vector<uint64_t>& ranks)
 {
     if (line.empty() || line.front() == '#') return;
     size_t sep = line.find(" :: ");
@@ -967,7 +976,13 @@ void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms
         PhrasePair p{CleanDingPhrase(left[i]), CleanDingPhrase(right[i])};
         if (reverse) std::swap(p.original, p.translation);
         if (p.original.empty() || p.translation.empty()) continue;
-        uint8_t rank = i == 0 ? 0 : 2;
+        uint64_t rank = uint64_t{i == 0 ? 0u : 2u} << 48;
+        if (reverse) {
+            std::string_view first = p.translation.substr(0, p.translation.find(';'));
+            rank |= std::min<uint64_t>(first.size(), 0xFFFF) << 32 |
+                    std::min<uint64_t>(CountSynonyms(p.translation), 0xFFFF) << 16 |
+                    std::min<uint64_t>(CountSynonyms(p.original), 0xFFFF);
+        }
         if (!splitSynonyms) {
             pairs.push_back(std::move(p));
             ranks.push_back(rank);
@@ -976,7 +991,7 @@ void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms
         for (std::string_view synonym : SplitOn(p.original, "; ")) {
             pairs.push_back({std::string(synonym), p.translation});
             ranks.push_back(rank);
-            rank |= 1;
+            rank |= uint64_t{1} << 48;
         }
     }
 }
@@ -986,7 +1001,7 @@ void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms
 std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool splitSynonyms)
 {
     std::vector<PhrasePair> pairs;
-    std::vector<uint8_t> ranks;
+    std::vector<uint64_t> ranks;
     AppendDingLinePairs(line, reverse, splitSynonyms, pairs, ranks);
     return pairs;
 }
@@ -994,7 +1009,7 @@ std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool 
 ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms)
 {
     ImportOutcome outcome;
-    std::vector<uint8_t> ranks;
+    std::vector<uint64_t> ranks;
     for (std::string_view line : SplitLines(text)) {
         if (line.empty() || line.front() == '#') continue;
         ++outcome.entriesRead;
@@ -1028,7 +1043,7 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
 
 // ---- Output
 
-void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint8_t>& ranks)
+void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint64_t>& ranks)
 {
     // Group number of each pair, numbered by first appearance of its original.
     std::unordered_map<std::string_view, uint32_t> groupOf;

@@ -171,7 +171,7 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
 // loaded a later pair of the same original replaces an earlier one, so the main sense is the
 // one a lookup answers with. The main sense is the first pair of the lowest rank (`ranks`,
 // parallel to `pairs`; without ranks, the first pair).
-void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint8_t>& ranks = {});
+void OrderForLookup(std::vector<PhrasePair>& pairs, const std::vector<uint64_t>& ranks = {});
 
 // The phrase-pair text in the program's code page: lines alternate original and translation,
 // no line end after the last. Pairs with an empty side are left out.

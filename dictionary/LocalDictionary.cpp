@@ -168,6 +168,14 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
     tree.reset();
     table.Clear();
     cache.clear();
+    size_t bytes = 0;
+    for (const std::string* file : {&localDictionaryFile, &personalDictionaryFile}) {
+        struct stat st {};
+        if (::stat(file->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            bytes += static_cast<size_t>(st.st_size);
+        }
+    }
+    if (bytes <= EntryTable::kMaxTextBytes) table.ReserveFileText(bytes);
     for (const std::string* file : {&localDictionaryFile, &personalDictionaryFile}) {
         bool tooLarge = false;
         if (!table.AppendFile(*file, tooLarge)) {

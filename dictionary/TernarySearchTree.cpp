@@ -419,8 +419,9 @@ void CTernarySearchTree::Build()
     lcp.push_back(0);
     if (keys.empty()) return;
 
-    // The number of nodes: a key owns the nodes from where it parts from its predecessor down to
-    // where no other key shares its way (below that its tail stands in for the rest).
+    // Room for the nodes, counted as if without chains (an upper bound): a key owns the nodes
+    // from where it parts from its predecessor down to where no other key shares its way (below
+    // that its tail stands in for the rest).
     size_t count = 0;
     for (size_t i = 0; i < keys.size(); ++i) {
         size_t shared = 0;

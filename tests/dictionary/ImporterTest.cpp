@@ -482,6 +482,25 @@ TEST(Ding, TheLinesHeadwordIsTheMainSenseOverSynonymsElsewhere)
     EXPECT_EQ(o.pairs, expected);
 }
 
+TEST(Ding, ReversedThePlainestTranslationIsTheMainSense)
+{
+    // The right side is in no useful order: one word for one word, and the shorter word, win.
+    ImportOutcome o = ImportDingText(
+        "Bandhaken {m} (Fassbinderei) :: dog\nGeschlecht {n}; Familie {f} :: house; family\n"
+        "Haus {n} | Häuser {pl} :: house | houses\nHund {m}; Hündin {f} [zool.] :: dog; dawg\n",
+        true, true);
+    ASSERT_TRUE(o.ok);
+    auto last = [&o](const std::string& original) {
+        std::string found;
+        for (const PhrasePair& p : o.pairs)
+            if (p.original == original) found = p.translation;
+        return found;
+    };
+    EXPECT_EQ(last("dog"), "Hund; Hündin");
+    EXPECT_EQ(last("house"), "Haus");
+    EXPECT_EQ(last("family"), "Geschlecht; Familie");
+}
+
 TEST(Ding, FilesGiveThePairFromTheirNameAndBinaryInputFails)
 {
     TempDir dir;
