@@ -104,6 +104,12 @@ TEST_F(TrayDialogTest, MinimizeIntoTheTrayAndDoubleClickBack)
     ASSERT_TRUE(LoadIconResource(128, icon128));
     EXPECT_TRUE(SameImage(dlg->GetTrayIcon(), icon128));
 
+    // The notification area, as the desktop tells it, holds the entry.
+    wxRect entry = TrayEntries()[0];
+    EXPECT_TRUE(dlg->GetTaskbarNotifyRect().Contains(
+        wxPoint(entry.x + entry.width / 2, entry.y + entry.height / 2)))
+        << dlg->GetTaskbarNotifyRect().x << "," << dlg->GetTaskbarNotifyRect().y;
+
     // A second minimize changes nothing.
     EXPECT_FALSE(dlg->MinimizeToTray());
     dlg->Iconize(true);
