@@ -583,6 +583,8 @@ TEST_F(WindowTest, SetTimeDelayShowsTheTruncatedDelayAndKeepsAValidatedValue)
     Click(&dlg, 1038);
     EXPECT_EQ(shown, "1500");
     EXPECT_EQ(stayedOpen, (std::vector<bool>{true, true, true, false}));
+    ASSERT_EQ(focusOnEdit.size(), 4u);
+    EXPECT_TRUE(focusOnEdit[0] && focusOnEdit[1] && focusOnEdit[2]);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "Please enter an integer.");
     EXPECT_EQ(boxes[1].text, "Please enter an integer between 0 and 100000.");
