@@ -412,6 +412,26 @@ TEST_F(WindowTest, TypingDuringTheWaitRestartsItAndTranslatesTheSettledText)
     EXPECT_EQ(inputAfter, "");
 }
 
+TEST_F(WindowTest, ExitDuringTheWaitEndsThePassAndTheWindowAtOnce)
+{
+    WriteFile("TalveroConfig.txt",
+              "LAUNCH TRANSLATION AUTOMATICALLY\nYES\nTIME DELAY BEFORE AUTOMATIC TRANSLATION\n"
+              "5000\n");
+    CTalveroDlg dlg(nullptr, FakeServices());
+    wxTimer exit;
+    exit.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { Click(&dlg, 1); });
+    auto start = std::chrono::steady_clock::now();
+    dlg.CallAfter([&] {
+        exit.StartOnce(150);
+        Ctl<wxTextCtrl>(&dlg, 1000)->SetValue("hola");
+    });
+    EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_TRUE(rec.requests.empty());
+    EXPECT_FALSE(dlg.GetAutoTranslateState().autoTranslateBusy);
+    EXPECT_TRUE(Exists("TalveroConfig.txt"));
+}
+
 TEST_F(WindowTest, AutomaticTranslationOffSpeaksBackAndKeepsTheInput)
 {
     WriteFile("TalveroConfig.txt",
