@@ -44,3 +44,5 @@ void RunInBackground(const std::string& command);
 std::vector<wxRect> TrayEntries();
 // "x y" of the rectangle's centre, for xdotool.
 std::string Centre(const wxRect& r);
+// Takes a screenshot of the whole screen into the test program's directory (the build tree).
+void Screenshot(const std::string& name);

@@ -140,7 +140,7 @@ TEST_F(TaskbarNotifierTest, RisesAtTheWorkAreasCornerAndSinksBackWithoutTakingTh
     EXPECT_EQ(shown.y, work.GetBottom() + 1 - 130);
     EXPECT_EQ(FocusWindow(), focusBefore);
     EXPECT_TRUE(owner->IsActive());
-    RunCommand("import -window root banner-translation.png");
+    Screenshot("banner-translation.png");
     // 66 steps of the shortest timer period (10 ms).
     EXPECT_GE(appearMs, 600);
     EXPECT_LT(appearMs, 5000);
@@ -193,7 +193,7 @@ TEST_F(TaskbarNotifierTest, HoverSwitchesFontAndColourAndAClickTellsTheOwner)
     EXPECT_FALSE(bannerWindow->GetNormalFont().GetUnderlined());
     Pump(100);
     // White on the near-white skin under the pointer: the hover look.
-    RunCommand("import -window root banner-hover.png");
+    Screenshot("banner-hover.png");
     RunCommand("xdotool click 1");
     EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
     RunCommand("xdotool mousemove 5 5");
@@ -241,7 +241,7 @@ TEST_F(TaskbarNotifierTest, TheAdditionsBannerOnSkin131)
     // A panel: only its corner pixels are cut out.
     EXPECT_EQ(ShapeArea(additions), 352L * 129 - 24);
     EXPECT_EQ(additions->GetDrawnLines(), std::vector<std::wstring>{L"casa = house"});
-    RunCommand("import -window root banner-additions.png");
+    Screenshot("banner-additions.png");
     // A skin that does not load: false; SetSkin has dropped the picture, the size stays.
     EXPECT_FALSE(additions->SetSkin(4711, 255, 0, 255));
     EXPECT_FALSE(additions->GetSkin().IsOk());

@@ -7,6 +7,7 @@
 #include <wx/taskbar.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -84,7 +85,11 @@ protected:
         ASSERT_EQ(entries.size(), 1u);
         std::string script =
             "sleep 0.3; xdotool mousemove " + Centre(entries[0]) + " click 3; sleep 0.8; ";
-        if (!screenshot.empty()) script += "import -window root " + screenshot + "; ";
+        if (!screenshot.empty()) {
+            std::string dir =
+                std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+            script += "import -window root '" + dir + "/" + screenshot + "'; ";
+        }
         script += "xdotool key " + keys;
         size_t before = dlg->commands.size();
         RunInBackground(script);

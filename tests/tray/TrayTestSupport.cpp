@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "GuiTestSupport.h"
 
@@ -68,4 +69,10 @@ std::vector<wxRect> TrayEntries()
 std::string Centre(const wxRect& r)
 {
     return std::to_string(r.x + r.width / 2) + " " + std::to_string(r.y + r.height / 2);
+}
+
+void Screenshot(const std::string& name)
+{
+    std::filesystem::path dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    RunCommand("import -window root '" + (dir / name).string() + "'");
 }

@@ -167,7 +167,7 @@ TEST_F(TrayWindowTest, ALongerTranslationGetsATallerBannerAndStaysLonger)
         EXPECT_EQ(shown->GetSkinSize(), wxSize(352, 149));
         ASSERT_TRUE(PumpUntil([&] { return shown->GetState() == banner::State::Waiting; }));
         wxStopWatch sw;
-        RunCommand("import -window root " + (oldDir / "banner-after-translate.png").string());
+        Screenshot("banner-after-translate.png");
         EXPECT_EQ(shown->GetScreenPosition().y, work.GetBottom() + 1 - 150);
         ASSERT_TRUE(PumpUntil([&] { return shown->GetState() != banner::State::Waiting; }, 6000));
         // One line: 1800 ms.
@@ -203,7 +203,7 @@ TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
                          size_t(shownIcon.GetWidth()) * shownIcon.GetHeight() * 3),
                   0);
         Pump(300);
-        RunCommand("import -window root " + (oldDir / "tray-disabled.png").string());
+        Screenshot("tray-disabled.png");
 
         choose("Down Return");
         ASSERT_TRUE(PumpUntil([&] { return !dlg.IsDisabled(); }, 8000));
