@@ -783,6 +783,12 @@ void CTalveroDlg::OnWindowMenuButton(wxCommandEvent&)
 
 void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 {
+    // Text boxes keep their own menu (cut, copy, paste).
+    if (dynamic_cast<wxTextCtrl*>(event.GetEventObject()) ||
+        dynamic_cast<wxComboBox*>(event.GetEventObject())) {
+        event.Skip();
+        return;
+    }
     std::unique_ptr<wxMenu> menu(BuildWindowMenu());
     if (menu->GetMenuItemCount() == 0) return;
     wxPoint at = event.GetPosition();
