@@ -610,7 +610,15 @@ void CTalveroDlg::Translate()
 
 void CTalveroDlg::OnInputChanged(wxCommandEvent&)
 {
-    AutoTranslate();
+    // The change notification arrives while the toolkit is still inside the edit (a paste
+    // sends it between removing the selection and inserting the text). The pass waits and
+    // may empty the box, so it starts once the edit is complete, from the event loop.
+    if (autoTranslatePending || ended) return;
+    autoTranslatePending = true;
+    CallAfter([this] {
+        autoTranslatePending = false;
+        AutoTranslate();
+    });
 }
 
 void CTalveroDlg::AutoTranslate()
