@@ -9,6 +9,7 @@ libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev libxext-dev
 libcurl4-openssl-dev ca-certificates zlib1g-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils
+dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 dict-freedict-spa-eng trans-de-en
 wamerican wbritish
 dict-freedict-eng-spa dict-freedict-fra-eng dict-freedict-eng-fra dict-freedict-ita-eng dict-freedict-eng-ita dict-freedict-por-eng dict-freedict-eng-por dict-freedict-nld-eng dict-freedict-eng-nld dict-freedict-deu-spa dict-freedict-spa-deu
