@@ -214,17 +214,6 @@ TEST_F(TaskbarNotifierTest, ShowsWhileItsOwnerIsHidden)
     EXPECT_EQ(ScreenRectOf(bannerWindow).y, work.GetBottom() + 1 - 130);
 }
 
-TEST_F(TaskbarNotifierTest, HideWhileWaitingEndsAtOnce)
-{
-    bannerWindow->Show("gone", 10, 10000, 10);
-    WaitForState(banner::State::Waiting);
-    bannerWindow->Hide();
-    EXPECT_EQ(bannerWindow->GetState(), banner::State::Idle);
-    Pump(300);
-    EXPECT_FALSE(bannerWindow->IsShown());
-    EXPECT_EQ(bannerWindow->GetState(), banner::State::Idle);
-}
-
 TEST_F(TaskbarNotifierTest, TheAdditionsBannerOnSkin131)
 {
     CTaskbarNotifier* additions = new CTaskbarNotifier;
