@@ -610,7 +610,15 @@ void CTalveroDlg::Translate()
 
 void CTalveroDlg::OnInputChanged(wxCommandEvent&)
 {
-    AutoTranslate();
+    // The change notification arrives while the toolkit is still inside the edit (a paste
+    // sends it between removing the selection and inserting the text). The pass waits and
+    // may empty the box, so it starts once the edit is complete, from the event loop.
+    if (autoTranslatePending || ended) return;
+    autoTranslatePending = true;
+    CallAfter([this] {
+        autoTranslatePending = false;
+        AutoTranslate();
+    });
 }
 
 void CTalveroDlg::AutoTranslate()
@@ -783,6 +791,12 @@ void CTalveroDlg::OnWindowMenuButton(wxCommandEvent&)
 
 void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 {
+    // Text boxes keep their own menu (cut, copy, paste).
+    if (dynamic_cast<wxTextCtrl*>(event.GetEventObject()) ||
+        dynamic_cast<wxComboBox*>(event.GetEventObject())) {
+        event.Skip();
+        return;
+    }
     std::unique_ptr<wxMenu> menu(BuildWindowMenu());
     if (menu->GetMenuItemCount() == 0) return;
     wxPoint at = event.GetPosition();

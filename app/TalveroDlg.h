@@ -112,6 +112,7 @@ private:
     AutoTranslateState autoState;
     bool historyClearing = false;
     bool historySelectionPending = false;
+    bool autoTranslatePending = false;
     bool disabled = false;
     bool startedUp = false;
     bool ended = false;

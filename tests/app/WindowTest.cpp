@@ -363,6 +363,13 @@ TEST_F(WindowTest, NearListDoubleClickFillsTheLocalBox)
 // --- Automatic translation, history, Clear
 // --------------------------------------------------------
 
+// Pumps the window's events until `done` or about three seconds have passed.
+void PumpUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 60 && !done(); ++i)
+        WaitPumping(50);
+}
+
 TEST_F(WindowTest, TypingTranslatesAfterTheDelayNotBeforeAndEmptiesTheInput)
 {
     WriteFile("TalveroConfig.txt",
@@ -377,10 +384,11 @@ TEST_F(WindowTest, TypingTranslatesAfterTheDelayNotBeforeAndEmptiesTheInput)
         wxTimer probe;
         probe.Bind(wxEVT_TIMER,
                    [&](wxTimerEvent&) { requestsBeforeTheDelay = rec.requests.size(); });
-        probe.StartOnce(200);
         auto start = std::chrono::steady_clock::now();
+        rec.duringTranslate = [&] { elapsed = std::chrono::steady_clock::now() - start; };
+        probe.StartOnce(200);
         input->SetValue("hola");  // a change notification, as typing gives
-        elapsed = std::chrono::steady_clock::now() - start;
+        PumpUntil([&] { return !rec.requests.empty() && input->IsEmpty(); });
         inputAfter = input->GetValue().utf8_string();
     });
     EXPECT_EQ(requestsBeforeTheDelay, 0u);
@@ -405,6 +413,7 @@ TEST_F(WindowTest, TypingDuringTheWaitRestartsItAndTranslatesTheSettledText)
         more.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { input->AppendText("la"); });
         more.StartOnce(150);
         input->SetValue("ho");
+        PumpUntil([&] { return !rec.requests.empty() && input->IsEmpty(); });
         inputAfter = input->GetValue().utf8_string();
     });
     ASSERT_EQ(rec.requests.size(), 1u);
@@ -422,7 +431,7 @@ TEST_F(WindowTest, ExitDuringTheWaitEndsThePassAndTheWindowAtOnce)
     exit.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { Click(&dlg, 1); });
     auto start = std::chrono::steady_clock::now();
     dlg.CallAfter([&] {
-        exit.StartOnce(150);
+        exit.StartOnce(300);
         Ctl<wxTextCtrl>(&dlg, 1000)->SetValue("hola");
     });
     EXPECT_EQ(dlg.ShowModal(), wxID_OK);
@@ -430,6 +439,23 @@ TEST_F(WindowTest, ExitDuringTheWaitEndsThePassAndTheWindowAtOnce)
     EXPECT_TRUE(rec.requests.empty());
     EXPECT_FALSE(dlg.GetAutoTranslateState().autoTranslateBusy);
     EXPECT_TRUE(Exists("TalveroConfig.txt"));
+}
+
+TEST_F(WindowTest, PasteOverASelectionStartsOnePassWithTheFinalText)
+{
+    WriteFile("TalveroConfig.txt",
+              "LAUNCH TRANSLATION AUTOMATICALLY\nYES\nTIME DELAY BEFORE AUTOMATIC TRANSLATION\n"
+              "100\n");
+    CTalveroDlg dlg(nullptr, FakeServices());
+    RunModal(dlg, [&] {
+        auto* input = Ctl<wxTextCtrl>(&dlg, 1000);
+        input->ChangeValue("el gato");
+        input->SetSelection(3, 7);
+        input->WriteText("perro");  // two notifications, the first with "el "
+        PumpUntil([&] { return !rec.requests.empty() && input->IsEmpty(); });
+    });
+    ASSERT_EQ(rec.requests.size(), 1u);
+    EXPECT_EQ(rec.requests[0].text, "el perro");
 }
 
 TEST_F(WindowTest, AutomaticTranslationOffSpeaksBackAndKeepsTheInput)
@@ -440,6 +466,7 @@ TEST_F(WindowTest, AutomaticTranslationOffSpeaksBackAndKeepsTheInput)
     std::string inputAfter;
     RunModal(dlg, [&] {
         Ctl<wxTextCtrl>(&dlg, 1000)->SetValue("hola");
+        PumpUntil([&] { return !rec.spoken.empty(); });
         inputAfter = Text(&dlg, 1000);
     });
     EXPECT_TRUE(rec.requests.empty());
@@ -583,6 +610,8 @@ TEST_F(WindowTest, SetTimeDelayShowsTheTruncatedDelayAndKeepsAValidatedValue)
     Click(&dlg, 1038);
     EXPECT_EQ(shown, "1500");
     EXPECT_EQ(stayedOpen, (std::vector<bool>{true, true, true, false}));
+    ASSERT_EQ(focusOnEdit.size(), 4u);
+    EXPECT_TRUE(focusOnEdit[0] && focusOnEdit[1] && focusOnEdit[2]);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "Please enter an integer.");
     EXPECT_EQ(boxes[1].text, "Please enter an integer between 0 and 100000.");
