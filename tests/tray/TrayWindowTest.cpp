@@ -146,6 +146,8 @@ TEST_F(TrayWindowTest, TranslateShowsTheTranslationBannerAtTheCornerAndItSinksAt
         EXPECT_TRUE(dlg.IsActive()) << "the banner took the focus";
         ASSERT_TRUE(PumpUntil([&] { return shown->GetState() == banner::State::Idle; }));
         long total = sw.Time();
+        RecordProperty("appear_ms", int(appear));
+        RecordProperty("total_ms", int(total));
         EXPECT_FALSE(shown->IsShown());
         // 66 steps out, one shortest period of stay, 66 steps back, 10 ms each at least.
         EXPECT_GE(appear, 640);
