@@ -25,8 +25,7 @@ constexpr int kDisabledIconId = 129;
 
 }  // namespace
 
-// The entry itself: turns the entry's mouse events into the dialog's hooks and hands the
-// menu's commands to the dialog.
+// The entry itself: turns the entry's mouse events into the dialog's hooks.
 class CTrayIcon : public wxTaskBarIcon {
 public:
     explicit CTrayIcon(CTrayDialog* dialog) : dialog(dialog)
@@ -160,7 +159,6 @@ bool CTrayDialog::MinimizeToTray()
     hidingIntoTray = true;
     Hide();
     hidingIntoTray = false;
-
     return true;
 }
 
@@ -253,6 +251,9 @@ wxRect CTrayDialog::GetTaskbarNotifyRect() const
     if (gdisplay && GDK_IS_X11_DISPLAY(gdisplay)) {
         Display* display = GDK_DISPLAY_XDISPLAY(gdisplay);
         Window root = DefaultRootWindow(display);
+        // Windows of other programs may vanish while we look at them: an X error here must not
+        // end the program.
+        gdk_x11_display_error_trap_push(gdisplay);
         Atom clientList = XInternAtom(display, "_NET_CLIENT_LIST", True);
         Atom windowType = XInternAtom(display, "_NET_WM_WINDOW_TYPE", True);
         Atom dock = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", True);
@@ -289,6 +290,7 @@ wxRect CTrayDialog::GetTaskbarNotifyRect() const
             panel = wxRect(x, y, attributes.width, attributes.height);
         }
         if (list) XFree(list);
+        gdk_x11_display_error_trap_pop_ignored(gdisplay);
         if (!panel.IsEmpty()) {
             int left = panel.GetLeft(), top = panel.GetTop();
             int right = panel.GetRight() + 1, bottom = panel.GetBottom() + 1;

@@ -23,8 +23,7 @@
 
 namespace {
 
-// The dialog as the main window uses it: the menu's commands toggle the disabled look and
-// end the dialog.
+// The dialog as the main window prepares it.
 class TestTrayDlg : public CTrayDialog {
 public:
     TestTrayDlg()
@@ -34,20 +33,7 @@ public:
         TraySetIcon(128);
         TraySetToolTip("Talvero");
         TraySetMenu(132);
-        Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
-            commands.push_back(event.GetId());
-            if (event.GetId() == ID_TRAY_DISABLE) {
-                disabled = !disabled;
-                TrayShowDisabled(disabled);
-            }
-        });
     }
-    wxString DisableItemLabel() const
-    {
-        return GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE));
-    }
-    bool disabled = false;
-    std::vector<int> commands;
 };
 
 bool SameImage(const wxIcon& a, const wxIcon& b)
@@ -77,23 +63,6 @@ protected:
         dlg->Iconize(true);
         ASSERT_TRUE(PumpUntil([&] { return dlg->IsInTray() && TrayEntries().size() == 1; }));
         Pump(300);
-    }
-    // Opens the tray menu with a right click on the entry, takes a screenshot, then types keys.
-    void ChooseFromMenu(const std::string& keys, const std::string& screenshot = "")
-    {
-        std::vector<wxRect> entries = TrayEntries();
-        ASSERT_EQ(entries.size(), 1u);
-        std::string script =
-            "sleep 0.3; xdotool mousemove " + Centre(entries[0]) + " click 3; sleep 0.8; ";
-        if (!screenshot.empty()) {
-            std::string dir =
-                std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-            script += "import -window root '" + dir + "/" + screenshot + "'; ";
-        }
-        script += "xdotool key " + keys;
-        size_t before = dlg->commands.size();
-        RunInBackground(script);
-        ASSERT_TRUE(PumpUntil([&] { return dlg->commands.size() > before; }, 8000));
     }
 
     TestTrayDlg* dlg = nullptr;
@@ -136,36 +105,6 @@ TEST_F(TrayDialogTest, MinimizeIntoTheTrayAndDoubleClickBack)
     EXPECT_FALSE(dlg->IsShown());
 }
 
-TEST_F(TrayDialogTest, MenuSwitchesBetweenDisableAndEnable)
-{
-    MinimizeIntoTray();
-    EXPECT_EQ(dlg->DisableItemLabel(), "Disable");
-    ChooseFromMenu("Down Return", "tray-menu.png");
-    EXPECT_EQ(dlg->commands.back(), ID_TRAY_DISABLE);
-    EXPECT_TRUE(dlg->disabled);
-    EXPECT_EQ(dlg->DisableItemLabel(), "Enable");
-    wxIcon icon128, icon129;
-    ASSERT_TRUE(LoadIconResource(128, icon128));
-    ASSERT_TRUE(LoadIconResource(129, icon129));
-    EXPECT_TRUE(SameImage(dlg->GetTrayIcon(), icon129));
-    // Still in the tray: choosing from the menu does not bring the window back.
-    EXPECT_TRUE(dlg->IsInTray());
-    EXPECT_FALSE(dlg->IsShown());
-
-    Pump(300);
-    ChooseFromMenu("Down Return");
-    EXPECT_FALSE(dlg->disabled);
-    EXPECT_EQ(dlg->DisableItemLabel(), "Disable");
-    EXPECT_TRUE(SameImage(dlg->GetTrayIcon(), icon128));
-
-    Pump(300);
-    ChooseFromMenu("Down Down Return");
-    EXPECT_EQ(dlg->commands.back(), ID_TRAY_OPTIONS);
-    Pump(300);
-    ChooseFromMenu("Down Down Down Return");
-    EXPECT_EQ(dlg->commands.back(), ID_TRAY_EXIT);
-}
-
 TEST_F(TrayDialogTest, TheEntryGoesWithTheWindow)
 {
     MinimizeIntoTray();
@@ -196,29 +135,6 @@ TEST_F(TrayDialogTest, TopmostIsTheWindowManagersAboveState)
     dlg->SetTopmost(false);
     EXPECT_TRUE(PumpUntil([&] { return RunCommand(prop).find("ABOVE") == std::string::npos; }));
     EXPECT_EQ(dlg->GetScreenPosition(), before);
-}
-
-// The main window runs modally: going into the tray and back must not end its modal run.
-TEST(TrayDialogModal, TheModalRunSurvivesTheTray)
-{
-    if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
-    auto* dlg = new TestTrayDlg;
-    bool wentIntoTray = false, cameBack = false;
-    dlg->CallAfter([&] {
-        ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen(); }));
-        Pump(200);
-        dlg->Iconize(true);
-        wentIntoTray = PumpUntil([&] { return dlg->IsInTray() && TrayEntries().size() == 1; });
-        Pump(300);
-        cameBack = dlg->RestoreFromTray() && PumpUntil([&] { return dlg->IsShownOnScreen(); });
-        Pump(200);
-        dlg->EndModal(wxID_OK);
-    });
-    EXPECT_EQ(dlg->ShowModal(), wxID_OK);
-    EXPECT_TRUE(wentIntoTray);
-    EXPECT_TRUE(cameBack);
-    dlg->Destroy();
-    Pump(100);
 }
 
 TEST(TrayToolTip, KeepsAtMost127Characters)

@@ -146,6 +146,8 @@ TEST_F(TrayWindowTest, TranslateShowsTheTranslationBannerAtTheCornerAndItSinksAt
         EXPECT_TRUE(dlg.IsActive()) << "the banner took the focus";
         ASSERT_TRUE(PumpUntil([&] { return shown->GetState() == banner::State::Idle; }));
         long total = sw.Time();
+        RecordProperty("appear_ms", int(appear));
+        RecordProperty("total_ms", int(total));
         EXPECT_FALSE(shown->IsShown());
         // 66 steps out, one shortest period of stay, 66 steps back, 10 ms each at least.
         EXPECT_GE(appear, 640);
@@ -179,11 +181,18 @@ TEST_F(TrayWindowTest, ALongerTranslationGetsATallerBannerAndStaysLonger)
 TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
 {
     if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
-    auto choose = [](const std::string& keys) {
+    // A right click on the entry opens the menu; keys choose from it (a screenshot on the way).
+    auto choose = [](const std::string& keys, const std::string& screenshot = "") {
         std::vector<wxRect> entries = TrayEntries();
         ASSERT_EQ(entries.size(), 1u);
+        std::string shot;
+        if (!screenshot.empty()) {
+            std::string dir =
+                std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+            shot = "import -window root '" + dir + "/" + screenshot + "'; ";
+        }
         RunInBackground("sleep 0.3; xdotool mousemove " + Centre(entries[0]) +
-                        " click 3; sleep 0.8; xdotool key " + keys);
+                        " click 3; sleep 0.8; " + shot + "xdotool key " + keys);
     };
     int result = RunWindow([&](CTalveroDlg& dlg) {
         dlg.Iconize(true);
@@ -191,7 +200,7 @@ TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
         EXPECT_FALSE(dlg.IsShown());
         Pump(300);
 
-        choose("Down Return");
+        choose("Down Return", "tray-menu.png");
         ASSERT_TRUE(PumpUntil([&] { return dlg.IsDisabled(); }, 8000));
         EXPECT_EQ(dlg.GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE)), "Enable");
         wxIcon disabledIcon;
