@@ -17,6 +17,7 @@
 
 #ifdef __WXGTK__
 #include <atk/atk.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #endif
 
@@ -146,6 +147,37 @@ TEST_F(WindowTest, VisibleControlsDoNotOverlapAndStayInsideTheWindow)
 }
 
 #ifdef __WXGTK__
+// What the window manager lets a user do with the window, from its _NET_WM_ALLOWED_ACTIONS.
+std::string AllowedActions(wxWindow* w)
+{
+    GdkWindow* gdk = gtk_widget_get_window(w->GetHandle());
+    std::string cmd = "xprop -id " + std::to_string(GDK_WINDOW_XID(gdk)) +
+                      " _NET_WM_ALLOWED_ACTIONS 2>/dev/null";
+    std::string out;
+    if (FILE* f = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, f))
+            out += buf;
+        pclose(f);
+    }
+    return out;
+}
+
+TEST_F(WindowTest, TheWindowManagerOffersNeitherResizingNorMaximizing)
+{
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.Show();
+    std::string actions;
+    for (int i = 0; i < 50 && actions.find("MINIMIZE") == std::string::npos; ++i) {
+        WaitPumping(50);
+        actions = AllowedActions(&dlg);
+    }
+    EXPECT_NE(actions.find("_NET_WM_ACTION_MINIMIZE"), std::string::npos) << actions;
+    EXPECT_NE(actions.find("_NET_WM_ACTION_CLOSE"), std::string::npos) << actions;
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
+    EXPECT_EQ(actions.find("MAXIMIZE"), std::string::npos) << actions;
+}
+
 TEST_F(WindowTest, PunctuationPatternsReadWholeInTheirEditField)
 {
     CTalveroDlg dlg(nullptr, FakeServices());
