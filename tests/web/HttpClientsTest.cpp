@@ -515,3 +515,53 @@ TEST(ResourceProviderGet, FailureNamesTheUrl)
 }
 
 }  // namespace
+
+// --- The provider's POST form ---------------------------------------------------------------
+
+namespace {
+
+class PostPage : public CWebResourceProvider {
+public:
+    explicit PostPage(std::string address) : address(std::move(address)) {}
+
+protected:
+    std::string GetResourceUrl() override { return address; }
+    bool UsePost() override { return true; }
+    std::string GetPostData() override { return "a=1"; }
+
+private:
+    std::string address;
+};
+
+TEST(ResourceProviderPost, IncompleteReplyIsAFailureWithoutAStatus)
+{
+    HttpServer server;
+    {
+        server.SetReply({201, "made"});
+        PostPage page(server.BaseAddress() + "/form");
+        page.Retrieve();
+        EXPECT_EQ(page.GetErrorFlag(), 0);
+        EXPECT_EQ(page.GetContent(), "made");
+    }
+    {
+        server.SetReply({404, "gone"});
+        PostPage page(server.BaseAddress() + "/form");
+        page.Retrieve();
+        EXPECT_EQ(page.GetErrorFlag(), 1);
+        EXPECT_EQ(page.GetErrorText(), "Error 404 fetching resource");
+    }
+    {
+        // "200 OK" and then only half the announced body: no page came.
+        Reply reply{200, std::string(5000, 'z')};
+        reply.cut = true;
+        server.SetReply(reply);
+        PostPage page(server.BaseAddress() + "/form");
+        page.SetLimits(Fast());
+        page.Retrieve();
+        EXPECT_EQ(page.GetErrorFlag(), 1);
+        EXPECT_EQ(page.GetErrorText(), "Error 0 fetching resource");
+        EXPECT_EQ(page.GetContent(), "");
+    }
+}
+
+}  // namespace
