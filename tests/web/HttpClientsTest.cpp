@@ -288,6 +288,30 @@ TEST(WebGrab, ConnectTimeOut)
     close(fd);
 }
 
+TEST(HttpClients, ReplyThatNeverCompletesEndsAtTheTotalLimit)
+{
+    // Half the page, then a pause longer than the test; only the total limit can end it.
+    HttpServer server;
+    Reply reply{200, std::string(4000, 't')};
+    reply.stallAfterMs = 20000;
+    server.SetReply(reply);
+    HttpLimits limits = Fast();
+    limits.stallTimeoutMs = 60000;
+    limits.totalTimeoutMs = 400;
+
+    CWebGrab grab;
+    grab.SetLimits(limits);
+    std::string body;
+    EXPECT_FALSE(grab.GetFile(server.BaseAddress() + "/", body, "A"));
+    EXPECT_EQ(body, "");
+
+    CHttpRetriever client;
+    client.SetLimits(limits);
+    EXPECT_EQ(client.ReadAll((server.BaseAddress() + "/").c_str(), "a=1"), nullptr);
+    EXPECT_EQ(client.GetLastError(), 28);  // operation timed out
+    EXPECT_EQ(client.GetStatusCode(), 0);
+}
+
 TEST(WebGrab, ThroughTinyproxy)
 {
     loopback::Tinyproxy proxy;
