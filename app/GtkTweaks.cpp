@@ -1,6 +1,7 @@
 #include "app/GtkTweaks.h"
 
 #include <wx/checkbox.h>
+#include <wx/combobox.h>
 #include <wx/toplevel.h>
 
 #ifdef __WXGTK__
@@ -32,5 +33,21 @@ void MakeNotResizable(wxTopLevelWindow* window)
     if (widget && GTK_IS_WINDOW(widget)) gtk_window_set_resizable(GTK_WINDOW(widget), FALSE);
 #else
     (void)window;
+#endif
+}
+
+void SetComboEntryWidth(wxComboBox* combo, int chars)
+{
+#ifdef __WXGTK__
+    if (!combo) return;
+    GtkWidget* widget = combo->GetHandle();
+    if (!widget || !GTK_IS_BIN(widget)) return;
+    GtkWidget* entry = gtk_bin_get_child(GTK_BIN(widget));
+    if (!entry || !GTK_IS_ENTRY(entry)) return;
+    gtk_entry_set_width_chars(GTK_ENTRY(entry), chars);
+    combo->InvalidateBestSize();
+#else
+    (void)combo;
+    (void)chars;
 #endif
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Small look adjustments that wx does not offer, done on the toolkit's widgets.
 class wxCheckBox;
+class wxComboBox;
 class wxTopLevelWindow;
 
 // Lets a check box's label wrap onto further lines beyond `maxChars` characters.
@@ -8,3 +9,7 @@ void WrapCheckBoxLabel(wxCheckBox* box, int maxChars);
 
 // A fixed-size window: the window manager offers no resizing and no maximize button.
 void MakeNotResizable(wxTopLevelWindow* window);
+
+// Makes the edit field of a drop-down with an edit field wide enough for `chars` characters of
+// its own font; the toolkit otherwise sizes it by its button and clips short entries.
+void SetComboEntryWidth(wxComboBox* combo, int chars);

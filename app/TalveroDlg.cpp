@@ -263,7 +263,10 @@ void CTalveroDlg::LayOut()
     inputButtons->Add(win(kClear), 0, wxLEFT, gap);
     inputButtons->Add(win(kSetDelay), 0, wxLEFT, gap);
     inputCol->Add(inputButtons, 0, wxTOP, vgap * 2);
-    inputCol->Add(win(kAutoTranslate), 0, wxTOP, vgap * 2);
+    // Two lines, so that the dictation group has room for the punctuation patterns.
+    auto* autoTranslate = static_cast<wxCheckBox*>(win(kAutoTranslate));
+    WrapCheckBoxLabel(autoTranslate, 34);
+    inputCol->Add(autoTranslate, 0, wxTOP, vgap * 2);
     band1->Add(inputCol, 1, wxEXPAND);
 
     auto* historyCol = new wxBoxSizer(wxVERTICAL);
@@ -287,7 +290,9 @@ void CTalveroDlg::LayOut()
     auto* punctRow = new wxBoxSizer(wxHORIZONTAL);
     punctRow->Add(make(box, kPunctuationMarks), 0, wxALIGN_CENTER_VERTICAL);
     punctuation = static_cast<wxComboBox*>(make(box, kPunctuation));
-    punctuation->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(46, 0)).x, -1));
+    // The patterns are a few characters long: the edit field must show them whole.
+    SetComboEntryWidth(punctuation, 6);
+    punctuation->SetMinSize(punctuation->GetBestSize());
     punctRow->Add(punctuation, 1, wxLEFT | wxALIGN_CENTER_VERTICAL, gap);
     dictation->Add(punctRow, 0, wxEXPAND | wxBOTTOM, vgap);
     dictation->Add(make(box, kUppercase), 0, wxBOTTOM, vgap);
@@ -302,7 +307,7 @@ void CTalveroDlg::LayOut()
     top->Add(band1, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
 
     // The four engine rows: use box over pair list, result box, Speak over Add.
-    auto* engines = new wxFlexGridSizer(3, vgap * 2, gap + gap / 2);
+    auto* engines = new wxFlexGridSizer(3, vgap, gap + gap / 2);
     engines->AddGrowableCol(1, 1);
     const int uses[4] = {kUseGoogle, kUseBabelfish, kUseFreeTranslation, kUseLocal};
     const int speaks[4] = {kSpeakGoogle, kSpeakBabelfish, kSpeakFreeTranslation, kSpeakLocal};
@@ -346,9 +351,14 @@ void CTalveroDlg::LayOut()
     auto* addButtons = new wxBoxSizer(wxHORIZONTAL);
     addButtons->Add(make(box, kAdd));
     addButtons->Add(make(box, kUndo), 0, wxLEFT, gap);
-    addButtons->Add(make(box, kUpload), 0, wxLEFT, gap);
+    // "^" needs no more than its own width; the hotkey box shares the row, which keeps the
+    // window's fixed height within reach of every row.
+    wxWindow* upload = make(box, kUpload);
+    upload->SetWindowStyleFlag(upload->GetWindowStyleFlag() | wxBU_EXACTFIT);
+    upload->InvalidateBestSize();
+    addButtons->Add(upload, 0, wxLEFT, gap);
+    addButtons->Add(make(box, kHotkeyFills), 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap * 2);
     adding->Add(addButtons, 0, wxBOTTOM, vgap);
-    adding->Add(make(box, kHotkeyFills), 0, wxBOTTOM, vgap);
     auto* addAuto = static_cast<wxCheckBox*>(make(box, kAddAutomatically));
     WrapCheckBoxLabel(addAuto, 37);
     adding->Add(addAuto);
@@ -374,12 +384,16 @@ void CTalveroDlg::LayOut()
     band3->Add(rightCol, 0, wxEXPAND | wxLEFT, gap + gap / 2);
     top->Add(band3, 0, wxEXPAND | wxALL, margin);
 
-    // Keep the groups' contents off their frames.
-    for (wxStaticBoxSizer* group : {dictation, adding, voice})
+    // Keep the groups' contents off their frames, the bottom one included: the toolkit's own
+    // bottom margin is thin enough for the frame to cut into the last row of buttons.
+    for (wxStaticBoxSizer* group : {dictation, adding, voice}) {
         for (wxSizerItem* item : group->GetChildren()) {
             item->SetFlag(item->GetFlag() | wxLEFT | wxRIGHT);
             item->SetBorder(vgap);
         }
+        wxSizerItem* last = group->GetItem(group->GetItemCount() - 1);
+        last->SetFlag(last->GetFlag() | wxBOTTOM);
+    }
 
     // Hidden controls without a function take no room.
     for (int id : {kCancel, kVoiceSpeech, kSpeakSelection})

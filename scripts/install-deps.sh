@@ -28,8 +28,12 @@ fi
 
 if [ "$(id -u)" -eq 0 ]; then
     SUDO=""
-else
+elif command -v sudo >/dev/null 2>&1; then
     SUDO="sudo"
+else
+    echo "install-deps: missing packages:$missing" >&2
+    echo "install-deps: run as root or install sudo to let this script install them" >&2
+    exit 1
 fi
 
 echo "Installing:$missing"

@@ -1,5 +1,8 @@
 #include "app/FieldValidation.h"
 
+#include <cctype>
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,7 +39,24 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"abc", false, 0, kInt}, FieldCase{"12abc", false, 0, kInt},
                       FieldCase{"1.5", false, 0, kInt}, FieldCase{"+-3", false, 0, kInt},
                       FieldCase{"99999999999999999999", false, 0, kInt},
-                      FieldCase{"2147483648", false, 0, kInt}));
+                      FieldCase{"2147483648", false, 0, kInt}),
+    // Named after the typed text, spelled out where it holds more than letters and digits.
+    [](const ::testing::TestParamInfo<FieldCase>& info) {
+        std::string name;
+        for (const char* p = info.param.text; *p; ++p) {
+            if (std::isalnum(static_cast<unsigned char>(*p)))
+                name += *p;
+            else if (*p == '+')
+                name += "plus";
+            else if (*p == '-')
+                name += "minus";
+            else if (*p == '.')
+                name += "dot";
+            else
+                name += '_';
+        }
+        return name.empty() ? std::string("empty") : name;
+    });
 
 TEST(TrimWhite, RemovesTheCodePagesSpaceCharactersAtBothEnds)
 {

@@ -17,6 +17,7 @@
 
 #ifdef __WXGTK__
 #include <atk/atk.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #endif
 
@@ -132,6 +133,10 @@ TEST_F(WindowTest, VisibleControlsDoNotOverlapAndStayInsideTheWindow)
         wxRect r(dlg.ScreenToClient(w->GetScreenPosition()), w->GetSize());
         EXPECT_GT(r.width, 8) << c.id;
         EXPECT_GT(r.height, 8) << c.id;
+        // A control squeezed below its minimum is clipped (a group's frame cutting into its
+        // last row, a list's text cut off): the fixed window must have room for all of them.
+        EXPECT_GE(r.width, w->GetEffectiveMinSize().x) << c.id;
+        EXPECT_GE(r.height, w->GetEffectiveMinSize().y) << c.id;
         EXPECT_TRUE(wxRect(dlg.GetClientSize()).Contains(r)) << c.id;
         rects.emplace_back(c.id, r);
     }
@@ -140,6 +145,59 @@ TEST_F(WindowTest, VisibleControlsDoNotOverlapAndStayInsideTheWindow)
             EXPECT_FALSE(rects[i].second.Intersects(rects[j].second))
                 << rects[i].first << " overlaps " << rects[j].first;
 }
+
+#ifdef __WXGTK__
+// What the window manager lets a user do with the window, from its _NET_WM_ALLOWED_ACTIONS.
+std::string AllowedActions(wxWindow* w)
+{
+    GdkWindow* gdk = gtk_widget_get_window(w->GetHandle());
+    std::string cmd = "xprop -id " + std::to_string(GDK_WINDOW_XID(gdk)) +
+                      " _NET_WM_ALLOWED_ACTIONS 2>/dev/null";
+    std::string out;
+    if (FILE* f = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, f))
+            out += buf;
+        pclose(f);
+    }
+    return out;
+}
+
+TEST_F(WindowTest, TheWindowManagerOffersNeitherResizingNorMaximizing)
+{
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.Show();
+    std::string actions;
+    for (int i = 0; i < 50 && actions.find("MINIMIZE") == std::string::npos; ++i) {
+        WaitPumping(50);
+        actions = AllowedActions(&dlg);
+    }
+    EXPECT_NE(actions.find("_NET_WM_ACTION_MINIMIZE"), std::string::npos) << actions;
+    EXPECT_NE(actions.find("_NET_WM_ACTION_CLOSE"), std::string::npos) << actions;
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
+    EXPECT_EQ(actions.find("MAXIMIZE"), std::string::npos) << actions;
+}
+
+TEST_F(WindowTest, PunctuationPatternsReadWholeInTheirEditField)
+{
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.Show();
+    WaitPumping(200);
+    auto* combo = dynamic_cast<wxComboBox*>(dlg.FindWindow(1065));
+    ASSERT_TRUE(combo);
+    GtkWidget* entry = gtk_bin_get_child(GTK_BIN(combo->GetHandle()));
+    ASSERT_TRUE(entry && GTK_IS_ENTRY(entry));
+    GtkAllocation text{};
+    gtk_entry_get_text_area(GTK_ENTRY(entry), &text);
+    for (const char* pattern : res::PunctuationPatterns()) {
+        PangoLayout* layout = gtk_widget_create_pango_layout(entry, pattern);
+        int width = 0;
+        pango_layout_get_pixel_size(layout, &width, nullptr);
+        g_object_unref(layout);
+        EXPECT_LE(width, text.width) << pattern;
+    }
+}
+#endif
 
 // --- Start-up -----------------------------------------------------------------------------------
 
