@@ -151,8 +151,8 @@ TEST_F(WindowTest, VisibleControlsDoNotOverlapAndStayInsideTheWindow)
 std::string AllowedActions(wxWindow* w)
 {
     GdkWindow* gdk = gtk_widget_get_window(w->GetHandle());
-    std::string cmd = "xprop -id " + std::to_string(GDK_WINDOW_XID(gdk)) +
-                      " _NET_WM_ALLOWED_ACTIONS 2>/dev/null";
+    std::string cmd =
+        "xprop -id " + std::to_string(GDK_WINDOW_XID(gdk)) + " _NET_WM_ALLOWED_ACTIONS 2>/dev/null";
     std::string out;
     if (FILE* f = popen(cmd.c_str(), "r")) {
         char buf[512];
