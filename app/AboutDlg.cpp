@@ -5,6 +5,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
+#include "app/Accessibility.h"
 #include "app/DialogBuilder.h"
 #include "res/Icons.h"
 #include "res/Templates.h"
@@ -24,6 +25,7 @@ wxEND_EVENT_TABLE()
 
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     auto* icon = new wxStaticBitmap(this, wxID_ANY, res::IconBitmap(res::kMainIcon, 48));
+    SetAccessibleIdAs(icon, -1, "Talvero icon");  // a picture without a label of its own
     row->Add(icon, 0, wxALL, margin);
     row->Add(CreateTemplateLabel(this, t, "Talvero 1.0"), 1, wxTOP | wxRIGHT, margin + margin / 2);
     row->Add(CreateTemplateControl(this, t, 1), 0, wxALL, margin);

@@ -11,6 +11,11 @@
 
 void SetAccessibleId(wxWindow* window, const wxString& name)
 {
+    if (window) SetAccessibleIdAs(window, window->GetId(), name);
+}
+
+void SetAccessibleIdAs(wxWindow* window, int idNumber, const wxString& name)
+{
 #ifdef __WXGTK__
     if (!window) return;
     GtkWidget* widget = window->GetHandle();
@@ -21,12 +26,13 @@ void SetAccessibleId(wxWindow* window, const wxString& name)
     }
     AtkObject* acc = gtk_widget_get_accessible(widget);
     if (!acc) return;
-    wxString id = wxString::Format("%d", window->GetId());
-    atk_object_set_accessible_id(acc, id.utf8_str());
+    wxString id = wxString::Format("%d", idNumber);
+    if (idNumber >= 0) atk_object_set_accessible_id(acc, id.utf8_str());
     bool isCombo = wxDynamicCast(window, wxComboBox) || wxDynamicCast(window, wxChoice);
     if (!name.empty() && !isCombo) atk_object_set_name(acc, name.utf8_str());
 #else
     (void)window;
+    (void)idNumber;
     (void)name;
 #endif
 }

@@ -9,5 +9,9 @@ class wxWindow;
 // a screen reader announces).
 void SetAccessibleId(wxWindow* window, const wxString& name = wxString());
 
+// The same with an id other than the window's own (a standard button's command id, say); a
+// negative id sets the name only.
+void SetAccessibleIdAs(wxWindow* window, int id, const wxString& name = wxString());
+
 // Tags `window` and every descendant that has an id of its own (>= 0) with that id as text.
 void TagAccessibleIds(wxWindow* window);

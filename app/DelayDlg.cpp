@@ -5,6 +5,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "app/Accessibility.h"
 #include "app/DialogBuilder.h"
 #include "app/FieldValidation.h"
 #include "app/MessageBox.h"
@@ -47,6 +48,8 @@ wxEND_EVENT_TABLE()
             continue;
         wxStaticText* label = CreateTemplateLabel(this, t, c.text);
         label->Wrap(textWidth);
+        // Wrapping puts line breaks into the label; a screen reader reads the text as written.
+        SetAccessibleIdAs(label, -1, wxString::FromUTF8(c.text));
         top->Add(label, 0, wxLEFT | wxRIGHT | wxBOTTOM, margin);
     }
     SetSizer(top);
