@@ -96,6 +96,13 @@ void CTrayDialog::Init()
     trayIcon = new CTrayIcon(this);
     Bind(wxEVT_ICONIZE, &CTrayDialog::OnIconize, this);
     Bind(wxEVT_DESTROY, &CTrayDialog::OnWindowDestroy, this);
+    presentAgain = std::make_unique<wxTimer>(this);
+    Bind(
+        wxEVT_TIMER,
+        [this](wxTimerEvent&) {
+            if (IsShown() && !IsIconized() && !IsActive()) Raise();
+        },
+        presentAgain->GetId());
 }
 
 CTrayDialog::~CTrayDialog()
@@ -173,6 +180,10 @@ bool CTrayDialog::RestoreFromTray()
     Iconize(false);
     Show();
     Raise();
+    // The second click of a double click lands where the entry was, after the window asked for
+    // the focus, and the window manager then leaves it inactive: ask once more when that click
+    // has passed.
+    presentAgain->StartOnce(600);
     restoring = false;
     return true;
 }
