@@ -206,30 +206,45 @@ bool LocalDictionary::LookUpPhrase(std::string_view text, std::string& translati
 bool LocalDictionary::TranslatePhrase(std::string_view text, std::string& translation,
                                       bool searchCombinations)
 {
+    SearchBudget budget;
+    return TranslateGroups(text, translation, searchCombinations, budget, 0);
+}
+
+bool LocalDictionary::TranslateGroups(std::string_view text, std::string& translation,
+                                      bool searchCombinations, SearchBudget& budget, int depth)
+{
+    // Once the budget is spent, every level gives up at once and the search unwinds.
+    if (depth > kSearchDepth) budget.exhausted = true;
+    if (!budget.Spend(64 + text.size())) return false;
     if (LookUpPhrase(text, translation)) return true;
     if (!searchCombinations) return false;
     const int n = static_cast<int>(CountWords(text));
     if (n < 2) return false;
+    auto group = [&](std::string_view part, std::string& out) {
+        return TranslateGroups(part, out, searchCombinations, budget, depth + 1);
+    };
 
     // Three parts: shorter left parts first, and for each, shorter middle parts first.
     for (int i = 1; i <= n - 2; ++i) {
         for (int j = i + 1; j <= n - 1; ++j) {
+            if (!budget.Spend(16 + text.size())) return false;
             std::string left = WordsOf(text, 0, i, n);
             std::string middle = WordsOf(text, i, j, n);
             std::string right = WordsOf(text, j, n, n);
             if (left.empty() || middle.empty() || right.empty()) continue;
             std::string tm, tl, tr;
-            if (!TranslatePhrase(middle, tm, searchCombinations)) continue;
-            if (!TranslatePhrase(left, tl, searchCombinations)) continue;
-            if (!TranslatePhrase(right, tr, searchCombinations)) continue;
-            translation = tl + ' ' + tm + ' ' + tr;
-            return true;
+            if (group(middle, tm) && group(left, tl) && group(right, tr)) {
+                translation = tl + ' ' + tm + ' ' + tr;
+                return true;
+            }
+            if (budget.exhausted) return false;
         }
     }
 
     // Two parts: the first word and the rest, then all but the last word and the last.
     std::vector<std::string_view> words = Tokens(text, IsWordSeparator);
     for (std::string_view w : words) {
+        if (!budget.Spend(16 + w.size())) return false;
         std::string line = "Resulting token: ";
         line.append(w);
         line += '\n';
@@ -237,14 +252,13 @@ bool LocalDictionary::TranslatePhrase(std::string_view text, std::string& transl
     }
     const size_t count = words.size();
     std::string ta, tb;
-    if (TranslatePhrase(words[0], ta, searchCombinations) &&
-        TranslatePhrase(Join(words, 1, count), tb, searchCombinations)) {
+    if (group(words[0], ta) && group(Join(words, 1, count), tb)) {
         translation = ta + ' ' + tb;
         return true;
     }
+    if (budget.exhausted) return false;
     std::string tc, td;
-    if (TranslatePhrase(Join(words, 0, count - 1), tc, searchCombinations) &&
-        TranslatePhrase(words[count - 1], td, searchCombinations)) {
+    if (group(Join(words, 0, count - 1), tc) && group(words[count - 1], td)) {
         translation = tc + ' ' + td;
         return true;
     }

@@ -59,8 +59,17 @@ public:
     // The whole phrase, or else consecutive word groups each translated the same way (when
     // `searchCombinations` is on). Writes "Resulting token: %s\n" for every word cut for the
     // two-part splits to the trace sink.
+    //
+    // The word-group search grows exponentially with the number of words, and a word limit that
+    // reads as none lets any phrase through. So one search may do at most `kSearchWork` units of
+    // work (a lookup, a split tried and a trace line each cost a few units plus the bytes of
+    // their text) and nest word groups at most `kSearchDepth` deep; a search that would go
+    // further gives up without a translation, in well under a second. A phrase within the
+    // default word limit needs less than a hundredth of that.
     bool TranslatePhrase(std::string_view text, std::string& translation,
                          bool searchCombinations = true);
+    static constexpr uint64_t kSearchWork = uint64_t{1} << 26;
+    static constexpr int kSearchDepth = 1000;
 
     // The translation of the entry whose original is exactly `text`, if any (the near list's
     // double-click). No trimming, no cache.
@@ -94,6 +103,20 @@ public:
     void ClearCache() { cache.clear(); }
 
 private:
+    struct SearchBudget {
+        uint64_t work = 0;
+        bool exhausted = false;
+        // Adds `units` and tells whether the search may go on.
+        bool Spend(uint64_t units)
+        {
+            work += units;
+            if (work > kSearchWork) exhausted = true;
+            return !exhausted;
+        }
+    };
+    bool TranslateGroups(std::string_view text, std::string& translation, bool searchCombinations,
+                         SearchBudget& budget, int depth);
+
     EntryTable table;
     std::unique_ptr<CTernarySearchTree> tree;
     // The lookup cache: phrases found whole, with the translation found first.

@@ -43,6 +43,14 @@ fi
 write_once personaldictionary_es_en.txt "hasta la vista
 see you later"
 
+# An empty personal dictionary beside every other local one, so that choosing its pair in the
+# window does not report a missing file; the first addition then creates no empty line.
+for local in "$WORKDIR"/localdictionary_*.txt; do
+    [ -e "$local" ] || continue
+    code=${local##*/localdictionary_}
+    write_once "personaldictionary_$code" ""
+done
+
 # First settings: the local dictionary ticked, Spanish to English. The program adds the other
 # keys with their defaults when it saves.
 write_once TalveroConfig.txt "USE LOCAL DICTIONARY

@@ -9,6 +9,9 @@
 struct HttpLimits {
     long connectTimeoutMs = 60000;  // no connection within this time: the request fails
     long stallTimeoutMs = 30000;    // no byte moved for this long: the request fails
+    // A reply still not complete after this long fails too: a server that trickles a byte now
+    // and then never stalls, and the window waits on it.
+    long totalTimeoutMs = 120000;
     std::size_t maxBodyBytes = std::size_t{16} << 20;  // a longer reply body fails the request
 };
 

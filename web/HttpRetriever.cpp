@@ -98,6 +98,7 @@ bool CHttpRetriever::Post(const char* url, const char* bodyBytes, long bodyLengt
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, bodyBytes);
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, bodyLength);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
     StallWatch watch(limits.stallTimeoutMs);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CHttpRetriever::OnProgress);
@@ -109,8 +110,11 @@ bool CHttpRetriever::Post(const char* url, const char* bodyBytes, long bodyLengt
     CURLcode rc = curl_easy_perform(h);
     curl_slist_free_all(headers);
     if (rc != CURLE_OK) {
+        // Headers may have come before the failure (a cut or stalled body): they belong to no
+        // complete reply, so the status code is 0, "no response", not the 200 they announced.
         lastError = rc;
         received.clear();
+        rawHeaders.clear();
         return false;
     }
     lastError = 0;

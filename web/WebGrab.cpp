@@ -304,6 +304,7 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, extra);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReadStep);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
     StallWatch watch(limits.stallTimeoutMs);
     t.watch = &watch;
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);

@@ -136,18 +136,23 @@ void CWebResourceProvider::NormalizeWhitespace(std::string& text)
 std::string CWebResourceProvider::ReplaceNoCase(const std::string& text, const std::string& pattern,
                                                 const std::string& replacement)
 {
-    std::string out = text;
-    if (pattern.empty()) return out;
-    std::string low = LowerCopy(text);
+    if (pattern.empty()) return text;
+    const std::string low = LowerCopy(text);
     const std::string pat = LowerCopy(pattern);
-    size_t pos = 0;
-    while (pos <= low.size()) {
-        size_t p = low.find(pat, pos);
+    // Built front to back in one pass: the search resumes after each replacement, so the
+    // replacement is never searched again and everything after it is still the original text.
+    // (Replacing in place would move the tail once per match: minutes for a page of entities.)
+    std::string out;
+    out.reserve(text.size());
+    size_t from = 0;
+    while (true) {
+        size_t p = low.find(pat, from);
         if (p == std::string::npos) break;
-        low.replace(p, pat.size(), replacement);
-        out.replace(p, pat.size(), replacement);
-        pos = p + replacement.size();
+        out.append(text, from, p - from);
+        out += replacement;
+        from = p + pat.size();
     }
+    out.append(text, from, std::string::npos);
     return out;
 }
 

@@ -5,11 +5,50 @@
 #include "catalogue/Settings.h"
 #include "dictionary/LocalDictionary.h"
 
+namespace {
+
+const char* kLocalUsage =
+    "Usage: talvero-cli local TEXT\n"
+    "Translates TEXT with the local dictionary of the pair stored in TalveroConfig.txt in the\n"
+    "current directory (Spanish to English without one), as the window's Translate button does:\n"
+    "localdictionary_<code>.txt, then personaldictionary_<code>.txt, whose pairs win. The whole\n"
+    "phrase first, then word groups when \"SEARCH COMBINATIONS IN THE LOCAL DICTIONARY\" is on.\n"
+    "A phrase of more words than \"MAX NUMBER OF WORDS IN COMBINATIONS\" (8 by default; a\n"
+    "negative number means no limit) gets no translation at all, only the list below.\n"
+    "\n"
+    "Prints the translation on the first line (an empty line when there is none), then every\n"
+    "stored phrase that begins with TEXT, one a line. A dictionary file that cannot be read is\n"
+    "reported on standard error and the other is still used; the combination-search trace\n"
+    "(\"Resulting token: ...\") goes to standard error too.\n"
+    "\n"
+    "Exit status: 0 when a translation was found, 1 when not, 2 on misuse or a blank TEXT.\n";
+
+const char* kAddUsage =
+    "Usage: talvero-cli add ORIGINAL TRANSLATION\n"
+    "Appends the pair to personaldictionary_<code>.txt of the pair stored in TalveroConfig.txt\n"
+    "in the current directory (Spanish to English without one), creating the file when it is\n"
+    "missing, and to newtranslationsadded.txt when that file exists. Line breaks inside either\n"
+    "text are removed. The next lookup of ORIGINAL finds TRANSLATION.\n"
+    "\n"
+    "Exit status: 0 when the pair was written, 1 when the file could not be written, 2 on misuse\n"
+    "or an empty ORIGINAL or TRANSLATION.\n";
+
+bool WantsHelp(const CliArgs& args)
+{
+    return args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
+}
+
+}  // namespace
+
 // talvero-cli local TEXT: the Translate action's local step for the stored pair.
 int CliLocal(const CliArgs& args)
 {
+    if (WantsHelp(args)) {
+        std::fputs(kLocalUsage, stdout);
+        return 0;
+    }
     if (args.size() != 1) {
-        CliError("usage: talvero-cli local TEXT");
+        CliError("usage: talvero-cli local TEXT (try 'local --help')");
         return 2;
     }
     if (TrimWhiteSpace(args[0]).empty()) {
@@ -38,8 +77,12 @@ int CliLocal(const CliArgs& args)
 // talvero-cli add ORIGINAL TRANSLATION: an addition to the stored pair's dictionary files.
 int CliAdd(const CliArgs& args)
 {
+    if (WantsHelp(args)) {
+        std::fputs(kAddUsage, stdout);
+        return 0;
+    }
     if (args.size() != 2) {
-        CliError("usage: talvero-cli add ORIGINAL TRANSLATION");
+        CliError("usage: talvero-cli add ORIGINAL TRANSLATION (try 'add --help')");
         return 2;
     }
     Settings settings;

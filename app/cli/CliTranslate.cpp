@@ -26,7 +26,8 @@ const char* kTranslateUsage =
     "reading of its reply failed, or \"(unchanged)\" where the window would keep the box's text\n"
     "(the local dictionary found nothing, or the text has more words than the combination\n"
     "limit). Then the near-search list of the local dictionary, one phrase a line.\n"
-    "The combination-search trace goes to standard error.\n"
+    "Results are printed as the services sent them (line breaks inside a result become blanks;\n"
+    "carriage returns stay). The combination-search trace and notes go to standard error.\n"
     "\n"
     "Exit status: 0 when the action ran, 2 on misuse or a blank TEXT.\n";
 
@@ -48,7 +49,14 @@ int CliTranslate(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    LoadSettings(settings);
+    // Nothing ticked prints nothing at all; say why, so that an empty output is not a puzzle.
+    if (!LoadSettings(settings))
+        CliError(std::string("no ") + kSettingsFileName +
+                 " in the current directory: the defaults apply, with no engine ticked");
+    else if (!settings.useGoogle && !settings.useBabelfish && !settings.useFreeTranslation &&
+             !settings.useLocalDictionary)
+        CliError(std::string("no engine is ticked in ") + kSettingsFileName +
+                 " (USE GOOGLE, USE BABELFISH, USE FREETRANSLATION, USE LOCAL DICTIONARY)");
     Services services = LoadServices();
 
     TranslateEngines engines;

@@ -78,6 +78,38 @@ TEST_F(CliTest, LocalPrintsResultThenNearListAndTracesToStandardError)
     EXPECT_EQ(r.out, "\n");
 }
 
+TEST_F(CliTest, EachUnreadableFileIsOneLineAndTheLookupStillRuns)
+{
+    fs::remove(dir + "/localdictionary_es_en.txt");
+    Result r = Run({"local", "perro"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "\n");
+    EXPECT_EQ(r.err,
+              "talvero-cli: Could not open the file: localdictionary_es_en.txt\n"
+              "talvero-cli: Could not open the file: personaldictionary_es_en.txt\n");
+
+    // Windows line ends, no line end after the last line, and a personal file that wins.
+    Write("localdictionary_es_en.txt", "perro\r\ndog\r\ngato\r\ncat");
+    Write("personaldictionary_es_en.txt", "gato\r\nkitten\r\n");
+    r = Run({"local", "gato"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "kitten\ngato\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Run({"local", "perro"}).out, "dog\nperro\n");
+}
+
+TEST_F(CliTest, HelpOfEachCommandGoesToStandardOutput)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"local", "--help"}, {"add", "--help"}, {"local", "-h"}}) {
+        Result r = Run(args);
+        EXPECT_EQ(r.status, 0) << args.back();
+        EXPECT_EQ(r.out.rfind("Usage: talvero-cli ", 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_FALSE(fs::exists(dir + "/personaldictionary_es_en.txt"));
+}
+
 TEST_F(CliTest, MisuseIsOneLineAndStatusTwo)
 {
     for (const auto& args : std::vector<std::vector<std::string>>{{"local"},

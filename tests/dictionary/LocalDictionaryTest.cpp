@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -155,6 +157,162 @@ TEST_F(DictionaryTest, FirstSplitInOrderWinsAndTwoPartSplitsAreTraced)
     trace.clear();
     EXPECT_EQ(Translate("x,y"), "<none>");
     EXPECT_EQ(trace, "Resulting token: x\nResulting token: y\n");
+}
+
+// The combination search written out plainly, word for word after its description, over a
+// map: what the engine must answer, and the trace it must write, for any phrase.
+class PlainSearch {
+public:
+    std::map<std::string, std::string> pairs;
+    std::string trace;
+
+    bool Translate(const std::string& text, std::string& out)
+    {
+        if (auto it = pairs.find(Trim(text)); it != pairs.end()) {
+            out = it->second;
+            return true;
+        }
+        const std::vector<std::string> words = Cut(text, " ,.");
+        const int n = static_cast<int>(words.size());
+        if (n < 2) return false;
+        for (int i = 1; i <= n - 2; ++i) {
+            for (int j = i + 1; j <= n - 1; ++j) {
+                std::string l = Part(text, 0, i, n), m = Part(text, i, j, n),
+                            r = Part(text, j, n, n);
+                if (l.empty() || m.empty() || r.empty()) continue;
+                std::string tl, tm, tr;
+                if (!Translate(m, tm) || !Translate(l, tl) || !Translate(r, tr)) continue;
+                out = tl + " " + tm + " " + tr;
+                return true;
+            }
+        }
+        for (const std::string& w : words)
+            trace += "Resulting token: " + w + "\n";
+        std::string rest, head, ta, tb;
+        for (int k = 1; k < n; ++k)
+            rest += (k > 1 ? " " : "") + words[k];
+        for (int k = 0; k < n - 1; ++k)
+            head += (k > 0 ? " " : "") + words[k];
+        if (Translate(words[0], ta) && Translate(rest, tb)) {
+            out = ta + " " + tb;
+            return true;
+        }
+        if (Translate(head, ta) && Translate(words[n - 1], tb)) {
+            out = ta + " " + tb;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    static bool White(char c)
+    {
+        return std::string_view(" \t\n\v\f\r").find(c) != std::string::npos;
+    }
+    static std::string Trim(std::string s)
+    {
+        while (!s.empty() && White(s.back()))
+            s.pop_back();
+        size_t b = 0;
+        while (b < s.size() && White(s[b]))
+            ++b;
+        return s.substr(b);
+    }
+    static std::vector<std::string> Cut(const std::string& text, std::string_view separators)
+    {
+        std::vector<std::string> words;
+        std::string word;
+        for (char c : text + separators[0]) {
+            if (separators.find(c) == std::string_view::npos) {
+                word += c;
+            } else if (!word.empty()) {
+                words.push_back(word);
+                word.clear();
+            }
+        }
+        return words;
+    }
+    static std::string Part(const std::string& text, int from, int to, int count)
+    {
+        const std::vector<std::string> words = Cut(text, " ");
+        std::string out;
+        for (int k = from; k < to && k < count; ++k)
+            out += (k < static_cast<int>(words.size()) ? words[k] : "") + " ";
+        while (!out.empty() && White(out.back()))
+            out.pop_back();
+        return out;
+    }
+};
+
+TEST_F(DictionaryTest, CombinationSearchAgreesWithThePlainOneUpToTheDefaultLimit)
+{
+    std::mt19937 rng(42);
+    const std::vector<std::string> vocabulary = {"el", "perro", "come", "\xe9l", "y", "\t", "gato"};
+    const std::vector<std::string> separators = {" ", " ", " ", "  ", ",", ", ", ".", " . "};
+    auto pick = [&](const std::vector<std::string>& from) { return from[rng() % from.size()]; };
+    for (int round = 0; round < 40; ++round) {
+        // A dictionary of single words and word groups, some left out, so that searches fail
+        // at different places.
+        PlainSearch plain;
+        std::string file;
+        for (int k = 0; k < 12; ++k) {
+            std::string original = pick(vocabulary);
+            for (int more = static_cast<int>(rng() % 4); more > 0 && k > 4; --more)
+                original += " " + pick(vocabulary);
+            std::string translation = "T" + std::to_string(k);
+            plain.pairs[original] = translation;
+            file += original + "\n" + translation + "\n";
+        }
+        Write("local.txt", file);
+        Write("personal.txt", "");
+        Load();
+        for (int probe = 0; probe < 50; ++probe) {
+            std::string text = rng() % 4 == 0 ? " " : "";
+            const int words = 1 + static_cast<int>(rng() % 8);
+            for (int w = 0; w < words; ++w)
+                text += (w > 0 ? pick(separators) : "") + pick(vocabulary);
+            std::string expected, actual;
+            plain.trace.clear();
+            trace.clear();
+            const bool found = plain.Translate(text, expected);
+            ASSERT_EQ(dict.TranslatePhrase(text, actual), found) << text;
+            if (found) {
+                EXPECT_EQ(actual, expected) << text;
+            }
+            ASSERT_EQ(trace, plain.trace) << text;
+        }
+    }
+}
+
+TEST_F(DictionaryTest, LongPhrasesWithoutAWordLimitEndWithoutATranslation)
+{
+    Write("local.txt", "a\nA\nb\nB\nc\nC");
+    Write("personal.txt", "");
+    Load();
+    Settings settings;
+    settings.maxWordsInCombinations = -1;
+    auto phrase = [](int words, bool unknownInTheMiddle) {
+        std::string text;
+        for (int k = 0; k < words; ++k) {
+            text += k > 0 ? " " : "";
+            text += unknownInTheMiddle && k == words / 2 ? "z" : std::string(1, "abc"[k % 3]);
+        }
+        return text;
+    };
+    // Without a bound the search below would try more splits than the universe has atoms.
+    EXPECT_FALSE(TranslateLocal(dict, phrase(60, true), settings).found);
+    // A phrase that can be translated word by word still is, however long within reason.
+    LocalStepResult r = TranslateLocal(dict, phrase(1500, false), settings);
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.translation.size(), 1500u * 2 - 1);
+    // Pasting a book gives no translation rather than a crash.
+    EXPECT_FALSE(TranslateLocal(dict, phrase(200000, false), settings).found);
+    EXPECT_FALSE(TranslateLocal(dict, phrase(200000, true), settings).found);
+    // Many words joined by commas: the three-part splits have empty parts, and there are many.
+    std::string commas = "x";
+    for (int k = 0; k < 20000; ++k)
+        commas += ",a";
+    EXPECT_FALSE(TranslateLocal(dict, commas + " b", settings).found);
 }
 
 TEST_F(DictionaryTest, WordsOfAndCountWords)

@@ -19,10 +19,10 @@ struct CliRun {
     int status = -1;
 };
 
-CliRun RunCli(const fs::path& dir, const std::string& text)
+CliRun RunCli(const fs::path& dir, const std::string& text, const char* stderrTo = "/dev/null")
 {
     std::string cmd =
-        "cd '" + dir.string() + "' && '" TALVERO_CLI "' translate '" + text + "' 2>/dev/null";
+        "cd '" + dir.string() + "' && '" TALVERO_CLI "' translate '" + text + "' 2>" + stderrTo;
     CliRun run;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -98,6 +98,19 @@ TEST_F(CliTranslate, BlankTextAndMisuse)
     CliRun help = RunCli(dir, "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("freetranslation: RESULT"), std::string::npos);
+}
+
+TEST_F(CliTranslate, NothingTickedPrintsNothingAndSaysWhyOnStandardError)
+{
+    CliRun run = RunCli(dir, "hola", "&1");  // no settings file at all
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("no TalveroConfig.txt"), std::string::npos) << run.out;
+    EXPECT_EQ(RunCli(dir, "hola").out, "");
+
+    Configure(Settings{});  // a settings file with every engine unticked
+    run = RunCli(dir, "hola", "&1");
+    EXPECT_NE(run.out.find("no engine is ticked"), std::string::npos) << run.out;
+    EXPECT_TRUE(google.Requests().empty());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/CodePage.h"
+#include "web/HttpCommon.h"
 #include "web/WebResourceProvider.h"
 
 namespace {
@@ -66,6 +67,24 @@ TEST(HtmlText, ReplaceNoCaseNeverRescansTheReplacement)
     EXPECT_EQ(P::ReplaceNoCase("aXa xa", "xa", "XAxa"), "aXAxa XAxa");
     EXPECT_EQ(P::ReplaceNoCase("AbAB", "ab", ""), "");
     EXPECT_EQ(P::ReplaceNoCase("none", "zz", "y"), "none");
+}
+
+TEST(HtmlText, PageOfEntitiesAsLargeAsTheBodyCapIsDecoded)
+{
+    // Millions of entities in a reply at the size limit: each one replaced in place would move
+    // the rest of the page, and the translation would never finish.
+    HttpLimits limits;
+    const std::string unit = "&AMP;x&amp;&nbsp;<b>y</b>&#39;";  // 29 bytes -> "&x& y'"
+    const size_t count = limits.maxBodyBytes / unit.size();
+    std::string text, expected;
+    text.reserve(count * unit.size());
+    for (size_t i = 0; i < count; ++i) {
+        text += unit;
+        expected += "&x& y'";
+    }
+    CWebResourceProvider::StripHtml(text);
+    EXPECT_EQ(text.size(), expected.size());
+    EXPECT_TRUE(text == expected);
 }
 
 TEST(HtmlText, FindNoCase)

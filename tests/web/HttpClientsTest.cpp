@@ -288,6 +288,30 @@ TEST(WebGrab, ConnectTimeOut)
     close(fd);
 }
 
+TEST(HttpClients, ReplyThatNeverCompletesEndsAtTheTotalLimit)
+{
+    // Half the page, then a pause longer than the test; only the total limit can end it.
+    HttpServer server;
+    Reply reply{200, std::string(4000, 't')};
+    reply.stallAfterMs = 20000;
+    server.SetReply(reply);
+    HttpLimits limits = Fast();
+    limits.stallTimeoutMs = 60000;
+    limits.totalTimeoutMs = 400;
+
+    CWebGrab grab;
+    grab.SetLimits(limits);
+    std::string body;
+    EXPECT_FALSE(grab.GetFile(server.BaseAddress() + "/", body, "A"));
+    EXPECT_EQ(body, "");
+
+    CHttpRetriever client;
+    client.SetLimits(limits);
+    EXPECT_EQ(client.ReadAll((server.BaseAddress() + "/").c_str(), "a=1"), nullptr);
+    EXPECT_EQ(client.GetLastError(), 28);  // operation timed out
+    EXPECT_EQ(client.GetStatusCode(), 0);
+}
+
 TEST(WebGrab, ThroughTinyproxy)
 {
     loopback::Tinyproxy proxy;
@@ -512,6 +536,56 @@ TEST(ResourceProviderGet, FailureNamesTheUrl)
     EXPECT_EQ(page.GetErrorFlag(), 1);
     EXPECT_EQ(page.GetErrorText(), "Error fetching resource" + url);
     EXPECT_EQ(page.GetContent(), "");
+}
+
+}  // namespace
+
+// --- The provider's POST form ---------------------------------------------------------------
+
+namespace {
+
+class PostPage : public CWebResourceProvider {
+public:
+    explicit PostPage(std::string address) : address(std::move(address)) {}
+
+protected:
+    std::string GetResourceUrl() override { return address; }
+    bool UsePost() override { return true; }
+    std::string GetPostData() override { return "a=1"; }
+
+private:
+    std::string address;
+};
+
+TEST(ResourceProviderPost, IncompleteReplyIsAFailureWithoutAStatus)
+{
+    HttpServer server;
+    {
+        server.SetReply({201, "made"});
+        PostPage page(server.BaseAddress() + "/form");
+        page.Retrieve();
+        EXPECT_EQ(page.GetErrorFlag(), 0);
+        EXPECT_EQ(page.GetContent(), "made");
+    }
+    {
+        server.SetReply({404, "gone"});
+        PostPage page(server.BaseAddress() + "/form");
+        page.Retrieve();
+        EXPECT_EQ(page.GetErrorFlag(), 1);
+        EXPECT_EQ(page.GetErrorText(), "Error 404 fetching resource");
+    }
+    {
+        // "200 OK" and then only half the announced body: no page came.
+        Reply reply{200, std::string(5000, 'z')};
+        reply.cut = true;
+        server.SetReply(reply);
+        PostPage page(server.BaseAddress() + "/form");
+        page.SetLimits(Fast());
+        page.Retrieve();
+        EXPECT_EQ(page.GetErrorFlag(), 1);
+        EXPECT_EQ(page.GetErrorText(), "Error 0 fetching resource");
+        EXPECT_EQ(page.GetContent(), "");
+    }
 }
 
 }  // namespace
