@@ -12,6 +12,7 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include "app/Accessibility.h"
 #include "res/Resources.h"
 
 namespace {
@@ -142,6 +143,7 @@ bool CTrayDialog::TraySetMenu(int menuResourceId)
 {
     std::unique_ptr<wxMenu> menu = LoadPopupMenuResource(menuResourceId);
     if (!menu) return false;
+    TagMenuItems(menu.get(), [](int item) { return MenuCommandOf(item); });
     trayMenu = std::move(menu);
     return true;
 }
