@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "catalogue/TextFile.h"
 
@@ -91,6 +92,19 @@ bool AppendPair(const std::string& path, bool create, std::string_view original,
     bool ok = WriteAll(fd, text);
     ok = ::close(fd) == 0 && ok;
     return ok;
+}
+
+// The file that a rewrite replaces: a symbolic link's target, so that the rename does not put
+// a file in place of the link and leave the linked dictionary without the change.
+std::string WriteTarget(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
 }
 
 void RemoveLineBreaks(std::string& s)
@@ -319,7 +333,7 @@ bool LocalDictionary::UndoAddition(std::string* error)
                 std::string_view last = lines[lines.size() - 3];
                 keep = static_cast<size_t>(last.data() + last.size() - content.data());
             }
-            if (!AtomicWriteFile(personalDictionaryFile,
+            if (!AtomicWriteFile(WriteTarget(personalDictionaryFile),
                                  std::string_view(content).substr(0, keep))) {
                 if (error) *error = "Could not write the file: " + personalDictionaryFile;
                 return false;

@@ -431,6 +431,20 @@ TEST_F(DictionaryTest, UndoRemovesThisRunsPairsFromTheEnd)
     }
 }
 
+TEST_F(DictionaryTest, UndoRewritesTheFileALinkPointsTo)
+{
+    fs::create_directory(Path("synced"));
+    Write("synced/personal.txt", "uno\none");
+    fs::create_symlink("synced/personal.txt", Path("personal.txt"));
+    Write("local.txt", "");
+    Load();
+    dict.AddTranslation("gato", "cat");
+    EXPECT_EQ(Read("synced/personal.txt"), "uno\none\ngato\ncat");
+    EXPECT_TRUE(dict.UndoAddition());
+    EXPECT_TRUE(fs::is_symlink(Path("personal.txt")));
+    EXPECT_EQ(Read("synced/personal.txt"), "uno\none");
+}
+
 TEST_F(DictionaryTest, UndoOfTheOnlyPairLeavesAnEmptyFile)
 {
     Write("local.txt", "");
