@@ -2,6 +2,7 @@
 
 #include <wx/choice.h>
 #include <wx/combobox.h>
+#include <wx/menu.h>
 #include <wx/window.h>
 
 #ifdef __WXGTK__
@@ -43,4 +44,21 @@ void TagAccessibleIds(wxWindow* window)
     if (window->GetId() >= 0) SetAccessibleId(window);
     for (wxWindow* child : window->GetChildren())
         TagAccessibleIds(child);
+}
+
+void TagMenuItems(wxMenu* menu, int (*commandOf)(int))
+{
+#ifdef __WXGTK__
+    if (!menu) return;
+    for (wxMenuItem* item : menu->GetMenuItems()) {
+        if (item->IsSeparator() || !item->GetMenuItem()) continue;
+        AtkObject* acc = gtk_widget_get_accessible(item->GetMenuItem());
+        if (!acc) continue;
+        const int command = commandOf ? commandOf(item->GetId()) : item->GetId();
+        atk_object_set_accessible_id(acc, wxString::Format("%d", command).utf8_str());
+    }
+#else
+    (void)menu;
+    (void)commandOf;
+#endif
 }

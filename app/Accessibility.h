@@ -3,6 +3,7 @@
 // id as text) and, for controls without a label of their own, an accessible name.
 #include <wx/string.h>
 
+class wxMenu;
 class wxWindow;
 
 // Tags one control. `name` is not applied to combo boxes (it would replace the selection that
@@ -15,3 +16,7 @@ void SetAccessibleIdAs(wxWindow* window, int id, const wxString& name = wxString
 
 // Tags `window` and every descendant that has an id of its own (>= 0) with that id as text.
 void TagAccessibleIds(wxWindow* window);
+
+// Tags every item of `menu` with its command number as text: the item's id, or
+// `commandOf(id)` where the items carry ids other than their commands.
+void TagMenuItems(wxMenu* menu, int (*commandOf)(int) = nullptr);

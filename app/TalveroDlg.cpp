@@ -17,6 +17,7 @@
 #include <wx/utils.h>
 
 #include "app/AboutDlg.h"
+#include "app/Accessibility.h"
 #include "app/DelayDlg.h"
 #include "app/DialogBuilder.h"
 #include "app/FieldValidation.h"
@@ -786,6 +787,7 @@ wxMenu* CTalveroDlg::BuildWindowMenu() const
         menu->Append(res::kCmdOptions, "Options");
         menu->Append(res::kCmdAbout, about);
     }
+    TagMenuItems(menu);
     return menu;
 }
 

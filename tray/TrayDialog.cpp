@@ -12,6 +12,7 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include "app/Accessibility.h"
 #include "res/Resources.h"
 
 namespace {
@@ -96,6 +97,13 @@ void CTrayDialog::Init()
     trayIcon = new CTrayIcon(this);
     Bind(wxEVT_ICONIZE, &CTrayDialog::OnIconize, this);
     Bind(wxEVT_DESTROY, &CTrayDialog::OnWindowDestroy, this);
+    presentAgain = std::make_unique<wxTimer>(this);
+    Bind(
+        wxEVT_TIMER,
+        [this](wxTimerEvent&) {
+            if (IsShown() && !IsIconized() && !IsActive()) Raise();
+        },
+        presentAgain->GetId());
 }
 
 CTrayDialog::~CTrayDialog()
@@ -135,6 +143,7 @@ bool CTrayDialog::TraySetMenu(int menuResourceId)
 {
     std::unique_ptr<wxMenu> menu = LoadPopupMenuResource(menuResourceId);
     if (!menu) return false;
+    TagMenuItems(menu.get(), [](int item) { return MenuCommandOf(item); });
     trayMenu = std::move(menu);
     return true;
 }
@@ -173,6 +182,10 @@ bool CTrayDialog::RestoreFromTray()
     Iconize(false);
     Show();
     Raise();
+    // The second click of a double click lands where the entry was, after the window asked for
+    // the focus, and the window manager then leaves it inactive: ask once more when that click
+    // has passed.
+    presentAgain->StartOnce(600);
     restoring = false;
     return true;
 }

@@ -5,6 +5,7 @@
 // any other command (wxEVT_MENU with the item's id).
 #include <wx/dialog.h>
 #include <wx/icon.h>
+#include <wx/timer.h>
 
 #include <memory>
 
@@ -89,4 +90,5 @@ private:
     CTrayMenuHost* menuHost = nullptr;
     bool restoring = false;
     bool hidingIntoTray = false;
+    std::unique_ptr<wxTimer> presentAgain;  // see RestoreFromTray
 };

@@ -148,6 +148,79 @@ TEST_F(ProcessTest, SecondStartEndsAtOnceSilentlyAndTheFirstKeepsRunning)
     WaitExit(third);
 }
 
+// Centre of the program's entry in the tray host's panel, in screen coordinates; "" if none.
+std::string TrayEntryCentre()
+{
+    std::istringstream tree(Shell("xwininfo -root -tree 2>/dev/null"));
+    std::string line;
+    size_t panelIndent = std::string::npos;
+    while (std::getline(tree, line)) {
+        size_t indent = line.find_first_not_of(' ');
+        if (line.find("(\"panel\" \"trayer\")") != std::string::npos) {
+            panelIndent = indent;
+            continue;
+        }
+        if (panelIndent == std::string::npos) continue;
+        if (indent <= panelIndent) {
+            panelIndent = std::string::npos;
+            continue;
+        }
+        if (line.find("(\"talvero\" \"Talvero\")") == std::string::npos) continue;
+        int w = 0, h = 0, x = 0, y = 0, ax = 0, ay = 0;
+        size_t at = line.find(")  ");
+        if (at == std::string::npos ||
+            std::sscanf(line.c_str() + at + 3, "%dx%d+%d+%d +%d+%d", &w, &h, &x, &y, &ax, &ay) != 6)
+            continue;
+        return std::to_string(ax + w / 2) + " " + std::to_string(ay + h / 2);
+    }
+    return "";
+}
+
+TEST_F(ProcessTest, DoubleClickOnTheTrayEntryBringsTheWindowBackActive)
+{
+    if (Shell("xdotool search --class trayer 2>/dev/null").empty())
+        GTEST_SKIP() << "no tray host on this display";
+    pid_t pid = Start();
+    std::string window = WindowOf(pid);
+    ASSERT_FALSE(window.empty());
+    Shell("xdotool windowactivate --sync " + window + " windowminimize " + window);
+    std::string entry;
+    for (int i = 0; i < 100 && entry.empty(); ++i) {
+        std::this_thread::sleep_for(50ms);
+        entry = TrayEntryCentre();
+    }
+    ASSERT_FALSE(entry.empty()) << "no tray entry";
+    // (xdotool's name search ignores case and would also find the entry, "talvero".)
+    auto viewable = [&] {
+        return Shell("xwininfo -id " + window + " 2>/dev/null").find("IsViewable") !=
+               std::string::npos;
+    };
+    bool hidden = false;
+    for (int i = 0; i < 60 && !hidden; ++i) {
+        hidden = !viewable();
+        if (!hidden) std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(hidden) << "the window stayed on screen";
+
+    // A user's double click: the second click comes when the entry is already gone.
+    Shell("xdotool mousemove " + entry + " click --repeat 2 --delay 150 1");
+    bool shown = false;
+    for (int i = 0; i < 100 && !shown; ++i) {
+        shown = viewable();
+        if (!shown) std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(shown) << "the window did not come back";
+    std::string active;
+    for (int i = 0; i < 60 && active != window + "\n"; ++i) {
+        std::this_thread::sleep_for(50ms);
+        active = Shell("xdotool getactivewindow 2>/dev/null");
+    }
+    EXPECT_EQ(active, window + "\n") << "the window came back without the focus";
+    EXPECT_TRUE(TrayEntryCentre().empty()) << "the entry stayed";
+    kill(pid, SIGTERM);
+    WaitExit(pid);
+}
+
 TEST_F(ProcessTest, ClosingTheWindowSavesTheSettingsAndExitsWithStatusZero)
 {
     pid_t pid = Start();

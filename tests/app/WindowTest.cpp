@@ -779,6 +779,12 @@ TEST_F(WindowTest, WindowMenuOffersOptionsAndAbout)
     EXPECT_EQ(menu->FindItemByPosition(0)->GetItemLabel(), "Options");
     EXPECT_EQ(menu->FindItemByPosition(1)->GetId(), 0x10);
     EXPECT_EQ(menu->FindItemByPosition(1)->GetItemLabel(), "&About Talvero...");
+#ifdef __WXGTK__
+    // A screen reader finds the items by their command numbers.
+    for (wxMenuItem* item : menu->GetMenuItems())
+        EXPECT_STREQ(atk_object_get_accessible_id(gtk_widget_get_accessible(item->GetMenuItem())),
+                     std::to_string(item->GetId()).c_str());
+#endif
     bool aboutShown = false;
     dlg.CallAfter([&] {
         for (wxWindow* w : wxTopLevelWindows)

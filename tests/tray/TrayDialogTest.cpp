@@ -91,7 +91,7 @@ TEST_F(TrayDialogTest, MinimizeIntoTheTrayAndDoubleClickBack)
     EXPECT_EQ(TrayEntries().size(), 1u);
     EXPECT_TRUE(dlg->IsInTray());
 
-    RunCommand("xdotool mousemove " + Centre(TrayEntries()[0]) + " click --repeat 2 --delay 60 1");
+    RunCommand("xdotool mousemove " + Centre(TrayEntries()[0]) + " click --repeat 2 --delay 150 1");
     ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen() && !dlg->IsInTray(); }));
     Pump(700);
     EXPECT_TRUE(dlg->IsShownOnScreen());

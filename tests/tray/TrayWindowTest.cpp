@@ -21,6 +21,11 @@
 #include "res/Resources.h"
 #include "tray/TaskbarNotifier.h"
 
+#ifdef __WXGTK__
+#include <atk/atk.h>
+#include <gtk/gtk.h>
+#endif
+
 namespace {
 
 constexpr int kInput = 1000;
@@ -200,6 +205,16 @@ TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
         EXPECT_FALSE(dlg.IsShown());
         Pump(300);
 
+#ifdef __WXGTK__
+        // A screen reader finds the items by their command numbers.
+        for (int command : {ID_TRAY_DISABLE, ID_TRAY_OPTIONS, ID_TRAY_EXIT}) {
+            wxMenuItem* item = dlg.GetTrayMenu()->FindItem(MenuItemIdOf(command));
+            ASSERT_TRUE(item && item->GetMenuItem());
+            EXPECT_STREQ(
+                atk_object_get_accessible_id(gtk_widget_get_accessible(item->GetMenuItem())),
+                std::to_string(command).c_str());
+        }
+#endif
         choose("Down Return", "tray-menu.png");
         ASSERT_TRUE(PumpUntil([&] { return dlg.IsDisabled(); }, 8000));
         EXPECT_EQ(dlg.GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE)), "Enable");
