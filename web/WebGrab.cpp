@@ -27,6 +27,8 @@ struct Transfer {
     bool overCap = false;
     bool headersIn = false;
     StallWatch* watch = nullptr;
+    // When the reading began: the end of the (last) reply's headers, so that the time spent
+    // connecting and waiting for the server does not count into the read rate.
     std::chrono::steady_clock::time_point start;
 };
 
@@ -109,6 +111,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* clientp)
     if (!line.empty()) {
         *t->rawHeaders += line;
         *t->rawHeaders += '\0';
+    } else {
+        t->start = std::chrono::steady_clock::now();
     }
     return n;
 }

@@ -130,6 +130,23 @@ TEST(WebGrab, SlowReadReportsTheRate)
                 window.Saw("Read 4000 bytes (2.0 Kb/s)"));
 }
 
+TEST(WebGrab, WaitingForTheAnswerDoesNotCountIntoTheRate)
+{
+    // The server thinks for over a second, then sends the page at once: the reading itself
+    // took no time, so no rate.
+    HttpServer server;
+    Reply reply{200, std::string(6000, 'w')};
+    reply.delayMs = 1200;
+    server.SetReply(reply);
+    RecordingWindow window;
+    CWebGrab grab;
+    std::string body;
+    ASSERT_TRUE(grab.GetFile(server.BaseAddress() + "/", body, "A", &window));
+    EXPECT_TRUE(window.Saw("Read 6000 bytes"));
+    for (const std::string& text : window.Texts())
+        EXPECT_EQ(text.find("Kb/s"), std::string::npos) << text;
+}
+
 TEST(WebGrab, ErrorStatusIsReadLikeAnyPageWithRawHeaders)
 {
     HttpServer server;
