@@ -221,11 +221,37 @@ bool LocalDictionary::TranslatePhrase(std::string_view text, std::string& transl
                                       bool searchCombinations)
 {
     SearchBudget budget;
-    return TranslateGroups(text, translation, searchCombinations, budget, 0);
+    if (TranslateGroups(text, translation, searchCombinations, budget, 0)) return true;
+    if (!budget.exhausted) return false;
+    // A word group's answer depends on its text alone, so settling each group once gives what
+    // the search in full would have given, in polynomial rather than exponential time.
+    std::unordered_map<std::string, std::optional<std::string>> settled;
+    SearchBudget again;
+    again.settled = &settled;
+    return TranslateGroups(text, translation, searchCombinations, again, 0);
 }
 
 bool LocalDictionary::TranslateGroups(std::string_view text, std::string& translation,
                                       bool searchCombinations, SearchBudget& budget, int depth)
+{
+    if (!budget.settled) return SearchGroups(text, translation, searchCombinations, budget, depth);
+    std::string key(text);
+    if (auto it = budget.settled->find(key); it != budget.settled->end()) {
+        if (!budget.Spend(16 + text.size()) || !it->second) return false;
+        translation = *it->second;
+        return true;
+    }
+    std::string out;
+    const bool found = SearchGroups(text, out, searchCombinations, budget, depth);
+    if (budget.exhausted) return false;
+    if (found) translation = out;
+    budget.settled->emplace(std::move(key),
+                            found ? std::optional<std::string>(std::move(out)) : std::nullopt);
+    return found;
+}
+
+bool LocalDictionary::SearchGroups(std::string_view text, std::string& translation,
+                                   bool searchCombinations, SearchBudget& budget, int depth)
 {
     // Once the budget is spent, every level gives up at once and the search unwinds.
     if (depth > kSearchDepth) budget.exhausted = true;
@@ -258,6 +284,7 @@ bool LocalDictionary::TranslateGroups(std::string_view text, std::string& transl
     // Two parts: the first word and the rest, then all but the last word and the last.
     std::vector<std::string_view> words = Tokens(text, IsWordSeparator);
     for (std::string_view w : words) {
+        if (budget.settled) break;
         if (!budget.Spend(16 + w.size())) return false;
         std::string line = "Resulting token: ";
         line.append(w);

@@ -61,11 +61,13 @@ public:
     // two-part splits to the trace sink.
     //
     // The word-group search grows exponentially with the number of words, and a word limit that
-    // reads as none lets any phrase through. So one search may do at most `kSearchWork` units of
+    // reads as none lets any phrase through. So a search may do at most `kSearchWork` units of
     // work (a lookup, a split tried and a trace line each cost a few units plus the bytes of
-    // their text) and nest word groups at most `kSearchDepth` deep; a search that would go
-    // further gives up without a translation, in well under a second. A phrase within the
-    // default word limit needs less than a hundredth of that.
+    // their text) and nest word groups at most `kSearchDepth` deep. A phrase within the default
+    // word limit needs less than a hundredth of that. A search that would go further stops its
+    // trace there and finds the same answer again with each word group searched only once;
+    // when even that would go beyond the same bounds, the phrase gets no translation. Either
+    // way it ends within about a second.
     bool TranslatePhrase(std::string_view text, std::string& translation,
                          bool searchCombinations = true);
     static constexpr uint64_t kSearchWork = uint64_t{1} << 26;
@@ -106,6 +108,8 @@ private:
     struct SearchBudget {
         uint64_t work = 0;
         bool exhausted = false;
+        // The second search: the answer for each word group already searched; no trace.
+        std::unordered_map<std::string, std::optional<std::string>>* settled = nullptr;
         // Adds `units` and tells whether the search may go on.
         bool Spend(uint64_t units)
         {
@@ -116,6 +120,8 @@ private:
     };
     bool TranslateGroups(std::string_view text, std::string& translation, bool searchCombinations,
                          SearchBudget& budget, int depth);
+    bool SearchGroups(std::string_view text, std::string& translation, bool searchCombinations,
+                      SearchBudget& budget, int depth);
 
     EntryTable table;
     std::unique_ptr<CTernarySearchTree> tree;

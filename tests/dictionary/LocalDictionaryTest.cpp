@@ -284,7 +284,7 @@ TEST_F(DictionaryTest, CombinationSearchAgreesWithThePlainOneUpToTheDefaultLimit
     }
 }
 
-TEST_F(DictionaryTest, LongPhrasesWithoutAWordLimitEndWithoutATranslation)
+TEST_F(DictionaryTest, LongPhrasesWithoutAWordLimitAreSearchedWithinBounds)
 {
     Write("local.txt", "a\nA\nb\nB\nc\nC");
     Write("personal.txt", "");
@@ -301,6 +301,25 @@ TEST_F(DictionaryTest, LongPhrasesWithoutAWordLimitEndWithoutATranslation)
     };
     // Without a bound the search below would try more splits than the universe has atoms.
     EXPECT_FALSE(TranslateLocal(dict, phrase(60, true), settings).found);
+    // Phrases whose translation the search in full order would take hours to reach still get
+    // it: two words are known only together with the word before them.
+    std::string file, text, expected;
+    for (int k = 0; k < 30; ++k) {
+        const std::string word = "w" + std::to_string(k);
+        text += (k > 0 ? " " : "") + word;
+        expected += (k == 0 || k == 10 || k == 25 ? "" : " ") + std::string("W") + word.substr(1);
+        if (k != 10 && k != 25) file += word + "\n" + "W" + word.substr(1) + "\n";
+    }
+    Write("local.txt", file + "w9 w10\nW9W10\nw24 w25\nW24W25");
+    Load();
+    std::string translation;
+    trace.clear();
+    EXPECT_TRUE(dict.TranslatePhrase(text, translation));
+    EXPECT_EQ(translation, expected);
+    EXPECT_EQ(trace.rfind("Resulting token: w", 0), 0u);  // the trace as far as it got
+
+    Write("local.txt", "a\nA\nb\nB\nc\nC");
+    Load();
     // A phrase that can be translated word by word still is, however long within reason.
     LocalStepResult r = TranslateLocal(dict, phrase(1500, false), settings);
     EXPECT_TRUE(r.found);
