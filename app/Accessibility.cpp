@@ -31,6 +31,8 @@ void SetAccessibleIdAs(wxWindow* window, int idNumber, const wxString& name)
     if (idNumber >= 0) atk_object_set_accessible_id(acc, id.utf8_str());
     bool isCombo = wxDynamicCast(window, wxComboBox) || wxDynamicCast(window, wxChoice);
     if (!name.empty() && !isCombo) atk_object_set_name(acc, name.utf8_str());
+    // A combo box's name is its selection; what the list is for goes into its description.
+    if (!name.empty() && isCombo) atk_object_set_description(acc, name.utf8_str());
 #else
     (void)window;
     (void)idNumber;

@@ -6,8 +6,8 @@
 class wxMenu;
 class wxWindow;
 
-// Tags one control. `name` is not applied to combo boxes (it would replace the selection that
-// a screen reader announces).
+// Tags one control. On combo boxes `name` becomes the description instead (as a name it would
+// replace the selection that a screen reader announces).
 void SetAccessibleId(wxWindow* window, const wxString& name = wxString());
 
 // The same with an id other than the window's own (a standard button's command id, say); a
