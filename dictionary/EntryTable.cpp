@@ -32,10 +32,12 @@ bool EntryTable::AppendFileText(std::string_view content)
 bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
 {
     tooLarge = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking on the open, and only plain files: a pipe would never end the load, and a
+    // device such as /dev/zero would fill memory before it did.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }

@@ -68,14 +68,15 @@ bool WriteAll(int fd, std::string_view data)
 bool AppendPair(const std::string& path, bool create, std::string_view original,
                 std::string_view translation)
 {
-    int flags = O_WRONLY | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0);
+    // Without blocking: a pipe in the file's place fails here rather than waiting for a reader.
+    int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | (create ? O_CREAT : 0);
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return false;
     bool leading = false;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size > 0) {
         char last = 0;
-        int rfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int rfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (rfd >= 0) {
             leading = ::pread(rfd, &last, 1, st.st_size - 1) != 1 || last != '\n';
             ::close(rfd);
@@ -350,7 +351,9 @@ bool LocalDictionary::UndoAddition(std::string* error)
 {
     if (additionsCount < 1) return true;
     std::string content;
-    if (ReadWholeFile(personalDictionaryFile, content)) {
+    struct stat st {};
+    const bool plain = ::stat(personalDictionaryFile.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (plain && ReadWholeFile(personalDictionaryFile, content)) {
         std::vector<std::string_view> lines = SplitLines(content);
         if (lines.size() >= 2) {
             // Keep everything before the last two lines, with the file's own line ends, and no

@@ -1,11 +1,15 @@
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/TranslationDispatch.h"
 #include "app/cli/Commands.h"
 #include "catalogue/Services.h"
 #include "catalogue/Settings.h"
+#include "catalogue/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 
 namespace {
@@ -30,6 +34,48 @@ const char* kTranslateUsage =
     "carriage returns stay). The combination-search trace and notes go to standard error.\n"
     "\n"
     "Exit status: 0 when the action ran, 2 on misuse or a blank TEXT.\n";
+
+// An address the services file gives but the program could not take (no http:// or https://,
+// a path after the host) leaves the default in place, and the engine then asks the real service
+// instead of the one meant: say so.
+void WarnAboutIgnoredAddresses(const Services& services)
+{
+    std::string content;
+    if (!ReadWholeFile(kServicesFileName, content)) return;
+    struct Address {
+        const char* key;
+        const std::string* used;
+        std::optional<std::string_view> given;  // the value of the key's last occurrence
+    };
+    Address addresses[] = {
+        {"GOOGLE FORM ADDRESS", &services.googleFormAddress, {}},
+        {"BABELFISH FORM ADDRESS", &services.babelfishFormAddress, {}},
+        {"FREETRANSLATION FORM ADDRESS", &services.freeTranslationFormAddress, {}}};
+    // Every key of the file takes the next line as its value, as the reader pairs them.
+    const char* otherKeys[] = {"UPLOAD SERVER ADDRESS", "UPDATE SITE ADDRESS", "USE PROXY",
+                               "PROXY SERVER", "PROXY PORT"};
+    std::vector<std::string_view> lines = SplitLines(content);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        bool key = false;
+        for (Address& a : addresses)
+            if (lines[i] == a.key) {
+                a.given = lines[i + 1];
+                key = true;
+            }
+        for (const char* k : otherKeys)
+            if (lines[i] == k) key = true;
+        if (key) ++i;
+    }
+    for (const Address& a : addresses) {
+        if (!a.given) continue;
+        std::string_view trimmed = *a.given;
+        while (!trimmed.empty() && trimmed.back() == '/')
+            trimmed.remove_suffix(1);
+        if (trimmed != *a.used)
+            CliError(std::string(kServicesFileName) + ": " + a.key + " \"" + std::string(*a.given) +
+                     "\" is not scheme://host[:port] with http or https; using " + *a.used);
+    }
+}
 
 }  // namespace
 
@@ -58,6 +104,7 @@ int CliTranslate(const CliArgs& args)
         CliError(std::string("no engine is ticked in ") + kSettingsFileName +
                  " (USE GOOGLE, USE BABELFISH, USE FREETRANSLATION, USE LOCAL DICTIONARY)");
     Services services = LoadServices();
+    WarnAboutIgnoredAddresses(services);
 
     TranslateEngines engines;
     engines.web = MakeWebEngineRunner(services);

@@ -94,6 +94,23 @@ TEST_F(DictionaryTest, MissingFilesAreReportedAndTheOtherIsRead)
     EXPECT_FALSE(fs::exists(Path("a.txt")));
 }
 
+TEST_F(DictionaryTest, OnlyPlainFilesAreRead)
+{
+    ASSERT_EQ(mkfifo(Path("local.txt").c_str(), 0600), 0);  // no writer: reading would wait
+    fs::create_symlink("/dev/zero", Path("personal.txt"));
+    EXPECT_EQ(Load(),
+              (std::vector<std::string>{"Could not open the file: " + Path("local.txt"),
+                                        "Could not open the file: " + Path("personal.txt")}));
+    EXPECT_EQ(dict.Tree().entryCount, 0);
+
+    // Additions and Undo do not wait on the pipe either.
+    dict.personalDictionaryFile = Path("local.txt");
+    EXPECT_FALSE(dict.AddTranslation("gato", "cat").written);
+    EXPECT_EQ(dict.FindTranslation("gato"), "cat");
+    dict.additionsCount = 1;
+    EXPECT_TRUE(dict.UndoAddition());
+}
+
 TEST_F(DictionaryTest, BadFilesLoadWithoutHarm)
 {
     std::string binary;

@@ -113,4 +113,21 @@ TEST_F(CliTranslate, NothingTickedPrintsNothingAndSaysWhyOnStandardError)
     EXPECT_TRUE(google.Requests().empty());
 }
 
+TEST_F(CliTranslate, AddressTheProgramCannotTakeIsNamed)
+{
+    Settings s;
+    s.useLocalDictionary = true;  // no web engine: nothing goes to the default services
+    Configure(s);
+    Write(dir / "TalveroServices.txt",
+          "BABELFISH FORM ADDRESS\n127.0.0.1:8080\n"
+          "GOOGLE FORM ADDRESS\nhttp://127.0.0.1:1/\n"
+          "FREETRANSLATION FORM ADDRESS\nhttp://127.0.0.1:1/form\n");
+    CliRun run = RunCli(dir, "hola", "&1");
+    EXPECT_NE(run.out.find("BABELFISH FORM ADDRESS \"127.0.0.1:8080\" is not"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("FREETRANSLATION FORM ADDRESS \"http://127.0.0.1:1/form\""),
+              std::string::npos);
+    EXPECT_EQ(run.out.find("GOOGLE FORM ADDRESS"), std::string::npos);  // taken as given
+}
+
 }  // namespace
