@@ -7,7 +7,9 @@ class wxTopLevelWindow;
 // Lets a check box's label wrap onto further lines beyond `maxChars` characters.
 void WrapCheckBoxLabel(wxCheckBox* box, int maxChars);
 
-// A fixed-size window: the window manager offers no resizing and no maximize button.
+// A fixed-size window: the window manager is offered neither resizing nor maximizing (the
+// size hints and the Motif hints say so). Openbox 3.6 still draws its maximize button beside
+// the minimize button, but the button does nothing.
 void MakeNotResizable(wxTopLevelWindow* window);
 
 // Makes the edit field of a drop-down with an edit field wide enough for `chars` characters of
