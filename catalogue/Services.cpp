@@ -1,5 +1,6 @@
 #include "catalogue/Services.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -7,14 +8,22 @@
 
 namespace {
 
+bool StartsWithNoCase(std::string_view v, std::string_view prefix)
+{
+    if (v.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(v[i])) != prefix[i]) return false;
+    return true;
+}
+
 // Accepts only scheme://host[:port] with an http or https scheme; anything else keeps the
 // default so that a typo cannot point the program at a file or another protocol.
 bool IsBaseAddress(std::string_view v)
 {
     std::string_view rest;
-    if (v.substr(0, 7) == "http://")
+    if (StartsWithNoCase(v, "http://"))
         rest = v.substr(7);
-    else if (v.substr(0, 8) == "https://")
+    else if (StartsWithNoCase(v, "https://"))
         rest = v.substr(8);
     else
         return false;
@@ -27,11 +36,15 @@ bool IsBaseAddress(std::string_view v)
     return true;
 }
 
-std::string WithoutTrailingSlash(std::string_view v)
+// Schemes are case-insensitive; the lower-case form is what the clients expect.
+std::string Normalized(std::string_view v)
 {
     while (!v.empty() && v.back() == '/')
         v.remove_suffix(1);
-    return std::string(v);
+    std::string out(v);
+    for (size_t i = 0; i < out.size() && out[i] != ':'; ++i)
+        out[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(out[i])));
+    return out;
 }
 
 }  // namespace
@@ -54,7 +67,14 @@ void ApplyServicesText(Services& services, std::string_view text)
         else if (key == "UPDATE SITE ADDRESS")
             address = &services.updateSiteAddress;
         if (address) {
-            if (IsBaseAddress(value)) *address = WithoutTrailingSlash(value);
+            if (IsBaseAddress(value))
+                *address = Normalized(value);
+            else
+                services.problems.push_back(std::string(key) + " \"" +
+                                            std::string(value.substr(0, 200)) +
+                                            "\" is not scheme://host[:port] with http or https; "
+                                            "using " +
+                                            *address);
             ++i;
         } else if (key == "USE PROXY") {
             services.useProxy = value == "YES";
@@ -65,7 +85,10 @@ void ApplyServicesText(Services& services, std::string_view text)
         } else if (key == "PROXY PORT") {
             std::string v(value.substr(0, 32));
             long port = std::strtol(v.c_str(), nullptr, 10);
-            if (port >= 0 && port <= 65535) services.proxyPort = static_cast<unsigned short>(port);
+            if (port >= 0 && port <= 65535)
+                services.proxyPort = static_cast<unsigned short>(port);
+            else
+                services.problems.push_back("PROXY PORT \"" + v + "\" is not a port number");
             ++i;
         }
     }

@@ -3,6 +3,7 @@
 // proxy taken at start-up. Same key/value-line form as the settings file; every key optional.
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr const char* kServicesFileName = "TalveroServices.txt";
 
@@ -15,6 +16,10 @@ struct Services {
     bool useProxy = false;
     std::string proxyServer;
     unsigned short proxyPort = 0;
+
+    // One text per value that was ignored (its default stays), for callers that can tell the
+    // user; the window has nowhere to show them.
+    std::vector<std::string> problems;
 };
 
 Services LoadServices(const std::string& path = kServicesFileName);

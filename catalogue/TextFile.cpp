@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 bool ReadWholeFile(const std::string& path, std::string& out)
@@ -76,9 +77,19 @@ bool WriteAll(int fd, std::string_view data)
 
 }  // namespace
 
-bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode,
+bool AtomicWriteFile(const std::string& linkOrPath, std::string_view content, unsigned newFileMode,
                      bool ownerOnly)
 {
+    // Replace the file a symbolic link points to, not the link: renaming over the link would
+    // leave the real file (a synced copy, say) stale and detach later writes from it.
+    std::string path = linkOrPath;
+    struct stat lst {};
+    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (!real) return false;
+        path = real;
+        std::free(real);
+    }
     mode_t mode = static_cast<mode_t>(newFileMode);
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {

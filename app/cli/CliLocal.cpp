@@ -58,8 +58,7 @@ int CliLocal(const CliArgs& args)
     Settings settings;
     LoadSettings(settings);
     LocalDictionary dictionary;
-    dictionary.SetTraceSink(
-        [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
+    dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :
          dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {
         CliError(message);
@@ -70,7 +69,7 @@ int CliLocal(const CliArgs& args)
         out += phrase;
         out += '\n';
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    CliWrite(stdout, out);
     return result.found ? 0 : 1;
 }
 

@@ -40,41 +40,8 @@ const char* kTranslateUsage =
 // instead of the one meant: say so.
 void WarnAboutIgnoredAddresses(const Services& services)
 {
-    std::string content;
-    if (!ReadWholeFile(kServicesFileName, content)) return;
-    struct Address {
-        const char* key;
-        const std::string* used;
-        std::optional<std::string_view> given;  // the value of the key's last occurrence
-    };
-    Address addresses[] = {
-        {"GOOGLE FORM ADDRESS", &services.googleFormAddress, {}},
-        {"BABELFISH FORM ADDRESS", &services.babelfishFormAddress, {}},
-        {"FREETRANSLATION FORM ADDRESS", &services.freeTranslationFormAddress, {}}};
-    // Every key of the file takes the next line as its value, as the reader pairs them.
-    const char* otherKeys[] = {"UPLOAD SERVER ADDRESS", "UPDATE SITE ADDRESS", "USE PROXY",
-                               "PROXY SERVER", "PROXY PORT"};
-    std::vector<std::string_view> lines = SplitLines(content);
-    for (size_t i = 0; i + 1 < lines.size(); ++i) {
-        bool key = false;
-        for (Address& a : addresses)
-            if (lines[i] == a.key) {
-                a.given = lines[i + 1];
-                key = true;
-            }
-        for (const char* k : otherKeys)
-            if (lines[i] == k) key = true;
-        if (key) ++i;
-    }
-    for (const Address& a : addresses) {
-        if (!a.given) continue;
-        std::string_view trimmed = *a.given;
-        while (!trimmed.empty() && trimmed.back() == '/')
-            trimmed.remove_suffix(1);
-        if (trimmed != *a.used)
-            CliError(std::string(kServicesFileName) + ": " + a.key + " \"" + std::string(*a.given) +
-                     "\" is not scheme://host[:port] with http or https; using " + *a.used);
-    }
+    for (const std::string& problem : services.problems)
+        CliError(std::string(kServicesFileName) + ": " + problem);
 }
 
 }  // namespace
@@ -111,8 +78,7 @@ int CliTranslate(const CliArgs& args)
     std::unique_ptr<LocalDictionary> dictionary;
     if (settings.useLocalDictionary) {
         dictionary = std::make_unique<LocalDictionary>();
-        dictionary->SetTraceSink(
-            [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
+        dictionary->SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
         for (const std::string& message :
              dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
             CliError(message);
@@ -143,6 +109,6 @@ int CliTranslate(const CliArgs& args)
         out += phrase;
         out += '\n';
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    CliWrite(stdout, out);
     return 0;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Subcommands of talvero-cli. Each gets the arguments after its own name and returns the exit
 // status (0 success, 1 "not found"/failed, 2 misuse).
+#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using CliArgs = std::vector<std::string>;
@@ -13,3 +15,8 @@ int CliTranslate(const CliArgs& args);  // talvero-cli translate TEXT
 
 // One clear line on standard error.
 void CliError(const std::string& message);
+
+// The terminal speaks UTF-8; phrases are in the program's code page. These convert at that edge
+// (identity when the code page is UTF-8).
+std::string CliFromTerminal(const std::string& text);
+void CliWrite(std::FILE* stream, std::string_view codePageText);

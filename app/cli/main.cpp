@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/cli/Commands.h"
+#include "catalogue/CodePage.h"
 
 namespace {
 
@@ -28,6 +29,17 @@ const char* kUsage =
 
 }  // namespace
 
+std::string CliFromTerminal(const std::string& text)
+{
+    return CodePageIsUtf8() ? text : Utf8ToCodePage(text);
+}
+
+void CliWrite(std::FILE* stream, std::string_view codePageText)
+{
+    std::string text = CodePageIsUtf8() ? std::string(codePageText) : CodePageToUtf8(codePageText);
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 void CliError(const std::string& message)
 {
     std::fprintf(stderr, "talvero-cli: %s\n", message.c_str());
@@ -46,6 +58,10 @@ int main(int argc, char** argv)
         return 0;
     }
     CliArgs args(argv + 2, argv + argc);
+    // Phrases typed on the command line become code-page text; file names stay as given.
+    if (command == "local" || command == "add" || command == "translate")
+        for (std::string& arg : args)
+            arg = CliFromTerminal(arg);
     if (command == "local") return CliLocal(args);
     if (command == "add") return CliAdd(args);
     if (command == "import") return CliImport(args);

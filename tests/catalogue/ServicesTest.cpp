@@ -18,7 +18,7 @@ TEST(Services, KeysOverrideTheirDefaultOnly)
     TestDir dir;
     dir.Write("TalveroServices.txt",
               "GOOGLE FORM ADDRESS\r\nhttp://127.0.0.1:8080/\r\n"
-              "junk\nBABELFISH FORM ADDRESS\nhttps://fish.example.org\n"
+              "junk\nBABELFISH FORM ADDRESS\nHTTPS://fish.example.org\n"
               "USE PROXY\nYES\nPROXY SERVER\nproxy.local\nPROXY PORT\n3128");
     Services s = LoadServices(dir.File("TalveroServices.txt"));
     EXPECT_EQ(s.googleFormAddress, "http://127.0.0.1:8080");
@@ -50,4 +50,16 @@ TEST(Services, MalformedValuesKeepTheDefaults)
     binary += "\nPROXY PORT\n8080";
     ApplyServicesText(s, binary);
     EXPECT_EQ(s.proxyPort, 8080);
+}
+
+TEST(Services, IgnoredValuesAreNamed)
+{
+    Services s;
+    ApplyServicesText(s,
+                      "GOOGLE FORM ADDRESS\nftp://x\nBABELFISH FORM ADDRESS\nHTTP://ok:81/\n"
+                      "PROXY PORT\n-1");
+    ASSERT_EQ(s.problems.size(), 2u);
+    EXPECT_NE(s.problems[0].find("GOOGLE FORM ADDRESS \"ftp://x\""), std::string::npos);
+    EXPECT_NE(s.problems[1].find("PROXY PORT"), std::string::npos);
+    EXPECT_EQ(s.babelfishFormAddress, "http://ok:81");
 }

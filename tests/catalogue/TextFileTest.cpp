@@ -29,3 +29,14 @@ TEST(TextFile, AtomicWriteReplacesAndKeepsPermissions)
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_FALSE(AtomicWriteFile(dir.Path().string(), "x")) << "never replaces a directory";
 }
+
+TEST(TextFile, AtomicWriteThroughASymbolicLinkReplacesTheTarget)
+{
+    TestDir dir;
+    std::filesystem::create_directory(dir.Path() / "real");
+    dir.Write("real/f.txt", "old");
+    std::filesystem::create_symlink(dir.Path() / "real/f.txt", dir.Path() / "link.txt");
+    ASSERT_TRUE(AtomicWriteFile(dir.File("link.txt"), "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "link.txt"));
+    EXPECT_EQ(dir.Read("real/f.txt"), "new");
+}

@@ -166,3 +166,29 @@ TEST_F(CliTest, AddCreatesThePersonalFileAndReportsWhatItCannotWrite)
 }
 
 }  // namespace
+
+namespace {
+
+// Dictionary files written on Windows: the terminal still speaks UTF-8.
+TEST_F(CliTest, WindowsCodePageFilesMeetAUtf8Terminal)
+{
+    Write("localdictionary_es_en.txt",
+          "ni\xF1o\nchild\nni\xF1os\nchildren\n\xBF"
+          "qu\xE9?\nwhat?");
+    Write("personaldictionary_es_en.txt", "");
+    setenv("TALVERO_CODEPAGE", "CP1252", 1);
+    Result r = Run({"local", "ni\xC3\xB1o"});
+    Result question = Run({"local",
+                           "\xC2\xBF"
+                           "qu\xC3\xA9?"});
+    Run({"add", "a\xC3\xB1o", "year"});
+    unsetenv("TALVERO_CODEPAGE");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "child\nni\xC3\xB1os\nni\xC3\xB1o\n");
+    EXPECT_EQ(question.out,
+              "what?\n\xC2\xBF"
+              "qu\xC3\xA9?\n");
+    EXPECT_EQ(Read("personaldictionary_es_en.txt"), "a\xF1o\nyear");
+}
+
+}  // namespace
