@@ -64,3 +64,14 @@ void TagMenuItems(wxMenu* menu, int (*commandOf)(int))
     (void)commandOf;
 #endif
 }
+
+void MarkAsAlert(wxWindow* window)
+{
+#ifdef __WXGTK__
+    if (!window || !window->GetHandle()) return;
+    if (AtkObject* acc = gtk_widget_get_accessible(window->GetHandle()))
+        atk_object_set_role(acc, ATK_ROLE_ALERT);
+#else
+    (void)window;
+#endif
+}

@@ -20,3 +20,6 @@ void TagAccessibleIds(wxWindow* window);
 // Tags every item of `menu` with its command number as text: the item's id, or
 // `commandOf(id)` where the items carry ids other than their commands.
 void TagMenuItems(wxMenu* menu, int (*commandOf)(int) = nullptr);
+
+// Presents a top-level window to screen readers as an alert (a message box).
+void MarkAsAlert(wxWindow* window);

@@ -25,6 +25,7 @@ public:
     {
         // The controls exist once the dialog is about to show.
         Bind(wxEVT_INIT_DIALOG, [this](wxInitDialogEvent& event) {
+            MarkAsAlert(this);
             Tag(this);
             event.Skip();
         });

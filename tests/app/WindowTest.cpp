@@ -746,6 +746,8 @@ TEST_F(WindowTest, MessageBoxShowsItsIconAndTagsItsButtonForScreenReaders)
             if (!box || !box->IsModal()) continue;
             seen = true;
             EXPECT_EQ(box->GetTitle(), "Talvero");
+            EXPECT_EQ(atk_object_get_role(gtk_widget_get_accessible(box->GetHandle())),
+                      ATK_ROLE_ALERT);
             wxStaticBitmap* icon = nullptr;
             wxButton* ok = nullptr;
             std::function<void(wxWindow*)> find = [&](wxWindow* w) {
