@@ -12,10 +12,12 @@
 bool ReadWholeFile(const std::string& path, std::string& out)
 {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking on the open, and plain files only: a pipe or a device in a file's place would
+    // never end the read (or fill the memory).
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
@@ -62,6 +64,8 @@ std::string DirectoryOf(const std::string& path)
     return path.substr(0, slash);
 }
 
+}  // namespace
+
 bool WriteAll(int fd, std::string_view data)
 {
     while (!data.empty()) {
@@ -74,8 +78,6 @@ bool WriteAll(int fd, std::string_view data)
     }
     return true;
 }
-
-}  // namespace
 
 bool AtomicWriteFile(const std::string& linkOrPath, std::string_view content, unsigned newFileMode,
                      bool ownerOnly)

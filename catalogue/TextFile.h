@@ -4,7 +4,8 @@
 #include <string_view>
 #include <vector>
 
-// Reads a whole file. Returns false when it cannot be opened or read.
+// Reads a whole plain file. Returns false when it cannot be opened or read, or is not a plain
+// file (a pipe, a device, a directory).
 bool ReadWholeFile(const std::string& path, std::string& out);
 
 // Splits text into lines ending in LF or CR LF (the terminator is dropped). A final line without
@@ -17,6 +18,9 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // `newFileMode`. On any failure the old file is untouched and false is returned.
 bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode = 0644,
                      bool ownerOnly = false);
+
+// Writes all of `data` to a file descriptor, retrying after interruptions.
+bool WriteAll(int fd, std::string_view data);
 
 // The platform's line end for files we write.
 inline constexpr std::string_view kLineEnd = "\n";

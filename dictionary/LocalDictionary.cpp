@@ -49,19 +49,6 @@ std::string Join(const std::vector<std::string_view>& words, size_t from, size_t
     return out;
 }
 
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // Appends a pair as two lines. The line terminator before it is written only when the file has
 // text that does not already end with one, so an empty file or one ending in a line end does not
 // get an empty line that would shift every later pair.
@@ -93,19 +80,6 @@ bool AppendPair(const std::string& path, bool create, std::string_view original,
     bool ok = WriteAll(fd, text);
     ok = ::close(fd) == 0 && ok;
     return ok;
-}
-
-// The file that a rewrite replaces: a symbolic link's target, so that the rename does not put
-// a file in place of the link and leave the linked dictionary without the change.
-std::string WriteTarget(const std::string& path)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return path;
-    std::string target = resolved;
-    std::free(resolved);
-    return target;
 }
 
 void RemoveLineBreaks(std::string& s)
@@ -351,9 +325,7 @@ bool LocalDictionary::UndoAddition(std::string* error)
 {
     if (additionsCount < 1) return true;
     std::string content;
-    struct stat st {};
-    const bool plain = ::stat(personalDictionaryFile.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    if (plain && ReadWholeFile(personalDictionaryFile, content)) {
+    if (ReadWholeFile(personalDictionaryFile, content)) {
         std::vector<std::string_view> lines = SplitLines(content);
         if (lines.size() >= 2) {
             // Keep everything before the last two lines, with the file's own line ends, and no
@@ -363,7 +335,7 @@ bool LocalDictionary::UndoAddition(std::string* error)
                 std::string_view last = lines[lines.size() - 3];
                 keep = static_cast<size_t>(last.data() + last.size() - content.data());
             }
-            if (!AtomicWriteFile(WriteTarget(personalDictionaryFile),
+            if (!AtomicWriteFile(personalDictionaryFile,
                                  std::string_view(content).substr(0, keep))) {
                 if (error) *error = "Could not write the file: " + personalDictionaryFile;
                 return false;

@@ -297,3 +297,13 @@ TEST(Settings, SavedFileIsPrivateWhenItHoldsAPassword)
     stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0644u) << "otherwise the file keeps its permissions";
 }
+
+TEST(Settings, APipeInThePlaceOfTheFileIsNotWaitedFor)
+{
+    TestDir dir;
+    std::string path = dir.File("TalveroConfig.txt");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    Settings s;
+    EXPECT_FALSE(LoadSettings(s, path));
+    EXPECT_FALSE(SaveSettings(s, path)) << "a pipe is not replaced by a file either";
+}
