@@ -4,23 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace {
-
-bool IsWhite(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-}  // namespace
+#include "catalogue/TextFile.h"
 
 std::string TrimWhite(std::string_view text)
 {
-    size_t b = 0, e = text.size();
-    while (b < e && IsWhite(text[b]))
-        ++b;
-    while (e > b && IsWhite(text[e - 1]))
-        --e;
-    return std::string(text.substr(b, e - b));
+    return std::string(TrimWhiteSpace(text));
 }
 
 IntegerField CheckIntegerField(std::string_view text, int min, int max)

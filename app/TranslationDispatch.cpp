@@ -4,16 +4,12 @@
 #include <optional>
 
 #include "catalogue/Catalogue.h"
+#include "catalogue/TextFile.h"
 
 namespace {
 
 constexpr std::array<Engine, kWebEngineCount> kWebEngines{Engine::Google, Engine::Babelfish,
                                                           Engine::FreeTranslation};
-
-bool IsTrimSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
 
 bool UseFlag(const Settings& s, Engine e)
 {
@@ -79,12 +75,7 @@ int BannerSourceOf(Engine engine)
 
 std::string TrimInput(std::string_view input)
 {
-    size_t begin = 0, end = input.size();
-    while (begin < end && IsTrimSpace(input[begin]))
-        ++begin;
-    while (end > begin && IsTrimSpace(input[end - 1]))
-        --end;
-    return std::string(input.substr(begin, end - begin));
+    return std::string(TrimWhiteSpace(input));
 }
 
 std::array<int, kWebEngineCount> WebPairNumbers(const Settings& settings)

@@ -9,19 +9,28 @@
 #include <cstdlib>
 #include <random>
 
-bool ReadWholeFile(const std::string& path, std::string& out)
+int OpenPlainFile(const std::string& path, long long& size)
 {
-    out.clear();
-    // Not blocking on the open, and plain files only: a pipe or a device in a file's place would
-    // never end the read (or fill the memory).
+    // Not blocking on the open, and plain files only: a pipe would never end a read, and a
+    // device such as /dev/zero would fill memory before it did.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return false;
+        return -1;
     }
-    if (st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+    size = st.st_size;
+    return fd;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    long long size = 0;
+    int fd = OpenPlainFile(path, size);
+    if (fd < 0) return false;
+    if (size > 0) out.reserve(static_cast<size_t>(size));
     char buf[1 << 16];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -36,6 +45,20 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     }
     ::close(fd);
     return true;
+}
+
+bool IsWhiteSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimWhiteSpace(std::string_view text)
+{
+    while (!text.empty() && IsWhiteSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsWhiteSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text)

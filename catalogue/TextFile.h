@@ -4,6 +4,10 @@
 #include <string_view>
 #include <vector>
 
+// Opens a plain file for reading without ever waiting: a pipe, a device or a directory in the
+// file's place gives -1, as does a file that cannot be opened. On success `size` is its size.
+int OpenPlainFile(const std::string& path, long long& size);
+
 // Reads a whole plain file. Returns false when it cannot be opened or read, or is not a plain
 // file (a pipe, a device, a directory).
 bool ReadWholeFile(const std::string& path, std::string& out);
@@ -18,6 +22,11 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // `newFileMode`. On any failure the old file is untouched and false is returned.
 bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode = 0644,
                      bool ownerOnly = false);
+
+// Blanks, tabs, line breaks, vertical tabs and form feeds.
+bool IsWhiteSpace(char c);
+// `text` without white space at either end.
+std::string_view TrimWhiteSpace(std::string_view text);
 
 // Writes all of `data` to a file descriptor, retrying after interruptions.
 bool WriteAll(int fd, std::string_view data);

@@ -1,12 +1,12 @@
 #include "dictionary/EntryTable.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "catalogue/TextFile.h"
 
 void EntryTable::Clear()
 {
@@ -32,22 +32,16 @@ bool EntryTable::AppendFileText(std::string_view content)
 bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
 {
     tooLarge = false;
-    // Not blocking on the open, and only plain files: a pipe would never end the load, and a
-    // device such as /dev/zero would fill memory before it did.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    long long size = 0;
+    int fd = OpenPlainFile(path, size);
     if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     if (entries.size() != fileEntries) {
         ::close(fd);
         return false;
     }
 
     size_t from = fileText.size();
-    size_t expected = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+    size_t expected = size > 0 ? static_cast<size_t>(size) : 0;
     if (from + expected > kMaxTextBytes) {
         ::close(fd);
         tooLarge = true;

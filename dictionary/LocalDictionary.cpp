@@ -12,11 +12,6 @@
 
 namespace {
 
-bool IsWhite(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsWordSeparator(char c)
 {
     return c == ' ' || c == ',' || c == '.';
@@ -116,18 +111,9 @@ std::string WordsOf(std::string_view text, int from, int to, int count)
             out += ' ';
         }
     }
-    while (!out.empty() && IsWhite(out.back()))
+    while (!out.empty() && IsWhiteSpace(out.back()))
         out.pop_back();
     return out;
-}
-
-std::string_view TrimWhiteSpace(std::string_view text)
-{
-    while (!text.empty() && IsWhite(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsWhite(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 LocalDictionary::LocalDictionary()

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogue/Settings.h"
+#include "catalogue/TextFile.h"  // TrimWhiteSpace
 #include "dictionary/EntryTable.h"
 #include "dictionary/TernarySearchTree.h"
 
@@ -27,9 +28,6 @@ size_t CountWords(std::string_view text);
 // spaces (commas and full stops stay with their words), joined by single spaces, without
 // trailing white space. Words beyond the end of the text are empty.
 std::string WordsOf(std::string_view text, int from, int to, int count);
-
-// `text` without leading and trailing space, tab, LF, VT, FF and CR.
-std::string_view TrimWhiteSpace(std::string_view text);
 
 class LocalDictionary {
 public:

@@ -55,15 +55,6 @@ double CpuSeconds()
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-class NoSpeech : public ISpeech {
-public:
-    bool SetUp() override { return false; }
-    void SpeakText(const std::string&) override {}
-    std::string LastRecognizedText() override { return {}; }
-    void OnRecognitionEvent() override {}
-    void OnVoiceEvent() override {}
-};
-
 void BM_AutoTranslateDelayCpu(benchmark::State& state)
 {
     const fs::path old = fs::current_path();
@@ -77,7 +68,7 @@ void BM_AutoTranslateDelayCpu(benchmark::State& state)
     double cpuTotal = 0, wallTotal = 0;
     for (auto _ : state) {
         CTalveroDlg::Parts parts = CTalveroDlg::DefaultParts();
-        parts.speech = std::make_unique<NoSpeech>();
+        parts.speech = MakeSilentSpeech();
         CTalveroDlg dlg(nullptr, std::move(parts));
         double cpu = 0, wall = 0;
         std::string after;
