@@ -11,12 +11,12 @@ BUILD_DIR=${TALVERO_BUILD_DIR:-build}
 DATA=${1:-$BUILD_DIR/bench-data}
 RUNS=${2:-5}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVERO_WERROR=ON >/dev/null
-cmake --build "$BUILD_DIR" --target talvero-cli map_anchor
+cmake --build "$BUILD_DIR" --target talvero-cli map_anchor make_synthetic_dictionary
 if [ ! -s "$DATA/localdictionary_de_en.txt" ] || [ ! -s "$DATA/synthetic_1m.txt" ]; then
     TALVERO_BUILD_DIR=$BUILD_DIR ./scripts/make-bench-data.sh "$DATA"
 fi
 if [ ! -s "$DATA/synthetic_10m.txt" ]; then
-    "$BUILD_DIR/app/talvero-cli" import synthetic 10000000 "$DATA/synthetic_10m.txt" --seed 1
+    "$BUILD_DIR/bench/dictionary/make_synthetic_dictionary" 10000000 "$DATA/synthetic_10m.txt" 1
 fi
 python3 bench/dictionary/process_bench.py "$BUILD_DIR/app/talvero-cli" \
     "$BUILD_DIR/bench/dictionary/map_anchor" "$RUNS" \
