@@ -1,6 +1,12 @@
 #include "app/WindowServices.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
 #include "catalogue/Services.h"
+#include "catalogue/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 
 namespace {
@@ -16,27 +22,64 @@ public:
 
 class FileDictionary : public ILocalDictionary {
 public:
+    ~FileDictionary() override { WaitForLoad(); }
     std::vector<std::string> Load(const std::string& localFile,
                                   const std::string& personalFile) override
     {
+        WaitForLoad();
         return dictionary->Load(localFile, personalFile);
+    }
+    std::vector<std::string> LoadInBackground(
+        const std::string& localFile, const std::string& personalFile,
+        std::function<void(std::vector<std::string>)> later) override
+    {
+        WaitForLoad();
+        std::vector<std::string> known;
+        for (const std::string* file : {&localFile, &personalFile}) {
+            long long size = 0;
+            const int fd = OpenPlainFile(*file, size);
+            if (fd < 0)
+                known.push_back(CouldNotOpenMessage(*file));
+            else
+                ::close(fd);
+        }
+        loading = std::thread([this, localFile, personalFile, known, later = std::move(later)] {
+            std::vector<std::string> found = dictionary->Load(localFile, personalFile);
+            std::erase_if(found, [&known](const std::string& m) {
+                return std::find(known.begin(), known.end(), m) != known.end();
+            });
+            if (!found.empty() && later) later(std::move(found));
+        });
+        return known;
     }
     std::optional<std::string> Find(const std::string& original) override
     {
+        WaitForLoad();
         return dictionary->FindTranslation(original);
     }
     void Discard() override
     {
+        WaitForLoad();
         // A fresh, empty dictionary in place of the loaded one (the file names stay).
         auto empty = std::make_unique<LocalDictionary>();
         empty->localDictionaryFile = dictionary->localDictionaryFile;
         empty->personalDictionaryFile = dictionary->personalDictionaryFile;
         dictionary = std::move(empty);
     }
-    LocalDictionary* Engine() override { return dictionary.get(); }
+    LocalDictionary* Engine() override
+    {
+        WaitForLoad();
+        return dictionary.get();
+    }
 
 private:
+    void WaitForLoad()
+    {
+        if (loading.joinable()) loading.join();
+    }
+
     std::unique_ptr<LocalDictionary> dictionary = std::make_unique<LocalDictionary>();
+    std::thread loading;  // a load under way in the background
 };
 
 class DispatchEngines : public ITranslationEngines {

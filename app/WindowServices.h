@@ -2,6 +2,7 @@
 // What the main window asks of the parts around it: the translation engines, the local
 // dictionary and speech. The window holds one object of each and calls them from its handlers;
 // tests plug in recording stand-ins here. No GUI code.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,17 @@ public:
     virtual std::optional<std::string> Find(const std::string& original) = 0;
     // Shutdown: the entries and the tree are dropped.
     virtual void Discard() = 0;
+    // Loads both files as Load does, but on another thread where it can, so that the window
+    // appears meanwhile; every other call waits until the load is done. Returns at once with
+    // the messages for files that cannot be opened; `later` gets, from the loading thread, any
+    // that only the load itself finds. By default the load happens here and now.
+    virtual std::vector<std::string> LoadInBackground(
+        const std::string& localFile, const std::string& personalFile,
+        std::function<void(std::vector<std::string> messages)> later)
+    {
+        (void)later;
+        return Load(localFile, personalFile);
+    }
     // The dictionary engine behind it, for the Translate action's local step (null: none).
     virtual LocalDictionary* Engine() = 0;
 };

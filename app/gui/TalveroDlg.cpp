@@ -374,6 +374,7 @@ void CTalveroDlg::StartUp()
     // desktop's window manager menu cannot be extended.
     SetIcons(res::IconBundle(res::kMainIcon));
     FillLanguagePairCombos();
+    SetUpListsForSpeed();
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
     autoState.autoTranslateBusy = false;
@@ -396,7 +397,7 @@ void CTalveroDlg::StartUp()
     punctuation->SetSelection(1);
     LoadSettingsIntoWindow();
     RegisterCaptureHotkey();
-    LoadDictionary();
+    StartDictionaryLoad();
     ApplyTextBoxFont(settings.fontSize);
     // UPDATE CHECK: started here when "CHECK FOR UPDATES AT STARTUP" is on, once it exists.
     EmptyNewTranslationsFile();
@@ -559,8 +560,7 @@ void CTalveroDlg::Translate()
         if (outcome.engines[i].outcome == EngineOutcome::Changed)
             resultBoxes[i]->ChangeValue(FromPhrase(outcome.engines[i].text));
     if (outcome.banner.show) parts.banners->ShowTranslation(outcome.banner);
-    for (const std::string& near : outcome.nearList)
-        nearList->Append(FromPhrase(near));
+    FillNearList(outcome.nearList);
     for (const SpeakItem& item : outcome.speakQueue)
         parts.speech->SpeakText(item.text);
 }

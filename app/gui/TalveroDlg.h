@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/AutoTranslate.h"
 #include "app/WindowServices.h"
@@ -56,6 +57,12 @@ public:
     // The tray menu's "Exit": ends at once with the OK result, without saving.
     void EndWithoutSaving();
     void SetDisabled(bool on) { disabled = on; }
+
+    // Start-up and list speed (TalveroDlgSpeed.cpp): the pair lists measured once, the near
+    // list filled in one step in its own order, the dictionary loaded while the window appears.
+    void SetUpListsForSpeed();
+    void FillNearList(const std::vector<std::string>& phrases);
+    void StartDictionaryLoad();
     bool IsDisabled() const { return disabled; }
 
     const Settings& GetSettings() const { return settings; }

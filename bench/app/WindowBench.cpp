@@ -1,9 +1,18 @@
 // Window benchmarks, run on a display (scripts/bench-window.sh gives it a private one):
 //   BM_AutoTranslateDelayCpu  processor time the program uses while an automatic translation
 //                             waits its 1000 ms delay, as a share of one core
-//   BM_LaunchToMapped         from starting the program to its window being mapped, with the
+//   BM_LaunchToMapped         from starting the program to its window being mapped: /0 with the
 //                             German-English dictionary
-//                             (TALVERO_BENCH_DATA/localdictionary_de_en.txt) as the local pair
+//                             (TALVERO_BENCH_DATA/localdictionary_de_en.txt) as the local pair,
+//                             /1 with empty dictionary files; /2 and /3 a bare dialog with only
+//                             the four pair lists, sizing themselves by every entry (/2) or
+//                             measured once (/3)
+//   BM_OneLetterInput         typing one letter with automatic translation on and the German
+//                             dictionary with synonyms split
+//                             (TALVERO_BENCH_DATA/split/localdictionary_de_en.txt): the longest
+//                             the event loop stalls (a 2 ms timer pings it), the processor time
+//                             of the whole pass, and the near matches listed
+//   BM_NearListFill           what the window does with a near search: search, copy, list fill
 #include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -13,6 +22,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -24,10 +34,13 @@
 
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/listbox.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 #include "app/WindowServices.h"
 #include "app/gui/TalveroDlg.h"
+#include "dictionary/LocalDictionary.h"
 #include "ui/WaitPumping.h"
 
 extern char** environ;
@@ -125,6 +138,10 @@ bool BelongsTo(Display* d, Window w, long pid, Atom pidAtom, int depth = 0)
 
 void BM_LaunchToMapped(benchmark::State& state)
 {
+    const int which = static_cast<int>(state.range(0));
+    static const char* kLabels[] = {"talvero, German dictionary", "talvero, empty dictionary",
+                                    "bare dialog, lists fit", "bare dialog, lists measured once"};
+    state.SetLabel(kLabels[which]);
     const char* data = std::getenv("TALVERO_BENCH_DATA");
     const fs::path dictionary = data ? fs::path(data) / "localdictionary_de_en.txt" : fs::path();
     if (!data || !fs::exists(dictionary)) {
@@ -135,8 +152,13 @@ void BM_LaunchToMapped(benchmark::State& state)
     }
     const fs::path dir = MakeTempDir("talvero-bench-launch");
     fs::create_directories(dir / "home");
-    fs::create_symlink(dictionary, dir / "localdictionary_de_en.txt");
-    WriteText(dir / "personaldictionary_de_en.txt", "Hallo\nhello");
+    if (which == 0) {
+        fs::create_symlink(dictionary, dir / "localdictionary_de_en.txt");
+        WriteText(dir / "personaldictionary_de_en.txt", "Hallo\nhello");
+    } else {
+        WriteText(dir / "localdictionary_de_en.txt", "");
+        WriteText(dir / "personaldictionary_de_en.txt", "");
+    }
     WriteText(dir / "TalveroConfig.txt",
               "USE LOCAL DICTIONARY\nYES\nLOCAL DICTIONARY LANGUAGE PAIR\nGERMAN TO ENGLISH\n"
               "CHECK FOR UPDATES AT STARTUP\nNO\n");
@@ -149,8 +171,9 @@ void BM_LaunchToMapped(benchmark::State& state)
     for (auto& s : env)
         envp.push_back(s.data());
     envp.push_back(nullptr);
-    std::string binary = TALVERO_BINARY;
-    char* argv[] = {binary.data(), nullptr};
+    std::string binary = which < 2 ? TALVERO_BINARY : BARE_DIALOG_BINARY;
+    std::string mode = which == 3 ? "fixed" : "fit";
+    char* argv[] = {binary.data(), which < 2 ? nullptr : mode.data(), nullptr};
 
     Display* d = XOpenDisplay(nullptr);
     const Window root = DefaultRootWindow(d);
@@ -190,11 +213,146 @@ void BM_LaunchToMapped(benchmark::State& state)
     fs::remove_all(dir);
 }
 BENCHMARK(BM_LaunchToMapped)
+    ->DenseRange(0, 3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(7)
     ->ReportAggregatesOnly(true);
+
+// Pings the event loop every 2 ms and keeps the longest time between two pings.
+class LoopPing : public wxTimer {
+public:
+    void Begin()
+    {
+        last = Clock::now();
+        longest = 0;
+        Start(2);
+    }
+    void Notify() override
+    {
+        const auto now = Clock::now();
+        longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+    }
+    double longest = 0;
+
+private:
+    Clock::time_point last;
+};
+
+fs::path GermanDictionary()
+{
+    const char* data = std::getenv("TALVERO_BENCH_DATA");
+    return data ? fs::path(data) / "split" / "localdictionary_de_en.txt" : fs::path();
+}
+
+void BM_OneLetterInput(benchmark::State& state)
+{
+    const fs::path dictionary = GermanDictionary();
+    if (dictionary.empty() || !fs::exists(dictionary)) {
+        state.SkipWithError("TALVERO_BENCH_DATA/split/localdictionary_de_en.txt is missing");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    const fs::path old = fs::current_path();
+    const fs::path dir = MakeTempDir("talvero-bench-letter");
+    fs::current_path(dir);
+    fs::create_symlink(dictionary, dir / "localdictionary_de_en.txt");
+    WriteText("personaldictionary_de_en.txt", "Hallo\nhello");
+    WriteText("TalveroConfig.txt",
+              "USE LOCAL DICTIONARY\nYES\nLOCAL DICTIONARY LANGUAGE PAIR\nGERMAN TO ENGLISH\n"
+              "LAUNCH TRANSLATION AUTOMATICALLY\nYES\n"
+              "TIME DELAY BEFORE AUTOMATIC TRANSLATION\n50\nCHECK FOR UPDATES AT STARTUP\nNO\n");
+    double longest = 0, cpuTotal = 0;
+    size_t listed = 0;
+    int passes = 0;
+    {
+        CTalveroDlg::Parts parts = CTalveroDlg::DefaultParts();
+        parts.speech = MakeSilentSpeech();
+        CTalveroDlg dlg(nullptr, std::move(parts));
+        dlg.CallAfter([&] {
+            auto* input = static_cast<wxTextCtrl*>(dlg.FindWindow(1000));
+            auto* near = static_cast<wxListBox*>(dlg.FindWindow(1006));
+            WaitPumping(500);
+            // Once to have the dictionary loaded and the caches warm, as a user would have.
+            input->SetValue("e");
+            while (!input->IsEmpty())
+                WaitPumping(20);
+            LoopPing ping;
+            for (auto _ : state) {
+                near->Clear();
+                WaitPumping(50);
+                ping.Begin();
+                const double cpu0 = CpuSeconds();
+                const auto t0 = Clock::now();
+                input->SetValue("e");  // the pass waits the delay, translates, empties the input
+                while (!input->IsEmpty() && Clock::now() - t0 < std::chrono::seconds(20))
+                    WaitPumping(5);
+                WaitPumping(20);  // pings that were due while the pass ran
+                const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+                cpuTotal += CpuSeconds() - cpu0;
+                ping.Stop();
+                longest = std::max(longest, ping.longest);
+                listed = near->GetCount();
+                ++passes;
+                state.SetIterationTime(wall);
+            }
+            dlg.EndWithoutSaving();
+        });
+        dlg.ShowModal();
+    }
+    state.counters["longest_stall_ms"] = longest;
+    state.counters["cpu_ms_per_pass"] = passes ? 1000.0 * cpuTotal / passes : 0;
+    state.counters["near_matches"] = static_cast<double>(listed);
+    fs::current_path(old);
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_OneLetterInput)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Search, copy and list fill: what the window does with the near list of a one-, two- and
+// four-letter input, timed together.
+void BM_NearListFill(benchmark::State& state)
+{
+    const fs::path dictionary = GermanDictionary();
+    if (dictionary.empty() || !fs::exists(dictionary)) {
+        state.SkipWithError("TALVERO_BENCH_DATA/split/localdictionary_de_en.txt is missing");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    static const char* kPrefixes[] = {"e", "ei", "eine"};
+    const std::string prefix = kPrefixes[state.range(0)];
+    LocalDictionary dictionaryEngine;
+    dictionaryEngine.Load(dictionary.string(), "/nonexistent/personal.txt");
+    const fs::path old = fs::current_path();
+    const fs::path dir = MakeTempDir("talvero-bench-near");
+    fs::current_path(dir);
+    size_t listed = 0;
+    {
+        CTalveroDlg::Parts parts = CTalveroDlg::DefaultParts();
+        parts.speech = MakeSilentSpeech();
+        CTalveroDlg dlg(nullptr, std::move(parts));
+        dlg.CallAfter([&] {
+            WaitPumping(300);
+            for (auto _ : state) {
+                CTernarySearchTree& tree = dictionaryEngine.Tree();
+                tree.nearList.clear();
+                tree.CollectNear(prefix);
+                const std::vector<std::string> copy = tree.nearList.Strings();
+                dlg.FillNearList(copy);
+                listed = copy.size();
+            }
+            dlg.EndWithoutSaving();
+        });
+        dlg.ShowModal();
+    }
+    state.counters["near_matches"] = static_cast<double>(listed);
+    fs::current_path(old);
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_NearListFill)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 class BenchApp : public wxApp {
 public:
