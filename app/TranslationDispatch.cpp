@@ -1,5 +1,6 @@
 #include "app/TranslationDispatch.h"
 
+#include <algorithm>
 #include <future>
 #include <optional>
 
@@ -92,7 +93,9 @@ BannerDecision MakeBanner(Engine source, const std::string& text, const std::str
     banner.show = true;
     banner.source = source;
     banner.text = showOriginal ? text + ":\n" + result : result;
-    banner.lines = static_cast<unsigned>(banner.text.size() / 36);
+    // A started line is a line: rounded down, a text under 36 bytes counted none and the banner
+    // slid away the moment it was up.
+    banner.lines = static_cast<unsigned>(std::max<size_t>(1, (banner.text.size() + 35) / 36));
     banner.stayMs = banner.lines * 1800;
     return banner;
 }
@@ -122,7 +125,7 @@ TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
         if (!UseFlag(settings, e)) continue;
         if (!engines.web) {
             std::promise<WebAnswer> none;
-            none.set_value(WebAnswer{true, {}, "No web engine available"});
+            none.set_value(WebAnswer{true, {}, "No web engine available", "no web engine"});
             pending[i] = none.get_future();
             continue;
         }
@@ -130,9 +133,9 @@ TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
             try {
                 return engines.web(e, out.text, out.pairNumbers[i]);
             } catch (const std::exception& ex) {
-                return WebAnswer{true, {}, ex.what()};
+                return WebAnswer{true, {}, ex.what(), ex.what()};
             } catch (...) {
-                return WebAnswer{true, {}, "Unknown failure"};
+                return WebAnswer{true, {}, "Unknown failure", "unknown failure"};
             }
         });
     }
@@ -148,6 +151,7 @@ TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
         if (answers[i].failed) {
             r.outcome = EngineOutcome::Failed;
             r.errorText = answers[i].errorText;
+            r.reason = answers[i].reason;
             continue;
         }
         r.outcome = EngineOutcome::Changed;

@@ -41,6 +41,7 @@ struct WebAnswer {
     bool failed = true;
     std::string text;
     std::string errorText;
+    std::string reason;  // why, in a few words ("certificate", "time-out", "HTTP 404", ...)
 };
 
 // Asks one web engine (Google, Babelfish or FreeTranslation) for the translation of `text`
@@ -79,6 +80,7 @@ struct EngineResult {
     EngineOutcome outcome = EngineOutcome::NotAsked;
     std::string text;       // the new box content when Changed
     std::string errorText;  // why, when Failed (never shown)
+    std::string reason;     // why, in a few words, when Failed (talvero-cli prints it)
 };
 
 // The translation banner, shown at most once per run.
@@ -86,9 +88,9 @@ struct BannerDecision {
     bool show = false;
     Engine source = Engine::Local;  // the engine whose result it shows
     std::string text;               // "%s:\n%s" (input, result) or the result alone
-    unsigned lines = 0;             // text bytes / 36, rounded down
+    unsigned lines = 0;             // text bytes / 36, rounded up, at least 1
     unsigned appearMs = 10;
-    unsigned stayMs = 0;  // lines * 1800: a text under 36 bytes slides in and out at once
+    unsigned stayMs = 0;  // lines * 1800: at least 1.8 s
     unsigned hideMs = 10;
     int skinBitmap = 132;  // transparent colour (255, 0, 255); SetSkinForLines(..., lines)
 };

@@ -21,11 +21,12 @@ WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& 
                     text, pairNumber, services.freeTranslationFormAddress);
                 break;
             case Engine::Local:
-                return WebAnswer{true, {}, "Not a web engine"};
+                return WebAnswer{true, {}, "Not a web engine", {}};
         }
         translator->SetLimits(limits);
         translator->Retrieve();
-        if (translator->GetErrorFlag() != 0) return WebAnswer{true, {}, translator->GetErrorText()};
-        return WebAnswer{false, translator->GetResult(), {}};
+        if (translator->GetErrorFlag() != 0)
+            return WebAnswer{true, {}, translator->GetErrorText(), translator->GetFailureReason()};
+        return WebAnswer{false, translator->GetResult(), {}, {}};
     };
 }

@@ -40,6 +40,27 @@ void CliWrite(std::FILE* stream, std::string_view codePageText)
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+std::string TerminalSafe(std::string_view text)
+{
+    const bool utf8 = CodePageIsUtf8();
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            out += '?';  // U+0080..U+009F: CSI and its kin for many terminals
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 void CliError(const std::string& message)
 {
     std::fprintf(stderr, "talvero-cli: %s\n", message.c_str());

@@ -33,8 +33,8 @@ struct FakeWeb {
                 calls.push_back({e, text, pair});
             }
             auto it = answers.find(e);
-            if (it == answers.end()) return WebAnswer{true, {}, "Error parsing content"};
-            return WebAnswer{false, it->second, {}};
+            if (it == answers.end()) return WebAnswer{true, {}, "Error parsing content", {}};
+            return WebAnswer{false, it->second, {}, {}};
         };
     }
 };
@@ -218,20 +218,23 @@ INSTANTIATE_TEST_SUITE_P(Sources, DispatchBanner,
 
 TEST(Dispatch, BannerLinesAndStayTime)
 {
-    BannerDecision b = MakeBanner(Engine::Google, "in", std::string(35, 'x'), false);
-    EXPECT_EQ(b.lines, 0u);
-    EXPECT_EQ(b.stayMs, 0u);
+    // A short text stays up long enough to be read: a started line counts as a line.
+    BannerDecision b = MakeBanner(Engine::Google, "in", "dog", false);
+    EXPECT_EQ(b.lines, 1u);
+    EXPECT_EQ(b.stayMs, 1800u);
+    b = MakeBanner(Engine::Google, "in", std::string(36, 'x'), false);
+    EXPECT_EQ(b.lines, 1u);
     b = MakeBanner(Engine::Google, "in", std::string(72, 'x'), false);
     EXPECT_EQ(b.lines, 2u);
     EXPECT_EQ(b.stayMs, 3600u);
     EXPECT_EQ(b.appearMs, 10u);
     EXPECT_EQ(b.hideMs, 10u);
     EXPECT_EQ(b.skinBitmap, 132);
-    // With the original the count covers "text:\nresult": 30 + 2 + 10 = 42 bytes -> 1 line.
+    // With the original the count covers "text:\nresult": 30 + 2 + 10 = 42 bytes -> 2 lines.
     b = MakeBanner(Engine::Local, std::string(30, 'a'), std::string(10, 'b'), true);
     EXPECT_EQ(b.text, std::string(30, 'a') + ":\n" + std::string(10, 'b'));
-    EXPECT_EQ(b.lines, 1u);
-    EXPECT_EQ(b.stayMs, 1800u);
+    EXPECT_EQ(b.lines, 2u);
+    EXPECT_EQ(b.stayMs, 3600u);
 }
 
 TEST(Dispatch, WebEnginesAreAskedAtTheSameTime)
@@ -248,7 +251,7 @@ TEST(Dispatch, WebEnginesAreAskedAtTheSameTime)
         cv.notify_all();
         if (!cv.wait_for(lock, std::chrono::seconds(10), [&] { return inside == 3; }))
             allMet = false;
-        return WebAnswer{false, EngineName(e), {}};
+        return WebAnswer{false, EngineName(e), {}, {}};
     };
     Settings s = AllWeb();
     s.speakGoogle = s.speakBabelfish = s.speakFreeTranslation = true;
