@@ -200,6 +200,8 @@ std::vector<std::string> LocalDictionary::Load(const std::string& localFile,
 std::vector<std::string> LocalDictionary::LoadDictionary()
 {
     std::vector<std::string> messages;
+    // An Undo killed before its rename leaves its temporary beside the file.
+    RemoveStaleTemporaries(personalDictionaryFile);
     tree.reset();
     table.Clear();
     cache.clear();
@@ -374,25 +376,34 @@ bool LocalDictionary::UndoAddition(std::string* error)
     long long size = 0;
     FdCloser file{OpenPlainFile(personalDictionaryFile, size)};
     std::string content;
-    if (file.fd >= 0) {
-        while (::flock(file.fd, LOCK_EX) != 0 && errno == EINTR) {
+    if (file.fd < 0) {
+        struct stat st {};
+        // A file the user removed holds no pair to take back; one that cannot be opened may.
+        if (::stat(personalDictionaryFile.c_str(), &st) != 0 && errno == ENOENT) {
+            --additionsCount;
+            return true;
         }
+        if (error) *error = CouldNotOpenMessage(personalDictionaryFile);
+        return false;
     }
-    if (file.fd >= 0 && ReadFromDescriptor(file.fd, content)) {
-        std::vector<std::string_view> lines = SplitLines(content);
-        if (lines.size() >= 2) {
-            // Keep everything before the last two lines, with the file's own line ends, and no
-            // terminator after what is now the last line.
-            size_t keep = 0;
-            if (lines.size() >= 3) {
-                std::string_view last = lines[lines.size() - 3];
-                keep = static_cast<size_t>(last.data() + last.size() - content.data());
-            }
-            if (!AtomicWriteFile(personalDictionaryFile,
-                                 std::string_view(content).substr(0, keep))) {
-                if (error) *error = "Could not write the file: " + personalDictionaryFile;
-                return false;
-            }
+    while (::flock(file.fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    if (!ReadFromDescriptor(file.fd, content)) {
+        if (error) *error = "Could not read the file: " + personalDictionaryFile;
+        return false;
+    }
+    std::vector<std::string_view> lines = SplitLines(content);
+    if (lines.size() >= 2) {
+        // Keep everything before the last two lines, with the file's own line ends, and no
+        // terminator after what is now the last line.
+        size_t keep = 0;
+        if (lines.size() >= 3) {
+            std::string_view last = lines[lines.size() - 3];
+            keep = static_cast<size_t>(last.data() + last.size() - content.data());
+        }
+        if (!AtomicWriteFile(personalDictionaryFile, std::string_view(content).substr(0, keep))) {
+            if (error) *error = "Could not write the file: " + personalDictionaryFile;
+            return false;
         }
     }
     --additionsCount;
