@@ -1,5 +1,5 @@
 // The banner as a real window on the test display: shape, placement, motion, focus, mouse.
-#include "tray/TaskbarNotifier.h"
+#include "tray/gui/TaskbarNotifier.h"
 
 #include <gtest/gtest.h>
 #include <wx/display.h>
@@ -11,7 +11,7 @@
 #include "GuiTestSupport.h"
 #include "catalogue/CodePage.h"
 #include "res/Resources.h"
-#include "tray/BannerSetup.h"
+#include "tray/gui/BannerSetup.h"
 
 // After gtest: X11 defines None, which gtest uses as a name.
 #include <X11/Xlib.h>

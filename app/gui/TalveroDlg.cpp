@@ -1,4 +1,4 @@
-#include "app/TalveroDlg.h"
+#include "app/gui/TalveroDlg.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,20 +16,20 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
-#include "app/AboutDlg.h"
-#include "app/Accessibility.h"
-#include "app/DelayDlg.h"
-#include "app/DialogBuilder.h"
 #include "app/FieldValidation.h"
-#include "app/GtkTweaks.h"
-#include "app/MessageBox.h"
-#include "app/TalveroEvents.h"
-#include "app/TextSelection.h"
-#include "app/WaitPumping.h"
+#include "app/gui/AboutDlg.h"
+#include "app/gui/DelayDlg.h"
+#include "app/gui/TalveroEvents.h"
 #include "catalogue/Catalogue.h"
 #include "res/Icons.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
+#include "ui/Accessibility.h"
+#include "ui/DialogBuilder.h"
+#include "ui/GtkTweaks.h"
+#include "ui/MessageBox.h"
+#include "ui/TextSelection.h"
+#include "ui/WaitPumping.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
-#include "app/DelayDlg.h"
+#include "app/gui/DelayDlg.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/Accessibility.h"
-#include "app/DialogBuilder.h"
 #include "app/FieldValidation.h"
-#include "app/MessageBox.h"
 #include "res/Templates.h"
+#include "ui/Accessibility.h"
+#include "ui/DialogBuilder.h"
+#include "ui/MessageBox.h"
 
 namespace {
 constexpr int kEditId = 1037;

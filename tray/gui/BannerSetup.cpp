@@ -1,7 +1,7 @@
-#include "tray/BannerSetup.h"
+#include "tray/gui/BannerSetup.h"
 
 #include "catalogue/CodePage.h"
-#include "tray/TaskbarNotifier.h"
+#include "tray/gui/TaskbarNotifier.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "app/Banners.h"
+#include "app/gui/Banners.h"
 
-#include "tray/BannerSetup.h"
-#include "tray/TaskbarNotifier.h"
+#include "tray/gui/BannerSetup.h"
+#include "tray/gui/TaskbarNotifier.h"
 
 namespace {
 

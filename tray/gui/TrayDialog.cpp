@@ -1,4 +1,4 @@
-#include "tray/TrayDialog.h"
+#include "tray/gui/TrayDialog.h"
 
 #include <wx/display.h>
 #include <wx/menu.h>
@@ -12,8 +12,8 @@
 #include <gdk/gdkx.h>
 #endif
 
-#include "app/Accessibility.h"
 #include "res/Resources.h"
+#include "ui/Accessibility.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "app/AboutDlg.h"
+#include "app/gui/AboutDlg.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/Accessibility.h"
-#include "app/DialogBuilder.h"
 #include "res/Icons.h"
 #include "res/Templates.h"
+#include "ui/Accessibility.h"
+#include "ui/DialogBuilder.h"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog)
