@@ -5,14 +5,15 @@
 #include <string>
 #include <string_view>
 
-#include "dictionary/Importer.h"
+#include "importer/Importer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const size_t nul = input.find('\0');
     const std::string_view index = input.substr(0, nul);
-    const std::string_view bytes = nul == std::string_view::npos ? std::string_view() : input.substr(nul + 1);
+    const std::string_view bytes =
+        nul == std::string_view::npos ? std::string_view() : input.substr(nul + 1);
 
     std::vector<DictdIndexEntry> entries;
     std::string error;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "dictionary/Importer.h"
+#include "importer/Importer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
