@@ -102,9 +102,18 @@ bool ParseDictdIndex(std::string_view text, std::vector<DictdIndexEntry>& entrie
 // The uncompressed data of a .dict.dz (one or more gzip members; dictzip is gzip with an extra
 // field). Bytes that do not start with the gzip magic are taken as an uncompressed .dict.
 // Fails on corrupt or truncated data and when the result would exceed `maxSize`.
+// Decompression stops once `needed` bytes are out (the end of the last article the index points
+// at): the rest is never read, however far it would inflate.
 inline constexpr size_t kMaxDictDataSize = size_t{1} << 30;
 bool InflateDictData(std::string_view fileBytes, std::string& out, std::string& error,
-                     size_t maxSize = kMaxDictDataSize);
+                     size_t maxSize = kMaxDictDataSize, size_t needed = SIZE_MAX);
+
+// What the loader can take: an import that would give more pairs or text than this stops with
+// an error instead of growing on.
+struct ImportLimits {
+    uint64_t maxPairs = 0xFFFFF6;
+    uint64_t maxTextBytes = 0xFFFFFFFFull;
+};
 
 // The original for an article: the spelling of its headline (pronunciation, part of speech and
 // labels removed) that matches the index headword once case and punctuation are ignored, so that
@@ -125,7 +134,7 @@ std::vector<std::string> FreeDictSenses(std::string_view article, int alternativ
 // which words the database's own translations write apart.
 bool FreeDictPairs(std::string_view indexText, std::string_view data,
                    std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error,
-                   WordList words = {});
+                   WordList words = {}, const ImportLimits& limits = {});
 
 // The pair code an import of `source` gives: `pairCode` when one is given (it must be in the
 // local list), otherwise the one its file name names ("freedict-spa-eng" -> "es_en"). "" with
@@ -153,7 +162,8 @@ std::string CleanDingPhrase(std::string_view text);
 std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse,
                                       bool splitSynonyms = false);
 
-ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms = false);
+ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms = false,
+                             const ImportLimits& limits = {});
 
 // As FreeDictPairCode, for a ding file ("de-en" -> "de_en", reversed "en_de").
 std::string DingPairCode(const std::string& path, bool reverse, std::string_view pairCode,

@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -66,6 +67,8 @@ void CliError(const std::string& message)
     std::fprintf(stderr, "talvero-cli: %s\n", message.c_str());
 }
 
+int RunCommand(const std::string& command, CliArgs args);
+
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
@@ -78,7 +81,17 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    CliArgs args(argv + 2, argv + argc);
+    try {
+        return RunCommand(command, CliArgs(argv + 2, argv + argc));
+    } catch (const std::bad_alloc&) {
+        // A dictionary or an import larger than memory: a clear failure, not an abort.
+        CliError("not enough memory for this " + command);
+        return 1;
+    }
+}
+
+int RunCommand(const std::string& command, CliArgs args)
+{
     // Phrases typed on the command line become code-page text; file names stay as given.
     if (command == "local" || command == "add" || command == "translate")
         for (std::string& arg : args)

@@ -114,7 +114,9 @@ TEST_F(DictionaryTest, OnlyPlainFilesAreRead)
     EXPECT_FALSE(dict.AddTranslation("gato", "cat").written);
     EXPECT_EQ(dict.FindTranslation("gato"), "cat");
     dict.additionsCount = 1;
-    EXPECT_TRUE(dict.UndoAddition());
+    std::string error;
+    EXPECT_FALSE(dict.UndoAddition(&error));  // a pipe is no file to take a pair out of
+    EXPECT_EQ(error, "Could not open the file: " + Path("local.txt"));
 }
 
 TEST_F(DictionaryTest, BadFilesLoadWithoutHarm)
