@@ -13,11 +13,12 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" \
     -DTALVERO_SANITIZE=ON -DTALVERO_WERROR=ON -DTALVERO_BUILD_BENCH=OFF \
     ${TALVERO_CMAKE_ARGS:-} >/dev/null
-cmake --build "$BUILD_DIR" --target core_tests -j "$(nproc)"
+# Set before the build too: it lists each test executable's tests by running it.
 SUPP="$(pwd)/scripts/sanitizer/lsan.supp"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$SUPP:print_suppressions=0"
+cmake --build "$BUILD_DIR" --target core_tests -j "$(nproc)"
 cd "$BUILD_DIR"
 # The preloaded fault library cannot go in front of the sanitizer runtime: that harness runs in
 # the ordinary build only.

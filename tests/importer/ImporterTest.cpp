@@ -766,7 +766,7 @@ TEST(Hostile, ManyEntriesOnOneLongHeadlineAreMatchedOnce)
     for (int i = 0; headline.size() < 300000; ++i)
         headline += "palabra" + std::to_string(i) + ", ";
     const uint64_t at = db.Add(headline + "\nword\n");
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 6000; ++i)
         db.Index("palabra" + std::to_string(i), at, db.data.size() - at);
     std::vector<PhrasePair> pairs;
     size_t read = 0;
@@ -774,7 +774,7 @@ TEST(Hostile, ManyEntriesOnOneLongHeadlineAreMatchedOnce)
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(FreeDictPairs(db.index, db.data, pairs, read, error)) << error;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    ASSERT_EQ(pairs.size(), 3000u);
+    ASSERT_EQ(pairs.size(), 6000u);
     EXPECT_EQ(pairs[1234], (PhrasePair{"palabra1234", "word"}));
 }
 
@@ -782,7 +782,7 @@ TEST(Hostile, OnlyTheDataTheIndexNeedsIsInflated)
 {
     // 2 MB of dictzip that would inflate to 512 MB: the index needs 12 bytes of it.
     z_stream zs{};
-    ASSERT_EQ(deflateInit2(&zs, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    ASSERT_EQ(deflateInit2(&zs, 1, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
     std::string head = "casa\nhouse\n", zeros(1 << 20, '\0'), gz;
     char buf[1 << 16];
     for (int chunk = 0; chunk <= 512; ++chunk) {
