@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<PhrasePair> pairs;
     size_t read = 0;
     if (FreeDictPairs(index, inflated, pairs, read, error)) {
-        OrderForLookup(pairs);
+        MergeSenses(pairs);
         FormatPhrasePairs(pairs);
     }
     if (!inflated.empty()) {

@@ -1,5 +1,6 @@
 #include "app/gui/Banners.h"
 
+#include "res/Ids.h"
 #include "tray/gui/BannerSetup.h"
 #include "tray/gui/TaskbarNotifier.h"
 
@@ -26,7 +27,7 @@ public:
     void ShowAddition(const std::string& text, unsigned lines) override
     {
         if (!additions) return;
-        ShowOnBanner(*additions, kAdditionsSkinId, text, int(lines), 10, 1000, 10);
+        ShowOnBanner(*additions, res::kAdditionsSkin, text, int(lines), 10, 1000, 10);
     }
 
 private:

@@ -28,8 +28,8 @@
 
 namespace {
 
-constexpr int kInput = 1000;
-constexpr int kTranslate = 1032;
+using res::ctl::kInput;
+using res::ctl::kTranslate;
 
 class TrayWindowTest : public ::testing::Test {
 protected:

@@ -21,9 +21,6 @@ namespace {
 // second of a pair must not undo what the first did.
 constexpr long kDoubleClickDebounceMs = 500;
 
-constexpr int kNormalIconId = 128;
-constexpr int kDisabledIconId = 129;
-
 }  // namespace
 
 // The entry itself: turns the entry's mouse events into the dialog's hooks.
@@ -253,7 +250,7 @@ void CTrayDialog::TrayShowDisabled(bool disabled)
     const int item = MenuItemIdOf(ID_TRAY_DISABLE);
     if (trayMenu && trayMenu->FindItem(item))
         trayMenu->SetLabel(item, disabled ? "Enable" : "Disable");
-    TraySetIcon(disabled ? kDisabledIconId : kNormalIconId);
+    TraySetIcon(disabled ? res::kDisabledIcon : res::kMainIcon);
     TrayUpdate();
 }
 
