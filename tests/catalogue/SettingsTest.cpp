@@ -315,7 +315,7 @@ TEST(Settings, APipeInThePlaceOfTheFileIsNotWaitedFor)
 
 TEST(Settings, AFileThatCannotBeReadIsNotTakenForAMissingOne)
 {
-    TestDir dir;
+    TempDir dir;
     const std::string path = dir.File("TalveroConfig.txt");
     Settings s;
     EXPECT_EQ(LoadSettingsFile(s, path), SettingsLoad::Missing);
@@ -333,7 +333,7 @@ TEST(Settings, AFileThatCannotBeReadIsNotTakenForAMissingOne)
 
 TEST(Settings, TemporariesOfAnInterruptedSaveGoAtTheNextLoad)
 {
-    TestDir dir;
+    TempDir dir;
     const std::string path = dir.File("TalveroConfig.txt");
     dir.Write("TalveroConfig.txt.tmp0badf00d", "ONLINE DICTIONARIES PASSWORD\nsecret");
     dir.Write("TalveroConfig.txt.tmp12345678", "still being written");
