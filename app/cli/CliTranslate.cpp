@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,14 +83,23 @@ int CliTranslate(const CliArgs& args)
 
     TranslateEngines engines;
     engines.web = MakeWebEngineRunner(services);
+    // The dictionary loads while the web engines are asked: the local step, which runs after
+    // they have answered, waits for it only if it is not done by then.
     std::unique_ptr<LocalDictionary> dictionary;
+    std::future<std::vector<std::string>> loaded;
     if (settings.useLocalDictionary) {
         dictionary = std::make_unique<LocalDictionary>();
         dictionary->SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
-        for (const std::string& message :
-             dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
-            CliError(message);
-        engines.local = MakeLocalStep(*dictionary);
+        loaded = std::async(std::launch::async, [&dictionary, &settings] {
+            return dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile);
+        });
+        engines.local = [&dictionary, &loaded](const std::string& text, const Settings& s) {
+            if (loaded.valid()) {
+                for (const std::string& message : loaded.get())
+                    CliError(message);
+            }
+            return TranslateLocal(*dictionary, text, s);
+        };
     }
 
     TranslateOutcome outcome = RunTranslate(args[0], settings, engines);
