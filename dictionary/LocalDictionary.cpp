@@ -350,13 +350,7 @@ LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,
         }
         if (uploadPair) uploadPair(original, translation);
         // The new-translations file is emptied (created) by the window at start-up.
-<<<<<<< HEAD
         AppendPair(newTranslationsFile, false, original, translation);
-=======
-        if (AppendPair(newTranslationsFile, false, original, translation).empty()) {
-            newTranslationsWritten = true;
-        }
->>>>>>> main
     }
     int64_t index = table.Append(original, translation);
     if (index >= 0) {

@@ -389,27 +389,10 @@ void CTernarySearchTree::BuildNodes()
     if (bucketStart[256] == 0) return;
     std::vector<uint32_t> order(bucketStart[256]);
     {
-<<<<<<< HEAD
-        // Hashes run a few entries ahead of the insertions, with their slots prefetched, so
-        // that the slots' cache misses overlap.
-        constexpr uint32_t kAhead = 16;
-        uint64_t ahead[kAhead];
-        const uint32_t n = static_cast<uint32_t>(table.size());
-        const size_t mask = slots - 1;
-        for (uint32_t i = 0; i < n + kAhead; ++i) {
-            if (i >= kAhead && !table.Original(i - kAhead).empty()) {
-                IndexExactHashed(i - kAhead, ahead[i % kAhead], true);
-            }
-            if (i < n) {
-                ahead[i % kAhead] = HashText(table.Original(i));
-                Prefetch(&exact[ahead[i % kAhead] & mask]);
-            }
-=======
         uint32_t fill[256];
         std::copy(bucketStart, bucketStart + 256, fill);
         for (uint32_t i = 0; i < n; ++i) {
             if (table.OriginalSize(i) != 0) order[fill[FirstBucket(i)]++] = i;
->>>>>>> main
         }
     }
 
@@ -626,7 +609,7 @@ void CTernarySearchTree::BuildExact()
             }
             if (i < n) {
                 ahead[i % kAhead] = HashText(table.Original(i));
-                __builtin_prefetch(&exact[ahead[i % kAhead] & mask]);
+                Prefetch(&exact[ahead[i % kAhead] & mask]);
             }
         }
     }
