@@ -32,17 +32,15 @@ std::string WordsOf(std::string_view text, int from, int to, int count);
 class LocalDictionary {
 public:
     LocalDictionary();
-    virtual ~LocalDictionary();
+    ~LocalDictionary();
     LocalDictionary(const LocalDictionary&) = delete;
     LocalDictionary& operator=(const LocalDictionary&) = delete;
 
     std::string localDictionaryFile = "localdictionary_es_en.txt";
     std::string personalDictionaryFile = "personaldictionary_es_en.txt";
     std::string newTranslationsFile = kNewTranslationsFileName;
-    bool dictionaryLoading = false;  // set by the window around a pair selection's load
 
-    int32_t additionsCount = 0;           // additions written in this run and not undone
-    bool newTranslationsWritten = false;  // a pair went to the new-translations file this run
+    int32_t additionsCount = 0;  // additions written in this run and not undone
 
     // Sets both file names and loads them: a new entry table and tree with the local file's
     // pairs, then the personal file's (later pairs win). Empties the lookup cache. Returns one
@@ -83,8 +81,14 @@ public:
     };
     // Appends the pair to the personal dictionary file (created when missing) and to the
     // new-translations file when both strings are non-empty, calls `uploadPair` in between when
-    // set, and puts the pair into the loaded dictionary in any case.
+    // set, and puts the pair into the loaded dictionary in any case. Each append is locked
+    // against other processes, keeps the file's pairs aligned whatever it held before, and is
+    // taken back whole when its write fails (`error` then says what failed).
     AddResult AddTranslation(std::string original, std::string translation);
+
+    // For tests: runs inside each append, with the file locked, just before the pair is
+    // written.
+    static std::function<void()> beforeAppendWrite;
 
     // Takes the last pair written in this run back out of the personal dictionary file (the
     // loaded dictionary keeps it). Returns false only when the file could not be rewritten.

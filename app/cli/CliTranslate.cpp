@@ -27,12 +27,16 @@ const char* kTranslateUsage =
     "  babelfish: RESULT\n"
     "  freetranslation: RESULT\n"
     "  local: RESULT\n"
-    "RESULT is the translation (possibly empty), \"(failed)\" when the engine's request or the\n"
-    "reading of its reply failed, or \"(unchanged)\" where the window would keep the box's text\n"
-    "(the local dictionary found nothing, or the text has more words than the combination\n"
-    "limit). Then the near-search list of the local dictionary, one phrase a line.\n"
-    "Results are printed as the services sent them (line breaks inside a result become blanks;\n"
-    "carriage returns stay). The combination-search trace and notes go to standard error.\n"
+    "RESULT is the translation (possibly empty), \"(failed: REASON)\" when the engine's request\n"
+    "or the reading of its reply failed (REASON is for example certificate, time-out,\n"
+    "connection refused, HTTP 404, no translation in the reply), or \"(unchanged)\" where the\n"
+    "window would keep the box's text (the local dictionary found nothing, or the text has more\n"
+    "words than the combination limit). Then the near-search list of the local dictionary, one\n"
+    "phrase a line.\n"
+    "Results are printed as the services sent them, except that control characters (carriage\n"
+    "returns, escape sequences, ...) are shown as '?', so that no server can move the cursor or\n"
+    "retitle the terminal; line breaks inside a result become blanks. The combination-search\n"
+    "trace and notes go to standard error.\n"
     "\n"
     "Exit status: 0 when the action ran, 2 on misuse or a blank TEXT.\n";
 
@@ -64,7 +68,10 @@ int CliTranslate(const CliArgs& args)
     }
     Settings settings;
     // Nothing ticked prints nothing at all; say why, so that an empty output is not a puzzle.
-    if (!LoadSettings(settings))
+    const SettingsLoad load = LoadSettingsFile(settings);
+    if (load == SettingsLoad::Unreadable)
+        CliError(UnreadableSettingsMessage() + ": the defaults apply, with no engine ticked");
+    else if (load == SettingsLoad::Missing)
         CliError(std::string("no ") + kSettingsFileName +
                  " in the current directory: the defaults apply, with no engine ticked");
     else if (!settings.useGoogle && !settings.useBabelfish && !settings.useFreeTranslation &&
@@ -104,10 +111,10 @@ int CliTranslate(const CliArgs& args)
         out += ": ";
         switch (r.outcome) {
             case EngineOutcome::Changed:
-                out += r.text;
+                out += TerminalSafe(r.text);
                 break;
             case EngineOutcome::Failed:
-                out += "(failed)";
+                out += r.reason.empty() ? "(failed)" : "(failed: " + TerminalSafe(r.reason) + ")";
                 break;
             default:
                 out += "(unchanged)";
@@ -116,7 +123,7 @@ int CliTranslate(const CliArgs& args)
         out += '\n';
     }
     for (const std::string& phrase : outcome.nearList) {
-        out += phrase;
+        out += TerminalSafe(phrase);
         out += '\n';
     }
     CliWrite(stdout, out);
