@@ -116,10 +116,65 @@ const Control kAboutControls[] = {
     {1, K::DefaultButton, "OK", false, nullptr},
 };
 
+// Template 133: the options dialog.
+const Control kOptionsControls[] = {
+    {1040, K::Check, "Minimize to system tray", false, nullptr},
+    {1049, K::Check, "Topmost window", false, nullptr},
+    {1041, K::Check, "Show a popup banner with the translation above the system tray", false,
+     nullptr},
+    {-1, K::Label, "Banner translation source (if active)", false, nullptr},
+    {1054, K::DropDown, "", false, "Banner translation source (if active)"},
+    {1067, K::Check, "Show also the original text", false, nullptr},
+    {1042, K::Check, "Search for combinations of words in the local dictionay", false, nullptr},
+    {-1, K::Label, "Maximum number of words to search for combinations:", false, nullptr},
+    {1050, K::Edit, "", false, "Maximum number of words to search for combinations:"},
+    {1053, K::Check,
+     "Ask for confirmation when adding new translations to the local dictionary", false, nullptr},
+    {1058, K::Check, "Check for program updates when the program starts", false, nullptr},
+    {-1, K::Label, "Font size used in main text boxes (min 6 and max 20):", false, nullptr},
+    {1060, K::Edit, "", false, "Font size used in main text boxes (min 6 and max 20):"},
+    {1061, K::Check, "Upload dictionary addtions to the online database", false, nullptr},
+    {1062, K::Check, "Speak back with TTS speech recognized text (pronunciation feedback)", false,
+     nullptr},
+    {1069, K::Check, "Suspend recognition during TTS output (to avoid undesired feedback)", false,
+     nullptr},
+    {-1, K::Group, "Hotkey to capture expressions for the local dictionaries", false, nullptr},
+    {1043, K::DropDown, "", false, "Hotkey to capture expressions for the local dictionaries"},
+    {1044, K::Check, "ALT", false, nullptr},
+    {1045, K::Check, "CTRL", false, nullptr},
+    {1046, K::Check, "SHIFT", false, nullptr},
+    {1047, K::Check, "WIN key", false, nullptr},
+    {-1, K::Group, "Online dictionaries", false, nullptr},
+    {-1, K::Label, "User name:", false, nullptr},
+    {1071, K::Edit, "", false, "User name:"},
+    {-1, K::Label, "Password:", false, nullptr},
+    {1072, K::PasswordEdit, "", false, "Password:"},
+    {1, K::DefaultButton, "OK", false, nullptr},
+    {2, K::Button, "Cancel", false, nullptr},
+};
+
+// Template 136: the confirmation of an addition.
+const Control kConfirmationControls[] = {
+    {-1, K::Label, "Do you want to add the next translation to the local dictionary?", false,
+     nullptr},
+    {-1, K::Label, "Original text:", false, nullptr},
+    {1050, K::MultiEdit, "", false, "Original text:"},
+    {-1, K::Label, "Translated text:", false, nullptr},
+    {1051, K::MultiEdit, "", false, "Translated text:"},
+    {1, K::DefaultButton, "OK", false, nullptr},
+    {2, K::Button, "Cancel", false, nullptr},
+};
+
+const char* const kBannerSources[] = {"Local dictionary", "Google", "Babelfish",
+                                      "FreeTranslation"};
+
 const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,
                        kDelayControls};
 const Dialog kAbout = {kAboutDialog, "About Talvero", 235, 72, kAboutControls};
+const Dialog kOptions = {kOptionsDialog, "Set options", 300, 330, kOptionsControls};
+const Dialog kConfirmation = {kConfirmationDialog, "Add new translations to the local dictionary",
+                              260, 150, kConfirmationControls};
 
 const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
                                     "Text!", "\xC2\xA1Text!", "Text."};
@@ -137,6 +192,20 @@ const Dialog& DelayDialog()
 const Dialog& AboutDialog()
 {
     return kAbout;
+}
+
+const Dialog& OptionsDialog()
+{
+    return kOptions;
+}
+const Dialog& ConfirmationDialog()
+{
+    return kConfirmation;
+}
+
+std::span<const char* const> BannerSourceNames()
+{
+    return kBannerSources;
 }
 
 const Control* FindControl(const Dialog& dialog, int id)

@@ -14,6 +14,8 @@ inline constexpr int kMainIcon = 128;
 inline constexpr int kDisabledIcon = 129;
 inline constexpr int kDelayDialog = 131;
 inline constexpr int kTrayMenu = 132;
+inline constexpr int kOptionsDialog = 133;
+inline constexpr int kConfirmationDialog = 136;
 
 // Commands of the window menu (the desktop's stand-in for the system menu).
 inline constexpr int kCmdAbout = 0x10;
@@ -29,6 +31,7 @@ enum class Kind {
     Icon,           // static icon (id -1)
     Edit,           // single-line edit
     ReadOnlyEdit,   // single-line edit, read-only
+    PasswordEdit,   // single-line edit that hides its characters
     MultiEdit,      // multi-line edit, Enter inserts a line break
     ReadOnlyMulti,  // multi-line edit, read-only
     RichEdit,       // multi-line rich edit, editable
@@ -61,6 +64,8 @@ struct Dialog {
 const Dialog& MainDialog();
 const Dialog& DelayDialog();
 const Dialog& AboutDialog();
+const Dialog& OptionsDialog();
+const Dialog& ConfirmationDialog();
 
 // The control of `dialog` with `id`, or nullptr.
 const Control* FindControl(const Dialog& dialog, int id);
@@ -70,5 +75,8 @@ const char* LoadString(int id);
 
 // Entries of the punctuation pattern list 1065, in order (UTF-8).
 std::span<const char* const> PunctuationPatterns();
+
+// Entries of the options dialog's banner source list 1054, in order.
+std::span<const char* const> BannerSourceNames();
 
 }  // namespace res

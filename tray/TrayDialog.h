@@ -14,6 +14,7 @@ class wxIconizeEvent;
 class wxWindowDestroyEvent;
 class CTrayIcon;
 class CTrayMenuHost;
+class INotificationArea;
 
 class CTrayDialog : public wxDialog {
 public:
@@ -91,4 +92,5 @@ private:
     bool restoring = false;
     bool hidingIntoTray = false;
     std::unique_ptr<wxTimer> presentAgain;  // see RestoreFromTray
+    mutable std::unique_ptr<INotificationArea> notificationArea;  // asked on first use
 };
