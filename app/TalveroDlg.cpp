@@ -175,6 +175,7 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     if (!parts.engines) parts.engines = MakeTranslationEngines(*parts.dictionary);
     if (!parts.speech) parts.speech = MakeSilentSpeech();
     if (!parts.banners) parts.banners = MakeBanners();
+    if (!parts.platform.hotkey) parts.platform = MakeDesktopPlatform();
 
     wxFont font = GetFont();
     font.SetPointSize(kDialogFontPoints);
@@ -187,6 +188,7 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     Bind(TALVERO_EVT_RECOGNITION, &CTalveroDlg::OnRecognitionEvent, this);
     Bind(TALVERO_EVT_VOICE, &CTalveroDlg::OnVoiceEvent, this);
     SetEscapeId(wxID_NONE);  // Esc is routed to the hidden "Cancel" in OnCharHook
+    SetUpAdditions();
 }
 
 CTalveroDlg::~CTalveroDlg() = default;
@@ -504,11 +506,6 @@ void CTalveroDlg::ReadControlsIntoSettings()
         settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
 }
 
-void CTalveroDlg::RegisterCaptureHotkey()
-{
-    // HOTKEY: the capture hotkey is registered here with the loaded settings once it exists.
-}
-
 void CTalveroDlg::LoadDictionary()
 {
     for (const std::string& message :
@@ -525,7 +522,7 @@ void CTalveroDlg::Shutdown()
 {
     ReadControlsIntoSettings();
     SaveSettings(settings);
-    // HOTKEY: unregistered here once it exists.
+    parts.platform.hotkey->Unregister();
     parts.dictionary->Discard();
 }
 
@@ -755,11 +752,6 @@ void CTalveroDlg::ApplyTextBoxFont(int size)
         box->Refresh();
     }
     Layout();
-}
-
-void CTalveroDlg::RunOptionsDialog()
-{
-    // OPTIONS: the options dialog opens here once it exists.
 }
 
 void CTalveroDlg::OnOptions(wxCommandEvent&)

@@ -10,6 +10,7 @@
 #include "app/Banners.h"
 #include "app/WindowServices.h"
 #include "catalogue/Settings.h"
+#include "platform/Platform.h"
 #include "tray/TrayDialog.h"
 
 class wxButton;
@@ -29,6 +30,7 @@ public:
         std::unique_ptr<ILocalDictionary> dictionary;
         std::unique_ptr<ISpeech> speech;
         std::unique_ptr<IBanners> banners;
+        Platform platform;  // the desktop's: filled in when empty
     };
     // The program's own engines, dictionary, speech layer and banners.
     // The program's own parts. The engines refer to the dictionary given.
@@ -65,6 +67,12 @@ public:
     ILocalDictionary& Dictionary() { return *parts.dictionary; }
     ISpeech& Speech() { return *parts.speech; }
     IBanners& Banners() { return *parts.banners; }
+
+    // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
+    void AddTranslation(std::string original, std::string translation);
+    void CaptureSelection();
+    enum class HotkeyBox { Text, Translation };
+    HotkeyBox NextHotkeyBox() const { return nextHotkeyBox; }
 
 private:
     void CreateControls();
@@ -106,6 +114,17 @@ private:
     void OnTrayExit(wxCommandEvent& event);
     void OnRecognitionEvent(wxThreadEvent& event);
     void OnVoiceEvent(wxThreadEvent& event);
+
+    // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
+    void SetUpAdditions();
+    void OnAdd(wxCommandEvent& event);
+    void OnAddFromResults(wxCommandEvent& event);
+    void OnUndo(wxCommandEvent& event);
+    void RunAddAction(const std::string& original, const std::string& translation);
+    void UploadAddition(const std::string& original, const std::string& translation);
+    HotkeyBox nextHotkeyBox = HotkeyBox::Text;
+    bool captureBusy = false;
+    bool capturePending = false;
 
     Parts parts;
     Settings settings;  // the settings values; its engine, speak and mode members are the flags

@@ -18,6 +18,7 @@
 #include "app/MessageBox.h"
 #include "app/TalveroDlg.h"
 #include "app/WaitPumping.h"
+#include "platform/FakePlatform.h"
 
 struct TranslateCall {
     std::string text;  // the input as handed over (trimmed by the action itself)
@@ -98,6 +99,7 @@ protected:
     std::filesystem::path dir;
     std::vector<MessageBoxCall> boxes;
     Recorder rec;
+    FakeDesktop desktop;
 
     void SetUp() override
     {
@@ -124,6 +126,7 @@ protected:
         s.dictionary = std::make_unique<RecordingDictionary>(rec);
         s.speech = std::make_unique<RecordingSpeech>(rec);
         s.banners = std::make_unique<RecordingBanners>(rec);
+        s.platform = MakeFakePlatform(desktop);
         return s;
     }
 
