@@ -90,7 +90,9 @@ void COptionsDlg::LayOut()
         bannerSource->Append(wxString::FromUTF8(name));
     sourceRow->Add(bannerSource, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap);
     top->Add(sourceRow, 0, wxBOTTOM, vgap);
-    top->Add(make(this, 1067), 0, wxBOTTOM | wxLEFT, margin * 2);
+    auto* originalRow = new wxBoxSizer(wxHORIZONTAL);
+    originalRow->Add(make(this, 1067), 0, wxLEFT, margin * 2);
+    top->Add(originalRow, 0, wxBOTTOM, vgap);
     check(1042);
     maxWords = numberRow("Maximum number of words to search for combinations:", kOptionsMaxWords);
     check(1053);
@@ -116,10 +118,11 @@ void COptionsDlg::LayOut()
     auto* fields = new wxFlexGridSizer(2, vgap, gap);
     fields->Add(label(box, "User name:"), 0, wxALIGN_CENTER_VERTICAL);
     username = static_cast<wxTextCtrl*>(make(box, kOptionsUsername));
-    username->SetMaxLength(kOptionsMaxUsernameLength);
     fields->Add(username, 0, wxEXPAND);
     fields->Add(label(box, "Password:"), 0, wxALIGN_CENTER_VERTICAL);
     password = static_cast<wxTextCtrl*>(make(box, kOptionsPassword));
+    // A hidden-text entry asks for less height than a plain one, and is then drawn cut off.
+    password->SetMinSize(wxSize(-1, username->GetBestSize().y));
     fields->Add(password, 0, wxEXPAND);
     fields->AddGrowableCol(1, 1);
     online->Add(fields, 0, wxEXPAND | wxALL, vgap);
@@ -145,8 +148,10 @@ void COptionsDlg::ShowValues()
     maxWords->ChangeValue(wxString::Format("%d", values.maxWordsInCombinations));
     fontSize->ChangeValue(wxString::Format("%d", values.fontSize));
     // A longer stored name (an edited settings file) is shown cut to the box's limit; it is
-    // kept whole unless the user edits the box.
+    // kept whole unless the user changes the box.
     username->ChangeValue(FromPhrase(values.onlineUsername));
+    username->SetMaxLength(kOptionsMaxUsernameLength);
+    shownUsername = username->GetValue();
     password->ChangeValue(FromPhrase(values.onlinePassword));
 }
 
@@ -178,8 +183,9 @@ bool COptionsDlg::ReadControls()
     values.hotkeyBaseKeyCode = PositionOf(hotkeyKey);
     values.maxWordsInCombinations = words;
     values.fontSize = size;
-    if (username->IsModified()) values.onlineUsername = ToPhrase(username->GetValue());
-    if (password->IsModified()) values.onlinePassword = ToPhrase(password->GetValue());
+    if (username->GetValue() != shownUsername)
+        values.onlineUsername = ToPhrase(username->GetValue());
+    values.onlinePassword = ToPhrase(password->GetValue());
     return true;
 }
 

@@ -29,6 +29,7 @@ private:
     wxTextCtrl* fontSize = nullptr;
     wxTextCtrl* username = nullptr;
     wxTextCtrl* password = nullptr;
+    wxString shownUsername;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -33,6 +33,7 @@ struct Recorder {
     std::map<std::string, std::string> entries;
     std::vector<std::string> spoken;
     std::vector<BannerDecision> banners;
+    std::vector<std::pair<std::string, unsigned>> additionBanners;
     int bannersCreated = 0;
     int recognitionEvents = 0;
     int voiceEvents = 0;
@@ -89,6 +90,10 @@ public:
     explicit RecordingBanners(Recorder& r) : rec(r) {}
     void Create(wxWindow*) override { ++rec.bannersCreated; }
     void ShowTranslation(const BannerDecision& banner) override { rec.banners.push_back(banner); }
+    void ShowAddition(const std::string& text, unsigned lines) override
+    {
+        rec.additionBanners.emplace_back(text, lines);
+    }
     Recorder& rec;
 };
 
