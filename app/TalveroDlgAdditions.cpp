@@ -172,8 +172,7 @@ void CTalveroDlg::CaptureSelection()
         parts.platform.keyboard->ReleaseKeys(*combo);
     parts.platform.keyboard->SendCopy();
     const std::optional<std::string> text = clipboard.ReadTextAfterChange(
-        before, kCaptureWaitMs, kCaptureReadMs,
-        [this](int ms, const std::function<bool()>& until) {
+        before, kCaptureWaitMs, kCaptureReadMs, [this](int ms, const std::function<bool()>& until) {
             ::WaitPumping(ms, [&] { return !ended && !until(); });
             return !ended;
         });

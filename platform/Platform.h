@@ -52,8 +52,8 @@ public:
     // Waits for a change after `since`, then reads the clipboard's text as UTF-8, all within
     // `totalMs`; the last `readMs` of it are kept for the read. Nothing when the clipboard holds
     // no text, its owner does not answer in time, or the window ended.
-    virtual std::optional<std::string> ReadTextAfterChange(uint64_t since, int totalMs,
-                                                           int readMs, const Waiter& wait) = 0;
+    virtual std::optional<std::string> ReadTextAfterChange(uint64_t since, int totalMs, int readMs,
+                                                           const Waiter& wait) = 0;
 };
 
 struct ScreenRect {

@@ -128,8 +128,8 @@ const Control kOptionsControls[] = {
     {1042, K::Check, "Search for combinations of words in the local dictionay", false, nullptr},
     {-1, K::Label, "Maximum number of words to search for combinations:", false, nullptr},
     {1050, K::Edit, "", false, "Maximum number of words to search for combinations:"},
-    {1053, K::Check,
-     "Ask for confirmation when adding new translations to the local dictionary", false, nullptr},
+    {1053, K::Check, "Ask for confirmation when adding new translations to the local dictionary",
+     false, nullptr},
     {1058, K::Check, "Check for program updates when the program starts", false, nullptr},
     {-1, K::Label, "Font size used in main text boxes (min 6 and max 20):", false, nullptr},
     {1060, K::Edit, "", false, "Font size used in main text boxes (min 6 and max 20):"},
@@ -165,8 +165,7 @@ const Control kConfirmationControls[] = {
     {2, K::Button, "Cancel", false, nullptr},
 };
 
-const char* const kBannerSources[] = {"Local dictionary", "Google", "Babelfish",
-                                      "FreeTranslation"};
+const char* const kBannerSources[] = {"Local dictionary", "Google", "Babelfish", "FreeTranslation"};
 
 const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,

@@ -91,6 +91,6 @@ private:
     CTrayMenuHost* menuHost = nullptr;
     bool restoring = false;
     bool hidingIntoTray = false;
-    std::unique_ptr<wxTimer> presentAgain;  // see RestoreFromTray
+    std::unique_ptr<wxTimer> presentAgain;                        // see RestoreFromTray
     mutable std::unique_ptr<INotificationArea> notificationArea;  // asked on first use
 };

@@ -24,8 +24,8 @@ CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
     const wxSize box = ConvertDialogToPixels(wxSize(t.widthDu - 14, 28));
 
     auto* top = new wxBoxSizer(wxVERTICAL);
-    top->Add(CreateTemplateLabel(this, t,
-                                 "Do you want to add the next translation to the local dictionary?"),
+    top->Add(CreateTemplateLabel(
+                 this, t, "Do you want to add the next translation to the local dictionary?"),
              0, wxBOTTOM, vgap * 2);
     top->Add(CreateTemplateLabel(this, t, "Original text:"), 0, wxBOTTOM, vgap);
     original = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kOriginalId));
