@@ -1,39 +1,25 @@
 #include "catalogue/Options.h"
 
-namespace {
-
-const OptionsCheck kChecks[] = {
-    {1040, &Settings::minimizeToTray},
-    {1049, &Settings::topmostWindow},
-    {1041, &Settings::showTranslationBanner},
-    {1067, &Settings::showOriginalTextBanner},
-    {1042, &Settings::searchCombinations},
-    {1053, &Settings::confirmBeforeAdding},
-    {1058, &Settings::checkForUpdates},
-    {1061, &Settings::uploadNewTranslations},
-    {1062, &Settings::speakRecognizedText},
-    {1069, &Settings::suspendRecognitionDuringTts},
-    {1044, &Settings::hotkeyAlt},
-    {1045, &Settings::hotkeyCtrl},
-    {1046, &Settings::hotkeyShift},
-    {1047, &Settings::hotkeyWin},
-};
-
-}  // namespace
-
-std::span<const OptionsCheck> OptionsChecks()
-{
-    return kChecks;
-}
-
 void CopyOptions(const Settings& from, Settings& to)
 {
-    for (const OptionsCheck& c : kChecks)
-        to.*c.member = from.*c.member;
+    to.minimizeToTray = from.minimizeToTray;
+    to.topmostWindow = from.topmostWindow;
+    to.showTranslationBanner = from.showTranslationBanner;
     to.bannerSource = from.bannerSource;
+    to.showOriginalTextBanner = from.showOriginalTextBanner;
+    to.searchCombinations = from.searchCombinations;
     to.maxWordsInCombinations = from.maxWordsInCombinations;
+    to.confirmBeforeAdding = from.confirmBeforeAdding;
+    to.checkForUpdates = from.checkForUpdates;
     to.fontSize = from.fontSize;
+    to.uploadNewTranslations = from.uploadNewTranslations;
+    to.speakRecognizedText = from.speakRecognizedText;
+    to.suspendRecognitionDuringTts = from.suspendRecognitionDuringTts;
     to.hotkeyBaseKeyCode = from.hotkeyBaseKeyCode;
+    to.hotkeyAlt = from.hotkeyAlt;
+    to.hotkeyCtrl = from.hotkeyCtrl;
+    to.hotkeyShift = from.hotkeyShift;
+    to.hotkeyWin = from.hotkeyWin;
     to.onlineUsername = from.onlineUsername;
     to.onlinePassword = from.onlinePassword;
 }

@@ -10,15 +10,31 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/DialogBuilder.h"
-#include "app/FieldValidation.h"
-#include "app/MessageBox.h"
+#include "catalogue/FieldValidation.h"
 #include "catalogue/Hotkey.h"
 #include "res/Templates.h"
+#include "ui/DialogBuilder.h"
+#include "ui/MessageBox.h"
 
 namespace {
-constexpr int kOkId = 1;
-constexpr int kCancelId = 2;
+using namespace res::ctl;
+
+const COptionsDlg::Check kChecks[] = {
+    {kOptMinimizeToTray, &Settings::minimizeToTray},
+    {kOptTopmost, &Settings::topmostWindow},
+    {kOptShowBanner, &Settings::showTranslationBanner},
+    {kOptShowOriginal, &Settings::showOriginalTextBanner},
+    {kOptSearchCombinations, &Settings::searchCombinations},
+    {kOptConfirmAdding, &Settings::confirmBeforeAdding},
+    {kOptCheckUpdates, &Settings::checkForUpdates},
+    {kOptUploadAdditions, &Settings::uploadNewTranslations},
+    {kOptSpeakRecognized, &Settings::speakRecognizedText},
+    {kOptSuspendRecognition, &Settings::suspendRecognitionDuringTts},
+    {kOptHotkeyAlt, &Settings::hotkeyAlt},
+    {kOptHotkeyCtrl, &Settings::hotkeyCtrl},
+    {kOptHotkeyShift, &Settings::hotkeyShift},
+    {kOptHotkeyWin, &Settings::hotkeyWin},
+};
 
 // An entry typed into the edit field selects the entry it names; other text selects none.
 int PositionOf(const wxComboBox* combo)
@@ -38,23 +54,28 @@ void ShowPosition(wxComboBox* combo, int position)
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(COptionsDlg, wxDialog)
-    EVT_BUTTON(kOkId, COptionsDlg::OnOK)
-    EVT_BUTTON(kCancelId, COptionsDlg::OnCancel)
+    EVT_BUTTON(kOk, COptionsDlg::OnOK)
+    EVT_BUTTON(kCancel, COptionsDlg::OnCancel)
 wxEND_EVENT_TABLE()
-    // clang-format on
+// clang-format on
 
-    COptionsDlg::COptionsDlg(wxWindow* parent, const Settings& valuesIn,
-                             const ProxyConnection& connectionIn)
+COptionsDlg::COptionsDlg(wxWindow* parent, const Settings& valuesIn,
+                         const ProxyConnection& connectionIn)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::OptionsDialog().caption)),
       values(valuesIn),
       connection(connectionIn)
 {
     LayOut();
     ShowValues();
-    SetAffirmativeId(kOkId);
-    SetEscapeId(kCancelId);
+    SetAffirmativeId(kOk);
+    SetEscapeId(kCancel);
     TagTemplateControls(this, res::OptionsDialog());
     CentreOnParent();
+}
+
+std::span<const COptionsDlg::Check> COptionsDlg::Checks()
+{
+    return kChecks;
 }
 
 void COptionsDlg::LayOut()
@@ -79,37 +100,37 @@ void COptionsDlg::LayOut()
         return edit;
     };
 
-    check(1040);
-    check(1049);
-    check(1041);
+    check(kOptMinimizeToTray);
+    check(kOptTopmost);
+    check(kOptShowBanner);
     auto* sourceRow = new wxBoxSizer(wxHORIZONTAL);
     sourceRow->Add(label(this, "Banner translation source (if active)"), 0,
                    wxALIGN_CENTER_VERTICAL | wxLEFT, margin * 2);
-    bannerSource = static_cast<wxComboBox*>(make(this, kOptionsBannerSource));
+    bannerSource = static_cast<wxComboBox*>(make(this, kOptBannerSource));
     for (const char* name : res::BannerSourceNames())
         bannerSource->Append(wxString::FromUTF8(name));
     sourceRow->Add(bannerSource, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap);
     top->Add(sourceRow, 0, wxBOTTOM, vgap);
     auto* originalRow = new wxBoxSizer(wxHORIZONTAL);
-    originalRow->Add(make(this, 1067), 0, wxLEFT, margin * 2);
+    originalRow->Add(make(this, kOptShowOriginal), 0, wxLEFT, margin * 2);
     top->Add(originalRow, 0, wxBOTTOM, vgap);
-    check(1042);
-    maxWords = numberRow("Maximum number of words to search for combinations:", kOptionsMaxWords);
-    check(1053);
-    check(1058);
-    fontSize = numberRow("Font size used in main text boxes (min 6 and max 20):", kOptionsFontSize);
-    check(1061);
-    check(1062);
-    check(1069);
+    check(kOptSearchCombinations);
+    maxWords = numberRow("Maximum number of words to search for combinations:", kOptMaxWords);
+    check(kOptConfirmAdding);
+    check(kOptCheckUpdates);
+    fontSize = numberRow("Font size used in main text boxes (min 6 and max 20):", kOptFontSize);
+    check(kOptUploadAdditions);
+    check(kOptSpeakRecognized);
+    check(kOptSuspendRecognition);
 
     auto* hotkey = new wxStaticBoxSizer(wxHORIZONTAL, this,
                                         "Hotkey to capture expressions for the local dictionaries");
     wxWindow* box = hotkey->GetStaticBox();
-    hotkeyKey = static_cast<wxComboBox*>(make(box, kOptionsHotkeyKey));
+    hotkeyKey = static_cast<wxComboBox*>(make(box, kOptHotkeyKey));
     for (const char* name : HotkeyKeyNames())
         hotkeyKey->Append(name);
     hotkey->Add(hotkeyKey, 0, wxALIGN_CENTER_VERTICAL | wxALL, vgap);
-    for (int id : {1044, 1045, 1046, 1047})
+    for (int id : {kOptHotkeyAlt, kOptHotkeyCtrl, kOptHotkeyShift, kOptHotkeyWin})
         hotkey->Add(make(box, id), 0, wxALIGN_CENTER_VERTICAL | wxLEFT, gap * 2);
     top->Add(hotkey, 0, wxEXPAND | wxTOP | wxBOTTOM, vgap);
 
@@ -117,10 +138,10 @@ void COptionsDlg::LayOut()
     box = online->GetStaticBox();
     auto* fields = new wxFlexGridSizer(2, vgap, gap);
     fields->Add(label(box, "User name:"), 0, wxALIGN_CENTER_VERTICAL);
-    username = static_cast<wxTextCtrl*>(make(box, kOptionsUsername));
+    username = static_cast<wxTextCtrl*>(make(box, kOptUsername));
     fields->Add(username, 0, wxEXPAND);
     fields->Add(label(box, "Password:"), 0, wxALIGN_CENTER_VERTICAL);
-    password = static_cast<wxTextCtrl*>(make(box, kOptionsPassword));
+    password = static_cast<wxTextCtrl*>(make(box, kOptPassword));
     // A hidden-text entry asks for less height than a plain one, and is then drawn cut off.
     password->SetMinSize(wxSize(-1, username->GetBestSize().y));
     fields->Add(password, 0, wxEXPAND);
@@ -130,8 +151,8 @@ void COptionsDlg::LayOut()
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer();
-    buttons->Add(make(this, kOkId));
-    buttons->Add(make(this, kCancelId), 0, wxLEFT, gap);
+    buttons->Add(make(this, kOk));
+    buttons->Add(make(this, kCancel), 0, wxLEFT, gap);
     top->Add(buttons, 0, wxEXPAND | wxTOP, vgap * 2);
 
     auto* outer = new wxBoxSizer(wxVERTICAL);
@@ -141,7 +162,7 @@ void COptionsDlg::LayOut()
 
 void COptionsDlg::ShowValues()
 {
-    for (const OptionsCheck& c : OptionsChecks())
+    for (const Check& c : kChecks)
         static_cast<wxCheckBox*>(FindWindow(c.id))->SetValue(values.*c.member);
     ShowPosition(bannerSource, values.bannerSource);
     ShowPosition(hotkeyKey, values.hotkeyBaseKeyCode);
@@ -177,7 +198,7 @@ bool COptionsDlg::ReadControls()
         }
         *n.target = field.value;
     }
-    for (const OptionsCheck& c : OptionsChecks())
+    for (const Check& c : kChecks)
         values.*c.member = static_cast<wxCheckBox*>(FindWindow(c.id))->GetValue();
     values.bannerSource = PositionOf(bannerSource);
     values.hotkeyBaseKeyCode = PositionOf(hotkeyKey);

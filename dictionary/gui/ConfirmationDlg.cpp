@@ -5,15 +5,10 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/DialogBuilder.h"
 #include "res/Templates.h"
+#include "ui/DialogBuilder.h"
 
-namespace {
-constexpr int kOriginalId = 1050;
-constexpr int kTranslatedId = 1051;
-constexpr int kOkId = 1;
-constexpr int kCancelId = 2;
-}  // namespace
+using namespace res::ctl;
 
 CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::ConfirmationDialog().caption))
@@ -28,25 +23,25 @@ CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
                  this, t, "Do you want to add the next translation to the local dictionary?"),
              0, wxBOTTOM, vgap * 2);
     top->Add(CreateTemplateLabel(this, t, "Original text:"), 0, wxBOTTOM, vgap);
-    original = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kOriginalId));
+    original = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kConfirmOriginal));
     original->SetMinSize(box);
     top->Add(original, 1, wxEXPAND | wxBOTTOM, vgap * 2);
     top->Add(CreateTemplateLabel(this, t, "Translated text:"), 0, wxBOTTOM, vgap);
-    translated = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kTranslatedId));
+    translated = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kConfirmTranslation));
     translated->SetMinSize(box);
     top->Add(translated, 1, wxEXPAND | wxBOTTOM, vgap * 2);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer();
-    buttons->Add(CreateTemplateControl(this, t, kOkId));
-    buttons->Add(CreateTemplateControl(this, t, kCancelId), 0, wxLEFT, margin / 2);
+    buttons->Add(CreateTemplateControl(this, t, kOk));
+    buttons->Add(CreateTemplateControl(this, t, kCancel), 0, wxLEFT, margin / 2);
     top->Add(buttons, 0, wxEXPAND);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(top, 1, wxEXPAND | wxALL, margin);
     SetSizerAndFit(outer);
 
-    SetAffirmativeId(kOkId);
-    SetEscapeId(kCancelId);
-    Bind(wxEVT_BUTTON, &CConfirmationDlg::OnOK, this, kOkId);
+    SetAffirmativeId(kOk);
+    SetEscapeId(kCancel);
+    Bind(wxEVT_BUTTON, &CConfirmationDlg::OnOK, this, kOk);
     TagTemplateControls(this, t);
     CentreOnParent();
 }

@@ -2,6 +2,7 @@
 // the window with the fake desktop; additions are checked in the files on disk.
 #include <wx/combobox.h>
 
+#include "LoopbackServer.h"
 #include "WindowTestSupport.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Options.h"
@@ -56,7 +57,7 @@ TEST_F(AdditionsTest, OptionsOkCopiesEveryControlBackAndAppliesFontHotkeyAndTopm
     const Settings before = dlg.GetSettings();
 
     WhenOpen<COptionsDlg>(dlg, [](COptionsDlg& o) {
-        for (const OptionsCheck& c : OptionsChecks()) {
+        for (const COptionsDlg::Check& c : COptionsDlg::Checks()) {
             auto* box = Ctl<wxCheckBox>(&o, c.id);
             box->SetValue(!box->GetValue());
         }
@@ -71,7 +72,7 @@ TEST_F(AdditionsTest, OptionsOkCopiesEveryControlBackAndAppliesFontHotkeyAndTopm
     Click(&dlg, 1048);
 
     const Settings& s = dlg.GetSettings();
-    for (const OptionsCheck& c : OptionsChecks())
+    for (const COptionsDlg::Check& c : COptionsDlg::Checks())
         EXPECT_EQ(s.*c.member, !(before.*c.member)) << c.id;
     EXPECT_EQ(s.bannerSource, 2);
     EXPECT_EQ(s.hotkeyBaseKeyCode, 52);
@@ -226,6 +227,32 @@ TEST_F(AdditionsTest, AddAndUndoChangeTheFilesAndTheDictionary)
     EXPECT_EQ(Personal(), "casa\nhouse");
     EXPECT_EQ(dlg.Dictionary().Find("gato"), "cat");  // memory keeps it until the next load
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(AdditionsTest, AddUploadsThePairWhenTheSettingIsOn)
+{
+    loopback::HttpServer server;
+    server.SetReply({200, "Result:OK"});
+    WriteFile("TalveroServices.txt", "UPLOAD SERVER ADDRESS\n" + server.BaseAddress());
+    Settings s;
+    s.uploadNewTranslations = true;
+    s.onlineUsername = "ana";
+    s.onlinePassword = "pw";
+    CTalveroDlg dlg(nullptr, WithDictionary());
+    StartWith(dlg, s);
+    SetText(&dlg, 1007, "gato");
+    SetText(&dlg, 1008, "cat");
+    Click(&dlg, 1009);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, "/upload_es.php");
+    EXPECT_NE(requests[0].target.find("gato"), std::string::npos);
+    EXPECT_NE(requests[0].target.find("cat"), std::string::npos);
+    EXPECT_EQ(Personal(), "casa\nhouse\ngato\ncat");
+
+    dlg.MutableSettings().uploadNewTranslations = false;
+    Click(&dlg, 1009);
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST_F(AdditionsTest, ConfirmationAddsThePairAsEditedAndCancelAddsNothing)

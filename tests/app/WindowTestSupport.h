@@ -15,10 +15,10 @@
 #include <wx/listbox.h>
 #include <wx/textctrl.h>
 
-#include "app/MessageBox.h"
-#include "app/TalveroDlg.h"
-#include "app/WaitPumping.h"
+#include "app/gui/TalveroDlg.h"
 #include "platform/FakePlatform.h"
+#include "ui/MessageBox.h"
+#include "ui/WaitPumping.h"
 
 struct TranslateCall {
     std::string text;  // the input as handed over (trimmed by the action itself)
