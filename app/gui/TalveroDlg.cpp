@@ -131,6 +131,7 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     Bind(TALVERO_EVT_VOICE, &CTalveroDlg::OnVoiceEvent, this);
     SetEscapeId(wxID_NONE);  // Esc is routed to the hidden "Cancel" in OnCharHook
     SetUpAdditions();
+    SetUpKeys();
 }
 
 CTalveroDlg::~CTalveroDlg() = default;
@@ -675,7 +676,7 @@ void CTalveroDlg::OnNearListDoubleClick(wxCommandEvent&)
 // ---------------------------------------------------------------------------------------------
 // Font, topmost, options, About, window menu
 
-void CTalveroDlg::ApplyTextBoxFont(int size)
+wxFont CTalveroDlg::TextBoxFont(int size)
 {
     // A size from an edited settings file may be anything; keep it drawable.
     if (size < 1) size = 1;
@@ -687,7 +688,12 @@ void CTalveroDlg::ApplyTextBoxFont(int size)
         info.FaceName("Arial");
     else
         info.Family(wxFONTFAMILY_SWISS);
-    textBoxFont = std::make_unique<wxFont>(info);
+    return wxFont(info);
+}
+
+void CTalveroDlg::ApplyTextBoxFont(int size)
+{
+    textBoxFont = std::make_unique<wxFont>(TextBoxFont(size));
     for (wxTextCtrl* box :
          {input, hypothesis, resultBoxes[0], resultBoxes[1], resultBoxes[2], resultBoxes[3]}) {
         box->SetFont(*textBoxFont);

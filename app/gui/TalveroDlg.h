@@ -49,6 +49,7 @@ public:
     void Translate();
     void AutoTranslate();
     void ApplyTextBoxFont(int size);
+    static wxFont TextBoxFont(int size);  // Arial bold (or the like) at `size` points
     void RunOptionsDialog();
     void ShowAboutBox();
     void ShowWindowMenu();
@@ -117,6 +118,7 @@ private:
 
     // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
     void SetUpAdditions();
+    void SetUpKeys();  // TalveroDlgKeys.cpp
     void OnAdd(wxCommandEvent& event);
     void OnAddFromResults(wxCommandEvent& event);
     void OnUndo(wxCommandEvent& event);

@@ -1,6 +1,8 @@
 // The options dialog, the hotkey's registration, additions with Undo and the capture, through
 // the window with the fake desktop; additions are checked in the files on disk.
 #include <wx/combobox.h>
+#include <wx/dcclient.h>
+#include <wx/uiaction.h>
 
 #include "LoopbackServer.h"
 #include "WindowTestSupport.h"
@@ -319,6 +321,89 @@ TEST_F(AdditionsTest, CaptureFillsTheBoxesInTurnAndAddsAfterTheSecond)
     desktop.PressHotkey();
     WaitPumping(50);
     EXPECT_TRUE(desktop.keyLog.empty());
+}
+
+}  // namespace
+
+namespace {
+
+void PumpUntil(const std::function<bool()>& done)
+{
+    WaitPumping(3000, [&] { return !done(); });
+}
+
+void FocusOn(wxWindow* w)
+{
+    w->SetFocus();
+    PumpUntil([w] { return wxWindow::FindFocus() == w; });
+}
+
+TEST_F(AdditionsTest, KeyboardTranslatesOpensNearEntriesAndTabsInReadingOrder)
+{
+    rec.outcome.nearList = {"perro", "perro que ladra no muerde, pero molesta a todo el barrio"};
+    rec.entries["perro"] = "dog";
+    CTalveroDlg dlg(nullptr, FakeServices());
+    RunModal(dlg, [&] {
+        wxUIActionSimulator sim;
+        auto* input = Ctl<wxTextCtrl>(&dlg, 1000);
+        FocusOn(input);
+        sim.Char('a');
+        sim.Char(WXK_RETURN, wxMOD_CONTROL);
+        PumpUntil([&] { return !rec.requests.empty(); });
+        EXPECT_EQ(rec.requests.size(), 1u);
+        EXPECT_EQ(Text(&dlg, 1000), "a");
+        sim.Char(WXK_RETURN);  // Enter alone is a line break
+        PumpUntil([&] { return Text(&dlg, 1000) == "a\n"; });
+        EXPECT_EQ(Text(&dlg, 1000), "a\n");
+        EXPECT_EQ(rec.requests.size(), 1u);
+
+        auto* near = Ctl<wxListBox>(&dlg, 1006);
+        ASSERT_EQ(near->GetCount(), 2u);
+        near->SetSelection(near->FindString("perro"));
+        FocusOn(near);
+        sim.Char(WXK_RETURN);
+        PumpUntil([&] { return Text(&dlg, 1005) == "dog"; });
+        EXPECT_EQ(Text(&dlg, 1005), "dog");
+
+        // The long entry shows whole in a tooltip.
+        const int longItem = near->FindString(rec.outcome.nearList[1]);
+        WaitPumping(100);
+        wxPoint at(4, 2);
+        for (; at.y < near->GetClientSize().y && near->HitTest(at) != longItem; ++at.y) {
+        }
+        wxMouseEvent move(wxEVT_MOTION);
+        move.SetPosition(at);
+        move.SetEventObject(near);
+        near->GetEventHandler()->ProcessEvent(move);
+        EXPECT_EQ(near->GetToolTipText().utf8_string(), rec.outcome.nearList[1]);
+
+        // Tab follows the reading order.
+        FocusOn(input);
+        std::vector<int> seen;
+        for (int i = 0; i < 80 && (seen.empty() || seen.back() != 1); ++i) {
+            sim.Char(WXK_TAB);
+            WaitPumping(40);
+            wxWindow* f = wxWindow::FindFocus();
+            if (f && (seen.empty() || seen.back() != f->GetId())) seen.push_back(f->GetId());
+        }
+        std::vector<int> order;
+        for (int id : seen)
+            for (int key : {1032, 1018, 1023, 1006, 1007, 1057, 1012, 1048, 1100, 1})
+                if (id == key && std::find(order.begin(), order.end(), id) == order.end())
+                    order.push_back(id);
+        EXPECT_EQ(order,
+                  (std::vector<int>{1032, 1018, 1023, 1006, 1007, 1057, 1012, 1048, 1100, 1}));
+    });
+}
+
+TEST_F(AdditionsTest, InputAndLocalResultShowThreeLinesOfTheDefaultFont)
+{
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.StartUp();
+    wxClientDC dc(&dlg);
+    dc.SetFont(CTalveroDlg::TextBoxFont(18));
+    for (int id : {1000, 1005})
+        EXPECT_GE(Ctl<wxTextCtrl>(&dlg, id)->GetClientSize().y, 3 * dc.GetCharHeight()) << id;
 }
 
 }  // namespace
