@@ -17,6 +17,7 @@
 
 #include "app/gui/TalveroDlg.h"
 #include "platform/FakePlatform.h"
+#include "tests/support/TempDir.h"
 #include "ui/MessageBox.h"
 #include "ui/WaitPumping.h"
 
@@ -101,6 +102,7 @@ public:
 class WindowTest : public ::testing::Test {
 protected:
     std::filesystem::path oldDir;
+    TempDir temp;
     std::filesystem::path dir;
     std::vector<MessageBoxCall> boxes;
     Recorder rec;
@@ -109,8 +111,7 @@ protected:
     void SetUp() override
     {
         oldDir = std::filesystem::current_path();
-        char tmpl[] = "/tmp/talvero-window-test-XXXXXX";
-        dir = mkdtemp(tmpl);
+        dir = temp.Path();
         std::filesystem::current_path(dir);
         SetMessageBoxHook([this](const MessageBoxCall& call) {
             boxes.push_back(call);
@@ -121,7 +122,6 @@ protected:
     {
         SetMessageBoxHook({});
         std::filesystem::current_path(oldDir);
-        std::filesystem::remove_all(dir);
     }
 
     CTalveroDlg::Parts FakeServices()

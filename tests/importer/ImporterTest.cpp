@@ -15,6 +15,8 @@
 #include "catalogue/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 #include "importer/Importer.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 
 void PrintTo(const PhrasePair& p, std::ostream* os)
 {
@@ -84,22 +86,6 @@ Database SpanishEnglish()
     db.AddEntry("vacío", "vacío /baθˈio/\n");  // no translation at all
     return db;
 }
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "importer-XXXXXX").string();
-        path = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-    std::string File(const std::string& name) const { return path + "/" + name; }
-    void Write(const std::string& name, std::string_view content) const
-    {
-        std::ofstream(File(name), std::ios::binary) << content;
-    }
-    std::string path;
-};
 
 std::string Slurp(const std::string& path)
 {
@@ -703,27 +689,9 @@ TEST(Packaged, SpanishEnglishFreeDictImportsCleanly)
 
 namespace {
 
-struct CliRun {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
 CliRun RunImport(const TempDir& dir, const std::string& args)
 {
-    std::string errFile = dir.File("stderr.txt");
-    std::string cmd =
-        "cd '" + dir.path + "' && '" TALVERO_CLI "' import " + args + " 2>'" + errFile + "'";
-    CliRun run;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        run.out.append(buf, n);
-    int st = pclose(p);
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    ReadWholeFile(errFile, run.err);
-    return run;
+    return RunCli(dir.Path().string(), "import " + args);
 }
 
 }  // namespace
