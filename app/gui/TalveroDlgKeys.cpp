@@ -94,7 +94,8 @@ void CTalveroDlg::SetUpKeys()
                          kExit};
     wxClientDC dc(this);
     dc.SetFont(TextBoxFont(Settings().fontSize));
-    const int threeLines = 3 * dc.GetCharHeight() + FromDIP(10);  // and the box's own margins
+    // As much as the fixed-size window leaves the local row; three lines of the default font fit.
+    const int threeLines = 3 * dc.GetCharHeight();
     for (wxTextCtrl* box : {input, resultBoxes[3]}) {
         ShowScrollBarWhenNeeded(box);
         box->SetMinSize(wxSize(box->GetMinSize().x, std::max(box->GetMinSize().y, threeLines)));
