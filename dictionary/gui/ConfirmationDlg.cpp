@@ -43,17 +43,11 @@ CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
     SetEscapeId(kCancel);
     Bind(wxEVT_BUTTON, &CConfirmationDlg::OnOK, this, kOk);
     // A phrase is one line (line breaks are dropped when it is added): Enter in either box
-    // confirms, as the dialog's default button.
-    for (wxTextCtrl* box : {original, translated})
-        box->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
-            if ((event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) &&
-                !event.HasAnyModifiers()) {
-                wxCommandEvent ok(wxEVT_BUTTON, kOk);
-                OnOK(ok);
-                return;
-            }
-            event.Skip();
-        });
+    // confirms, as the dialog's default button does.
+    KeepEnterInDialog(this, [this] {
+        wxCommandEvent ok(wxEVT_BUTTON, kOk);
+        OnOK(ok);
+    });
     TagTemplateControls(this, t);
     CentreOnParent();
 }
