@@ -13,6 +13,7 @@ inline constexpr int kMainIcon = 128;
 inline constexpr int kDisabledIcon = 129;
 inline constexpr int kDelayDialog = 131;
 inline constexpr int kTrayMenu = 132;
+inline constexpr int kUploadDialog = 138;
 
 // Bitmaps: the banners' skins.
 inline constexpr int kAdditionsSkin = 131;
@@ -88,6 +89,15 @@ inline constexpr int kUpload = 1073;
 
 // The delay dialog (template 131).
 inline constexpr int kDelayTime = 1037;
+
+// The upload dialog (template 138); OK is "Upload", Cancel is "Skip".
+inline constexpr int kUploadOriginal = 1050;
+inline constexpr int kUploadReverse = 1058;
+inline constexpr int kUploadRepeat = 1070;
+inline constexpr int kUploadAbort = 1074;
+inline constexpr int kUploadFrom = 1075;
+inline constexpr int kUploadTranslation = 1076;
+inline constexpr int kUploadTo = 1077;
 }  // namespace ctl
 
 }  // namespace res

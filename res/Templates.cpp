@@ -119,10 +119,28 @@ const Control kAboutControls[] = {
     {ctl::kOk, K::DefaultButton, "OK", false, nullptr},
 };
 
+// Template 138: "Upload dictionary file", one pair of a translation-pairs file at a time.
+const Control kUploadControls[] = {
+    {-1, K::Label, "Language pair: From", false, nullptr},
+    {ctl::kUploadFrom, K::SortedDropList, "", false, "Language pair: From"},
+    {-1, K::Label, "To", false, nullptr},
+    {ctl::kUploadTo, K::SortedDropList, "", false, "To"},
+    {ctl::kUploadReverse, K::Check, "Upload also as reverse translation", false, nullptr},
+    {-1, K::Label, "Original", false, nullptr},
+    {ctl::kUploadOriginal, K::Edit, "", false, "Original"},
+    {-1, K::Label, "Translation", false, nullptr},
+    {ctl::kUploadTranslation, K::Edit, "", false, "Translation"},
+    {ctl::kOk, K::DefaultButton, "Upload", false, nullptr},
+    {ctl::kUploadRepeat, K::Button, "Repeat", false, nullptr},
+    {ctl::kCancel, K::Button, "Skip", false, nullptr},
+    {ctl::kUploadAbort, K::Button, "Abort", false, nullptr},
+};
+
 const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,
                        kDelayControls};
 const Dialog kAbout = {kAboutDialog, "About Talvero", 235, 72, kAboutControls};
+const Dialog kUpload = {kUploadDialog, "Upload dictionary file", 300, 118, kUploadControls};
 
 const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
                                     "Text!", "\xC2\xA1Text!", "Text."};
@@ -140,6 +158,10 @@ const Dialog& DelayDialog()
 const Dialog& AboutDialog()
 {
     return kAbout;
+}
+const Dialog& UploadDictionaryDialog()
+{
+    return kUpload;
 }
 
 const Control* FindControl(const Dialog& dialog, int id)
