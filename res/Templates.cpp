@@ -140,7 +140,7 @@ const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,
                        kDelayControls};
 const Dialog kAbout = {kAboutDialog, "About Talvero", 235, 72, kAboutControls};
-const Dialog kUpload = {kUploadDialog, "Upload dictionary file", 300, 118, kUploadControls};
+const Dialog kUpload = {kUploadDialog, "Upload dictionary file", 300, 84, kUploadControls};
 
 const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
                                     "Text!", "\xC2\xA1Text!", "Text."};

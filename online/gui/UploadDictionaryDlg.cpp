@@ -62,6 +62,14 @@ CUploadDictionaryDlg::CUploadDictionaryDlg(wxWindow* parent)
     fromList = static_cast<wxChoice*>(CreateTemplateControl(this, t, kUploadFrom));
     toList = static_cast<wxChoice*>(CreateTemplateControl(this, t, kUploadTo));
     reverseBox = static_cast<wxCheckBox*>(CreateTemplateControl(this, t, kUploadReverse));
+    wxArrayString names;
+    for (int i = 0; i < kLanguageCount; ++i)
+        names.Add(EntryName(i));
+    for (wxChoice* list : {fromList, toList}) {
+        list->Set(names);
+        // Wide enough for "Chinese Simplified"; the toolkit's own best height.
+        list->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(80, 0)).x, list->GetBestSize().y));
+    }
 
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* languages = new wxBoxSizer(wxHORIZONTAL);
@@ -95,15 +103,12 @@ CUploadDictionaryDlg::CUploadDictionaryDlg(wxWindow* parent)
     Fit();
     SetClientSize(wxSize(std::max(size.x, GetClientSize().x), std::max(size.y, GetClientSize().y)));
     CentreOnParent();
+    // Enter uploads the pair shown (on a list it would open the list instead).
+    FindWindow(kOk)->SetFocus();
 }
 
 bool CUploadDictionaryDlg::TransferDataToWindow()
 {
-    wxArrayString names;
-    for (int i = 0; i < kLanguageCount; ++i)
-        names.Add(EntryName(i));
-    fromList->Set(names);
-    toList->Set(names);
     SelectIndex(fromList, fromIndex);
     SelectIndex(toList, toIndex);
     originalEdit->ChangeValue(FromPhrase(originalText));

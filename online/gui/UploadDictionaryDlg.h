@@ -23,7 +23,7 @@ public:
     int action = UploadDialogFields::Upload;
     bool reverse = false;
 
-    // Fills both lists with the 24 languages and selects fromIndex and toIndex; shows the pair.
+    // Selects fromIndex and toIndex in the lists of the 24 languages; shows the pair.
     bool TransferDataToWindow() override;
     // Takes the edits and the check box back (the list selections are stored as they change).
     bool TransferDataFromWindow() override;

@@ -47,8 +47,7 @@ public:
             auto* d = dynamic_cast<CUploadDictionaryDlg*>(w);
             // Each pair gets a dialog of its own (often at the same address): the name marks
             // the one already answered.
-            if (!d || !d->IsModal() || d->GetName() == "answered" || next >= steps.size())
-                continue;
+            if (!d || !d->IsModal() || d->GetName() == "answered" || next >= steps.size()) continue;
             d->SetName("answered");
             steps[next++](*d);
         }
@@ -69,6 +68,7 @@ TEST_F(OnlineWindowTest, UploadDialogShowsThePairAndGivesBackTheChoices)
         EXPECT_EQ(d.GetTitle(), "Upload dictionary file");
         auto* from = Ctl<wxChoice>(&d, kUploadFrom);
         EXPECT_EQ(from->GetCount(), 24u);
+        EXPECT_GT(from->GetSize().y, 10);  // an empty best size once left the lists unseen
         EXPECT_EQ(from->GetStringSelection(), "Spanish");
         EXPECT_EQ(Ctl<wxChoice>(&d, kUploadTo)->GetStringSelection(), "English");
         EXPECT_EQ(Ctl<wxTextCtrl>(&d, kUploadOriginal)->GetValue(), "gato");
