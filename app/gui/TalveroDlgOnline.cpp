@@ -9,7 +9,6 @@
 
 #include "app/gui/TalveroDlg.h"
 #include "catalogue/Catalogue.h"
-#include "dictionary/LocalDictionary.h"
 #include "online/UpdateCheck.h"
 #include "online/Upload.h"
 #include "online/gui/UploadDictionaryDlg.h"
@@ -78,11 +77,6 @@ void CTalveroDlg::SetUpOnline()
     hooks.pump = [this] { ::WaitPumping(kPumpMs, [this] { return !ended; }); };
     hooks.cancelled = [this] { return ended; };
     Bind(wxEVT_BUTTON, &CTalveroDlg::OnUploadPairsFile, this, res::ctl::kUpload);
-    // Additions made through the dictionary engine are uploaded when the setting is on.
-    if (LocalDictionary* engine = parts.dictionary->Engine())
-        engine->uploadPair = [this](const std::string& original, const std::string& translation) {
-            if (settings.uploadNewTranslations) UploadPair(original, translation);
-        };
     if (settings.checkForUpdates) online->check.Start(online->services, *online);
 }
 
