@@ -10,6 +10,7 @@
 #include "app/WindowServices.h"
 #include "app/gui/Banners.h"
 #include "catalogue/Settings.h"
+#include "platform/Platform.h"
 #include "tray/gui/TrayDialog.h"
 #include "ui/TextSelection.h"
 
@@ -30,6 +31,7 @@ public:
         std::unique_ptr<ILocalDictionary> dictionary;
         std::unique_ptr<ISpeech> speech;
         std::unique_ptr<IBanners> banners;
+        Platform platform;  // the desktop's: filled in when empty
     };
     // The program's own engines, dictionary, speech layer and banners.
     // The program's own parts. The engines refer to the dictionary given.
@@ -48,6 +50,7 @@ public:
     void Translate();
     void AutoTranslate();
     void ApplyTextBoxFont(int size);
+    static wxFont TextBoxFont(int size);  // Arial bold (or the like) at `size` points
     void RunOptionsDialog();
     void ShowAboutBox();
     void ShowWindowMenu();
@@ -73,6 +76,11 @@ public:
     void UploadPair(const std::string& original, const std::string& translation);
     void UploadPairsFile(const std::string& path);
     bool UpdateCheckFinished() const;
+    // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
+    void AddTranslation(std::string original, std::string translation);
+    void CaptureSelection();
+    enum class HotkeyBox { Text, Translation };
+    HotkeyBox NextHotkeyBox() const { return nextHotkeyBox; }
 
 private:
     void CreateControls();
@@ -121,6 +129,18 @@ private:
     void OnUploadPairsFile(wxCommandEvent& event);
     void SpeakUploadedTranslation(const std::string& text);
     std::shared_ptr<Online> online;
+    // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
+    void SetUpAdditions();
+    void SetUpKeys();  // TalveroDlgKeys.cpp
+    void OnAdd(wxCommandEvent& event);
+    void OnAddFromResults(wxCommandEvent& event);
+    void OnUndo(wxCommandEvent& event);
+    void RunAddAction(const std::string& original, const std::string& translation);
+    void UploadAddition(const std::string& original, const std::string& translation);
+    HotkeyBox nextHotkeyBox = HotkeyBox::Text;
+    bool captureBusy = false;
+    bool additionBusy = false;
+    bool capturePending = false;
 
     Parts parts;
     Settings settings;  // the settings values; its engine, speak and mode members are the flags
