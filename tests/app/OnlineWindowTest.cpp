@@ -126,7 +126,7 @@ TEST_F(OnlineWindowTest, UpdateCheckAnnouncesOnTheWindowThreadAndEndsWithTheUsua
     });
     CTalveroDlg dlg(nullptr, FakeServices());
     RunModal(dlg, [&] {
-        for (int i = 0; i < 200 && dlg.GetTitle() != "Talvero (127.0.0.1)"; ++i)
+        for (int i = 0; i < 1000 && dlg.GetTitle() != "Talvero (127.0.0.1)"; ++i)
             ::WaitPumping(20);
     });
     EXPECT_EQ(dlg.GetTitle(), "Talvero (127.0.0.1)");
