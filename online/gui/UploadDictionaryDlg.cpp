@@ -103,8 +103,9 @@ CUploadDictionaryDlg::CUploadDictionaryDlg(wxWindow* parent)
     Fit();
     SetClientSize(wxSize(std::max(size.x, GetClientSize().x), std::max(size.y, GetClientSize().y)));
     CentreOnParent();
-    // Enter uploads the pair shown (on a list it would open the list instead).
-    FindWindow(kOk)->SetFocus();
+    // Enter uploads the pair shown (on a list it would open the list; left alone it would also
+    // reach the main window's default button).
+    KeepEnterInDialog(this, [this] { CloseWithOk(action); });
 }
 
 bool CUploadDictionaryDlg::TransferDataToWindow()
