@@ -12,6 +12,8 @@ int CliLocal(const CliArgs& args);      // talvero-cli local TEXT
 int CliAdd(const CliArgs& args);        // talvero-cli add ORIGINAL TRANSLATION
 int CliImport(const CliArgs& args);     // talvero-cli import ...
 int CliTranslate(const CliArgs& args);  // talvero-cli translate TEXT
+int CliSpeak(const CliArgs& args);      // talvero-cli speak TEXT [options]
+int CliVoices(const CliArgs& args);     // talvero-cli voices
 
 // One clear line on standard error.
 void CliError(const std::string& message);

@@ -25,6 +25,9 @@ const char* kUsage =
     "                              (see 'talvero-cli import --help').\n"
     "  translate TEXT              Run the whole Translate action with the ticked engines\n"
     "                              (see 'talvero-cli translate --help').\n"
+    "  speak TEXT [OPTIONS]        Speak TEXT with the voice, or write it into a WAV file\n"
+    "                              (see 'talvero-cli speak --help').\n"
+    "  voices                      List the voices: name, tab, language.\n"
     "  --help                      Show this text.\n";
 
 }  // namespace
@@ -66,6 +69,8 @@ int main(int argc, char** argv)
     if (command == "add") return CliAdd(args);
     if (command == "import") return CliImport(args);
     if (command == "translate") return CliTranslate(args);
+    if (command == "speak") return CliSpeak(args);
+    if (command == "voices") return CliVoices(args);
     CliError("unknown command '" + command + "' (try --help)");
     return 2;
 }
