@@ -27,6 +27,7 @@ enum class Kind {
     SortedDropList,  // the same, kept sorted
     DropDown,        // drop-down with an edit field
     SortedListBox,   // list box that keeps its items sorted
+    Trackbar,        // horizontal slider
 };
 
 struct Control {
@@ -48,6 +49,7 @@ struct Dialog {
 const Dialog& MainDialog();
 const Dialog& DelayDialog();
 const Dialog& AboutDialog();
+const Dialog& VoiceSelectionDialog();
 
 // The control of `dialog` with `id`, or nullptr.
 const Control* FindControl(const Dialog& dialog, int id);

@@ -7,6 +7,7 @@
 #include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/listbox.h>
+#include <wx/slider.h>
 #include <wx/log.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -64,6 +65,9 @@ wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int
             break;
         case K::SortedListBox:
             w = new wxListBox(parent, id, {}, {}, 0, nullptr, wxLB_SINGLE | wxLB_SORT);
+            break;
+        case K::Trackbar:
+            w = new wxSlider(parent, id, 0, 0, 100);
             break;
         case K::Label:
         case K::Group:

@@ -102,7 +102,7 @@ CTalveroDlg::Parts CTalveroDlg::DefaultParts()
     Parts p;
     p.dictionary = MakeLocalDictionary();
     p.engines = MakeTranslationEngines(*p.dictionary);
-    p.speech = MakeSilentSpeech();
+    p.speech = MakeDesktopSpeech();
     p.banners = MakeBanners();
     return p;
 }
@@ -376,6 +376,7 @@ void CTalveroDlg::StartUp()
     FillLanguagePairCombos();
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
+    SetUpVoice();
     autoState.autoTranslateBusy = false;
     parts.banners->Create(this);
     settings.minimizeToTray = true;
@@ -773,5 +774,5 @@ void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
 void CTalveroDlg::OnVoiceEvent(wxThreadEvent&)
 {
     if (disabled) return;
-    parts.speech->OnVoiceEvent();
+    parts.speech->OnVoiceEvent(settings);
 }
