@@ -3,15 +3,12 @@
 #include <wx/app.h>
 #include <wx/slider.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <thread>
-
 #include "WindowTestSupport.h"
 #include "app/DesktopSpeech.h"
 #include "res/Ids.h"
 #include "speech/gui/VoiceSelectionDlg.h"
 #include "tests/speech/SpeechTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace {
 
@@ -24,16 +21,6 @@ public:
 protected:
     void SetRecognizerActive(bool active) override { recognizerActive.push_back(active); }
 };
-
-bool PumpUntil(const std::function<bool()>& ready, int ms = 10000)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!ready() && std::chrono::steady_clock::now() < end) {
-        wxTheApp->Yield(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return ready();
-}
 
 class VoiceWindowTest : public WindowTest {
 protected:
@@ -82,7 +69,7 @@ TEST_F(VoiceWindowTest, TranslationIsSpokenAndRecognitionRestsWhileTheVoiceSpeak
     TranslateInput(dlg, "el perro");
     EXPECT_EQ(Text(&dlg, 1005), "the dog");
     ASSERT_TRUE(PumpUntil([&] { return speech->SpeechSuspended(); }));
-    ASSERT_TRUE(PumpUntil([&] { return Idle() && !speech->SpeechSuspended(); }));
+    ASSERT_TRUE(PumpUntil([&] { return Idle() && !speech->SpeechSuspended(); }, 10000));
     EXPECT_EQ(speech->recognizerActive, (std::vector<bool>{false, true}));
 
     WavFile w = ReadWav(wav);
@@ -114,7 +101,7 @@ TEST_F(VoiceWindowTest, PauseResumeStopAndRepeat)
     Click(&dlg, 1026);
     EXPECT_EQ(Ctl<wxButton>(&dlg, 1026)->GetLabel(), "Pause");
     EXPECT_FALSE(voice.IsPaused());
-    PumpUntil([] { return false; }, 200);
+    Pump(200);
     EXPECT_EQ(ReadWav(wav).samples.size(), stopped);  // nothing left to resume
 
     Click(&dlg, 1070);  // Repeat: the translation once more, whole

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "speech/AudioSink.h"
+#include "tests/support/TempDir.h"
 
 struct WavFile {
     bool ok = false;
@@ -48,13 +49,11 @@ inline WavFile ReadWav(const std::string& path)
     return w;
 }
 
+// A file in the test program's own temporary directory.
 inline std::string TempPath(const std::string& name)
 {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/talvero-speech-XXXXXX";
-        return std::string(mkdtemp(pattern));
-    }();
-    return dir + "/" + name;
+    static TempDir dir;
+    return dir.File(name);
 }
 
 // Keeps every byte with the time it arrived; paced like a device when asked.

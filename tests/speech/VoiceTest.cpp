@@ -203,6 +203,17 @@ TEST(Voice, RateVolumeVoiceAndBadInput)
     // Bytes that are no UTF-8 are spoken around, not choked on.
     voice->Speak("ab\xff\xfe\xc3 cd \xe2\x82");
     EXPECT_TRUE(voice->WaitUntilIdle(5000));
+    // A megabyte of text queues at once and Stop ends it at once.
+    std::string big;
+    while (big.size() < (1 << 20))
+        big += "word ";
+    auto* sink = new RecordingSink(true);
+    voice.reset();
+    voice = MakeVoice(std::unique_ptr<IAudioSink>(sink));
+    voice->Speak(big);
+    ASSERT_TRUE(WaitFor([&] { return sink->Size() > 0; }));
+    voice->Purge();
+    EXPECT_TRUE(voice->WaitUntilIdle(500));
     EXPECT_EQ(FindVoice(voices, "english (great britain)"), FindVoice(voices, "gmw/en"));
     EXPECT_EQ(FindVoice(voices, "es"), FindVoice(voices, "Spanish_(Spain)"));
     EXPECT_EQ(FindVoice(voices, "nonesuch"), -1);
