@@ -7,8 +7,8 @@
 #include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/listbox.h>
-#include <wx/slider.h>
 #include <wx/log.h>
+#include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
