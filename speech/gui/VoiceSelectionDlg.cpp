@@ -74,6 +74,10 @@ CVoiceSelectionDlg::CVoiceSelectionDlg(wxWindow* parent, IVoice* v, int voicePos
     SetAffirmativeId(kOk);
     SetEscapeId(kCancel);
     TagTemplateControls(this, t);
+    KeepEnterInDialog(this, [this] {
+        wxCommandEvent ok(wxEVT_BUTTON, kOk);
+        OnOK(ok);
+    });
 
     FillFormats();
     bool haveVoices = voice && FillVoices();
