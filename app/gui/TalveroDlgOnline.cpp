@@ -9,10 +9,12 @@
 
 #include "app/gui/TalveroDlg.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CodePage.h"
 #include "online/UpdateCheck.h"
 #include "online/Upload.h"
 #include "online/gui/UploadDictionaryDlg.h"
 #include "res/Templates.h"
+#include "speech/Voice.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 #include "ui/WaitPumping.h"
@@ -96,9 +98,9 @@ void CTalveroDlg::UploadPair(const std::string& original, const std::string& tra
 
 void CTalveroDlg::SpeakUploadedTranslation(const std::string& text)
 {
-    // SPEECH: handed to the voice asynchronously, without becoming the text "Repeat" speaks,
-    // once the voice offers that.
-    (void)text;
+    // Straight to the voice, not through SpeakText: an uploaded pair must not become the text
+    // that "Repeat" speaks again.
+    if (IVoice* voice = parts.speech->Voice()) voice->Speak(CodePageToUtf8(text));
 }
 
 void CTalveroDlg::UploadPairsFile(const std::string& path)
