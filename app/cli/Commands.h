@@ -12,6 +12,7 @@ int CliLocal(const CliArgs& args);      // talvero-cli local TEXT
 int CliAdd(const CliArgs& args);        // talvero-cli add ORIGINAL TRANSLATION
 int CliImport(const CliArgs& args);     // talvero-cli import ...
 int CliTranslate(const CliArgs& args);  // talvero-cli translate TEXT
+int CliDictate(const CliArgs& args);    // talvero-cli dictate FILE.wav [--trained TEXTFILE]
 
 // One clear line on standard error.
 void CliError(const std::string& message);

@@ -25,6 +25,8 @@ const char* kUsage =
     "                              (see 'talvero-cli import --help').\n"
     "  translate TEXT              Run the whole Translate action with the ticked engines\n"
     "                              (see 'talvero-cli translate --help').\n"
+    "  dictate FILE.wav            Recognize the speech in FILE.wav: hypotheses as \"~ TEXT\",\n"
+    "                              final results as lines (see 'talvero-cli dictate --help').\n"
     "  --help                      Show this text.\n";
 
 }  // namespace
@@ -66,6 +68,7 @@ int main(int argc, char** argv)
     if (command == "add") return CliAdd(args);
     if (command == "import") return CliImport(args);
     if (command == "translate") return CliTranslate(args);
+    if (command == "dictate") return CliDictate(args);
     CliError("unknown command '" + command + "' (try --help)");
     return 2;
 }

@@ -1,0 +1,45 @@
+#include "speech/RecognitionText.h"
+
+#include <cwctype>
+
+#include "catalogue/CodePage.h"
+#include "catalogue/TextFile.h"
+
+namespace {
+
+struct Punctuation {
+    char32_t before;  // 0: nothing in front
+    const char* after;
+};
+
+const Punctuation kPatterns[] = {
+    {0, "?"}, {U'\u00BF', "?"}, {0, " ?"}, {0, ";"}, {0, "!"}, {U'\u00A1', "!"}, {0, "."},
+};
+
+}  // namespace
+
+std::vector<std::string> PunctuationPatterns()
+{
+    std::vector<std::string> patterns;
+    for (const Punctuation& p : kPatterns)
+        patterns.push_back((p.before ? CodePageChar(p.before) : std::string()) + "Text" + p.after);
+    return patterns;
+}
+
+std::string TidyRecognizedText(std::string_view text, bool uppercaseFirst, int pattern)
+{
+    std::string result(TrimWhiteSpace(text));
+    if (uppercaseFirst && !result.empty()) {
+        std::wstring wide = CodePageToWide(result);
+        if (!wide.empty()) {
+            wide[0] = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(wide[0])));
+            result = WideToCodePage(wide);
+        }
+    }
+    if (pattern >= 0 && pattern < static_cast<int>(std::size(kPatterns))) {
+        const Punctuation& p = kPatterns[pattern];
+        if (p.before) result = CodePageChar(p.before) + result;
+        result += p.after;
+    }
+    return result;
+}
