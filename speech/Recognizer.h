@@ -16,8 +16,8 @@
 struct RecognitionEvent {
     enum class Kind { Hypothesis, Recognition };
     Kind kind = Kind::Hypothesis;
-    std::string text;            // UTF-8 words separated by single blanks
-    double audioSeconds = 0.0;   // where in the audio the event arose
+    std::string text;           // UTF-8 words separated by single blanks
+    double audioSeconds = 0.0;  // where in the audio the event arose
 };
 
 struct RecognizerDecoder;

@@ -49,7 +49,8 @@ public:
     void Convert(const std::vector<float>& in, std::deque<int16_t>& out)
     {
         if (!soxr) {
-            for (float v : in) out.push_back(ToSample(v));
+            for (float v : in)
+                out.push_back(ToSample(v));
             return;
         }
         size_t room = static_cast<size_t>(in.size() * kRecognizerSampleRate / inRate) + 256;
@@ -112,7 +113,8 @@ public:
     size_t Read(int16_t* samples, size_t count) override
     {
         if (closed) return 0;
-        while (pending.size() < count && !atEnd) Fill();
+        while (pending.size() < count && !atEnd)
+            Fill();
         size_t n = std::min(count, pending.size());
         std::copy(pending.begin(), pending.begin() + n, samples);
         pending.erase(pending.begin(), pending.begin() + n);
@@ -141,7 +143,8 @@ private:
         std::vector<float> mono(got);
         for (sf_count_t i = 0; i < got; ++i) {
             float sum = 0;
-            for (int c = 0; c < channels; ++c) sum += frames[i * channels + c];
+            for (int c = 0; c < channels; ++c)
+                sum += frames[i * channels + c];
             mono[i] = sum / channels;
         }
         converter.Convert(mono, pending);

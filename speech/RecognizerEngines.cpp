@@ -18,12 +18,18 @@ bool IsAcousticModel(const fs::path& dir)
 
 std::string LanguageName(const std::string& tag)
 {
-    static const std::map<std::string, std::string> names = {
-        {"en-us", "English (United States)"}, {"en-gb", "English (United Kingdom)"},
-        {"en", "English"},  {"es", "Spanish"},  {"fr-fr", "French (France)"},
-        {"fr", "French"},   {"de", "German"},   {"it", "Italian"},
-        {"pt", "Portuguese"}, {"nl", "Dutch"}, {"ru", "Russian"},
-        {"zh-cn", "Chinese (China)"}};
+    static const std::map<std::string, std::string> names = {{"en-us", "English (United States)"},
+                                                             {"en-gb", "English (United Kingdom)"},
+                                                             {"en", "English"},
+                                                             {"es", "Spanish"},
+                                                             {"fr-fr", "French (France)"},
+                                                             {"fr", "French"},
+                                                             {"de", "German"},
+                                                             {"it", "Italian"},
+                                                             {"pt", "Portuguese"},
+                                                             {"nl", "Dutch"},
+                                                             {"ru", "Russian"},
+                                                             {"zh-cn", "Chinese (China)"}};
     auto it = names.find(tag);
     return it != names.end() ? it->second : tag;
 }

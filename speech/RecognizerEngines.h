@@ -5,11 +5,11 @@
 #include <vector>
 
 struct RecognizerEngine {
-    std::string description;     // what the engine list shows, e.g. "English (United States) (en-us)"
-    std::string language;        // the model's language tag, e.g. "en-us"
-    std::string acousticModel;   // folder with mdef and feat.params
-    std::string languageModel;   // general n-gram model (ARPA or binary)
-    std::string dictionary;      // pronouncing dictionary
+    std::string description;  // what the engine list shows, e.g. "English (United States) (en-us)"
+    std::string language;     // the model's language tag, e.g. "en-us"
+    std::string acousticModel;  // folder with mdef and feat.params
+    std::string languageModel;  // general n-gram model (ARPA or binary)
+    std::string dictionary;     // pronouncing dictionary
 };
 
 // The engines under `modelRoot` (default: $TALVERO_RECOGNIZER_MODELS, else the folder the

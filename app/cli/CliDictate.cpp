@@ -40,7 +40,8 @@ int CliDictate(const CliArgs& args)
         else if (wav.empty() && args[i].rfind("--", 0) != 0)
             wav = args[i];
         else {
-            CliError("usage: talvero-cli dictate FILE.wav [--trained TEXTFILE] (try 'dictate --help')");
+            CliError(
+                "usage: talvero-cli dictate FILE.wav [--trained TEXTFILE] (try 'dictate --help')");
             return 2;
         }
     }
