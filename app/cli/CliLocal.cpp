@@ -28,10 +28,13 @@ const char* kAddUsage =
     "Appends the pair to personaldictionary_<code>.txt of the pair stored in TalveroConfig.txt\n"
     "in the current directory (Spanish to English without one), creating the file when it is\n"
     "missing, and to newtranslationsadded.txt when that file exists. Line breaks inside either\n"
-    "text are removed. The next lookup of ORIGINAL finds TRANSLATION.\n"
+    "text are removed. The next lookup of ORIGINAL finds TRANSLATION. With \"UPLOAD NEW\n"
+    "TRANSLATIONS\" on, the pair is also uploaded as 'talvero-cli upload' does (a failed upload\n"
+    "is reported on standard error and does not change the exit status).\n"
     "\n"
-    "Exit status: 0 when the pair was written, 1 when the file could not be written, 2 on misuse\n"
-    "or an empty ORIGINAL or TRANSLATION.\n";
+    "Exit status: 0 when the pair was written, 1 when the file could not be written or\n"
+    "TalveroConfig.txt is there but cannot be read, 2 on misuse or an empty ORIGINAL or\n"
+    "TRANSLATION.\n";
 
 bool WantsHelp(const CliArgs& args)
 {
@@ -56,7 +59,8 @@ int CliLocal(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    LoadSettings(settings);
+    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable)
+        CliError(UnreadableSettingsMessage() + ": the defaults apply");
     LocalDictionary dictionary;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :
@@ -85,10 +89,15 @@ int CliAdd(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    LoadSettings(settings);
+    // The stored pair is unknown: the default pair's file is likely the wrong one to grow.
+    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable) {
+        CliError(UnreadableSettingsMessage() + ": nothing added");
+        return 1;
+    }
     LocalDictionary dictionary;
     dictionary.localDictionaryFile = settings.localDictionaryFile;
     dictionary.personalDictionaryFile = settings.personalDictionaryFile;
+    if (settings.uploadNewTranslations) dictionary.uploadPair = CliUploadHook(settings);
     LocalDictionary::AddResult result = dictionary.AddTranslation(args[0], args[1]);
     if (result.original.empty() || result.translation.empty()) {
         CliError("nothing added: the original and the translation must both be non-empty");

@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -25,6 +26,10 @@ const char* kUsage =
     "                              (see 'talvero-cli import --help').\n"
     "  translate TEXT              Run the whole Translate action with the ticked engines\n"
     "                              (see 'talvero-cli translate --help').\n"
+    "  upload ORIGINAL TRANSLATION Upload a pair to the online dictionary\n"
+    "                              (see 'talvero-cli upload --help').\n"
+    "  check-update                Read the update page and tell whether a newer version exists\n"
+    "                              (see 'talvero-cli check-update --help').\n"
     "  dictate FILE.wav            Recognize the speech in FILE.wav: hypotheses as \"~ TEXT\",\n"
     "                              final results as lines (see 'talvero-cli dictate --help').\n"
     "  --help                      Show this text.\n";
@@ -42,10 +47,33 @@ void CliWrite(std::FILE* stream, std::string_view codePageText)
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+std::string TerminalSafe(std::string_view text)
+{
+    const bool utf8 = CodePageIsUtf8();
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            out += '?';  // U+0080..U+009F: CSI and its kin for many terminals
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 void CliError(const std::string& message)
 {
     std::fprintf(stderr, "talvero-cli: %s\n", message.c_str());
 }
+
+int RunCommand(const std::string& command, CliArgs args);
 
 int main(int argc, char** argv)
 {
@@ -59,15 +87,27 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    CliArgs args(argv + 2, argv + argc);
+    try {
+        return RunCommand(command, CliArgs(argv + 2, argv + argc));
+    } catch (const std::bad_alloc&) {
+        // A dictionary or an import larger than memory: a clear failure, not an abort.
+        CliError("not enough memory for this " + command);
+        return 1;
+    }
+}
+
+int RunCommand(const std::string& command, CliArgs args)
+{
     // Phrases typed on the command line become code-page text; file names stay as given.
-    if (command == "local" || command == "add" || command == "translate")
+    if (command == "local" || command == "add" || command == "translate" || command == "upload")
         for (std::string& arg : args)
             arg = CliFromTerminal(arg);
     if (command == "local") return CliLocal(args);
     if (command == "add") return CliAdd(args);
     if (command == "import") return CliImport(args);
     if (command == "translate") return CliTranslate(args);
+    if (command == "upload") return CliUpload(args);
+    if (command == "check-update") return CliCheckUpdate(args);
     if (command == "dictate") return CliDictate(args);
     CliError("unknown command '" + command + "' (try --help)");
     return 2;

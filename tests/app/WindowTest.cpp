@@ -9,9 +9,9 @@
 #include <wx/timer.h>
 
 #include "WindowTestSupport.h"
-#include "app/AboutDlg.h"
-#include "app/DelayDlg.h"
-#include "app/TalveroEvents.h"
+#include "app/gui/AboutDlg.h"
+#include "app/gui/DelayDlg.h"
+#include "app/gui/TalveroEvents.h"
 #include "catalogue/Catalogue.h"
 #include "res/Icons.h"
 #include "res/Templates.h"
@@ -366,10 +366,10 @@ TEST_F(WindowTest, TranslateAppliesTheOutcomeToBoxesListBannerAndVoice)
     for (int id : {1002, 1003, 1004, 1005})
         Ctl<wxTextCtrl>(&dlg, id)->ChangeValue("before");
     using O = EngineOutcome;
-    rec.outcome.engines[0] = {O::Changed, "dog", ""};
-    rec.outcome.engines[1] = {O::Failed, "", "no connection"};
-    rec.outcome.engines[2] = {O::Changed, "", ""};
-    rec.outcome.engines[3] = {O::Changed, "perro", ""};
+    rec.outcome.engines[0] = {O::Changed, "dog", "", ""};
+    rec.outcome.engines[1] = {O::Failed, "", "no connection", "connection refused"};
+    rec.outcome.engines[2] = {O::Changed, "", "", ""};
+    rec.outcome.engines[3] = {O::Changed, "perro", "", ""};
     rec.outcome.nearList = {"perro grande", "perro"};
     rec.outcome.speakQueue = {{Engine::Google, "dog"}, {Engine::FreeTranslation, ""}};
     rec.outcome.banner.show = true;
@@ -424,11 +424,13 @@ TEST_F(WindowTest, NearListDoubleClickFillsTheLocalBox)
 // --- Automatic translation, history, Clear
 // --------------------------------------------------------
 
-// Pumps the window's events until `done` or about three seconds have passed.
+// Pumps the window's events until `done`, or ten seconds (a generous deadline: only a failing
+// test waits that long).
 void PumpUntil(const std::function<bool()>& done)
 {
-    for (int i = 0; i < 60 && !done(); ++i)
-        WaitPumping(50);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        WaitPumping(10);
 }
 
 TEST_F(WindowTest, TypingTranslatesAfterTheDelayNotBeforeAndEmptiesTheInput)
@@ -454,7 +456,6 @@ TEST_F(WindowTest, TypingTranslatesAfterTheDelayNotBeforeAndEmptiesTheInput)
     });
     EXPECT_EQ(requestsBeforeTheDelay, 0u);
     EXPECT_GE(elapsed, std::chrono::milliseconds(400));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(3000));
     ASSERT_EQ(rec.requests.size(), 1u);
     EXPECT_EQ(rec.requests[0].text, "hola");
     EXPECT_EQ(inputAfter, "");
@@ -585,8 +586,7 @@ TEST_F(WindowTest, HistorySelectionIsTranslatedAfterTheDelayWhenAutomatic)
         auto* history = Ctl<wxTextCtrl>(&dlg, 1057);
         history->ChangeValue("hola mundo adios");
         history->SetSelection(0, 10);
-        for (int i = 0; i < 40 && rec.requests.empty(); ++i)
-            WaitPumping(50);
+        PumpUntil([&] { return !rec.requests.empty(); });
         inputAfter = Text(&dlg, 1000);
     });
     ASSERT_EQ(rec.requests.size(), 1u);

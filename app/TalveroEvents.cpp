@@ -1,4 +1,0 @@
-#include "app/TalveroEvents.h"
-
-wxDEFINE_EVENT(TALVERO_EVT_RECOGNITION, wxThreadEvent);
-wxDEFINE_EVENT(TALVERO_EVT_VOICE, wxThreadEvent);

@@ -1,0 +1,43 @@
+#include "app/gui/Banners.h"
+
+#include "res/Ids.h"
+#include "tray/gui/BannerSetup.h"
+#include "tray/gui/TaskbarNotifier.h"
+
+namespace {
+
+// The two banner windows belong to the main window (their owner), which destroys them with
+// itself; this object only points at them.
+class TaskbarBanners : public IBanners {
+public:
+    void Create(wxWindow* owner) override
+    {
+        if (translation) return;
+        translation = new CTaskbarNotifier;
+        SetUpTranslationBanner(*translation, owner);
+        additions = new CTaskbarNotifier;
+        SetUpAdditionsBanner(*additions, owner);
+    }
+    void ShowTranslation(const BannerDecision& banner) override
+    {
+        if (!translation) return;
+        ShowOnBanner(*translation, banner.skinBitmap, banner.text, int(banner.lines),
+                     banner.appearMs, banner.stayMs, banner.hideMs);
+    }
+    void ShowAddition(const std::string& text, unsigned lines) override
+    {
+        if (!additions) return;
+        ShowOnBanner(*additions, res::kAdditionsSkin, text, int(lines), 10, 1000, 10);
+    }
+
+private:
+    CTaskbarNotifier* translation = nullptr;
+    CTaskbarNotifier* additions = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<IBanners> MakeBanners()
+{
+    return std::make_unique<TaskbarBanners>();
+}

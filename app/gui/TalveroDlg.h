@@ -1,0 +1,141 @@
+#pragma once
+// The main window: its controls, the state the workflow reads (settings record and check-box
+// flags), start-up, routing of commands, the Translate action and the automatic translation.
+// Handlers stay thin: read controls, call the core, write controls.
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/AutoTranslate.h"
+#include "app/WindowServices.h"
+#include "app/gui/Banners.h"
+#include "catalogue/Settings.h"
+#include "tray/gui/TrayDialog.h"
+#include "ui/TextSelection.h"
+
+class wxButton;
+class wxCheckBox;
+class wxChoice;
+class wxComboBox;
+class wxListBox;
+class wxTextCtrl;
+class wxFont;
+class wxMenu;
+class wxThreadEvent;
+
+class CTalveroDlg : public CTrayDialog, private IAutoTranslateHost {
+public:
+    struct Parts {
+        std::unique_ptr<ITranslationEngines> engines;
+        std::unique_ptr<ILocalDictionary> dictionary;
+        std::unique_ptr<ISpeech> speech;
+        std::unique_ptr<IBanners> banners;
+    };
+    // The program's own engines, dictionary, speech layer and banners.
+    // The program's own parts. The engines refer to the dictionary given.
+    static Parts DefaultParts();
+
+    explicit CTalveroDlg(wxWindow* parent = nullptr, Parts parts = DefaultParts());
+    ~CTalveroDlg() override;
+
+    // Start-up sequence; runs once, before the dialog first appears (as a dialog initialises
+    // before it becomes visible), so the window shows up ready.
+    void StartUp();
+    bool Show(bool show = true) override;
+    bool IsStartedUp() const { return startedUp; }
+
+    // The actions behind the controls (public for the tray and for tests).
+    void Translate();
+    void AutoTranslate();
+    void ApplyTextBoxFont(int size);
+    void RunOptionsDialog();
+    void ShowAboutBox();
+    void ShowWindowMenu();
+    // "Options" and "&About Talvero...": the desktop's window menu cannot be extended, so the
+    // window offers them from its "Menu" button and its context menu.
+    wxMenu* BuildWindowMenu() const;
+    // The tray menu's "Exit": ends at once with the OK result, without saving.
+    void EndWithoutSaving();
+    void SetDisabled(bool on) { disabled = on; }
+    bool IsDisabled() const { return disabled; }
+
+    const Settings& GetSettings() const { return settings; }
+    Settings& MutableSettings() { return settings; }
+    const AutoTranslateState& GetAutoTranslateState() const { return autoState; }
+    ITranslationEngines& Engines() { return *parts.engines; }
+    ILocalDictionary& Dictionary() { return *parts.dictionary; }
+    ISpeech& Speech() { return *parts.speech; }
+    IBanners& Banners() { return *parts.banners; }
+
+private:
+    void CreateControls();
+    void LayOut();
+    void FillLanguagePairCombos();
+    void LoadSettingsIntoWindow();
+    void ReadControlsIntoSettings();
+    void LoadDictionary();
+    void Shutdown();
+    void EndDialogWith(int result);
+    void RegisterCaptureHotkey();
+    void EmptyNewTranslationsFile();
+
+    // IAutoTranslateHost
+    std::string ReadInput() override;
+    bool WaitPumping(double ms) override;
+    void SpeakRecognizedText() override;
+    void EmptyInput() override;
+
+    void OnInitDialog(wxInitDialogEvent& event);
+    void OnExit(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void OnTranslate(wxCommandEvent& event);
+    void OnInputChanged(wxCommandEvent& event);
+    void OnHistorySelectionChanged();
+    void OnClear(wxCommandEvent& event);
+    void OnClearHistory(wxCommandEvent& event);
+    void OnSetTimeDelay(wxCommandEvent& event);
+    void OnFlagCheck(wxCommandEvent& event);
+    void OnLocalPairChanged(wxCommandEvent& event);
+    void OnNearListDoubleClick(wxCommandEvent& event);
+    void OnOptions(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnWindowMenuButton(wxCommandEvent& event);
+    void OnContextMenu(wxContextMenuEvent& event);
+    void OnTrayDisable(wxCommandEvent& event);
+    void OnTrayExit(wxCommandEvent& event);
+    void OnRecognitionEvent(wxThreadEvent& event);
+    void OnVoiceEvent(wxThreadEvent& event);
+
+    Parts parts;
+    Settings settings;  // the settings values; its engine, speak and mode members are the flags
+    AutoTranslateState autoState;
+    bool historyClearing = false;
+    bool historySelectionPending = false;
+    // Reliability: the history's selection signal, disconnected with the window's members,
+    // before wx takes the controls down; the Translate action waiting for the web engines
+    // while the window handles its events (TalveroDlgTranslateWait.cpp); a settings file that
+    // could not be read is not saved over.
+    SelectionWatch historySelectionWatch;
+    bool translating = false;
+    bool settingsUnreadable = false;
+    void SetUpResponsiveTranslate();
+    TranslateOutcome TranslateKeepingTheWindowResponsive(const std::string& text);
+    bool autoTranslatePending = false;
+    bool disabled = false;
+    bool startedUp = false;
+    bool ended = false;
+    std::unique_ptr<wxFont> textBoxFont;
+
+    wxTextCtrl* input = nullptr;               // 1000
+    wxButton* translateButton = nullptr;       // 1032
+    wxTextCtrl* history = nullptr;             // 1057
+    wxTextCtrl* hypothesis = nullptr;          // 1055
+    wxListBox* nearList = nullptr;             // 1006
+    wxComboBox* punctuation = nullptr;         // 1065
+    std::array<wxTextCtrl*, 4> resultBoxes{};  // 1002, 1003, 1004, 1005
+    std::array<wxChoice*, 4> pairCombos{};     // 1028, 1034, 1035, 1036
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,107 @@
+#include "ui/DialogBuilder.h"
+
+#include <cstring>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/combobox.h>
+#include <wx/listbox.h>
+#include <wx/log.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "catalogue/CodePage.h"
+#include "ui/Accessibility.h"
+
+wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id)
+{
+    const res::Control* c = res::FindControl(dialog, id);
+    wxCHECK_MSG(c, nullptr, "control missing from its dialog's table");
+    const wxString text = wxString::FromUTF8(c->text);
+    wxWindow* w = nullptr;
+    using K = res::Kind;
+    switch (c->kind) {
+        case K::Edit:
+            w = new wxTextCtrl(parent, id);
+            break;
+        case K::ReadOnlyEdit:
+            w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_READONLY);
+            break;
+        case K::MultiEdit:
+            w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_MULTILINE);
+            break;
+        case K::ReadOnlyMulti:
+            w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_MULTILINE | wxTE_READONLY);
+            break;
+        case K::RichEdit:
+            w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_MULTILINE | wxTE_RICH2);
+            break;
+        case K::ReadOnlyRich:
+            w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_MULTILINE | wxTE_RICH2 | wxTE_READONLY);
+            break;
+        case K::Button:
+            w = new wxButton(parent, id, text);
+            break;
+        case K::DefaultButton: {
+            auto* b = new wxButton(parent, id, text);
+            b->SetDefault();
+            w = b;
+            break;
+        }
+        case K::Check:
+            w = new wxCheckBox(parent, id, text);
+            break;
+        case K::DropList:
+            w = new wxChoice(parent, id);
+            break;
+        case K::SortedDropList:
+            w = new wxChoice(parent, id, {}, {}, 0, nullptr, wxCB_SORT);
+            break;
+        case K::DropDown:
+            w = new wxComboBox(parent, id);
+            break;
+        case K::SortedListBox:
+            w = new wxListBox(parent, id, {}, {}, 0, nullptr, wxLB_SINGLE | wxLB_SORT);
+            break;
+        case K::Label:
+        case K::Group:
+        case K::Icon:
+            wxFAIL_MSG("labels, groups and icons have no id");
+            return nullptr;
+    }
+    if (c->hidden) w->Hide();
+    return w;
+}
+
+wxStaticText* CreateTemplateLabel(wxWindow* parent, const res::Dialog& dialog, const char* text)
+{
+    bool known = false;
+    for (const res::Control& c : dialog.controls)
+        if (c.kind == res::Kind::Label && std::strcmp(c.text, text) == 0) known = true;
+    wxASSERT_MSG(known, "label missing from its dialog's table");
+    (void)known;
+    return new wxStaticText(parent, wxID_ANY, wxString::FromUTF8(text));
+}
+
+void TagTemplateControls(wxWindow* window, const res::Dialog& dialog)
+{
+    for (const res::Control& c : dialog.controls) {
+        if (c.id < 0) continue;
+        wxWindow* w = window->FindWindow(c.id);
+        if (!w) continue;
+        SetAccessibleId(w, c.name ? wxString::FromUTF8(c.name) : wxString());
+    }
+}
+
+std::string ToPhrase(const wxString& text)
+{
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    return Utf8ToCodePage(std::string_view(utf8.data(), utf8.length()));
+}
+
+wxString FromPhrase(const std::string& phrase)
+{
+    return wxString::FromUTF8(CodePageToUtf8(phrase));
+}
