@@ -13,6 +13,8 @@ inline constexpr int kMainIcon = 128;
 inline constexpr int kDisabledIcon = 129;
 inline constexpr int kDelayDialog = 131;
 inline constexpr int kTrayMenu = 132;
+inline constexpr int kTrainingDialog = 133;
+inline constexpr int kRecoContextFailString = 102;  // "Error recocontext fail"
 
 // Bitmaps: the banners' skins.
 inline constexpr int kAdditionsSkin = 131;
@@ -88,6 +90,9 @@ inline constexpr int kUpload = 1073;
 
 // The delay dialog (template 131).
 inline constexpr int kDelayTime = 1037;
+// The training dialog.
+inline constexpr int kTrainingText = 1080;
+inline constexpr int kTrainingStatus = 1081;
 }  // namespace ctl
 
 }  // namespace res

@@ -119,10 +119,20 @@ const Control kAboutControls[] = {
     {ctl::kOk, K::DefaultButton, "OK", false, nullptr},
 };
 
+// Template 133: training the recognition engine with a text.
+const Control kTrainingControls[] = {
+    {-1, K::Label, "The recognition engine will be adapted to this text:", false, nullptr},
+    {ctl::kTrainingText, K::ReadOnlyMulti, "", false, "Training text"},
+    {ctl::kTrainingStatus, K::ReadOnlyEdit, "", false, "Training progress"},
+    {ctl::kOk, K::DefaultButton, "Train", false, nullptr},
+    {ctl::kCancel, K::Button, "Cancel", false, nullptr},
+};
+
 const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,
                        kDelayControls};
 const Dialog kAbout = {kAboutDialog, "About Talvero", 235, 72, kAboutControls};
+const Dialog kTraining = {kTrainingDialog, "Train with text file", 300, 200, kTrainingControls};
 
 const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
                                     "Text!", "\xC2\xA1Text!", "Text."};
@@ -132,6 +142,10 @@ const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
 const Dialog& MainDialog()
 {
     return kMain;
+}
+const Dialog& TrainingDialog()
+{
+    return kTraining;
 }
 const Dialog& DelayDialog()
 {
@@ -154,6 +168,8 @@ const char* LoadString(int id)
     switch (id) {
         case kAboutMenuString:
             return "&About Talvero...";
+        case kRecoContextFailString:
+            return "Error recocontext fail";
         default:
             return "";
     }

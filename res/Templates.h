@@ -48,6 +48,7 @@ struct Dialog {
 const Dialog& MainDialog();
 const Dialog& DelayDialog();
 const Dialog& AboutDialog();
+const Dialog& TrainingDialog();
 
 // The control of `dialog` with `id`, or nullptr.
 const Control* FindControl(const Dialog& dialog, int id);

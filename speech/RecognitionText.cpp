@@ -20,14 +20,6 @@ const Punctuation kPatterns[] = {
 
 }  // namespace
 
-std::vector<std::string> PunctuationPatterns()
-{
-    std::vector<std::string> patterns;
-    for (const Punctuation& p : kPatterns)
-        patterns.push_back((p.before ? CodePageChar(p.before) : std::string()) + "Text" + p.after);
-    return patterns;
-}
-
 std::string TidyRecognizedText(std::string_view text, bool uppercaseFirst, int pattern)
 {
     std::string result(TrimWhiteSpace(text));

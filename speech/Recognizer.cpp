@@ -16,6 +16,13 @@ constexpr size_t kChunkSamples = kRecognizerSampleRate / 10;  // 100 ms
 const char* const kGeneralSearch = "general";
 const char* const kTrainedSearch = "trained";
 
+bool IsDigitalSilence(const int16_t* samples, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (samples[i] > 2 || samples[i] < -2) return false;
+    return true;
+}
+
 }  // namespace
 
 struct RecognizerDecoder {
@@ -197,6 +204,19 @@ void Recognizer::Feed()
             if (utteranceOpen) ps_end_utt(ps);
             utteranceOpen = inSpeech = false;
             lastHypothesis.clear();
+            continue;
+        }
+        if (IsDigitalSilence(chunk.data(), n)) {
+            // A file's or a muted input's exact silence is not given to the decoder: long
+            // stretches of it skew the running cepstral mean so far that the next words are
+            // misheard. It ends an utterance like any pause.
+            if (utteranceOpen && inSpeech) {
+                ps_end_utt(ps);
+                utteranceOpen = inSpeech = false;
+                lastHypothesis.clear();
+                std::string final = hypothesis(ps);
+                if (!final.empty()) Push(RecognitionEvent::Kind::Recognition, final, seconds());
+            }
             continue;
         }
         if (!utteranceOpen) {

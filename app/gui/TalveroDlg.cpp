@@ -376,6 +376,7 @@ void CTalveroDlg::StartUp()
     FillLanguagePairCombos();
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
+    SetUpDictation();
     autoState.autoTranslateBusy = false;
     parts.banners->Create(this);
     settings.minimizeToTray = true;
@@ -604,7 +605,7 @@ bool CTalveroDlg::WaitPumping(double ms)
 
 void CTalveroDlg::SpeakRecognizedText()
 {
-    parts.speech->SpeakText(parts.speech->LastRecognizedText());
+    parts.speech->SpeakText(lastRecognizedText);
 }
 
 void CTalveroDlg::EmptyInput()
@@ -774,8 +775,7 @@ void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 
 void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
 {
-    if (disabled || !settings.activateSpeechRecognition) return;
-    parts.speech->OnRecognitionEvent();
+    HandleRecognitionEvents();
 }
 
 void CTalveroDlg::OnVoiceEvent(wxThreadEvent&)

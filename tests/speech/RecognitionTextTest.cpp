@@ -14,7 +14,6 @@ TEST(RecognitionTextTest, TidiesWithEveryPattern)
         "Hello world!", inverted_e + "Hello world!", "Hello world."};
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(TidyRecognizedText("  hello world ", true, i), expected[i]) << i;
-    EXPECT_EQ(PunctuationPatterns()[1], inverted_q + "Text?");
     // No selection in the list (or the box unchecked): nothing added; trimmed all the same.
     EXPECT_EQ(TidyRecognizedText("hello world ", false, -1), "hello world");
     EXPECT_EQ(TidyRecognizedText("hello", false, 7), "hello");
