@@ -775,7 +775,9 @@ void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 
 void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
 {
-    HandleRecognitionEvents();
+    HandleRecognitionEvents();  // or drops them while they are ignored
+    if (disabled || !settings.activateSpeechRecognition) return;
+    parts.speech->OnRecognitionEvent();
 }
 
 void CTalveroDlg::OnVoiceEvent(wxThreadEvent&)

@@ -57,9 +57,11 @@ bool CTalveroDlg::SelectRecognitionEngine(const std::string& description, bool q
     std::string error;
     auto candidate = std::make_unique<Recognizer>();
     std::unique_ptr<IRecognizerAudio> audio;
-    if (engine) {
+    // The input first: without one (no sound card) the models are not worth loading.
+    if (engine) audio = OpenRecognizerInput(error);
+    if (audio) {
         wxBusyCursor busy;
-        if (candidate->Load(*engine, kWorkDir, error)) audio = OpenRecognizerInput(error);
+        if (!candidate->Load(*engine, kWorkDir, error)) audio.reset();
     }
     if (!audio) {
         if (!quiet)

@@ -72,6 +72,7 @@ CTrainingDlg::CTrainingDlg(wxWindow* parent, const std::string& fileBytes,
         fileBytes.size() > kShownBytes
             ? wxString::Format("%zu bytes; the first %zu are shown.", fileBytes.size(), kShownBytes)
             : wxString::Format("%zu bytes.", fileBytes.size()));
+    status->SetMinSize(wxSize(-1, status->GetBestSize().y));
     top->Add(status, 0, wxEXPAND | wxLEFT | wxRIGHT, margin);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer();
@@ -154,9 +155,9 @@ void CTrainingDlg::Finish()
     const TrainingResult& r = job->result;
     trained = r.ok;
     if (r.ok) {
-        wxString text =
-            wxString::Format("Trained with %zu words: %zu distinct, %zu new to the engine.",
-                             r.words, r.vocabulary, r.newWords);
+        wxString text = wxString::Format(
+            "Trained with %zu words of text (%zu new to the engine); the model knows %zu words.",
+            r.words, r.newWords, r.vocabulary);
         if (r.truncated) text += " Only the first 10 MB of the text were used.";
         if (!job->reloadError.empty()) text += " " + wxString::FromUTF8(job->reloadError);
         status->ChangeValue(text);
