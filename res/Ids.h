@@ -13,7 +13,9 @@ inline constexpr int kMainIcon = 128;
 inline constexpr int kDisabledIcon = 129;
 inline constexpr int kDelayDialog = 131;
 inline constexpr int kTrayMenu = 132;
-inline constexpr int kTrainingDialog = 133;
+inline constexpr int kOptionsDialog = 133;
+inline constexpr int kConfirmationDialog = 136;
+inline constexpr int kTrainingDialog = 141;
 inline constexpr int kRecoContextFailString = 102;  // "Error recocontext fail"
 
 // Bitmaps: the banners' skins.
@@ -23,7 +25,7 @@ inline constexpr int kTranslationSkin = 132;
 // Commands of the window menu (the desktop's stand-in for the system menu).
 inline constexpr int kCmdAbout = 0x10;
 inline constexpr int kCmdOptions = 0x2222;
-// The button that opens the window menu; it has no counterpart in the original layout.
+// The button that opens the window menu (the desktop offers no system menu to the dialog).
 inline constexpr int kWindowMenuButton = 1100;
 
 // Controls of the dialogs.
@@ -90,7 +92,34 @@ inline constexpr int kUpload = 1073;
 
 // The delay dialog (template 131).
 inline constexpr int kDelayTime = 1037;
-// The training dialog.
+
+// The options dialog (template 133).
+inline constexpr int kOptMinimizeToTray = 1040;
+inline constexpr int kOptShowBanner = 1041;
+inline constexpr int kOptSearchCombinations = 1042;
+inline constexpr int kOptHotkeyKey = 1043;
+inline constexpr int kOptHotkeyAlt = 1044;
+inline constexpr int kOptHotkeyCtrl = 1045;
+inline constexpr int kOptHotkeyShift = 1046;
+inline constexpr int kOptHotkeyWin = 1047;
+inline constexpr int kOptTopmost = 1049;
+inline constexpr int kOptMaxWords = 1050;
+inline constexpr int kOptConfirmAdding = 1053;
+inline constexpr int kOptBannerSource = 1054;
+inline constexpr int kOptCheckUpdates = 1058;
+inline constexpr int kOptFontSize = 1060;
+inline constexpr int kOptUploadAdditions = 1061;
+inline constexpr int kOptSpeakRecognized = 1062;
+inline constexpr int kOptShowOriginal = 1067;
+inline constexpr int kOptSuspendRecognition = 1069;
+inline constexpr int kOptUsername = 1071;
+inline constexpr int kOptPassword = 1072;
+
+// The confirmation of an addition (template 136).
+inline constexpr int kConfirmOriginal = 1050;
+inline constexpr int kConfirmTranslation = 1051;
+
+// The training dialog (template 141).
 inline constexpr int kTrainingText = 1080;
 inline constexpr int kTrainingStatus = 1081;
 }  // namespace ctl
