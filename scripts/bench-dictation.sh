@@ -25,6 +25,8 @@ for i in $(seq 41 60); do
     sox "$DATA/raw$i.wav" "$DATA/phrase$i.wav" pad 0.5 0.8
     WAVS="$WAVS $DATA/phrase$i.wav"
 done
+# The machine's load skews speed and delay; it is printed with them.
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) processors"
 # shellcheck disable=SC2086
 "$BUILD_DIR/bench/speech/dictation_bench" "$DATA" "$TEXT" $WAVS
 

@@ -166,6 +166,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: dictation_bench DATA_DIR TRAINING_TEXT PHRASE_WAV...\n");
         return 2;
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::string dataDir = argv[1], textFile = argv[2];
     std::vector<std::string> phrases(argv + 3, argv + argc);
     auto engines = ListRecognizerEngines();
