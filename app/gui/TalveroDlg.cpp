@@ -602,7 +602,9 @@ bool CTalveroDlg::WaitPumping(double ms)
 
 void CTalveroDlg::SpeakRecognizedText()
 {
-    parts.speech->SpeakText(lastRecognizedText);
+    // The recognizer's last result; before any, whatever the speech layer remembers.
+    parts.speech->SpeakText(lastRecognizedText.empty() ? parts.speech->LastRecognizedText()
+                                                       : lastRecognizedText);
 }
 
 void CTalveroDlg::EmptyInput()
