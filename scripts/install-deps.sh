@@ -14,6 +14,13 @@ tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils
 dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 dict-freedict-spa-eng trans-de-en
 wamerican wbritish
+espeak-ng
+libespeak-ng-dev
+portaudio19-dev
+libsoxr-dev
+libsndfile1-dev
+libasound2-dev
+sox
 dict-freedict-eng-spa dict-freedict-fra-eng dict-freedict-eng-fra dict-freedict-ita-eng dict-freedict-eng-ita dict-freedict-por-eng dict-freedict-eng-por dict-freedict-nld-eng dict-freedict-eng-nld dict-freedict-deu-spa dict-freedict-spa-deu
 libpocketsphinx-dev
 libsphinxbase-dev

@@ -6,7 +6,7 @@
 #include "app/gui/TalveroEvents.h"
 #include "catalogue/CodePage.h"
 #include "res/Ids.h"
-#include "tests/speech/SpeechTestSupport.h"
+#include "tests/speech/RecognitionTestSupport.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        setenv("TALVERO_AUDIO_IN", speechtest::GoForwardWav(audio).c_str(), 1);
+        setenv("TALVERO_AUDIO_IN", recotest::GoForwardWav(audio).c_str(), 1);
     }
     void TearDown() override
     {
@@ -32,7 +32,7 @@ protected:
         WaitPumping(20000, [&] { return history->GetValue().empty(); });
         WaitPumping(300);
     }
-    speechtest::ScratchDir audio;
+    recotest::ScratchDir audio;
 };
 
 TEST_F(DictationWindowTest, FinalResultTidiedIntoInputAndHistory)

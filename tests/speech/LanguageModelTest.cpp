@@ -7,11 +7,11 @@
 #include <sstream>
 
 #include "speech/LanguageModelTrainer.h"
-#include "tests/speech/SpeechTestSupport.h"
+#include "tests/speech/RecognitionTestSupport.h"
 
 namespace {
 
-using speechtest::ScratchDir;
+using recotest::ScratchDir;
 
 std::string ReadFile(const std::string& path)
 {

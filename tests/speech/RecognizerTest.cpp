@@ -7,11 +7,11 @@
 
 #include "speech/LanguageModelTrainer.h"
 #include "speech/Recognizer.h"
-#include "tests/speech/SpeechTestSupport.h"
+#include "tests/speech/RecognitionTestSupport.h"
 
 namespace {
 
-using namespace speechtest;
+using namespace recotest;
 
 struct Heard {
     std::vector<std::string> hypotheses, finals;

@@ -1,60 +1,98 @@
 #pragma once
-// Scratch directories and audio for the recognition tests: real recorded speech from Debian's
-// pocketsphinx-testdata, phrases spoken by espeak-ng, silence and broken files made with sox.
-#include <gtest/gtest.h>
-#include <stdlib.h>
+// WAV files read back for the speech tests, and a sink that records what reaches it.
+#include <sndfile.h>
 
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
-namespace speechtest {
+#include "speech/AudioSink.h"
+#include "tests/support/TempDir.h"
 
-inline const std::string kTestData = "/usr/share/pocketsphinx/test/data";
-
-class ScratchDir {
-public:
-    ScratchDir()
+struct WavFile {
+    bool ok = false;
+    int rate = 0, channels = 0, subformat = 0;
+    std::vector<short> samples;  // interleaved
+    double Seconds() const
     {
-        char pattern[] = "/tmp/talvero-speech-XXXXXX";
-        if (mkdtemp(pattern)) path = pattern;
+        return rate && channels ? double(samples.size()) / channels / rate : 0;
     }
-    ~ScratchDir() { std::filesystem::remove_all(path); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    void Write(const std::string& name, const std::string& content) const
+    double Rms() const
     {
-        std::ofstream(path + "/" + name, std::ios::binary) << content;
+        double sum = 0;
+        for (short s : samples)
+            sum += double(s) * s;
+        return samples.empty() ? 0 : std::sqrt(sum / samples.size());
     }
-    std::string path;
 };
 
-inline bool Shell(const std::string& command)
+inline WavFile ReadWav(const std::string& path)
 {
-    return std::system(command.c_str()) == 0;
+    WavFile w;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f) return w;
+    w.ok = true;
+    w.rate = info.samplerate;
+    w.channels = info.channels;
+    w.subformat = info.format & SF_FORMAT_SUBMASK;
+    w.samples.resize(std::size_t(info.frames * info.channels));
+    sf_read_short(f, w.samples.data(), sf_count_t(w.samples.size()));
+    sf_close(f);
+    return w;
 }
 
-// "go forward ten meters", recorded, as a 16 kHz WAV with half a second of quiet around it.
-inline std::string GoForwardWav(const ScratchDir& dir, const std::string& soxOptions = "")
+// A file in the test program's own temporary directory.
+inline std::string TempPath(const std::string& name)
 {
-    std::string wav =
-        dir / ("goforward" + std::to_string(std::hash<std::string>()(soxOptions)) + ".wav");
-    Shell("sox -t raw -r 16000 -e signed -b 16 -c 1 " + kTestData + "/goforward.raw " + soxOptions +
-          " '" + wav + "' pad 0.5 0.5");
-    return wav;
+    static TempDir dir;
+    return dir.File(name);
 }
 
-// `text` spoken by espeak-ng's American English voice, with pauses around it as a speaker
-// leaves them.
-inline std::string SpokenWav(const ScratchDir& dir, const std::string& name,
-                             const std::string& text)
-{
-    std::string raw = dir / (name + "-raw.wav"), wav = dir / (name + ".wav");
-    dir.Write(name + ".txt", text);
-    Shell("espeak-ng -v en-us -w '" + raw + "' -f '" + dir / (name + ".txt") + "' && sox '" + raw +
-          "' '" + wav + "' pad 0.5 0.8");
-    return wav;
-}
+// Keeps every byte with the time it arrived; paced like a device when asked.
+class RecordingSink : public IAudioSink {
+public:
+    explicit RecordingSink(bool paced = false) : paced(paced) {}
+    bool Open(const AudioFormat& f) override
+    {
+        std::lock_guard lock(mutex);
+        format = f;
+        return true;
+    }
+    void Write(const std::uint8_t* data, std::size_t n) override
+    {
+        {
+            std::lock_guard lock(mutex);
+            bytes.insert(bytes.end(), data, data + n);
+            if (firstWrite == std::chrono::steady_clock::time_point{})
+                firstWrite = std::chrono::steady_clock::now();
+            lastWrite = std::chrono::steady_clock::now();
+        }
+        if (paced)
+            std::this_thread::sleep_for(std::chrono::microseconds(
+                std::int64_t(n * 1e6 / std::max(1, format.BytesPerSecond()))));
+    }
+    void Drain() override {}
+    void Abort() override { ++aborts; }
+    std::string Describe() const override { return "recording"; }
 
-}  // namespace speechtest
+    std::size_t Size()
+    {
+        std::lock_guard lock(mutex);
+        return bytes.size();
+    }
+
+    bool paced;
+    std::mutex mutex;
+    AudioFormat format;
+    std::vector<std::uint8_t> bytes;
+    std::chrono::steady_clock::time_point firstWrite, lastWrite;
+    std::atomic<int> aborts{0};
+};
