@@ -89,7 +89,11 @@ void CTalveroDlg::HandleRecognitionEvents()
     if (!recognizer) return;
     // Events that arrive while recognition is off, the tool disabled or the voice speaking are
     // fetched and dropped, so that none of them turns up stale later.
-    const bool taken = settings.activateSpeechRecognition && !disabled && !speechSuspended;
+    // The voice suspends recognition while it speaks: what the recognizer hears meanwhile is
+    // its own output.
+    const bool suspended = speechSuspended || parts.speech->SpeechSuspended();
+    recognizer->SetActive(!suspended);
+    const bool taken = settings.activateSpeechRecognition && !disabled && !suspended;
     RecognitionEvent event;
     while (recognizer && recognizer->NextEvent(event)) {
         if (!taken) continue;
