@@ -17,6 +17,8 @@ inline constexpr int kTrayMenu = 132;
 inline constexpr int kUploadDialog = 138;
 inline constexpr int kOptionsDialog = 133;
 inline constexpr int kConfirmationDialog = 136;
+inline constexpr int kTrainingDialog = 141;
+inline constexpr int kRecoContextFailString = 102;  // "Error recocontext fail"
 
 // Bitmaps: the banners' skins.
 inline constexpr int kAdditionsSkin = 131;
@@ -132,6 +134,10 @@ inline constexpr int kOptPassword = 1072;
 // The confirmation of an addition (template 136).
 inline constexpr int kConfirmOriginal = 1050;
 inline constexpr int kConfirmTranslation = 1051;
+
+// The training dialog (template 141).
+inline constexpr int kTrainingText = 1080;
+inline constexpr int kTrainingStatus = 1081;
 }  // namespace ctl
 
 }  // namespace res

@@ -206,6 +206,15 @@ const Control kConfirmationControls[] = {
 
 const char* const kBannerSources[] = {"Local dictionary", "Google", "Babelfish", "FreeTranslation"};
 
+// Template 141: training the recognition engine with a text.
+const Control kTrainingControls[] = {
+    {-1, K::Label, "The recognition engine will be adapted to this text:", false, nullptr},
+    {ctl::kTrainingText, K::ReadOnlyMulti, "", false, "Training text"},
+    {ctl::kTrainingStatus, K::ReadOnlyEdit, "", false, "Training progress"},
+    {ctl::kOk, K::DefaultButton, "Train", false, nullptr},
+    {ctl::kCancel, K::Button, "Cancel", false, nullptr},
+};
+
 const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,
                        kDelayControls};
@@ -216,6 +225,7 @@ const Dialog kConfirmation = {kConfirmationDialog, "Add new translations to the 
                               260, 150, kConfirmationControls};
 const Dialog kVoiceSelection = {kVoiceSelectionDialog, "Voice Selection", 236, 118,
                                 kVoiceSelectionControls};
+const Dialog kTraining = {kTrainingDialog, "Train with text file", 300, 200, kTrainingControls};
 
 const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
                                     "Text!", "\xC2\xA1Text!", "Text."};
@@ -225,6 +235,10 @@ const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
 const Dialog& MainDialog()
 {
     return kMain;
+}
+const Dialog& TrainingDialog()
+{
+    return kTraining;
 }
 const Dialog& DelayDialog()
 {
@@ -269,6 +283,8 @@ const char* LoadString(int id)
     switch (id) {
         case kAboutMenuString:
             return "&About Talvero...";
+        case kRecoContextFailString:
+            return "Error recocontext fail";
         default:
             return "";
     }

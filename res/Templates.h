@@ -54,6 +54,7 @@ const Dialog& UploadDictionaryDialog();
 const Dialog& OptionsDialog();
 const Dialog& ConfirmationDialog();
 const Dialog& VoiceSelectionDialog();
+const Dialog& TrainingDialog();
 
 // The control of `dialog` with `id`, or nullptr.
 const Control* FindControl(const Dialog& dialog, int id);

@@ -17,6 +17,7 @@ int CliUpload(const CliArgs& args);       // talvero-cli upload ORIGINAL TRANSLA
 int CliCheckUpdate(const CliArgs& args);  // talvero-cli check-update
 int CliSpeak(const CliArgs& args);        // talvero-cli speak TEXT [options]
 int CliVoices(const CliArgs& args);       // talvero-cli voices
+int CliDictate(const CliArgs& args);      // talvero-cli dictate FILE.wav [--trained TEXTFILE]
 
 struct Settings;
 // The dictionary code of the local pair whose files the settings name ("es_en"), or "".

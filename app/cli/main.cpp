@@ -33,6 +33,8 @@ const char* kUsage =
     "  speak TEXT [OPTIONS]        Speak TEXT with the voice, or write it into a WAV file\n"
     "                              (see 'talvero-cli speak --help').\n"
     "  voices                      List the voices: name, tab, language.\n"
+    "  dictate FILE.wav            Recognize the speech in FILE.wav: hypotheses as \"~ TEXT\",\n"
+    "                              final results as lines (see 'talvero-cli dictate --help').\n"
     "  --help                      Show this text.\n";
 
 }  // namespace
@@ -111,6 +113,7 @@ int RunCommand(const std::string& command, CliArgs args)
     if (command == "check-update") return CliCheckUpdate(args);
     if (command == "speak") return CliSpeak(args);
     if (command == "voices") return CliVoices(args);
+    if (command == "dictate") return CliDictate(args);
     CliError("unknown command '" + command + "' (try --help)");
     return 2;
 }

@@ -380,6 +380,7 @@ void CTalveroDlg::StartUp()
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
     SetUpVoice();
+    SetUpDictation();
     autoState.autoTranslateBusy = false;
     parts.banners->Create(this);
     settings.minimizeToTray = true;
@@ -602,7 +603,9 @@ bool CTalveroDlg::WaitPumping(double ms)
 
 void CTalveroDlg::SpeakRecognizedText()
 {
-    parts.speech->SpeakText(parts.speech->LastRecognizedText());
+    // The recognizer's last result; before any, whatever the speech layer remembers.
+    parts.speech->SpeakText(lastRecognizedText.empty() ? parts.speech->LastRecognizedText()
+                                                       : lastRecognizedText);
 }
 
 void CTalveroDlg::EmptyInput()
@@ -772,6 +775,7 @@ void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 
 void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
 {
+    HandleRecognitionEvents();  // or drops them while they are ignored
     if (disabled || !settings.activateSpeechRecognition) return;
     parts.speech->OnRecognitionEvent();
 }

@@ -12,6 +12,7 @@
 #include "app/gui/Banners.h"
 #include "catalogue/Settings.h"
 #include "platform/Platform.h"
+#include "speech/Recognizer.h"
 #include "tray/gui/TrayDialog.h"
 #include "ui/TextSelection.h"
 
@@ -180,6 +181,26 @@ private:
     bool startedUp = false;
     bool ended = false;
     std::unique_ptr<wxFont> textBoxFont;
+
+    // Dictation (TalveroDlgDictation.cpp): the engine list 1066, the recognizer fed from the
+    // microphone or TALVERO_AUDIO_IN, its hypotheses and final results, training with a text.
+public:
+    // Suspends recognition while the voice speaks (and resumes it): the audio heard meanwhile
+    // is dropped and notifications are ignored.
+    void SuspendRecognition(bool on);
+    bool IsRecognizing() const { return recognizer != nullptr; }
+    const std::string& LastRecognizedText() const { return lastRecognizedText; }
+
+private:
+    void SetUpDictation();
+    bool SelectRecognitionEngine(const std::string& description, bool quiet);
+    void HandleRecognitionEvents();
+    void OnEngineChanged(wxCommandEvent& event);
+    void OnTrainWithTextFile(wxCommandEvent& event);
+    std::vector<RecognizerEngine> recognitionEngines;
+    std::unique_ptr<Recognizer> recognizer;
+    std::string lastRecognizedText;  // as recognized, with a trailing blank
+    bool speechSuspended = false;
 
     wxTextCtrl* input = nullptr;               // 1000
     wxButton* translateButton = nullptr;       // 1032

@@ -1,0 +1,46 @@
+#pragma once
+// "Train with text file": shows the text and adapts the recognition engine to it on a worker
+// thread, so the window keeps answering; Cancel leaves the engine and its files as they were.
+#include <memory>
+#include <string>
+
+#include <wx/dialog.h>
+#include <wx/timer.h>
+
+#include "speech/RecognizerEngines.h"
+
+class Recognizer;
+class wxButton;
+class wxTextCtrl;
+
+class CTrainingDlg : public wxDialog {
+public:
+    // `fileBytes`: the training file as read. The model goes into `workDir`; `recognizer` (may be
+    // null) takes it up as soon as it is written.
+    CTrainingDlg(wxWindow* parent, const std::string& fileBytes, const RecognizerEngine& engine,
+                 const std::string& workDir, Recognizer* recognizer);
+    ~CTrainingDlg() override;
+
+    // Starts the training (the "Train" button).
+    void StartTraining();
+    bool IsTraining() const;
+    bool Trained() const { return trained; }
+    wxString StatusText() const;
+
+private:
+    struct Job;
+    void OnTrain(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void OnTimer(wxTimerEvent& event);
+    void Finish();
+
+    std::shared_ptr<Job> job;
+    wxTimer timer;
+    wxTextCtrl* status = nullptr;
+    wxButton* trainButton = nullptr;
+    wxButton* cancelButton = nullptr;
+    bool trained = false;
+    bool finished = false;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,98 @@
+#include <stdlib.h>
+
+#include <wx/combobox.h>
+
+#include "WindowTestSupport.h"
+#include "app/gui/TalveroEvents.h"
+#include "catalogue/CodePage.h"
+#include "res/Ids.h"
+#include "tests/speech/RecognitionTestSupport.h"
+
+namespace {
+
+using namespace res::ctl;
+
+// The window with recorded speech ("go forward ten meters") as its audio input.
+class DictationWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        setenv("TALVERO_AUDIO_IN", recotest::GoForwardWav(audio).c_str(), 1);
+    }
+    void TearDown() override
+    {
+        unsetenv("TALVERO_AUDIO_IN");
+        WindowTest::TearDown();
+    }
+    // Lets the window run until the history has a line or the audio is long over.
+    static void Listen(CTalveroDlg& dlg)
+    {
+        auto* history = Ctl<wxTextCtrl>(&dlg, kHistory);
+        WaitPumping(20000, [&] { return history->GetValue().empty(); });
+        WaitPumping(300);
+    }
+    recotest::ScratchDir audio;
+};
+
+TEST_F(DictationWindowTest, FinalResultTidiedIntoInputAndHistory)
+{
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.Show();
+    ASSERT_TRUE(dlg.IsRecognizing());
+    EXPECT_EQ(Ctl<wxChoice>(&dlg, kEngine)->GetStringSelection(),
+              "English (United States) (en-us)");
+    Toggle(&dlg, kRecognition, true);
+    Toggle(&dlg, kUppercase, true);
+    Toggle(&dlg, kPunctuationMarks, true);  // pattern 1, "¿Text?", is selected at start-up
+    Listen(dlg);
+    const wxString expected = wxString::FromUTF8("\xC2\xBFGo forward ten meters?");
+    EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kInput)->GetValue(), expected);
+    EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kHistory)->GetValue(), expected + "\n");
+    EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kHypothesis)->GetValue().Last(), ' ');
+    EXPECT_EQ(dlg.LastRecognizedText(), "go forward ten meters ");
+}
+
+TEST_F(DictationWindowTest, CopyOnlyToHistoryLeavesTheInput)
+{
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.Show();
+    Toggle(&dlg, kRecognition, true);
+    Toggle(&dlg, kCopyOnlyToHistory, true);
+    Ctl<wxComboBox>(&dlg, kPunctuation)->SetValue("edited");  // no selection: no punctuation
+    Toggle(&dlg, kPunctuationMarks, true);
+    Listen(dlg);
+    EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kInput)->GetValue(), "");
+    EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kHistory)->GetValue(), "go forward ten meters\n");
+}
+
+TEST_F(DictationWindowTest, NothingTakenWhileOffDisabledOrSuspended)
+{
+    for (int state = 0; state < 3; ++state) {
+        CTalveroDlg dlg(nullptr, FakeServices());
+        dlg.Show();
+        Toggle(&dlg, kRecognition, state != 0);
+        if (state == 1) dlg.SetDisabled(true);
+        if (state == 2) dlg.SuspendRecognition(true);
+        WaitPumping(5000);
+        EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kHistory)->GetValue(), "") << state;
+        EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kHypothesis)->GetValue(), "") << state;
+        EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, kInput)->GetValue(), "") << state;
+    }
+}
+
+TEST_F(DictationWindowTest, EngineThatCannotListenSaysSo)
+{
+    setenv("TALVERO_AUDIO_IN", "/nonexistent.wav", 1);
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.Show();  // at start-up a failure is silent
+    EXPECT_FALSE(dlg.IsRecognizing());
+    EXPECT_TRUE(boxes.empty());
+    Choose(&dlg, kEngine, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error recocontext fail");
+    EXPECT_TRUE(boxes[0].style & wxICON_WARNING);
+    EXPECT_FALSE(dlg.IsRecognizing());
+}
+
+}  // namespace

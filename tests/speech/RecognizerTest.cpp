@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "speech/LanguageModelTrainer.h"
+#include "speech/Recognizer.h"
+#include "tests/speech/RecognitionTestSupport.h"
+
+namespace {
+
+using namespace recotest;
+
+struct Heard {
+    std::vector<std::string> hypotheses, finals;
+};
+
+// Everything the recognizer hears in `wav`, read as the window reads it: after each notification.
+Heard Recognize(const std::string& wav, const std::string& workDir, bool active = true)
+{
+    Heard heard;
+    std::string error;
+    auto audio = OpenRecognizerWav(wav, false, error);
+    EXPECT_TRUE(audio) << error;
+    if (!audio) return heard;
+    auto engines = ListRecognizerEngines();
+    Recognizer recognizer;
+    EXPECT_TRUE(recognizer.Load(engines.at(0), workDir, error)) << error;
+    recognizer.SetActive(active);
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool signalled = false;
+    recognizer.Start(std::move(audio), [&] {
+        std::lock_guard lock(mutex);
+        signalled = true;
+        wake.notify_one();
+    });
+    for (bool done = false; !done;) {
+        done = recognizer.AudioEnded();
+        RecognitionEvent e;
+        while (recognizer.NextEvent(e))
+            (e.kind == RecognitionEvent::Kind::Hypothesis ? heard.hypotheses : heard.finals)
+                .push_back(e.text);
+        std::unique_lock lock(mutex);
+        wake.wait_for(lock, std::chrono::milliseconds(200), [&] { return signalled; });
+        signalled = false;
+    }
+    return heard;
+}
+
+TEST(RecognizerTest, EngineListNamesTheInstalledModel)
+{
+    auto engines = ListRecognizerEngines();
+    ASSERT_FALSE(engines.empty());
+    EXPECT_EQ(engines[0].description, "English (United States) (en-us)");
+    ScratchDir dir;
+    EXPECT_TRUE(ListRecognizerEngines(dir.path).empty());
+}
+
+// Recorded speech in any common format: hypotheses while it goes on, then one final result.
+TEST(RecognizerTest, RecordedSpeechInEveryFormat)
+{
+    ScratchDir dir;
+    for (std::string format : {"", "-r 48000 -c 2", "-b 8 -e unsigned", "-r 22050 -b 24"}) {
+        Heard heard = Recognize(GoForwardWav(dir, format), dir.path);
+        // 8-bit audio is coarse: a word may be added, or a quiet stretch split the utterance.
+        std::string said;
+        for (const std::string& f : heard.finals)
+            said += (said.empty() ? "" : " ") + f;
+        EXPECT_NE(said.find("forward ten meters"), std::string::npos) << format << ": " << said;
+        if (format.empty()) {
+            EXPECT_EQ(heard.finals, std::vector<std::string>{"go forward ten meters"});
+        }
+        ASSERT_GE(heard.hypotheses.size(), 3u) << format;
+        EXPECT_NE(heard.hypotheses.back().find("ten"), std::string::npos) << format;
+    }
+}
+
+TEST(RecognizerTest, SilenceSuspensionAndBadFilesGiveNothing)
+{
+    ScratchDir dir;
+    Shell("sox -n -r 16000 -b 16 -c 1 '" + dir / "silence.wav" + "' trim 0 3");
+    Heard heard = Recognize(dir / "silence.wav", dir.path);
+    EXPECT_TRUE(heard.finals.empty() && heard.hypotheses.empty());
+    heard = Recognize(GoForwardWav(dir), dir.path, false);
+    EXPECT_TRUE(heard.finals.empty() && heard.hypotheses.empty());
+
+    dir.Write("empty.wav", "");
+    dir.Write("text.wav", "RIFF? no, just some text pretending to be a WAV file");
+    for (std::string name : {"empty.wav", "text.wav", "missing.wav"}) {
+        std::string error;
+        EXPECT_FALSE(OpenRecognizerWav(dir / name, false, error)) << name;
+        EXPECT_NE(error.find("as audio"), std::string::npos) << error;
+    }
+}
+
+// Phrases of a text, spoken by espeak-ng: recognized after training with the text, and clearly
+// worse before.
+TEST(RecognizerTest, TrainingWithATextImprovesItsPhrases)
+{
+    ScratchDir dir;
+    const std::string phrases[] = {"the painter finished the portrait after many years",
+                                   "the farmer sells cheese and honey at the market",
+                                   "the lighthouse guides ships along the rocky coast"};
+    std::string text = "Where is the nearest train station?\nI prefer green tea without sugar.\n";
+    for (const std::string& p : phrases)
+        text += p + ".\n";
+    auto errors = [&](const std::string& workDir) {
+        int wrong = 0;
+        for (int i = 0; i < 3; ++i) {
+            Heard heard = Recognize(SpokenWav(dir, "p" + std::to_string(i), phrases[i]), workDir);
+            wrong += heard.finals != std::vector<std::string>{phrases[i]};
+        }
+        return wrong;
+    };
+    ScratchDir untrained, trained;
+    TrainingProgress progress;
+    ASSERT_TRUE(TrainLanguageModel(text, ListRecognizerEngines().at(0), trained.path, progress).ok);
+    int before = errors(untrained.path), after = errors(trained.path);
+    EXPECT_EQ(before, 3);
+    EXPECT_LE(after, 1);
+}
+
+TEST(RecognizerTest, CliPrintsHypothesesAndResults)
+{
+    ScratchDir dir;
+    std::string wav = GoForwardWav(dir);
+    auto run = [&](const std::string& args) {
+        std::string command =
+            "cd '" + dir.path + "' && '" TALVERO_CLI "' dictate " + args + " >out 2>err";
+        int rc = std::system(command.c_str());
+        auto read = [&](const std::string& name) {
+            std::ifstream in(dir / name);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        return std::make_pair(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1,
+                              read("out") + "|" + read("err"));
+    };
+    auto [status, output] = run("'" + wav + "'");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output.rfind("~ go", 0), 0u) << output;
+    EXPECT_NE(output.find("\ngo forward ten meters\n|"), std::string::npos) << output;
+
+    dir.Write("words.txt", "");
+    std::tie(status, output) = run("'" + wav + "' --trained words.txt");
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(output, "|talvero-cli: The file holds no words to train with.\n");
+    std::tie(status, output) = run("words.txt");
+    EXPECT_EQ(status, 1);
+    std::tie(status, output) = run("");
+    EXPECT_EQ(status, 2);
+}
+
+}  // namespace
