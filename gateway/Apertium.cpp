@@ -47,10 +47,8 @@ ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::st
         return result;
     }
     // Plain text both ways (APy's default treats the text as HTML), unknown words unmarked.
-    httplib::Params params{{"langpair", pair.LangPair()},
-                           {"q", utf8Text},
-                           {"markUnknown", "no"},
-                           {"format", "txt"}};
+    httplib::Params params{
+        {"langpair", pair.LangPair()}, {"q", utf8Text}, {"markUnknown", "no"}, {"format", "txt"}};
     httplib::Result reply = client->Post("/translate", params);
     if (!reply) {
         result.kind = ApertiumResult::Kind::Unreachable;

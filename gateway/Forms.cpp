@@ -90,12 +90,12 @@ std::string Page(std::string_view title, std::string_view body)
 const char* FormPath(FormService service)
 {
     switch (service) {
-    case FormService::Google:
-        return "/translate_t";
-    case FormService::Babelfish:
-        return "/translate_txt";
-    case FormService::FreeTranslation:
-        return "/";
+        case FormService::Google:
+            return "/translate_t";
+        case FormService::Babelfish:
+            return "/translate_txt";
+        case FormService::FreeTranslation:
+            return "/";
     }
     return "/";
 }
@@ -141,21 +141,21 @@ TranslationRequest ReadTranslationForm(FormService service, std::string_view bod
     TranslationRequest request;
     std::string code;
     switch (service) {
-    case FormService::Google:
-        code = First(form, "langpair");
-        request.pair = PairFromGoogleCode(code);
-        request.text = First(form, "text");
-        break;
-    case FormService::Babelfish:
-        code = First(form, "lp");
-        request.pair = PairFromBabelfishCode(code);
-        request.text = First(form, "trtext");
-        break;
-    case FormService::FreeTranslation:
-        code = First(form, "Language");
-        request.pair = PairFromFreeTranslationName(code);
-        request.text = First(form, "SrcText");
-        break;
+        case FormService::Google:
+            code = First(form, "langpair");
+            request.pair = PairFromGoogleCode(code);
+            request.text = First(form, "text");
+            break;
+        case FormService::Babelfish:
+            code = First(form, "lp");
+            request.pair = PairFromBabelfishCode(code);
+            request.text = First(form, "trtext");
+            break;
+        case FormService::FreeTranslation:
+            code = First(form, "Language");
+            request.pair = PairFromFreeTranslationName(code);
+            request.text = First(form, "SrcText");
+            break;
     }
     if (!request.pair) {
         request.problem = code.empty() ? "No language pair was chosen."
@@ -234,15 +234,15 @@ std::string ResultPage(FormService service, std::string_view translation)
 {
     std::string escaped = HtmlEscape(translation);
     switch (service) {
-    case FormService::Google:
-        return Page("Translate",
-                    std::string(kGoogleStartMarker) + escaped + std::string(kGoogleEndMarker));
-    case FormService::Babelfish:
-        return Page("Babel Fish Translation", std::string(kBabelfishStartMarker) + escaped +
-                                                  std::string(kBabelfishEndMarker) + "</div>");
-    case FormService::FreeTranslation:
-        return Page("Translation Results", std::string(kFreeTranslationStartMarker) + escaped +
-                                               std::string(kFreeTranslationEndMarker));
+        case FormService::Google:
+            return Page("Translate",
+                        std::string(kGoogleStartMarker) + escaped + std::string(kGoogleEndMarker));
+        case FormService::Babelfish:
+            return Page("Babel Fish Translation", std::string(kBabelfishStartMarker) + escaped +
+                                                      std::string(kBabelfishEndMarker) + "</div>");
+        case FormService::FreeTranslation:
+            return Page("Translation Results", std::string(kFreeTranslationStartMarker) + escaped +
+                                                   std::string(kFreeTranslationEndMarker));
     }
     return ErrorPage("unknown form");
 }

@@ -12,8 +12,8 @@ constexpr const char* kHtmlUtf8 = "text/html; charset=utf-8";
 constexpr const char* kText = "text/plain; charset=utf-8";
 
 // The upload's six query keys, in the order the program sends them.
-constexpr const char* kUploadKeys[] = {"texttotranslate", "translation",    "from",
-                                       "to",              "user_name_data", "password_data"};
+constexpr const char* kUploadKeys[] = {"texttotranslate", "translation",  "from", "to",
+                                       "user_name_data",  "password_data"};
 
 // Texts are stored and translated as UTF-8; a program running in Windows-1252 sends that.
 std::string AsUtf8(const std::string& text)
@@ -155,8 +155,8 @@ bool GatewayServer::Start(std::string& error)
         port = server->bind_to_port(config.listenAddress, config.port) ? config.port : -1;
     }
     if (port <= 0) {
-        error = "Could not listen on " + config.listenAddress + " port " +
-                std::to_string(config.port);
+        error =
+            "Could not listen on " + config.listenAddress + " port " + std::to_string(config.port);
         return false;
     }
     return true;

@@ -66,16 +66,15 @@ bool WriteAtomically(const std::string& path, const std::string& content, std::s
 std::string HashPassword(const std::string& password)
 {
     char hash[crypto_pwhash_STRBYTES];
-    if (!SodiumReady() ||
-        crypto_pwhash_str(hash, password.data(), password.size(),
-                          crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+    if (!SodiumReady() || crypto_pwhash_str(hash, password.data(), password.size(),
+                                            crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                            crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
         return {};
     return hash;
 }
 
-bool SetUserPassword(const std::string& path, const std::string& name,
-                     const std::string& password, std::string& error)
+bool SetUserPassword(const std::string& path, const std::string& name, const std::string& password,
+                     std::string& error)
 {
     if (name.empty() || name.find_first_of(":\r\n") != std::string::npos || name[0] == '#') {
         error = "A user name must not be empty, start with \"#\" or hold \":\" or a line break.";

@@ -2,12 +2,12 @@
 // Who may upload: a small text file of "name:hash" lines (blank lines and "#" comments allowed),
 // each hash libsodium's Argon2id string (crypto_pwhash_str), which carries its own salt and
 // cost. The file never holds a password.
+#include <sys/types.h>
 #include <map>
 #include <mutex>
 #include <semaphore>
 #include <set>
 #include <string>
-#include <sys/types.h>
 
 // Argon2id hash of `password` at libsodium's interactive cost.
 std::string HashPassword(const std::string& password);
@@ -15,8 +15,8 @@ std::string HashPassword(const std::string& password);
 // Sets `name`'s password in the users file (created 0600 when missing), replacing the file
 // atomically. False with `error` for a name that cannot be stored or a file that cannot be
 // written.
-bool SetUserPassword(const std::string& path, const std::string& name,
-                     const std::string& password, std::string& error);
+bool SetUserPassword(const std::string& path, const std::string& name, const std::string& password,
+                     std::string& error);
 
 // The users file as the gateway checks it: read again when it changes, so that a password set
 // while the gateway runs counts at once.

@@ -146,13 +146,11 @@ int Serve(const GatewayConfig& config, const std::string& portFile,
     }
     UserFile users(config.usersFile);
     int userCount = users.UserCount();
-    std::fprintf(stderr,
-                 "talvero-gateway: serving on %s; Apertium at %s; uploads into %s; %s\n",
-                 server.BaseAddress().c_str(), config.apertiumAddress.c_str(),
-                 config.databaseFile.c_str(),
-                 userCount < 0 ? ("no users file " + config.usersFile + ": uploads are refused")
-                                     .c_str()
-                               : (std::to_string(userCount) + " users may upload").c_str());
+    std::fprintf(
+        stderr, "talvero-gateway: serving on %s; Apertium at %s; uploads into %s; %s\n",
+        server.BaseAddress().c_str(), config.apertiumAddress.c_str(), config.databaseFile.c_str(),
+        userCount < 0 ? ("no users file " + config.usersFile + ": uploads are refused").c_str()
+                      : (std::to_string(userCount) + " users may upload").c_str());
 
     std::thread([warm, address = config.apertiumAddress] {
         ApertiumClient client(address);

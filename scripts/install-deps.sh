@@ -12,6 +12,14 @@ tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils
 dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 dict-freedict-spa-eng trans-de-en
 wamerican wbritish
+apertium
+apertium-apy
+apertium-eng-spa
+apertium-fr-es
+apertium-es-pt
+libsqlite3-dev
+libsodium-dev
+nlohmann-json3-dev
 dict-freedict-eng-spa dict-freedict-fra-eng dict-freedict-eng-fra dict-freedict-ita-eng dict-freedict-eng-ita dict-freedict-por-eng dict-freedict-eng-por dict-freedict-nld-eng dict-freedict-eng-nld dict-freedict-deu-spa dict-freedict-spa-deu
 "
 

@@ -1,0 +1,169 @@
+// The whole road with the real Apertium service (Debian's APy, started once for all cases on a
+// free loopback port): the unchanged translators and `talvero-cli translate` through the gateway.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/Settings.h"
+#include "gateway/GatewayServer.h"
+#include "web/Translators.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Apertium's service for the whole run.
+class ApertiumService : public testing::Environment {
+public:
+    static inline std::string address;
+
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/talvero-apy-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        std::string portFile = (dir / "port").string();
+        std::string log = (dir / "log").string();
+        std::vector<std::string> args{"/usr/bin/python3",
+                                      TALVERO_SOURCE_DIR "/gateway/apertium-service.py",
+                                      "--port-file",
+                                      portFile,
+                                      "-p",
+                                      "0",
+                                      "/usr/share/apertium/modes"};
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        for (int i = 0; i < 300 && !fs::exists(portFile); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::ifstream in(portFile);
+        int port = 0;
+        in >> port;
+        ASSERT_GT(port, 0) << "Apertium's service did not start; see " << log;
+        address = "http://127.0.0.1:" + std::to_string(port);
+    }
+    void TearDown() override
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+        fs::remove_all(dir);
+    }
+
+private:
+    pid_t pid = -1;
+    fs::path dir;
+};
+
+class WithApertium : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/talvero-gateway-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        GatewayConfig config;
+        config.port = 0;
+        config.apertiumAddress = ApertiumService::address;
+        config.databaseFile = (dir / "uploads.sqlite").string();
+        gateway = std::make_unique<GatewayServer>(config);
+        std::string error;
+        ASSERT_TRUE(gateway->StartInBackground(error)) << error;
+    }
+    void TearDown() override
+    {
+        gateway.reset();
+        fs::remove_all(dir);
+    }
+
+    fs::path dir;
+    std::unique_ptr<GatewayServer> gateway;
+};
+
+int Position(PairList list)
+{
+    return PositionOfSettingsName(list, "SPANISH TO ENGLISH").value_or(-1);
+}
+
+TEST_F(WithApertium, EachTranslatorGetsEnglishFromSpanish)
+{
+    std::string base = gateway->BaseAddress();
+    Translator google("el perro come",
+                      PairNumberForPosition(PairList::Google, Position(PairList::Google)), base);
+    BabelfishTranslator babel(
+        "el perro come", PairNumberForPosition(PairList::Babelfish, Position(PairList::Babelfish)),
+        base);
+    FreeTranslationTranslator free(
+        "el perro come",
+        PairNumberForPosition(PairList::FreeTranslation, Position(PairList::FreeTranslation)),
+        base);
+    for (CWebTranslator* t : std::initializer_list<CWebTranslator*>{&google, &babel, &free}) {
+        t->Retrieve();
+        EXPECT_EQ(t->GetErrorFlag(), 0) << t->GetErrorText();
+        EXPECT_EQ(t->GetResult(), "The dog eats");
+    }
+    // Other installed pairs answer too; a pair without an installed Apertium pair fails.
+    BabelfishTranslator french("el perro come", 35, base);  // Spanish to French
+    french.Retrieve();
+    EXPECT_EQ(french.GetResult(), "Le chien mange");
+    BabelfishTranslator german("der Hund", 23, base);  // German to English
+    german.Retrieve();
+    EXPECT_EQ(german.GetErrorFlag(), 1);
+}
+
+TEST_F(WithApertium, CliTranslateFillsTheThreeWebRows)
+{
+    Settings s;
+    s.useGoogle = s.useBabelfish = s.useFreeTranslation = true;
+    s.useLocalDictionary = false;
+    s.googlePairPosition = Position(PairList::Google);
+    s.babelfishPairPosition = Position(PairList::Babelfish);
+    s.freeTranslationPairPosition = Position(PairList::FreeTranslation);
+    std::ofstream(dir / "TalveroConfig.txt") << FormatSettings(s);
+    std::string base = gateway->BaseAddress();
+    std::ofstream(dir / "TalveroServices.txt") << "GOOGLE FORM ADDRESS\n"
+                                               << base << "\nBABELFISH FORM ADDRESS\n"
+                                               << base << "\nFREETRANSLATION FORM ADDRESS\n"
+                                               << base << "\n";
+
+    std::string cmd = "cd '" + dir.string() + "' && '" TALVERO_CLI "' translate 'el perro come'";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_EQ(out,
+              "google: The dog eats\n"
+              "babelfish: The dog eats\n"
+              "freetranslation: The dog eats\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new ApertiumService);
+    return RUN_ALL_TESTS();
+}
