@@ -17,6 +17,7 @@
 #include "catalogue/Services.h"
 #include "catalogue/Settings.h"
 #include "dictionary/LocalDictionary.h"
+#include "res/Ids.h"
 #include "web/HttpCommon.h"
 
 // The engines in the order in which every step visits them. The value is the index into
@@ -90,7 +91,8 @@ struct BannerDecision {
     unsigned appearMs = 10;
     unsigned stayMs = 0;  // lines * 1800: a text under 36 bytes slides in and out at once
     unsigned hideMs = 10;
-    int skinBitmap = 132;  // transparent colour (255, 0, 255); SetSkinForLines(..., lines)
+    int skinBitmap =
+        res::kTranslationSkin;  // transparent colour (255, 0, 255); SetSkinForLines(..., lines)
 };
 
 struct SpeakItem {

@@ -58,7 +58,7 @@ bool LoadBitmapResource(int id, wxBitmap& bitmap)
 std::unique_ptr<wxMenu> LoadPopupMenuResource(int id)
 {
     switch (id) {
-        case 132: {  // "TrayMenu"
+        case res::kTrayMenu: {
             auto menu = std::make_unique<wxMenu>();
             menu->Append(MenuItemIdOf(ID_TRAY_DISABLE), "Disable");
             menu->Append(MenuItemIdOf(ID_TRAY_OPTIONS), "Options");

@@ -2,6 +2,8 @@
 // Resources by their numeric ids: icons, bitmaps (skins) and the popup menus.
 #include <memory>
 
+#include "res/Ids.h"
+
 class wxBitmap;
 class wxIcon;
 class wxImage;
@@ -27,10 +29,3 @@ constexpr int MenuCommandOf(int itemId)
 {
     return itemId + kMenuItemIdOffset;
 }
-
-// Commands of menu resource 132, the notification-area menu.
-enum TrayMenuCommand {
-    ID_TRAY_DISABLE = 32771,
-    ID_TRAY_OPTIONS = 32772,
-    ID_TRAY_EXIT = 32773,
-};

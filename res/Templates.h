@@ -4,22 +4,9 @@
 // can check every control against them. No GUI code here.
 #include <span>
 
+#include "res/Ids.h"
+
 namespace res {
-
-// Resource ids.
-inline constexpr int kAboutDialog = 100;
-inline constexpr int kAboutMenuString = 101;  // "&About Talvero..."
-inline constexpr int kMainDialog = 102;
-inline constexpr int kMainIcon = 128;
-inline constexpr int kDisabledIcon = 129;
-inline constexpr int kDelayDialog = 131;
-inline constexpr int kTrayMenu = 132;
-
-// Commands of the window menu (the desktop's stand-in for the system menu).
-inline constexpr int kCmdAbout = 0x10;
-inline constexpr int kCmdOptions = 0x2222;
-// The button that opens the window menu; it has no counterpart in the original layout.
-inline constexpr int kWindowMenuButton = 1100;
 
 inline constexpr const char* kAppName = "Talvero";
 

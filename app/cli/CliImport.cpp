@@ -6,7 +6,7 @@
 
 #include "app/cli/Commands.h"
 #include "catalogue/Catalogue.h"
-#include "dictionary/Importer.h"
+#include "importer/Importer.h"
 
 namespace {
 

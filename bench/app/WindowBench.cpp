@@ -26,9 +26,9 @@
 #include <wx/init.h>
 #include <wx/textctrl.h>
 
-#include "app/TalveroDlg.h"
-#include "app/WaitPumping.h"
 #include "app/WindowServices.h"
+#include "app/gui/TalveroDlg.h"
+#include "ui/WaitPumping.h"
 
 extern char** environ;
 

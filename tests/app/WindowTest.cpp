@@ -9,9 +9,9 @@
 #include <wx/timer.h>
 
 #include "WindowTestSupport.h"
-#include "app/AboutDlg.h"
-#include "app/DelayDlg.h"
-#include "app/TalveroEvents.h"
+#include "app/gui/AboutDlg.h"
+#include "app/gui/DelayDlg.h"
+#include "app/gui/TalveroEvents.h"
 #include "catalogue/Catalogue.h"
 #include "res/Icons.h"
 #include "res/Templates.h"

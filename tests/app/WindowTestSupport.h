@@ -15,9 +15,9 @@
 #include <wx/listbox.h>
 #include <wx/textctrl.h>
 
-#include "app/MessageBox.h"
-#include "app/TalveroDlg.h"
-#include "app/WaitPumping.h"
+#include "app/gui/TalveroDlg.h"
+#include "ui/MessageBox.h"
+#include "ui/WaitPumping.h"
 
 struct TranslateCall {
     std::string text;  // the input as handed over (trimmed by the action itself)

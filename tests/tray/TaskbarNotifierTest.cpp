@@ -1,5 +1,5 @@
 // The banner as a real window on the test display: shape, placement, motion, focus, mouse.
-#include "tray/TaskbarNotifier.h"
+#include "tray/gui/TaskbarNotifier.h"
 
 #include <gtest/gtest.h>
 #include <wx/display.h>
@@ -11,7 +11,7 @@
 #include "GuiTestSupport.h"
 #include "catalogue/CodePage.h"
 #include "res/Resources.h"
-#include "tray/BannerSetup.h"
+#include "tray/gui/BannerSetup.h"
 
 // After gtest: X11 defines None, which gtest uses as a name.
 #include <X11/Xlib.h>
@@ -265,7 +265,7 @@ TEST(BannerSetup, BothBannersAsTheMainWindowMakesThem)
     // A translation of 72 bytes: two lines more, shown for 3600 ms.
     std::string text = "\xc2\xbfQu\xc3\xa9 tal? " + std::string(60, 'x');
     ASSERT_EQ(text.size(), 72u);
-    ShowOnBanner(*translation, kTranslationSkinId, text, int(text.size() / 36), 10, 3600, 10);
+    ShowOnBanner(*translation, res::kTranslationSkin, text, int(text.size() / 36), 10, 3600, 10);
     EXPECT_EQ(translation->GetSkinSize(), wxSize(352, 169));
     EXPECT_EQ(translation->GetTextRect(), (banner::Rect{10, 20, 332, 109}));
     ASSERT_TRUE(PumpUntil([&] { return translation->GetState() == banner::State::Waiting; }));
@@ -273,14 +273,14 @@ TEST(BannerSetup, BothBannersAsTheMainWindowMakesThem)
     ASSERT_FALSE(translation->GetDrawnLines().empty());
     EXPECT_EQ(translation->GetDrawnLines()[0].substr(0, 9), L"\u00bfQu\u00e9 tal?");
     // Another show while this one waits: it starts again from below.
-    ShowOnBanner(*translation, kTranslationSkinId, "short", 0, 10, 0, 10);
+    ShowOnBanner(*translation, res::kTranslationSkin, "short", 0, 10, 0, 10);
     EXPECT_EQ(translation->GetState(), banner::State::Appearing);
     EXPECT_EQ(translation->GetSkinSize(), wxSize(352, 129));
 
     // A translation of 18 000 bytes would make a banner far taller than the screen: it is as tall
     // as the work area allows.
     int workHeight = wxDisplay(0u).GetClientArea().GetHeight();
-    ShowOnBanner(*translation, kTranslationSkinId, std::string(18000, 'y'), 500, 10, 0, 10);
+    ShowOnBanner(*translation, res::kTranslationSkin, std::string(18000, 'y'), 500, 10, 0, 10);
     EXPECT_LE(translation->GetSkinSize().GetHeight(), workHeight);
     EXPECT_GT(translation->GetSkinSize().GetHeight(), workHeight - 20);
     translation->Hide();

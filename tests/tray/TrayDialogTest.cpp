@@ -1,5 +1,5 @@
 // The notification-area entry on a real desktop: Xvfb, a window manager and a tray host.
-#include "tray/TrayDialog.h"
+#include "tray/gui/TrayDialog.h"
 
 #include <gtest/gtest.h>
 #include <wx/image.h>

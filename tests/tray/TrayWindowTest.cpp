@@ -13,13 +13,13 @@
 #include <functional>
 
 #include "GuiTestSupport.h"
-#include "app/MessageBox.h"
-#include "app/TalveroDlg.h"
+#include "app/gui/TalveroDlg.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/CodePage.h"
 #include "catalogue/Settings.h"
 #include "res/Resources.h"
-#include "tray/TaskbarNotifier.h"
+#include "tray/gui/TaskbarNotifier.h"
+#include "ui/MessageBox.h"
 
 #ifdef __WXGTK__
 #include <atk/atk.h>
@@ -28,8 +28,8 @@
 
 namespace {
 
-constexpr int kInput = 1000;
-constexpr int kTranslate = 1032;
+using res::ctl::kInput;
+using res::ctl::kTranslate;
 
 class TrayWindowTest : public ::testing::Test {
 protected:

@@ -1,15 +1,11 @@
 #pragma once
-// How the main window sets up and shows its two banners: the translation banner (skin 132)
-// and the additions banner (skin 131), both in "Arial Black" 9 pt, black, bold and underlined
-// white under the mouse.
+// How the main window sets up and shows its two banners: the translation banner (skin
+// res::kTranslationSkin) and the additions banner (skin res::kAdditionsSkin), both in "Arial Black"
+// 9 pt, black, bold and underlined white under the mouse.
 #include <string>
 
 class CTaskbarNotifier;
 class wxWindow;
-
-// Skins of the two banners.
-constexpr int kAdditionsSkinId = 131;
-constexpr int kTranslationSkinId = 132;
 
 // Creates the banner's window, owned by `owner`, and gives it its skin, font, colours and text
 // rectangle.

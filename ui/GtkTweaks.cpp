@@ -1,4 +1,4 @@
-#include "app/GtkTweaks.h"
+#include "ui/GtkTweaks.h"
 
 #include <wx/checkbox.h>
 #include <wx/combobox.h>

@@ -1,4 +1,4 @@
-#include "app/TalveroDlg.h"
+#include "app/gui/TalveroDlg.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,81 +16,25 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
-#include "app/AboutDlg.h"
-#include "app/Accessibility.h"
-#include "app/DelayDlg.h"
-#include "app/DialogBuilder.h"
 #include "app/FieldValidation.h"
-#include "app/GtkTweaks.h"
-#include "app/MessageBox.h"
-#include "app/TalveroEvents.h"
-#include "app/TextSelection.h"
-#include "app/WaitPumping.h"
+#include "app/gui/AboutDlg.h"
+#include "app/gui/DelayDlg.h"
+#include "app/gui/TalveroEvents.h"
 #include "catalogue/Catalogue.h"
 #include "res/Icons.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
+#include "ui/Accessibility.h"
+#include "ui/DialogBuilder.h"
+#include "ui/GtkTweaks.h"
+#include "ui/MessageBox.h"
+#include "ui/TextSelection.h"
+#include "ui/WaitPumping.h"
 
 namespace {
 
 // Control ids of the main window.
-enum : int {
-    kExit = 1,
-    kCancel = 2,
-    kInput = 1000,
-    kGoogleResult = 1002,
-    kBabelfishResult = 1003,
-    kFreeTranslationResult = 1004,
-    kLocalResult = 1005,
-    kNearList = 1006,
-    kNewText = 1007,
-    kNewTranslation = 1008,
-    kAdd = 1009,
-    kUndo = 1010,
-    kVoiceSpeech = 1011,
-    kRecognition = 1012,
-    kSpeakSelection = 1013,
-    kAutoTranslate = 1014,
-    kHotkeyFills = 1015,
-    kStop = 1016,
-    kSpeakGoogle = 1017,
-    kUseGoogle = 1018,
-    kUseBabelfish = 1019,
-    kSpeakBabelfish = 1020,
-    kUseFreeTranslation = 1021,
-    kSpeakFreeTranslation = 1022,
-    kUseLocal = 1023,
-    kSpeakLocal = 1024,
-    kNearSearch = 1025,
-    kPause = 1026,
-    kSelectVoice = 1027,
-    kGooglePair = 1028,
-    kTranslate = 1032,
-    kBabelfishPair = 1034,
-    kFreeTranslationPair = 1035,
-    kLocalPair = 1036,
-    kSetDelay = 1038,
-    kAddAutomatically = 1039,
-    kOptions = 1048,
-    kVoiceName = 1050,
-    kClear = 1051,
-    kAddGoogle = 1052,
-    kAddBabelfish = 1053,
-    kAddFreeTranslation = 1054,
-    kHypothesis = 1055,
-    kTranslateHypothesis = 1056,
-    kHistory = 1057,
-    kTranslateHistorySelection = 1058,
-    kClearHistory = 1059,
-    kPunctuationMarks = 1063,
-    kUppercase = 1064,
-    kPunctuation = 1065,
-    kEngine = 1066,
-    kTrain = 1068,
-    kCopyOnlyToHistory = 1069,
-    kRepeat = 1070,
-    kUpload = 1073,
-};
+using namespace res::ctl;
 
 constexpr const char* kNewTranslationsFile = "newtranslationsadded.txt";
 constexpr int kDialogFontPoints = 9;
@@ -129,7 +73,6 @@ int Settings::*const kPairMembers[4] = {
 
 }  // namespace
 
-// clang-format off
 wxBEGIN_EVENT_TABLE(CTalveroDlg, CTrayDialog)
     EVT_INIT_DIALOG(CTalveroDlg::OnInitDialog)
     EVT_BUTTON(kExit, CTalveroDlg::OnExit)
@@ -153,9 +96,8 @@ wxBEGIN_EVENT_TABLE(CTalveroDlg, CTrayDialog)
     EVT_MENU(ID_TRAY_OPTIONS, CTalveroDlg::OnOptions)
     EVT_MENU(ID_TRAY_EXIT, CTalveroDlg::OnTrayExit)
 wxEND_EVENT_TABLE()
-    // clang-format on
 
-    CTalveroDlg::Parts CTalveroDlg::DefaultParts()
+CTalveroDlg::Parts CTalveroDlg::DefaultParts()
 {
     Parts p;
     p.dictionary = MakeLocalDictionary();
@@ -440,7 +382,7 @@ void CTalveroDlg::StartUp()
     minimizeToTray = true;
     TraySetIcon(res::kMainIcon);
     TraySetToolTip("Talvero");
-    TraySetMenu(132);
+    TraySetMenu(res::kTrayMenu);
     settings.localDictionaryFile = LocalDictionaryFileName("es_en");
     settings.personalDictionaryFile = PersonalDictionaryFileName("es_en");
     WatchSelectionChanges(history, [this] {

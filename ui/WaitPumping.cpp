@@ -1,4 +1,4 @@
-#include "app/WaitPumping.h"
+#include "ui/WaitPumping.h"
 
 #include <chrono>
 #include <cmath>

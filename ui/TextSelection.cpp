@@ -1,4 +1,4 @@
-#include "app/TextSelection.h"
+#include "ui/TextSelection.h"
 
 #include <cstring>
 

@@ -1,11 +1,11 @@
-#include "app/TalveroApp.h"
+#include "app/gui/TalveroApp.h"
 
 #include <wx/image.h>
 #include <wx/snglinst.h>
 #include <wx/uilocale.h>
 #include <wx/utils.h>
 
-#include "app/TalveroDlg.h"
+#include "app/gui/TalveroDlg.h"
 #include "res/Templates.h"
 
 CTalveroApp::CTalveroApp() = default;

@@ -1,30 +1,26 @@
-#include "app/DelayDlg.h"
+#include "app/gui/DelayDlg.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/Accessibility.h"
-#include "app/DialogBuilder.h"
 #include "app/FieldValidation.h"
-#include "app/MessageBox.h"
 #include "res/Templates.h"
+#include "ui/Accessibility.h"
+#include "ui/DialogBuilder.h"
+#include "ui/MessageBox.h"
 
-namespace {
-constexpr int kEditId = 1037;
-constexpr int kOkId = 1;
-constexpr int kCancelId = 2;
-}  // namespace
+using res::ctl::kCancel;
+using res::ctl::kDelayTime;
+using res::ctl::kOk;
 
-// clang-format off
 wxBEGIN_EVENT_TABLE(CDelayDlg, wxDialog)
-    EVT_BUTTON(kOkId, CDelayDlg::OnOK)
-    EVT_BUTTON(kCancelId, CDelayDlg::OnCancel)
+    EVT_BUTTON(kOk, CDelayDlg::OnOK)
+    EVT_BUTTON(kCancel, CDelayDlg::OnCancel)
 wxEND_EVENT_TABLE()
-    // clang-format on
 
-    CDelayDlg::CDelayDlg(wxWindow* parent, int delayValue)
+CDelayDlg::CDelayDlg(wxWindow* parent, int delayValue)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::DelayDialog().caption)), delay(delayValue)
 {
     const res::Dialog& t = res::DelayDialog();
@@ -35,12 +31,12 @@ wxEND_EVENT_TABLE()
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(CreateTemplateLabel(this, t, "Time (milliseconds):"), 0, wxALIGN_CENTER_VERTICAL);
-    edit = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kEditId));
+    edit = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kDelayTime));
     edit->ChangeValue(wxString::Format("%d", delay));
     row->Add(edit, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, margin);
     row->AddStretchSpacer();
-    row->Add(CreateTemplateControl(this, t, kOkId), 0, wxRIGHT, margin / 2);
-    row->Add(CreateTemplateControl(this, t, kCancelId));
+    row->Add(CreateTemplateControl(this, t, kOk), 0, wxRIGHT, margin / 2);
+    row->Add(CreateTemplateControl(this, t, kCancel));
     top->Add(row, 0, wxEXPAND | wxALL, margin);
 
     for (const res::Control& c : t.controls) {
@@ -53,8 +49,8 @@ wxEND_EVENT_TABLE()
         top->Add(label, 0, wxLEFT | wxRIGHT | wxBOTTOM, margin);
     }
     SetSizer(top);
-    SetAffirmativeId(kOkId);
-    SetEscapeId(kCancelId);
+    SetAffirmativeId(kOk);
+    SetEscapeId(kCancel);
     TagTemplateControls(this, t);
     Fit();
     SetClientSize(wxSize(size.x, std::max(size.y, GetClientSize().y)));

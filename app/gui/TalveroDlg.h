@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/AutoTranslate.h"
-#include "app/Banners.h"
 #include "app/WindowServices.h"
+#include "app/gui/Banners.h"
 #include "catalogue/Settings.h"
-#include "tray/TrayDialog.h"
+#include "tray/gui/TrayDialog.h"
 
 class wxButton;
 class wxCheckBox;

@@ -1,7 +1,8 @@
-#include "tray/BannerSetup.h"
+#include "tray/gui/BannerSetup.h"
 
 #include "catalogue/CodePage.h"
-#include "tray/TaskbarNotifier.h"
+#include "res/Ids.h"
+#include "tray/gui/TaskbarNotifier.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ void SetLook(CTaskbarNotifier& banner)
 bool SetUpTranslationBanner(CTaskbarNotifier& banner, wxWindow* owner)
 {
     if (!banner.Create(owner)) return false;
-    bool skinned = banner.SetSkinForLines(kTranslationSkinId, kTransparentRed, kTransparentGreen,
+    bool skinned = banner.SetSkinForLines(res::kTranslationSkin, kTransparentRed, kTransparentGreen,
                                           kTransparentBlue, 0);
     SetLook(banner);
     return skinned;
@@ -31,7 +32,7 @@ bool SetUpAdditionsBanner(CTaskbarNotifier& banner, wxWindow* owner)
 {
     if (!banner.Create(owner)) return false;
     bool skinned =
-        banner.SetSkin(kAdditionsSkinId, kTransparentRed, kTransparentGreen, kTransparentBlue);
+        banner.SetSkin(res::kAdditionsSkin, kTransparentRed, kTransparentGreen, kTransparentBlue);
     SetLook(banner);
     return skinned;
 }

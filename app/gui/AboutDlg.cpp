@@ -1,22 +1,20 @@
-#include "app/AboutDlg.h"
+#include "app/gui/AboutDlg.h"
 
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/Accessibility.h"
-#include "app/DialogBuilder.h"
 #include "res/Icons.h"
 #include "res/Templates.h"
+#include "ui/Accessibility.h"
+#include "ui/DialogBuilder.h"
 
-// clang-format off
 wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog)
-    EVT_BUTTON(1, CAboutDlg::OnOK)
+    EVT_BUTTON(res::ctl::kOk, CAboutDlg::OnOK)
 wxEND_EVENT_TABLE()
-    // clang-format on
 
-    CAboutDlg::CAboutDlg(wxWindow* parent)
+CAboutDlg::CAboutDlg(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::AboutDialog().caption))
 {
     const res::Dialog& t = res::AboutDialog();
@@ -28,10 +26,10 @@ wxEND_EVENT_TABLE()
     SetAccessibleIdAs(icon, -1, "Talvero icon");  // a picture without a label of its own
     row->Add(icon, 0, wxALL, margin);
     row->Add(CreateTemplateLabel(this, t, "Talvero 1.0"), 1, wxTOP | wxRIGHT, margin + margin / 2);
-    row->Add(CreateTemplateControl(this, t, 1), 0, wxALL, margin);
+    row->Add(CreateTemplateControl(this, t, res::ctl::kOk), 0, wxALL, margin);
     SetSizer(row);
-    SetAffirmativeId(1);
-    SetEscapeId(1);
+    SetAffirmativeId(res::ctl::kOk);
+    SetEscapeId(res::ctl::kOk);
     TagTemplateControls(this, t);
     Fit();
     SetClientSize(wxSize(std::max(size.x, GetClientSize().x), std::max(size.y, GetClientSize().y)));

@@ -1,4 +1,4 @@
-#include "tray/TaskbarNotifier.h"
+#include "tray/gui/TaskbarNotifier.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/display.h>

@@ -1,7 +1,8 @@
-#include "app/Banners.h"
+#include "app/gui/Banners.h"
 
-#include "tray/BannerSetup.h"
-#include "tray/TaskbarNotifier.h"
+#include "res/Ids.h"
+#include "tray/gui/BannerSetup.h"
+#include "tray/gui/TaskbarNotifier.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ public:
     void ShowAddition(const std::string& text, unsigned lines) override
     {
         if (!additions) return;
-        ShowOnBanner(*additions, kAdditionsSkinId, text, int(lines), 10, 1000, 10);
+        ShowOnBanner(*additions, res::kAdditionsSkin, text, int(lines), 10, 1000, 10);
     }
 
 private:

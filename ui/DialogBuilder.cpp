@@ -1,4 +1,4 @@
-#include "app/DialogBuilder.h"
+#include "ui/DialogBuilder.h"
 
 #include <cstring>
 
@@ -12,8 +12,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/Accessibility.h"
 #include "catalogue/CodePage.h"
+#include "ui/Accessibility.h"
 
 wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id)
 {

@@ -12,7 +12,7 @@
 
 #include "catalogue/CodePage.h"
 #include "catalogue/TextFile.h"
-#include "dictionary/Importer.h"
+#include "importer/Importer.h"
 
 void PrintTo(const PhrasePair& p, std::ostream* os)
 {

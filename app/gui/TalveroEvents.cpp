@@ -1,4 +1,4 @@
-#include "app/TalveroEvents.h"
+#include "app/gui/TalveroEvents.h"
 
 wxDEFINE_EVENT(TALVERO_EVT_RECOGNITION, wxThreadEvent);
 wxDEFINE_EVENT(TALVERO_EVT_VOICE, wxThreadEvent);

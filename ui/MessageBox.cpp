@@ -1,11 +1,11 @@
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 
 #include <wx/button.h>
 #include <wx/msgdlg.h>  // declares the base of the generic dialog
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/Accessibility.h"
+#include "ui/Accessibility.h"
 
 namespace {
 

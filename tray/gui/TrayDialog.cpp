@@ -1,4 +1,4 @@
-#include "tray/TrayDialog.h"
+#include "tray/gui/TrayDialog.h"
 
 #include <wx/display.h>
 #include <wx/menu.h>
@@ -12,17 +12,14 @@
 #include <gdk/gdkx.h>
 #endif
 
-#include "app/Accessibility.h"
 #include "res/Resources.h"
+#include "ui/Accessibility.h"
 
 namespace {
 
 // On GTK one click on the entry reports one double click and a real double click two; the
 // second of a pair must not undo what the first did.
 constexpr long kDoubleClickDebounceMs = 500;
-
-constexpr int kNormalIconId = 128;
-constexpr int kDisabledIconId = 129;
 
 }  // namespace
 
@@ -250,7 +247,7 @@ void CTrayDialog::TrayShowDisabled(bool disabled)
     const int item = MenuItemIdOf(ID_TRAY_DISABLE);
     if (trayMenu && trayMenu->FindItem(item))
         trayMenu->SetLabel(item, disabled ? "Enable" : "Disable");
-    TraySetIcon(disabled ? kDisabledIconId : kNormalIconId);
+    TraySetIcon(disabled ? res::kDisabledIcon : res::kMainIcon);
     TrayUpdate();
 }
 

@@ -1,4 +1,4 @@
-#include "app/Accessibility.h"
+#include "ui/Accessibility.h"
 
 #include <wx/choice.h>
 #include <wx/combobox.h>

@@ -1,4 +1,4 @@
-#include "dictionary/Importer.h"
+#include "importer/Importer.h"
 
 #include <zlib.h>
 

@@ -1,0 +1,3 @@
+#include "app/gui/TalveroApp.h"
+
+wxIMPLEMENT_APP(CTalveroApp);

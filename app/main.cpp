@@ -1,3 +1,0 @@
-#include "app/TalveroApp.h"
-
-wxIMPLEMENT_APP(CTalveroApp);

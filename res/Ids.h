@@ -1,0 +1,100 @@
+#pragma once
+// Every id of the resource table: dialogs, icons, bitmaps, menus, strings, commands and the
+// controls of each dialog. The window layer, the tray and the templates (Templates.cpp) all use
+// these names; nothing else spells an id as a number.
+
+namespace res {
+
+// Resources.
+inline constexpr int kAboutDialog = 100;
+inline constexpr int kAboutMenuString = 101;  // "&About Talvero..."
+inline constexpr int kMainDialog = 102;
+inline constexpr int kMainIcon = 128;
+inline constexpr int kDisabledIcon = 129;
+inline constexpr int kDelayDialog = 131;
+inline constexpr int kTrayMenu = 132;
+
+// Bitmaps: the banners' skins.
+inline constexpr int kAdditionsSkin = 131;
+inline constexpr int kTranslationSkin = 132;
+
+// Commands of the window menu (the desktop's stand-in for the system menu).
+inline constexpr int kCmdAbout = 0x10;
+inline constexpr int kCmdOptions = 0x2222;
+// The button that opens the window menu; it has no counterpart in the original layout.
+inline constexpr int kWindowMenuButton = 1100;
+
+// Controls of the dialogs.
+namespace ctl {
+// Every dialog.
+inline constexpr int kOk = 1;
+inline constexpr int kCancel = 2;
+
+// The main window (template 102).
+inline constexpr int kExit = 1;
+inline constexpr int kInput = 1000;
+inline constexpr int kGoogleResult = 1002;
+inline constexpr int kBabelfishResult = 1003;
+inline constexpr int kFreeTranslationResult = 1004;
+inline constexpr int kLocalResult = 1005;
+inline constexpr int kNearList = 1006;
+inline constexpr int kNewText = 1007;
+inline constexpr int kNewTranslation = 1008;
+inline constexpr int kAdd = 1009;
+inline constexpr int kUndo = 1010;
+inline constexpr int kVoiceSpeech = 1011;
+inline constexpr int kRecognition = 1012;
+inline constexpr int kSpeakSelection = 1013;
+inline constexpr int kAutoTranslate = 1014;
+inline constexpr int kHotkeyFills = 1015;
+inline constexpr int kStop = 1016;
+inline constexpr int kSpeakGoogle = 1017;
+inline constexpr int kUseGoogle = 1018;
+inline constexpr int kUseBabelfish = 1019;
+inline constexpr int kSpeakBabelfish = 1020;
+inline constexpr int kUseFreeTranslation = 1021;
+inline constexpr int kSpeakFreeTranslation = 1022;
+inline constexpr int kUseLocal = 1023;
+inline constexpr int kSpeakLocal = 1024;
+inline constexpr int kNearSearch = 1025;
+inline constexpr int kPause = 1026;
+inline constexpr int kSelectVoice = 1027;
+inline constexpr int kGooglePair = 1028;
+inline constexpr int kTranslate = 1032;
+inline constexpr int kBabelfishPair = 1034;
+inline constexpr int kFreeTranslationPair = 1035;
+inline constexpr int kLocalPair = 1036;
+inline constexpr int kSetDelay = 1038;
+inline constexpr int kAddAutomatically = 1039;
+inline constexpr int kOptions = 1048;
+inline constexpr int kVoiceName = 1050;
+inline constexpr int kClear = 1051;
+inline constexpr int kAddGoogle = 1052;
+inline constexpr int kAddBabelfish = 1053;
+inline constexpr int kAddFreeTranslation = 1054;
+inline constexpr int kHypothesis = 1055;
+inline constexpr int kTranslateHypothesis = 1056;
+inline constexpr int kHistory = 1057;
+inline constexpr int kTranslateHistorySelection = 1058;
+inline constexpr int kClearHistory = 1059;
+inline constexpr int kPunctuationMarks = 1063;
+inline constexpr int kUppercase = 1064;
+inline constexpr int kPunctuation = 1065;
+inline constexpr int kEngine = 1066;
+inline constexpr int kTrain = 1068;
+inline constexpr int kCopyOnlyToHistory = 1069;
+inline constexpr int kRepeat = 1070;
+inline constexpr int kUpload = 1073;
+
+// The delay dialog (template 131).
+inline constexpr int kDelayTime = 1037;
+}  // namespace ctl
+
+}  // namespace res
+
+// Commands of menu resource kTrayMenu, the notification-area menu.
+enum TrayMenuCommand {
+    ID_TRAY_DISABLE = 32771,
+    ID_TRAY_OPTIONS = 32772,
+    ID_TRAY_EXIT = 32773,
+};
