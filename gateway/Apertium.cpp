@@ -80,3 +80,44 @@ ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::st
                      (explanation.empty() ? "" : ": " + explanation);
     return result;
 }
+
+SharedTranslations::SharedTranslations(ApertiumClient& client, size_t capacity)
+    : client(client), capacity(capacity)
+{
+}
+
+ApertiumResult SharedTranslations::Translate(const ApertiumPair& pair, const std::string& utf8Text)
+{
+    constexpr size_t kLongestKept = 2000;
+    if (utf8Text.size() > kLongestKept) return client.Translate(pair, utf8Text);
+    std::string key = pair.LangPair() + '\n' + utf8Text;
+    std::promise<ApertiumResult> promise;
+    std::shared_future<ApertiumResult> earlier;
+    {
+        std::lock_guard lock(mutex);
+        auto it = entries.find(key);
+        if (it != entries.end()) {
+            ages.splice(ages.begin(), ages, it->second.age);
+            earlier = it->second.result;
+        } else {
+            ages.push_front(key);
+            entries.emplace(key, Entry{promise.get_future().share(), ages.begin()});
+            while (entries.size() > capacity) {
+                entries.erase(ages.back());
+                ages.pop_back();
+            }
+        }
+    }
+    if (earlier.valid()) return earlier.get();
+    ApertiumResult answer = client.Translate(pair, utf8Text);
+    promise.set_value(answer);
+    if (answer.kind != ApertiumResult::Kind::Ok) {
+        std::lock_guard lock(mutex);
+        auto it = entries.find(key);
+        if (it != entries.end()) {
+            ages.erase(it->second.age);
+            entries.erase(it);
+        }
+    }
+    return answer;
+}

@@ -2,9 +2,12 @@
 // Client of an Apertium translation service (APy's HTTP API: POST /translate). APy keeps its
 // pipelines warm and serves several requests at once; this side keeps a few connections open
 // and reuses them, one per request in flight.
+#include <future>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "gateway/Languages.h"
@@ -41,4 +44,25 @@ private:
     int timeoutSeconds;
     std::mutex mutex;
     std::vector<std::unique_ptr<httplib::Client>> idle;
+};
+
+// The three web rows of one Translate post the same text with the same pair at the same moment:
+// one request to Apertium answers all three, and a recent answer is given again (short texts
+// only, a bounded number of them). Failures are not remembered.
+class SharedTranslations {
+public:
+    SharedTranslations(ApertiumClient& client, size_t capacity = 512);
+    ApertiumResult Translate(const ApertiumPair& pair, const std::string& utf8Text);
+
+private:
+    struct Entry {
+        std::shared_future<ApertiumResult> result;
+        std::list<std::string>::iterator age;
+    };
+
+    ApertiumClient& client;
+    size_t capacity;
+    std::mutex mutex;
+    std::unordered_map<std::string, Entry> entries;
+    std::list<std::string> ages;  // most recently used first
 };

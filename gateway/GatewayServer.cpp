@@ -67,8 +67,8 @@ void GatewayServer::Route()
             if (request.text.empty())
                 result.kind = ApertiumResult::Kind::Ok;
             else
-                result = apertium.Translate(*request.pair,
-                                            utf8 ? request.text : Windows1252ToUtf8(request.text));
+                result = translations.Translate(
+                    *request.pair, utf8 ? request.text : Windows1252ToUtf8(request.text));
             if (result.kind != ApertiumResult::Kind::Ok) {
                 res.status = result.kind == ApertiumResult::Kind::PairNotInstalled ? 404 : 502;
                 res.set_content(ErrorPage(result.problem), kHtmlUtf8);

@@ -54,6 +54,7 @@ private:
     GatewayConfig config;
     std::unique_ptr<httplib::Server> server;
     ApertiumClient apertium;
+    SharedTranslations translations{apertium};
     UploadStore store;
     UserFile users;
     int port = 0;

@@ -1,7 +1,7 @@
 // The whole road with the real Apertium service (Debian's APy, started once for all cases on a
 // free loopback port): the unchanged translators and `talvero-cli translate` through the gateway.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>

@@ -59,6 +59,11 @@ TEST_F(GatewayFixture, EachFormThroughItsUnchangedTranslator)
     EXPECT_EQ(free.GetResult(), "[fra|eng] ni\xC3\xB1o");
     ASSERT_EQ(apertium.Requests().size(), 3u);
     EXPECT_EQ(loopback::Field(apertium.Requests()[0].form, "markUnknown"), "no");
+    // The same text and pair again (another row of the same Translate) is answered from memory.
+    BabelfishTranslator again("pan & <vino>", 34, base);
+    again.Retrieve();
+    EXPECT_EQ(again.GetResult(), google.GetResult());
+    EXPECT_EQ(apertium.Requests().size(), 3u);
 
     // A program in Windows-1252 gets its answer in Windows-1252; Apertium always sees UTF-8.
     BabelfishTranslator cp1252("ni\xF1o", 34, base);
