@@ -332,6 +332,7 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     Notify(s, kStatusHandleCreated);
     t.start = std::chrono::steady_clock::now();
     CURLcode rc = CURLE_OK;
+    bool cancelled = false;
     if (curl_multi_add_handle(m, h) != CURLM_OK) {
         rc = CURLE_FAILED_INIT;
     } else {
@@ -340,10 +341,14 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
             if (curl_multi_perform(m, &running) != CURLM_OK) break;
             if (!running) break;
             if (eventPump) eventPump();
-            curl_multi_poll(m, nullptr, 0, eventPump ? 20 : 200, nullptr);
+            if (cancelCheck && cancelCheck()) {
+                cancelled = true;
+                break;
+            }
+            curl_multi_poll(m, nullptr, 0, eventPump || cancelCheck ? 20 : 200, nullptr);
         }
         int left = 0;
-        rc = CURLE_FAILED_INIT;
+        rc = cancelled ? CURLE_ABORTED_BY_CALLBACK : CURLE_FAILED_INIT;
         while (CURLMsg* msg = curl_multi_info_read(m, &left))
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) rc = msg->data.result;
         curl_multi_remove_handle(m, h);
@@ -360,7 +365,9 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
 
     if (rc != CURLE_OK) {
         std::string message;
-        if (t.overCap)
+        if (cancelled)
+            message = "Cancelled";
+        else if (t.overCap)
             message = "Reply larger than the allowed size";
         else if (watch.Stalled())
             message = "Timed out waiting for the server";

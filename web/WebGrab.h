@@ -95,6 +95,10 @@ public:
     // Fresh copy from the server (no-cache) rather than a cached one.
     void SetReload(bool reload) { this->reload = reload; }
     void SetEventPump(EventPump pump) { eventPump = std::move(pump); }
+    // Asked every few milliseconds while a GET runs (on the GET's thread); once it answers true
+    // the GET stops and fails with "Cancelled". A window that ends, or a worker told to quit,
+    // must not wait for a server that never answers.
+    void SetCancelCheck(std::function<bool()> check) { cancelCheck = std::move(check); }
     void SetLimits(const HttpLimits& limits) { this->limits = limits; }
 
     bool Initialise(const std::string& agent, CStatusWindow* statusWindow = nullptr);
@@ -124,5 +128,6 @@ private:
     std::string proxyServer;
     std::string rawHeaders;
     EventPump eventPump;
+    std::function<bool()> cancelCheck;
     HttpLimits limits;
 };

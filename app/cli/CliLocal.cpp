@@ -28,7 +28,9 @@ const char* kAddUsage =
     "Appends the pair to personaldictionary_<code>.txt of the pair stored in TalveroConfig.txt\n"
     "in the current directory (Spanish to English without one), creating the file when it is\n"
     "missing, and to newtranslationsadded.txt when that file exists. Line breaks inside either\n"
-    "text are removed. The next lookup of ORIGINAL finds TRANSLATION.\n"
+    "text are removed. The next lookup of ORIGINAL finds TRANSLATION. With \"UPLOAD NEW\n"
+    "TRANSLATIONS\" on, the pair is also uploaded as 'talvero-cli upload' does (a failed upload\n"
+    "is reported on standard error and does not change the exit status).\n"
     "\n"
     "Exit status: 0 when the pair was written, 1 when the file could not be written, 2 on misuse\n"
     "or an empty ORIGINAL or TRANSLATION.\n";
@@ -89,6 +91,7 @@ int CliAdd(const CliArgs& args)
     LocalDictionary dictionary;
     dictionary.localDictionaryFile = settings.localDictionaryFile;
     dictionary.personalDictionaryFile = settings.personalDictionaryFile;
+    if (settings.uploadNewTranslations) dictionary.uploadPair = CliUploadHook(settings);
     LocalDictionary::AddResult result = dictionary.AddTranslation(args[0], args[1]);
     if (result.original.empty() || result.translation.empty()) {
         CliError("nothing added: the original and the translation must both be non-empty");

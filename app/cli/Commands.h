@@ -2,16 +2,27 @@
 // Subcommands of talvero-cli. Each gets the arguments after its own name and returns the exit
 // status (0 success, 1 "not found"/failed, 2 misuse).
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 using CliArgs = std::vector<std::string>;
 
-int CliLocal(const CliArgs& args);      // talvero-cli local TEXT
-int CliAdd(const CliArgs& args);        // talvero-cli add ORIGINAL TRANSLATION
-int CliImport(const CliArgs& args);     // talvero-cli import ...
-int CliTranslate(const CliArgs& args);  // talvero-cli translate TEXT
+int CliLocal(const CliArgs& args);        // talvero-cli local TEXT
+int CliAdd(const CliArgs& args);          // talvero-cli add ORIGINAL TRANSLATION
+int CliImport(const CliArgs& args);       // talvero-cli import ...
+int CliTranslate(const CliArgs& args);    // talvero-cli translate TEXT
+int CliUpload(const CliArgs& args);       // talvero-cli upload ORIGINAL TRANSLATION
+int CliCheckUpdate(const CliArgs& args);  // talvero-cli check-update
+
+struct Settings;
+// The dictionary code of the local pair whose files the settings name ("es_en"), or "".
+std::string StoredLocalPairCode(const Settings& settings);
+// The single upload with the stored pair and credentials and the services file's server;
+// tells on standard error when the pair was not stored, and sets `stored` (when given).
+std::function<void(const std::string&, const std::string&)> CliUploadHook(const Settings& settings,
+                                                                          bool* stored = nullptr);
 
 // One clear line on standard error.
 void CliError(const std::string& message);

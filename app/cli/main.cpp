@@ -25,6 +25,10 @@ const char* kUsage =
     "                              (see 'talvero-cli import --help').\n"
     "  translate TEXT              Run the whole Translate action with the ticked engines\n"
     "                              (see 'talvero-cli translate --help').\n"
+    "  upload ORIGINAL TRANSLATION Upload a pair to the online dictionary\n"
+    "                              (see 'talvero-cli upload --help').\n"
+    "  check-update                Read the update page and tell whether a newer version exists\n"
+    "                              (see 'talvero-cli check-update --help').\n"
     "  --help                      Show this text.\n";
 
 }  // namespace
@@ -59,13 +63,15 @@ int main(int argc, char** argv)
     }
     CliArgs args(argv + 2, argv + argc);
     // Phrases typed on the command line become code-page text; file names stay as given.
-    if (command == "local" || command == "add" || command == "translate")
+    if (command == "local" || command == "add" || command == "translate" || command == "upload")
         for (std::string& arg : args)
             arg = CliFromTerminal(arg);
     if (command == "local") return CliLocal(args);
     if (command == "add") return CliAdd(args);
     if (command == "import") return CliImport(args);
     if (command == "translate") return CliTranslate(args);
+    if (command == "upload") return CliUpload(args);
+    if (command == "check-update") return CliCheckUpdate(args);
     CliError("unknown command '" + command + "' (try --help)");
     return 2;
 }

@@ -59,6 +59,7 @@ HttpServer::HttpServer() : server(std::make_unique<httplib::Server>())
         RecordedRequest r;
         r.method = req.method;
         r.path = req.path;
+        r.target = req.target;
         r.body = req.body;
         for (const auto& [k, v] : req.headers)
             r.headers.emplace(k, v);

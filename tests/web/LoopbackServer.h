@@ -21,7 +21,8 @@ namespace loopback {
 struct RecordedRequest {
     std::string method;
     std::string path;
-    std::string body;  // as sent, still percent-encoded
+    std::string target;  // the request line's target as sent (path and raw query)
+    std::string body;    // as sent, still percent-encoded
     std::multimap<std::string, std::string> headers;
     std::multimap<std::string, std::string> form;  // decoded form fields of the body
 };

@@ -1,0 +1,169 @@
+#include "online/Upload.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/TextFile.h"
+#include "dictionary/EntryTable.h"
+#include "web/HttpCommon.h"
+
+std::optional<LanguageCodes> SplitPairCode(std::string_view code)
+{
+    auto cut = [&](size_t fromLength, size_t toLength) {
+        return LanguageCodes{std::string(code.substr(0, fromLength)),
+                             std::string(code.substr(code.size() - toLength))};
+    };
+    switch (code.size()) {
+        case 5:
+            return cut(2, 2);
+        case 8:
+            return code.starts_with("zh") ? cut(5, 2) : cut(2, 5);
+        case 11:
+            return cut(5, 5);
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string UploadLanguageCode(int index, bool source)
+{
+    if (index < 0 || index >= kLanguageCount) return source ? "es" : "en";
+    return Languages()[static_cast<size_t>(index)].dictionaryCode;
+}
+
+std::string UploadTarget(const std::string& original, const std::string& translation,
+                         const LanguageCodes& codes, const std::string& userName,
+                         const std::string& password)
+{
+    return std::string(kUploadPath) + "?texttotranslate=" + PercentEncode(original) +
+           "&translation=" + PercentEncode(translation) + "&from=" + PercentEncode(codes.from) +
+           "&to=" + PercentEncode(codes.to) + "&user_name_data=" + PercentEncode(userName) +
+           "&password_data=" + PercentEncode(password);
+}
+
+CUploader::CUploader(Services services) : services(std::move(services)) {}
+
+UploadResult CUploader::Send(const std::string& original, const std::string& translation,
+                             const LanguageCodes& codes, const UploadAccount& account)
+{
+    UploadResult result;
+    if (!account.Complete()) {
+        result.error = "No user name or password for the online dictionary: nothing sent";
+        return result;
+    }
+    const std::string url =
+        services.uploadServerAddress +
+        UploadTarget(original, translation, codes, account.userName, account.password);
+    if (hooks.caption) hooks.caption->SetStatusText(kUploadingCaption);
+    OnlineReply reply = OnlineGet(services, url, kUploadAgent, hooks);
+    result.sent = true;
+    result.read = reply.read;
+    result.status = reply.status;
+    result.stored = reply.read && reply.body.find(kUploadStoredMarker) != std::string::npos;
+    result.error = reply.error;
+    if (hooks.caption) hooks.caption->SetStatusText(UsualTitle(services));
+    return result;
+}
+
+UploadResult UploadPair(CUploader& uploader, std::string_view pairCode, const std::string& original,
+                        const std::string& translation, const UploadAccount& account)
+{
+    std::optional<LanguageCodes> codes = SplitPairCode(pairCode);
+    if (!codes) {
+        UploadResult result;
+        result.error = "No language pair selected for the local dictionary: nothing sent";
+        return result;
+    }
+    return uploader.Send(original, translation, *codes, account);
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const
+    {
+        if (f) std::fclose(f);
+    }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+void AppendLine(const File& file, std::string_view text)
+{
+    if (!file) return;
+    std::fwrite(text.data(), 1, text.size(), file.get());
+    std::fwrite(kLineEnd.data(), 1, kLineEnd.size(), file.get());
+    std::fflush(file.get());
+}
+
+}  // namespace
+
+BatchUploadReport RunBatchUpload(const std::string& pairsFile, BatchUploadState& state,
+                                 IUploadDialog& dialog, CUploader& uploader,
+                                 const UploadAccount& account,
+                                 const std::function<void(const std::string&)>& speak,
+                                 const std::string& recordDir)
+{
+    BatchUploadReport report;
+    state.lastPairsFile = pairsFile;
+    // The pairs are read as a dictionary file is: plain files only (a directory, a pipe or a
+    // device is refused without waiting), lines ending in LF or CR LF, an odd last line paired
+    // with an empty translation.
+    EntryTable pairs;
+    bool tooLarge = false;
+    if (pairsFile.empty() || !pairs.AppendFile(pairsFile, tooLarge)) {
+        report.error = tooLarge ? "The file is too large: " + pairsFile
+                                : "Could not open the file: " + pairsFile;
+        return report;
+    }
+    report.opened = true;
+
+    const std::string dir = recordDir.empty() ? std::string() : recordDir + "/";
+    File originals(std::fopen((dir + kOriginalsFileName).c_str(), "w"));
+    File translations(std::fopen((dir + kTranslationsFileName).c_str(), "w"));
+
+    auto cancelled = [&] { return uploader.Hooks().cancelled && uploader.Hooks().cancelled(); };
+    for (uint32_t i = 0; i < pairs.size() && !report.aborted; ++i) {
+        bool again = true;
+        while (again) {
+            again = false;
+            if (cancelled()) return report;
+            UploadDialogFields fields;
+            fields.originalText = std::string(pairs.Original(i));
+            fields.translatedText = std::string(pairs.Translation(i));
+            fields.fromIndex = state.uploadFromIndex;
+            fields.toIndex = state.uploadToIndex;
+            fields.reverse = state.uploadReverse;
+            fields.action = UploadDialogFields::Upload;
+            ++report.shown;
+            const bool ok = dialog.Run(fields);
+            state.uploadFromIndex = fields.fromIndex;
+            state.uploadToIndex = fields.toIndex;
+            if (!ok) break;  // Skip
+            state.uploadReverse = fields.reverse;
+            if (fields.action == UploadDialogFields::Abort) {
+                report.aborted = true;
+                break;
+            }
+            const LanguageCodes codes{UploadLanguageCode(state.uploadFromIndex, true),
+                                      UploadLanguageCode(state.uploadToIndex, false)};
+            if (speak) speak(fields.translatedText);
+            AppendLine(originals, fields.originalText);
+            AppendLine(translations, fields.translatedText);
+            ++report.chosen;
+            if (account.Complete()) {
+                auto send = [&](const std::string& o, const std::string& t,
+                                const LanguageCodes& c) {
+                    UploadResult r = uploader.Send(o, t, c, account);
+                    report.requests += r.sent ? 1 : 0;
+                    report.stored += r.stored ? 1 : 0;
+                };
+                send(fields.originalText, fields.translatedText, codes);
+                if (state.uploadReverse && !cancelled())
+                    send(fields.translatedText, fields.originalText, {codes.to, codes.from});
+            }
+            again = fields.action == UploadDialogFields::Repeat;
+        }
+    }
+    return report;
+}
