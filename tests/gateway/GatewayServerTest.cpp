@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,8 +11,12 @@
 #include <fstream>
 #include <thread>
 
+#include "catalogue/Catalogue.h"
+#include "catalogue/Settings.h"
 #include "gateway/Forms.h"
 #include "gateway/UploadStore.h"
+#include "online/UpdateCheck.h"
+#include "online/Upload.h"
 #include "tests/gateway/GatewayTestSupport.h"
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"
@@ -227,6 +232,60 @@ TEST_F(GatewayFixture, UpdatePage)
     ASSERT_NE(at, std::string::npos) << page;
     EXPECT_EQ(std::atoi(page.substr(at + 23, 6).c_str()), 100001);
     EXPECT_EQ(Get(gateway->BaseAddress() + "/nothing").find("Current"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+std::string RunIn(const std::filesystem::path& dir, const std::string& args)
+{
+    std::string cmd = "cd '" + dir.string() + "' && '" TALVERO_CLI "' " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    int status = pclose(p);
+    return out + "exit " + std::to_string(WEXITSTATUS(status));
+}
+
+TEST_F(GatewayFixture, TheProgramsOwnUploadAndUpdateCheck)
+{
+    std::string error;
+    ASSERT_TRUE(SetUserPassword(config.usersFile, "ana", "pw & co", error)) << error;
+    config.currentVersion = 100001;
+    StartGateway();
+    Services services;
+    services.uploadServerAddress = services.updateSiteAddress = gateway->BaseAddress();
+
+    CUploader uploader(services);
+    UploadResult r =
+        UploadPair(uploader, "es_en", "pan & vino = 2", "bread & wine = 2", {"ana", "pw & co"});
+    EXPECT_TRUE(r.stored) << r.error << " " << r.status;
+    r = uploader.Send("a", "b", {"sv", "zh-CN"}, {"ana", "wrong"});
+    EXPECT_TRUE(r.read);
+    EXPECT_FALSE(r.stored);
+    UpdateCheckResult update = CheckForUpdate(services, OnlineHooks{});
+    EXPECT_TRUE(update.markerFound);
+    EXPECT_EQ(update.version, 100001);
+    EXPECT_TRUE(update.newer);
+
+    // The same through talvero-cli in a working directory pointed at the gateway.
+    std::ofstream(dir / "TalveroServices.txt")
+        << "UPLOAD SERVER ADDRESS\n"
+        << gateway->BaseAddress() << "\nUPDATE SITE ADDRESS\n"
+        << gateway->BaseAddress() << "\n";
+    Settings s;
+    s.onlineUsername = "ana";
+    s.onlinePassword = "pw & co";
+    s.localPairPosition = PositionOfSettingsName(PairList::Local, "SPANISH TO ENGLISH").value();
+    std::ofstream(dir / "TalveroConfig.txt") << FormatSettings(s);
+    EXPECT_EQ(RunIn(dir, "upload 'perro' 'dog'"), "exit 0");
+    EXPECT_EQ(RunIn(dir, "check-update"), "version: 100001\nnewer: yes\nexit 0");
+    EXPECT_EQ(Rows(config.databaseFile),
+              "ana|es|en|pan & vino = 2|bread & wine = 2\nana|es|en|perro|dog\n");
 }
 
 }  // namespace
