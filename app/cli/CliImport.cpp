@@ -14,13 +14,12 @@ const char* kImportUsage =
     "Usage: talvero-cli import freedict SOURCE [DIR] [--pair CODE] [--keep-existing]\n"
     "       talvero-cli import ding SOURCE [DIR] [--reverse] [--split-synonyms] [--pair CODE]\n"
     "                                            [--keep-existing]\n"
-    "       talvero-cli import synthetic COUNT FILE [--seed N]\n"
     "\n"
     "Converts a dictionary that Debian packages into the local dictionary file of a language\n"
     "pair, DIR/localdictionary_<code>.txt (DIR defaults to the current directory). An existing\n"
-    "file of that name is replaced. Each sense of a headword becomes its own phrase pair, cleaned\n"
-    "of pronunciations, grammar tags, labels and notes; the main sense comes last, so that it is\n"
-    "the one a lookup finds. The same input always gives the same file.\n"
+    "file of that name is replaced. Each headword becomes one phrase pair whose translation holds\n"
+    "all its senses, ' | ' between them, the main sense first; each is cleaned of pronunciations,\n"
+    "grammar tags, labels and notes. The same input always gives the same file.\n"
     "\n"
     "  freedict SOURCE  A FreeDict database (packages dict-freedict-*), e.g.\n"
     "                   /usr/share/dictd/freedict-spa-eng (the .index and .dict.dz beside it).\n"
@@ -34,45 +33,12 @@ const char* kImportUsage =
     "                   gets a pair of its own, so that each can be looked up.\n"
     "  --pair CODE      Use this pair code of the local list (e.g. es_en) instead of the name's.\n"
     "  --keep-existing  Leave an existing file of that name alone (and import nothing).\n"
-    "  synthetic COUNT FILE\n"
-    "                   Writes COUNT random pairs (1 to 4 words a side) to FILE, for\n"
-    "                   benchmarks; the same seed (default 1) gives the same file.\n"
     "\n"
     "Prints one summary line. Exit status 0 on success, 1 when the import failed, 2 on misuse.\n";
-
-bool ParseCount(const std::string& text, unsigned long long& value)
-{
-    if (text.empty() || text.size() > 12) return false;
-    value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    return true;
-}
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-int Synthetic(const std::vector<std::string>& positional, const std::string& seedText)
-{
-    unsigned long long count = 0, seed = 1;
-    if (positional.size() != 3 || !ParseCount(positional[1], count) || count == 0 ||
-        count > 100'000'000ull || (!seedText.empty() && !ParseCount(seedText, seed))) {
-        CliError("import synthetic needs COUNT (1 to 100000000) and FILE (try 'import --help')");
-        return 2;
-    }
-    auto start = std::chrono::steady_clock::now();
-    std::string error;
-    if (!WritePhrasePairs(positional[2], SyntheticPairs(count, seed), error)) {
-        CliError(error);
-        return 1;
-    }
-    std::printf("Wrote %llu synthetic phrase pairs to %s in %.2f s\n", count, positional[2].c_str(),
-                SecondsSince(start));
-    return 0;
 }
 
 }  // namespace
@@ -83,7 +49,7 @@ int CliImport(const CliArgs& args)
     bool reverse = false;
     bool splitSynonyms = false;
     bool keepExisting = false;
-    std::string pair, seed;
+    std::string pair;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -96,12 +62,12 @@ int CliImport(const CliArgs& args)
             splitSynonyms = true;
         } else if (a == "--keep-existing") {
             keepExisting = true;
-        } else if (a == "--pair" || a == "--seed") {
+        } else if (a == "--pair") {
             if (i + 1 >= args.size()) {
                 CliError(a + " needs a value (try 'import --help')");
                 return 2;
             }
-            (a == "--pair" ? pair : seed) = args[++i];
+            pair = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             CliError("unknown option '" + a + "' for import (try 'import --help')");
             return 2;
@@ -110,29 +76,20 @@ int CliImport(const CliArgs& args)
         }
     }
     if (positional.empty()) {
-        CliError("import needs a format: freedict, ding or synthetic (try 'import --help')");
+        CliError("import needs a format: freedict or ding (try 'import --help')");
         return 2;
     }
     const std::string& format = positional[0];
-    if (format == "synthetic") {
-        if (reverse || splitSynonyms || keepExisting || !pair.empty()) {
-            CliError("only --seed applies to synthetic data");
-            return 2;
-        }
-        return Synthetic(positional, seed);
-    }
     if (format != "freedict" && format != "ding") {
-        CliError("unknown import format '" + format + "' (freedict, ding or synthetic)");
+        CliError("unknown import format '" + format + "' (freedict or ding)");
         return 2;
     }
     if (positional.size() < 2 || positional.size() > 3) {
         CliError("import " + format + " needs SOURCE and at most one DIR (try 'import --help')");
         return 2;
     }
-    if (!seed.empty() || ((reverse || splitSynonyms) && format != "ding")) {
-        CliError(std::string(!seed.empty() ? "--seed"
-                             : reverse     ? "--reverse"
-                                           : "--split-synonyms") +
+    if ((reverse || splitSynonyms) && format != "ding") {
+        CliError(std::string(reverse ? "--reverse" : "--split-synonyms") +
                  " does not apply to import " + format);
         return 2;
     }

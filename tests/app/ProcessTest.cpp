@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 extern char** environ;
@@ -37,13 +39,13 @@ std::string Shell(const std::string& command)
 
 class ProcessTest : public ::testing::Test {
 protected:
+    TempDir temp;
     fs::path dir;
     std::vector<pid_t> started;
 
     void SetUp() override
     {
-        char tmpl[] = "/tmp/talvero-process-test-XXXXXX";
-        dir = mkdtemp(tmpl);
+        dir = temp.Path();
         fs::create_directories(dir / "home");
         Write("localdictionary_es_en.txt", "hola\nhello");
         Write("personaldictionary_es_en.txt", "adios\nbye");
@@ -57,7 +59,6 @@ protected:
                 waitpid(pid, nullptr, 0);
             }
         }
-        fs::remove_all(dir);
     }
     void Write(const std::string& name, const std::string& text)
     {

@@ -16,6 +16,7 @@
 #include <wx/textctrl.h>
 
 #include "app/gui/TalveroDlg.h"
+#include "tests/support/TempDir.h"
 #include "ui/MessageBox.h"
 #include "ui/WaitPumping.h"
 
@@ -95,6 +96,7 @@ public:
 class WindowTest : public ::testing::Test {
 protected:
     std::filesystem::path oldDir;
+    TempDir temp;
     std::filesystem::path dir;
     std::vector<MessageBoxCall> boxes;
     Recorder rec;
@@ -102,8 +104,7 @@ protected:
     void SetUp() override
     {
         oldDir = std::filesystem::current_path();
-        char tmpl[] = "/tmp/talvero-window-test-XXXXXX";
-        dir = mkdtemp(tmpl);
+        dir = temp.Path();
         std::filesystem::current_path(dir);
         SetMessageBoxHook([this](const MessageBoxCall& call) {
             boxes.push_back(call);
@@ -114,7 +115,6 @@ protected:
     {
         SetMessageBoxHook({});
         std::filesystem::current_path(oldDir);
-        std::filesystem::remove_all(dir);
     }
 
     CTalveroDlg::Parts FakeServices()

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/Services.h"
-#include "tests/catalogue/TestDir.h"
+#include "tests/support/TempDir.h"
 
 TEST(Services, DefaultsWhenTheFileIsMissing)
 {
-    TestDir dir;
+    TempDir dir;
     Services s = LoadServices(dir.File("TalveroServices.txt"));
     Services d;
     EXPECT_EQ(s.googleFormAddress, d.googleFormAddress);
@@ -15,7 +15,7 @@ TEST(Services, DefaultsWhenTheFileIsMissing)
 
 TEST(Services, KeysOverrideTheirDefaultOnly)
 {
-    TestDir dir;
+    TempDir dir;
     dir.Write("TalveroServices.txt",
               "GOOGLE FORM ADDRESS\r\nhttp://127.0.0.1:8080/\r\n"
               "junk\nBABELFISH FORM ADDRESS\nHTTPS://fish.example.org\n"

@@ -5,7 +5,7 @@
 
 #include "catalogue/Settings.h"
 #include "catalogue/TextFile.h"
-#include "tests/catalogue/TestDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ TEST(Settings, SavedFileListsTheKeysInOrderWithoutFinalLineEnd)
 
 TEST(Settings, RoundTripThroughTheFileReproducesEverySetting)
 {
-    TestDir dir;
+    TempDir dir;
     Settings original = NonDefaultSettings();
     ASSERT_TRUE(SaveSettings(original, dir.File("TalveroConfig.txt")));
     Settings loaded;
@@ -104,7 +104,7 @@ TEST(Settings, RoundTripThroughTheFileReproducesEverySetting)
 
 TEST(Settings, MissingFileKeepsDefaults)
 {
-    TestDir dir;
+    TempDir dir;
     Settings s;
     EXPECT_FALSE(LoadSettings(s, dir.File("absent.txt")));
     ExpectSame(Settings(), s);
@@ -225,7 +225,7 @@ TEST(Settings, ValuesThatWouldBreakTheFileStayOnTheirLine)
 
 TEST(Settings, BadFilesLoadWithoutHarm)
 {
-    TestDir dir;
+    TempDir dir;
     // Binary with NUL bytes around a real key, a very long line, no line ends.
     std::string binary("\x00\xff\xfe\x01garbage\x00", 12);
     binary += "\nUSE GOOGLE\nYES\n";
@@ -249,7 +249,7 @@ TEST(Settings, BadFilesLoadWithoutHarm)
 
 TEST(Settings, FailedSaveLeavesTheOldFileUntouched)
 {
-    TestDir dir;
+    TempDir dir;
     std::string path = dir.File("TalveroConfig.txt");
     dir.Write("TalveroConfig.txt", "USE GOOGLE\nYES");
     chmod(path.c_str(), 0640);
@@ -278,7 +278,7 @@ TEST(Settings, FailedSaveLeavesTheOldFileUntouched)
 
 TEST(Settings, SavedFileIsPrivateWhenItHoldsAPassword)
 {
-    TestDir dir;
+    TempDir dir;
     std::string path = dir.File("TalveroConfig.txt");
     ASSERT_TRUE(SaveSettings(Settings(), path));
     struct stat st {};
@@ -300,7 +300,7 @@ TEST(Settings, SavedFileIsPrivateWhenItHoldsAPassword)
 
 TEST(Settings, APipeInThePlaceOfTheFileIsNotWaitedFor)
 {
-    TestDir dir;
+    TempDir dir;
     std::string path = dir.File("TalveroConfig.txt");
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     Settings s;

@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 
 #include "catalogue/TextFile.h"
-#include "tests/catalogue/TestDir.h"
+#include "tests/support/TempDir.h"
 
 TEST(TextFile, SplitLinesTakesLfAndCrLfAlike)
 {
@@ -17,7 +17,7 @@ TEST(TextFile, SplitLinesTakesLfAndCrLfAlike)
 
 TEST(TextFile, AtomicWriteReplacesAndKeepsPermissions)
 {
-    TestDir dir;
+    TempDir dir;
     std::string path = dir.File("f.txt");
     ASSERT_TRUE(AtomicWriteFile(path, "one"));
     EXPECT_EQ(dir.Read("f.txt"), "one");
@@ -32,7 +32,7 @@ TEST(TextFile, AtomicWriteReplacesAndKeepsPermissions)
 
 TEST(TextFile, AtomicWriteThroughASymbolicLinkReplacesTheTarget)
 {
-    TestDir dir;
+    TempDir dir;
     std::filesystem::create_directory(dir.Path() / "real");
     dir.Write("real/f.txt", "old");
     std::filesystem::create_symlink(dir.Path() / "real/f.txt", dir.Path() / "link.txt");

@@ -10,6 +10,8 @@
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/Settings.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -19,13 +21,8 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/talvero-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
         Write("localdictionary_es_en.txt", "el\nthe\nperro\ndog\ncome\neats\nel perro\nthe dog");
     }
-    void TearDown() override { fs::remove_all(dir); }
-
     void Write(const std::string& name, const std::string& content) const
     {
         std::ofstream(dir + "/" + name, std::ios::binary) << content;
@@ -38,24 +35,11 @@ protected:
         return s.str();
     }
 
-    struct Result {
-        int status;
-        std::string out, err;
-    };
-    Result Run(const std::vector<std::string>& args) const
-    {
-        std::string command = "cd '" + dir + "' && '" TALVERO_CLI "'";
-        for (const std::string& a : args)
-            command += " '" + a + "'";
-        command += " >.out 2>.err";
-        const int rc = std::system(command.c_str());
-        Result r{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, Read(".out"), Read(".err")};
-        fs::remove(dir + "/.out");
-        fs::remove(dir + "/.err");
-        return r;
-    }
+    using Result = CliRun;
+    Result Run(const std::vector<std::string>& args) const { return RunCli(dir, ShellArgs(args)); }
 
-    std::string dir;
+    TempDir temp;
+    std::string dir = temp.Path().string();
 };
 
 TEST_F(CliTest, LocalPrintsResultThenNearListAndTracesToStandardError)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dictionary/LocalDictionary.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -20,13 +21,10 @@ class DictionaryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/talvero-dict-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = temp.Path().string();
         dict.newTranslationsFile = Path("newtranslationsadded.txt");
         dict.SetTraceSink([this](std::string_view line) { trace.append(line); });
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     std::string Path(const std::string& name) const { return dir + "/" + name; }
     void Write(const std::string& name, const std::string& content) const
@@ -51,6 +49,7 @@ protected:
         return dict.TranslatePhrase(text, out, combinations) ? out : "<none>";
     }
 
+    TempDir temp;
     std::string dir;
     std::string trace;
     LocalDictionary dict;

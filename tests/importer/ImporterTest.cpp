@@ -10,9 +10,13 @@
 #include <fstream>
 #include <random>
 
+#include "bench/dictionary/SyntheticPairs.h"
 #include "catalogue/CodePage.h"
 #include "catalogue/TextFile.h"
+#include "dictionary/LocalDictionary.h"
 #include "importer/Importer.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 
 void PrintTo(const PhrasePair& p, std::ostream* os)
 {
@@ -82,22 +86,6 @@ Database SpanishEnglish()
     db.AddEntry("vacío", "vacío /baθˈio/\n");  // no translation at all
     return db;
 }
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "importer-XXXXXX").string();
-        path = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-    std::string File(const std::string& name) const { return path + "/" + name; }
-    void Write(const std::string& name, std::string_view content) const
-    {
-        std::ofstream(File(name), std::ios::binary) << content;
-    }
-    std::string path;
-};
 
 std::string Slurp(const std::string& path)
 {
@@ -328,10 +316,10 @@ TEST(FreeDict, ImportsFilesDeterministicallyUnderTheCataloguesName)
     EXPECT_EQ(outcome.dictionaryCode, "es_en");
     std::string error;
     ASSERT_TRUE(WritePhrasePairs(dir.File("first.txt"), outcome.pairs, error));
-    // Main sense last: a later pair of the same original wins at load.
+    // One pair per original, its senses in the article's order.
     EXPECT_EQ(Slurp(dir.File("first.txt")),
-              "a bordo\naboard\nfea\nugly, plain\nfeo\nugly, plain\nEuropa\nEuropa\nEuropa\n"
-              "Europe\nbillete de banco\nbank-note");
+              "a bordo\naboard\nfea\nugly, plain\nfeo\nugly, plain\nEuropa\nEurope | Europa\n"
+              "billete de banco\nbank-note");
 
     ImportOutcome again = ImportFreeDict(dir.File("freedict-spa-eng"));
     ASSERT_TRUE(WritePhrasePairs(dir.File("second.txt"), again.pairs, error));
@@ -464,8 +452,32 @@ TEST(Ding, ImportOrdersTheFirstLineOfAHeadwordLast)
         false);
     ASSERT_TRUE(o.ok);
     EXPECT_EQ(o.entriesRead, 4u);
-    std::vector<PhrasePair> expected = {{"Bank", "settle"}, {"Bank", "bank"}};
+    std::vector<PhrasePair> expected = {{"Bank", "bank | settle"}};
     EXPECT_EQ(o.pairs, expected);
+}
+
+TEST(Ding, EverySenseOfAHeadwordSurvivesTheLoad)
+{
+    // Two lines of trans-de-en for "Hund": the loader keeps one translation per original.
+    ImportOutcome o = ImportDingText(
+        "Hund {m} [zool.] | Hunde {pl} | Haushund {m} :: dog; dawg (used to represent American "
+        "speech) | dogs; dawgs | domestic dog; pet dog\nHund {m} :: canine; K-9 [Am.]\n",
+        false);
+    ASSERT_TRUE(o.ok);
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(WritePhrasePairs(dir.File("localdictionary_de_en.txt"), o.pairs, error));
+    LocalDictionary dictionary;
+    dir.Write("personaldictionary_de_en.txt", "");
+    EXPECT_TRUE(
+        dictionary
+            .Load(dir.File("localdictionary_de_en.txt"), dir.File("personaldictionary_de_en.txt"))
+            .empty());
+    std::string translation;
+    ASSERT_TRUE(dictionary.LookUpPhrase("Hund", translation));
+    EXPECT_EQ(translation, "dog; dawg | canine; K-9");
+    ASSERT_TRUE(dictionary.LookUpPhrase("Hunde", translation));
+    EXPECT_EQ(translation, "dogs; dawgs");
 }
 
 TEST(Ding, TheLinesHeadwordIsTheMainSenseOverSynonymsElsewhere)
@@ -476,9 +488,10 @@ TEST(Ding, TheLinesHeadwordIsTheMainSenseOverSynonymsElsewhere)
         "parliament)\n",
         false, true);
     ASSERT_TRUE(o.ok);
-    std::vector<PhrasePair> expected = {
-        {"Einrichtung", "establishment"},    {"Haus", "establishment"},    {"Haus", "house"},
-        {"Einrichtungen", "establishments"}, {"Häuser", "establishments"}, {"Häuser", "houses"}};
+    std::vector<PhrasePair> expected = {{"Einrichtung", "establishment"},
+                                        {"Haus", "house | establishment"},
+                                        {"Einrichtungen", "establishments"},
+                                        {"Häuser", "houses | establishments"}};
     EXPECT_EQ(o.pairs, expected);
 }
 
@@ -496,8 +509,8 @@ TEST(Ding, ReversedThePlainestTranslationIsTheMainSense)
             if (p.original == original) found = p.translation;
         return found;
     };
-    EXPECT_EQ(last("dog"), "Hund; Hündin");
-    EXPECT_EQ(last("house"), "Haus");
+    EXPECT_EQ(last("dog"), "Hund; Hündin | Bandhaken");
+    EXPECT_EQ(last("house"), "Haus | Geschlecht; Familie");
     EXPECT_EQ(last("family"), "Geschlecht; Familie");
 }
 
@@ -590,11 +603,18 @@ TEST(Respace, FreeDictPairsLearnFromTheWholeDatabase)
 
 // ---- Output
 
-TEST(PhrasePairs, OrderForLookupGroupsDropsRepeatsAndPutsTheMainSenseLast)
+TEST(PhrasePairs, MergeSensesKeepsEverySenseOnceMainSenseFirst)
 {
-    std::vector<PhrasePair> pairs = {{"a", "1"}, {"b", "2"}, {"a", "3"}, {"a", "1"}, {"c", "4"}};
-    OrderForLookup(pairs);
-    std::vector<PhrasePair> expected = {{"a", "3"}, {"a", "1"}, {"b", "2"}, {"c", "4"}};
+    const std::vector<PhrasePair> input = {{"a", "1"}, {"b", "2"}, {"a", "3"},
+                                           {"a", "1"}, {"c", "4"}, {"a", "5"}};
+    std::vector<PhrasePair> pairs = input;
+    MergeSenses(pairs);
+    std::vector<PhrasePair> expected = {{"a", "1 | 3 | 5"}, {"b", "2"}, {"c", "4"}};
+    EXPECT_EQ(pairs, expected);
+
+    pairs = input;
+    MergeSenses(pairs, {2, 0, 1, 2, 0, 1});
+    expected = {{"a", "3 | 1 | 5"}, {"b", "2"}, {"c", "4"}};
     EXPECT_EQ(pairs, expected);
 }
 
@@ -669,27 +689,9 @@ TEST(Packaged, SpanishEnglishFreeDictImportsCleanly)
 
 namespace {
 
-struct CliRun {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
 CliRun RunImport(const TempDir& dir, const std::string& args)
 {
-    std::string errFile = dir.File("stderr.txt");
-    std::string cmd =
-        "cd '" + dir.path + "' && '" TALVERO_CLI "' import " + args + " 2>'" + errFile + "'";
-    CliRun run;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        run.out.append(buf, n);
-    int st = pclose(p);
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    ReadWholeFile(errFile, run.err);
-    return run;
+    return RunCli(dir.Path().string(), "import " + args);
 }
 
 }  // namespace
@@ -722,7 +724,7 @@ TEST(CliImport, WritesTheCataloguesFileAndKeepsExistingOnRequest)
     CliRun run = RunImport(dir, "freedict freedict-spa-eng out");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(
-        run.out.rfind("Wrote 6 phrase pairs from 6 entries to out/localdictionary_es_en.txt", 0),
+        run.out.rfind("Wrote 5 phrase pairs from 6 entries to out/localdictionary_es_en.txt", 0),
         0u)
         << run.out;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
@@ -746,9 +748,4 @@ TEST(CliImport, WritesTheCataloguesFileAndKeepsExistingOnRequest)
     run = RunImport(dir, "ding de-en no-such-dir");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "talvero-cli: cannot write no-such-dir/localdictionary_de_en.txt\n");
-
-    run = RunImport(dir, "synthetic 10 synthetic.txt --seed 5");
-    EXPECT_EQ(run.status, 0) << run.err;
-    std::string synthetic = Slurp(dir.File("synthetic.txt"));
-    EXPECT_EQ(std::count(synthetic.begin(), synthetic.end(), '\n'), 19);
 }

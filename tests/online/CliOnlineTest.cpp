@@ -6,15 +6,11 @@
 #include <cstdio>
 
 #include "catalogue/Settings.h"
-#include "tests/catalogue/TestDir.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 #include "tests/web/LoopbackServer.h"
 
 namespace {
-
-struct CliRun {
-    std::string out;
-    int status = -1;
-};
 
 class CliOnline : public testing::Test {
 protected:
@@ -26,19 +22,11 @@ protected:
     }
     CliRun Run(const std::string& args)
     {
-        std::string cmd = "cd '" + dir.Path().string() + "' && '" TALVERO_CLI "' " + args + " 2>'" +
-                          dir.File("stderr") + "'";
-        CliRun run;
-        FILE* p = popen(cmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            run.out.append(buf, n);
-        int st = pclose(p);
-        run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        CliRun run = RunCli(dir.Path().string(), args);
+        dir.Write("stderr", run.err);
         return run;
     }
-    TestDir dir;
+    TempDir dir;
     loopback::HttpServer server;
 };
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "online/Upload.h"
-#include "tests/catalogue/TestDir.h"
 #include "tests/online/OnlineTestSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/web/LoopbackServer.h"
 
 using loopback::Field;
@@ -175,7 +175,7 @@ protected:
             dir.File("pairs.txt"), state, dialog, uploader, a,
             [this](const std::string& t) { spoken.push_back(t); }, dir.Path().string());
     }
-    TestDir dir;
+    TempDir dir;
     BatchUploadState state;
     std::vector<std::string> spoken;
 };

@@ -11,8 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "GuiTestSupport.h"
 #include "res/Resources.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/tray/TrayTestSupport.h"
 
 // After gtest: X11 defines None, which gtest uses as a name.
 #include <X11/Xlib.h>
@@ -50,19 +51,17 @@ protected:
         if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
         dlg = new TestTrayDlg;
         dlg->Show();
-        ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen(); }));
-        Pump(200);
+        ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen() && dlg->IsActive(); }));
     }
     void TearDown() override
     {
         if (dlg) dlg->Destroy();
-        Pump(200);
+        EXPECT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }));
     }
     void MinimizeIntoTray()
     {
         dlg->Iconize(true);
         ASSERT_TRUE(PumpUntil([&] { return dlg->IsInTray() && TrayEntries().size() == 1; }));
-        Pump(300);
     }
 
     TestTrayDlg* dlg = nullptr;
@@ -84,7 +83,7 @@ TEST_F(TrayDialogTest, MinimizeIntoTheTrayAndDoubleClickBack)
         wxPoint(entry.x + entry.width / 2, entry.y + entry.height / 2)))
         << dlg->GetTaskbarNotifyRect().x << "," << dlg->GetTaskbarNotifyRect().y;
 
-    // A second minimize changes nothing.
+    // A second minimize changes nothing (a short look: nothing to wait for).
     EXPECT_FALSE(dlg->MinimizeToTray());
     dlg->Iconize(true);
     Pump(300);
@@ -93,7 +92,7 @@ TEST_F(TrayDialogTest, MinimizeIntoTheTrayAndDoubleClickBack)
 
     RunCommand("xdotool mousemove " + Centre(TrayEntries()[0]) + " click --repeat 2 --delay 150 1");
     ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen() && !dlg->IsInTray(); }));
-    Pump(700);
+    Pump(700);  // the second click of the pair must not take it back: nothing to wait for
     EXPECT_TRUE(dlg->IsShownOnScreen());
     EXPECT_FALSE(dlg->IsInTray());
     EXPECT_TRUE(TrayEntries().empty());
@@ -117,7 +116,7 @@ TEST_F(TrayDialogTest, WithoutMinimizeToTrayTheWindowMinimizesAsUsual)
 {
     dlg->minimizeToTray = false;
     dlg->Iconize(true);
-    Pump(500);
+    EXPECT_TRUE(PumpUntil([&] { return dlg->IsIconized(); }));
     EXPECT_FALSE(dlg->IsInTray());
     EXPECT_TRUE(TrayEntries().empty());
     EXPECT_TRUE(dlg->IsIconized());
@@ -162,16 +161,15 @@ TEST(NoTrayHost, TheWindowMinimizesAsUsual)
     if (wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "a tray host runs on this display";
     auto* dlg = new TestTrayDlg;
     dlg->Show();
-    ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen(); }));
-    Pump(200);
+    ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen() && dlg->IsActive(); }));
     dlg->Iconize(true);
-    Pump(500);
+    EXPECT_TRUE(PumpUntil([&] { return dlg->IsIconized(); }));
     EXPECT_FALSE(dlg->IsInTray());
     EXPECT_TRUE(dlg->IsShown());
     EXPECT_TRUE(dlg->IsIconized());
     EXPECT_FALSE(dlg->MinimizeToTray());
     dlg->Destroy();
-    Pump(100);
+    EXPECT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }));
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/tray/TrayTestSupport.h"
 
 // After gtest: X11 defines None, which gtest uses as a name.
 #include <X11/Xlib.h>

@@ -12,12 +12,14 @@
 #include <fstream>
 #include <functional>
 
-#include "GuiTestSupport.h"
 #include "app/gui/TalveroDlg.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/CodePage.h"
 #include "catalogue/Settings.h"
 #include "res/Resources.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/tray/TrayTestSupport.h"
 #include "tray/gui/TaskbarNotifier.h"
 #include "ui/MessageBox.h"
 
@@ -38,8 +40,7 @@ protected:
         setenv("TALVERO_CODEPAGE", "UTF-8", 1);
         ResetCodePageForTesting();
         oldDir = std::filesystem::current_path();
-        char tmpl[] = "/tmp/talvero-tray-test-XXXXXX";
-        dir = mkdtemp(tmpl);
+        dir = temp.Path();
         std::filesystem::current_path(dir);
         Write("localdictionary_es_en.txt",
               "hola\nhello\nbuenos dias\ngood morning to you, my dear friends");
@@ -65,7 +66,6 @@ protected:
     {
         SetMessageBoxHook({});
         std::filesystem::current_path(oldDir);
-        std::filesystem::remove_all(dir);
     }
     static void Write(const std::string& name, const std::string& content)
     {
@@ -107,6 +107,7 @@ protected:
         button->GetEventHandler()->ProcessEvent(click);
     }
 
+    TempDir temp;
     std::filesystem::path oldDir, dir;
     std::string savedSettings;
     int messageBoxes = 0;
@@ -157,7 +158,6 @@ TEST_F(TrayWindowTest, TranslateShowsTheTranslationBannerAtTheCornerAndItSinksAt
         // 66 steps out, one shortest period of stay, 66 steps back, 10 ms each at least.
         EXPECT_GE(appear, 640);
         EXPECT_GE(total, 1300);
-        EXPECT_LT(total, 8000);
     });
 }
 
@@ -177,29 +177,41 @@ TEST_F(TrayWindowTest, ALongerTranslationGetsATallerBannerAndStaysLonger)
         Screenshot("banner-after-translate.png");
         EXPECT_EQ(shown->GetScreenPosition().y, work.GetBottom() + 1 - 150);
         ASSERT_TRUE(PumpUntil([&] { return shown->GetState() != banner::State::Waiting; }, 6000));
-        // One line: 1800 ms.
+        // One line: 1800 ms (no upper bound: a busy machine is slower).
         EXPECT_GE(sw.Time(), 1750);
-        EXPECT_LT(sw.Time(), 3500);
     });
 }
 
 TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
 {
     if (!wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "no tray host on this display";
-    // A right click on the entry opens the menu; keys choose from it (a screenshot on the way).
-    auto choose = [](const std::string& keys, const std::string& screenshot = "") {
-        std::vector<wxRect> entries = TrayEntries();
-        ASSERT_EQ(entries.size(), 1u);
+    // A right click on the entry opens the menu; once the menu is on screen (it runs a loop of
+    // its own, so a timer looks for it), keys choose from it, a screenshot first when asked.
+    wxTimer menuWatch;
+    std::string menuKeys, menuShot;
+    CTalveroDlg* window = nullptr;
+    menuWatch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        wxMenu* menu = window ? window->GetTrayMenu() : nullptr;
+        if (!menu || !gtk_widget_get_mapped(menu->m_menu)) return;
+        menuWatch.Stop();
         std::string shot;
-        if (!screenshot.empty()) {
+        if (!menuShot.empty()) {
             std::string dir =
                 std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-            shot = "import -window root '" + dir + "/" + screenshot + "'; ";
+            shot = "import -window root '" + dir + "/" + menuShot + "'; ";
         }
-        RunInBackground("sleep 0.3; xdotool mousemove " + Centre(entries[0]) +
-                        " click 3; sleep 0.8; " + shot + "xdotool key " + keys);
+        RunInBackground(shot + "xdotool key " + menuKeys);
+    });
+    auto choose = [&](const std::string& keys, const std::string& screenshot = "") {
+        std::vector<wxRect> entries = TrayEntries();
+        ASSERT_EQ(entries.size(), 1u);
+        menuKeys = keys;
+        menuShot = screenshot;
+        menuWatch.Start(20);
+        RunCommand("xdotool mousemove " + Centre(entries[0]) + " click 3");
     };
     int result = RunWindow([&](CTalveroDlg& dlg) {
+        window = &dlg;
         dlg.Iconize(true);
         ASSERT_TRUE(PumpUntil([&] { return dlg.IsInTray() && TrayEntries().size() == 1; }));
         EXPECT_FALSE(dlg.IsShown());

@@ -8,30 +8,17 @@
 #include <fstream>
 
 #include "catalogue/Settings.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 #include "tests/web/LoopbackServer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-    std::string out;
-    int status = -1;
-};
-
-CliRun RunCli(const fs::path& dir, const std::string& text, const char* stderrTo = "/dev/null")
+CliRun Translate(const fs::path& dir, const std::string& text)
 {
-    std::string cmd =
-        "cd '" + dir.string() + "' && '" TALVERO_CLI "' translate '" + text + "' 2>" + stderrTo;
-    CliRun run;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        run.out.append(buf, n);
-    int st = pclose(p);
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return run;
+    return RunCli(dir.string(), "translate " + ShellArgs({text}));
 }
 
 void Write(const fs::path& path, const std::string& content)
@@ -41,14 +28,6 @@ void Write(const fs::path& path, const std::string& content)
 
 class CliTranslate : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/talvero-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     void Configure(Settings s)
     {
         Write(dir / "TalveroConfig.txt", FormatSettings(s));
@@ -61,7 +40,8 @@ protected:
                                                free.BaseAddress() + "\n");
     }
 
-    fs::path dir;
+    TempDir temp;
+    fs::path dir = temp.Path();
     std::string localFile;
     loopback::HttpServer google, babel, free;
 };
@@ -76,7 +56,7 @@ TEST_F(CliTranslate, OneLinePerTickedEngineThenTheNearList)
     Configure(s);
     Write(dir / localFile, "casa\nhouse\ncasa blanca\nwhite house\ncasas\nhouses");
 
-    CliRun run = RunCli(dir, "casa");
+    CliRun run = Translate(dir, "casa");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "google: the white house\n"
@@ -87,29 +67,29 @@ TEST_F(CliTranslate, OneLinePerTickedEngineThenTheNearList)
     EXPECT_EQ(loopback::Field(google.Requests()[0].form, "text"), "casa");
     EXPECT_TRUE(free.Requests().empty());
 
-    run = RunCli(dir, "perro");
+    run = Translate(dir, "perro");
     EXPECT_EQ(run.out, "google: the white house\nbabelfish: (failed)\nlocal: (unchanged)\n");
 }
 
 TEST_F(CliTranslate, BlankTextAndMisuse)
 {
     Configure(Settings{});
-    EXPECT_EQ(RunCli(dir, "  ").status, 2);
-    CliRun help = RunCli(dir, "--help");
+    EXPECT_EQ(Translate(dir, "  ").status, 2);
+    CliRun help = Translate(dir, "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("freetranslation: RESULT"), std::string::npos);
 }
 
 TEST_F(CliTranslate, NothingTickedPrintsNothingAndSaysWhyOnStandardError)
 {
-    CliRun run = RunCli(dir, "hola", "&1");  // no settings file at all
+    CliRun run = Translate(dir, "hola");  // no settings file at all
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find("no TalveroConfig.txt"), std::string::npos) << run.out;
-    EXPECT_EQ(RunCli(dir, "hola").out, "");
+    EXPECT_NE(run.err.find("no TalveroConfig.txt"), std::string::npos) << run.err;
+    EXPECT_EQ(Translate(dir, "hola").out, "");
 
     Configure(Settings{});  // a settings file with every engine unticked
-    run = RunCli(dir, "hola", "&1");
-    EXPECT_NE(run.out.find("no engine is ticked"), std::string::npos) << run.out;
+    run = Translate(dir, "hola");
+    EXPECT_NE(run.err.find("no engine is ticked"), std::string::npos) << run.err;
     EXPECT_TRUE(google.Requests().empty());
 }
 
@@ -122,12 +102,12 @@ TEST_F(CliTranslate, AddressTheProgramCannotTakeIsNamed)
           "BABELFISH FORM ADDRESS\n127.0.0.1:8080\n"
           "GOOGLE FORM ADDRESS\nhttp://127.0.0.1:1/\n"
           "FREETRANSLATION FORM ADDRESS\nhttp://127.0.0.1:1/form\n");
-    CliRun run = RunCli(dir, "hola", "&1");
-    EXPECT_NE(run.out.find("BABELFISH FORM ADDRESS \"127.0.0.1:8080\" is not"), std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find("FREETRANSLATION FORM ADDRESS \"http://127.0.0.1:1/form\""),
+    CliRun run = Translate(dir, "hola");
+    EXPECT_NE(run.err.find("BABELFISH FORM ADDRESS \"127.0.0.1:8080\" is not"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("FREETRANSLATION FORM ADDRESS \"http://127.0.0.1:1/form\""),
               std::string::npos);
-    EXPECT_EQ(run.out.find("GOOGLE FORM ADDRESS"), std::string::npos);  // taken as given
+    EXPECT_EQ(run.err.find("GOOGLE FORM ADDRESS"), std::string::npos);  // taken as given
 }
 
 }  // namespace

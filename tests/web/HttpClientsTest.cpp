@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "tests/support/TempDir.h"
 #include "tests/web/LoopbackServer.h"
 #include "web/HttpRetriever.h"
 #include "web/WebGrab.h"
@@ -476,9 +477,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Tls, SelfSignedCertificateIsRefused)
 {
     if (access("/usr/bin/openssl", X_OK) != 0) GTEST_SKIP() << "openssl command not installed";
-    char tmpl[] = "/tmp/talvero-tls-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    std::string dir = tmpl;
+    TempDir temp;
+    std::string dir = temp.Path().string();
     std::string cmd =
         "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
         "-keyout " +

@@ -1,3 +1,5 @@
+// The one main of the GUI test programs: a wx application with an active event loop; nothing
+// may pop up and wait for a click.
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -6,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 std::string RunCommand(const std::string& command)
 {

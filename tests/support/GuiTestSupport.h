@@ -1,6 +1,7 @@
 #pragma once
-// Runs GoogleTest inside a wx application on the test display, with helpers that let the
-// event loop work while a test waits.
+// Every GUI test program runs GoogleTest inside one wx application on the test display
+// (GuiTestMain.cpp): wx assertions fail the test, an event loop is active. The helpers let that
+// loop work while a test waits for what it expects.
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/stopwatch.h>
@@ -11,7 +12,8 @@
 
 #include <wx/gdicmn.h>
 
-// Lets the application work for `ms` milliseconds.
+// Lets the application work for `ms` milliseconds. Prefer PumpUntil: a fixed wait is either
+// too short on a busy machine or longer than needed.
 inline void Pump(long ms)
 {
     wxEventLoopBase* loop = wxEventLoopBase::GetActive();
@@ -39,10 +41,3 @@ inline bool PumpUntil(const std::function<bool()>& done, long timeoutMs = 5000)
 std::string RunCommand(const std::string& command);
 // Runs a shell command in the background (for input that a nested menu loop must receive).
 void RunInBackground(const std::string& command);
-
-// Our program's entries embedded in the tray host, on screen.
-std::vector<wxRect> TrayEntries();
-// "x y" of the rectangle's centre, for xdotool.
-std::string Centre(const wxRect& r);
-// Takes a screenshot of the whole screen into the test program's directory (the build tree).
-void Screenshot(const std::string& name);

@@ -1,0 +1,41 @@
+#pragma once
+// What every importer produces: phrase pairs in UTF-8, and how they are written as a local
+// dictionary file (converted to the program's code page only then).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PhrasePair {
+    std::string original;
+    std::string translation;
+    bool operator==(const PhrasePair&) const = default;
+};
+
+struct ImportOutcome {
+    bool ok = false;
+    std::string error;              // one line, when !ok
+    std::string dictionaryCode;     // the catalogue's pair code, e.g. "es_en"
+    std::vector<PhrasePair> pairs;  // UTF-8, in the order they are to be written
+    size_t entriesRead = 0;         // index entries or ding lines read
+};
+
+// ---- Output
+
+// Between the senses of one original in its merged translation.
+inline constexpr const char* kSenseSeparator = " | ";
+
+// One pair per original (originals in order of first appearance) whose translation holds every
+// distinct sense of it, joined by kSenseSeparator: the loader keeps one translation per
+// original, so senses given as pairs of their own would be lost. The main sense comes first,
+// the others in source order; the main sense is the first pair of the lowest rank (`ranks`,
+// parallel to `pairs`; without ranks, the first pair).
+void MergeSenses(std::vector<PhrasePair>& pairs, const std::vector<uint64_t>& ranks = {});
+
+// The phrase-pair text in the program's code page: lines alternate original and translation,
+// no line end after the last. Pairs with an empty side are left out.
+std::string FormatPhrasePairs(const std::vector<PhrasePair>& pairs);
+
+// Writes FormatPhrasePairs atomically. False (with an error line) when the file cannot be written.
+bool WritePhrasePairs(const std::string& path, const std::vector<PhrasePair>& pairs,
+                      std::string& error);
