@@ -15,6 +15,8 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Settings.h"
 #include "gateway/GatewayServer.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 #include "web/Translators.h"
 
 extern char** environ;
@@ -30,11 +32,8 @@ public:
 
     void SetUp() override
     {
-        char tmpl[] = "/tmp/talvero-apy-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        std::string portFile = (dir / "port").string();
-        std::string log = (dir / "log").string();
+        std::string portFile = dir.File("port");
+        std::string log = dir.File("log");
         std::vector<std::string> args{"/usr/bin/python3",
                                       TALVERO_SOURCE_DIR "/gateway/apertium-service.py",
                                       "--port-file",
@@ -66,36 +65,28 @@ public:
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
         }
-        fs::remove_all(dir);
     }
 
 private:
     pid_t pid = -1;
-    fs::path dir;
+    TempDir dir;
 };
 
 class WithApertium : public testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/talvero-gateway-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         GatewayConfig config;
         config.port = 0;
         config.apertiumAddress = ApertiumService::address;
-        config.databaseFile = (dir / "uploads.sqlite").string();
+        config.databaseFile = dir.File("uploads.sqlite");
         gateway = std::make_unique<GatewayServer>(config);
         std::string error;
         ASSERT_TRUE(gateway->StartInBackground(error)) << error;
     }
-    void TearDown() override
-    {
-        gateway.reset();
-        fs::remove_all(dir);
-    }
+    void TearDown() override { gateway.reset(); }
 
-    fs::path dir;
+    TempDir dir;
     std::unique_ptr<GatewayServer> gateway;
 };
 
@@ -138,22 +129,13 @@ TEST_F(WithApertium, CliTranslateFillsTheThreeWebRows)
     s.googlePairPosition = Position(PairList::Google);
     s.babelfishPairPosition = Position(PairList::Babelfish);
     s.freeTranslationPairPosition = Position(PairList::FreeTranslation);
-    std::ofstream(dir / "TalveroConfig.txt") << FormatSettings(s);
+    dir.Write("TalveroConfig.txt", FormatSettings(s));
     std::string base = gateway->BaseAddress();
-    std::ofstream(dir / "TalveroServices.txt") << "GOOGLE FORM ADDRESS\n"
-                                               << base << "\nBABELFISH FORM ADDRESS\n"
-                                               << base << "\nFREETRANSLATION FORM ADDRESS\n"
-                                               << base << "\n";
-
-    std::string cmd = "cd '" + dir.string() + "' && '" TALVERO_CLI "' translate 'el perro come'";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    EXPECT_EQ(pclose(p), 0);
-    EXPECT_EQ(out,
+    dir.Write("TalveroServices.txt", "GOOGLE FORM ADDRESS\n" + base + "\nBABELFISH FORM ADDRESS\n" +
+                                         base + "\nFREETRANSLATION FORM ADDRESS\n" + base);
+    CliRun run = RunCli(dir.Path().string(), "translate 'el perro come'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
               "google: The dog eats\n"
               "babelfish: The dog eats\n"
               "freetranslation: The dog eats\n");

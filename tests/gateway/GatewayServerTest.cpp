@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +17,7 @@
 #include "online/UpdateCheck.h"
 #include "online/Upload.h"
 #include "tests/gateway/GatewayTestSupport.h"
+#include "tests/support/CliRunner.h"
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"
 #include "web/WebGrab.h"
@@ -238,19 +238,6 @@ TEST_F(GatewayFixture, UpdatePage)
 
 namespace {
 
-std::string RunIn(const std::filesystem::path& dir, const std::string& args)
-{
-    std::string cmd = "cd '" + dir.string() + "' && '" TALVERO_CLI "' " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    int status = pclose(p);
-    return out + "exit " + std::to_string(WEXITSTATUS(status));
-}
-
 TEST_F(GatewayFixture, TheProgramsOwnUploadAndUpdateCheck)
 {
     std::string error;
@@ -273,17 +260,17 @@ TEST_F(GatewayFixture, TheProgramsOwnUploadAndUpdateCheck)
     EXPECT_TRUE(update.newer);
 
     // The same through talvero-cli in a working directory pointed at the gateway.
-    std::ofstream(dir / "TalveroServices.txt")
-        << "UPLOAD SERVER ADDRESS\n"
-        << gateway->BaseAddress() << "\nUPDATE SITE ADDRESS\n"
-        << gateway->BaseAddress() << "\n";
+    dir.Write("TalveroServices.txt", "UPLOAD SERVER ADDRESS\n" + gateway->BaseAddress() +
+                                         "\nUPDATE SITE ADDRESS\n" + gateway->BaseAddress());
     Settings s;
     s.onlineUsername = "ana";
     s.onlinePassword = "pw & co";
     s.localPairPosition = PositionOfSettingsName(PairList::Local, "SPANISH TO ENGLISH").value();
-    std::ofstream(dir / "TalveroConfig.txt") << FormatSettings(s);
-    EXPECT_EQ(RunIn(dir, "upload 'perro' 'dog'"), "exit 0");
-    EXPECT_EQ(RunIn(dir, "check-update"), "version: 100001\nnewer: yes\nexit 0");
+    dir.Write("TalveroConfig.txt", FormatSettings(s));
+    CliRun run = RunCli(dir.Path().string(), "upload perro dog");
+    EXPECT_EQ(run.status, 0) << run.err;
+    run = RunCli(dir.Path().string(), "check-update");
+    EXPECT_EQ(run.out, "version: 100001\nnewer: yes\n") << run.err;
     EXPECT_EQ(Rows(config.databaseFile),
               "ana|es|en|pan & vino = 2|bread & wine = 2\nana|es|en|perro|dog\n");
 }

@@ -2,14 +2,13 @@
 // A gateway on a free loopback port in front of a stand-in for Apertium's service that answers
 // "[spa|eng] text" (or "not installed" for German), with a users file and a database of its own.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 
 #include "gateway/GatewayServer.h"
 #include "gateway/Users.h"
+#include "tests/support/TempDir.h"
 #include "tests/web/LoopbackServer.h"
 
 namespace gatewaytest {
@@ -32,20 +31,13 @@ class GatewayFixture : public testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/talvero-gateway-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         apertium.SetHandler(FakeApertium);
         config.port = 0;
         config.apertiumAddress = apertium.BaseAddress();
-        config.databaseFile = (dir / "uploads.sqlite").string();
-        config.usersFile = (dir / "users.txt").string();
+        config.databaseFile = dir.File("uploads.sqlite");
+        config.usersFile = dir.File("users.txt");
     }
-    void TearDown() override
-    {
-        gateway.reset();
-        std::filesystem::remove_all(dir);
-    }
+    void TearDown() override { gateway.reset(); }
     void StartGateway()
     {
         gateway = std::make_unique<GatewayServer>(config);
@@ -53,7 +45,7 @@ protected:
         ASSERT_TRUE(gateway->StartInBackground(error)) << error;
     }
 
-    std::filesystem::path dir;
+    TempDir dir;
     loopback::HttpServer apertium;
     GatewayConfig config;
     std::unique_ptr<GatewayServer> gateway;
