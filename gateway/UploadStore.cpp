@@ -56,21 +56,26 @@ bool UploadStore::Open(const std::string& path)
     return Exec("PRAGMA journal_mode=WAL") && Exec(kSchema);
 }
 
+sqlite3_stmt* UploadStore::Prepare(const char* sql)
+{
+    if (!db) {
+        error = "The database is not open";
+        return nullptr;
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) return statement;
+    Fail(sql);
+    return nullptr;
+}
+
 bool UploadStore::Add(const UploadRow& row)
 {
     std::lock_guard lock(mutex);
-    if (!db) {
-        error = "The database is not open";
-        return false;
-    }
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "INSERT INTO uploads (user, source_language, target_language, "
-                           "original, translation) VALUES (?, ?, ?, ?, ?)",
-                           -1, &statement, nullptr) != SQLITE_OK) {
-        Fail("Could not prepare the insertion");
-        return false;
-    }
+    sqlite3_stmt* statement = Prepare(
+        "INSERT INTO uploads (user, source_language, "
+        "target_language, original, translation) "
+        "VALUES (?, ?, ?, ?, ?)");
+    if (!statement) return false;
     int column = 1;
     for (const std::string* value :
          {&row.user, &row.sourceLanguage, &row.targetLanguage, &row.original, &row.translation})
@@ -85,18 +90,11 @@ bool UploadStore::Add(const UploadRow& row)
 bool UploadStore::ForEach(const std::function<void(const UploadRow&)>& visit)
 {
     std::lock_guard lock(mutex);
-    if (!db) {
-        error = "The database is not open";
-        return false;
-    }
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT uploaded_at, user, source_language, target_language, original, "
-                           "translation FROM uploads ORDER BY id",
-                           -1, &statement, nullptr) != SQLITE_OK) {
-        Fail("Could not read the uploads");
-        return false;
-    }
+    sqlite3_stmt* statement = Prepare(
+        "SELECT uploaded_at, user, source_language, "
+        "target_language, original, translation "
+        "FROM uploads ORDER BY id");
+    if (!statement) return false;
     int step;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW)
         visit({Column(statement, 0), Column(statement, 1), Column(statement, 2),

@@ -7,6 +7,7 @@
 #include <string>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 struct UploadRow {
     std::string uploadedAt;  // "2026-12-07T12:00:00Z", filled in by the database
@@ -35,6 +36,7 @@ public:
 
 private:
     bool Exec(const char* sql);
+    sqlite3_stmt* Prepare(const char* sql);  // nullptr with `error` set when it fails
     void Fail(const std::string& what);
 
     std::mutex mutex;

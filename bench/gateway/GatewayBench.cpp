@@ -4,16 +4,12 @@
 //     <= 60 ms;
 //   translations per second through one gateway with 8 concurrent clients: >= 100.
 // Usage: gateway_bench SOURCE_DIR GATEWAY_BINARY [APY-OPTION...]
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,9 +18,8 @@
 
 #include "app/TranslationDispatch.h"
 #include "catalogue/Catalogue.h"
+#include "tests/gateway/ChildProcess.h"
 #include "web/Translators.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -34,39 +29,6 @@ namespace {
 double MsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-pid_t Spawn(std::vector<std::string> args, const std::string& log)
-{
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    // A process group of its own: Apertium's service with -j forks its workers, and they all go.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    return pid;
-}
-
-int WaitForPort(const fs::path& file)
-{
-    for (int i = 0; i < 2000; ++i) {
-        std::ifstream in(file);
-        int port = 0;
-        if (in >> port && port > 0) return port;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return 0;
 }
 
 int Pair(PairList list)
@@ -118,7 +80,7 @@ int main(int argc, char** argv)
                "--apertium", "http://127.0.0.1:" + std::to_string(apyPort), "--database",
                (dir / "uploads.sqlite").string(), "--warm", "es|en"},
               (dir / "gateway.log").string());
-    int gatewayPort = WaitForPort(dir / "gateway.port");
+    int gatewayPort = WaitForPortFile((dir / "gateway.port").string());
     double gatewayMs = MsSince(start);
     std::string base = "http://127.0.0.1:" + std::to_string(gatewayPort);
     auto firstStart = Clock::now();
@@ -191,11 +153,8 @@ int main(int argc, char** argv)
         std::printf("the services did not start; see %s\n", dir.c_str());
     }
 
-    for (pid_t pid : {gatewayPid, apyPid})
-        if (pid > 0) {
-            kill(-pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
+    StopGroup(gatewayPid);
+    StopGroup(apyPid);
     if (ok) fs::remove_all(dir);
     return ok ? 0 : 1;
 }

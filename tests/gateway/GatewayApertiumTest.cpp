@@ -1,27 +1,14 @@
 // The whole road with the real Apertium service (Debian's APy, started once for all cases on a
 // free loopback port): the unchanged translators and `talvero-cli translate` through the gateway.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/Settings.h"
 #include "gateway/GatewayServer.h"
+#include "tests/gateway/ChildProcess.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"
 #include "web/Translators.h"
-
-extern char** environ;
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -32,40 +19,13 @@ public:
 
     void SetUp() override
     {
-        std::string portFile = dir.File("port");
         std::string log = dir.File("log");
-        std::vector<std::string> args{"/usr/bin/python3",
-                                      TALVERO_SOURCE_DIR "/gateway/apertium-service.py",
-                                      "--port-file",
-                                      portFile,
-                                      "-p",
-                                      "0",
-                                      "/usr/share/apertium/modes"};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT, 0600);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        for (int i = 0; i < 300 && !fs::exists(portFile); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::ifstream in(portFile);
-        int port = 0;
-        in >> port;
+        pid = SpawnGroup(ApertiumServiceCommand(TALVERO_SOURCE_DIR, dir.File("port")), log);
+        int port = WaitForPortFile(dir.File("port"));
         ASSERT_GT(port, 0) << "Apertium's service did not start; see " << log;
         address = "http://127.0.0.1:" + std::to_string(port);
     }
-    void TearDown() override
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
+    void TearDown() override { StopGroup(pid); }
 
 private:
     pid_t pid = -1;
