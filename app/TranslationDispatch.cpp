@@ -1,7 +1,12 @@
 #include "app/TranslationDispatch.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <future>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "catalogue/Catalogue.h"
 #include "catalogue/TextFile.h"
@@ -93,7 +98,9 @@ BannerDecision MakeBanner(Engine source, const std::string& text, const std::str
     banner.source = source;
     banner.text = showOriginal ? text + ":\n" + result : result;
     banner.lines = static_cast<unsigned>(banner.text.size() / 36);
-    banner.stayMs = banner.lines * 1800;
+    // The stay counts the line a short text starts: with none, a text under 36 bytes slid away
+    // the moment it was up, before anyone could read it.
+    banner.stayMs = std::max(1u, banner.lines) * 1800;
     return banner;
 }
 
@@ -105,7 +112,7 @@ LocalStep MakeLocalStep(LocalDictionary& dictionary)
 }
 
 TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
-                              const TranslateEngines& engines)
+                              const TranslateEngines& engines, const WebWait& wait)
 {
     TranslateOutcome out;
     out.pairNumbers = WebPairNumbers(settings);
@@ -116,38 +123,64 @@ TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
     }
 
     // Every ticked web engine is asked at once; nothing is applied before all have answered.
-    std::array<std::optional<std::future<WebAnswer>>, kWebEngineCount> pending;
+    // The threads share only this round with the caller, so a caller that stops waiting (a
+    // window closing) leaves nothing behind that they still use.
+    struct Round {
+        std::mutex mutex;
+        std::condition_variable answered;
+        std::array<WebAnswer, kWebEngineCount> answers;
+        int remaining = 0;
+    };
+    auto round = std::make_shared<Round>();
+    std::array<bool, kWebEngineCount> asked{};
     for (int i = 0; i < kWebEngineCount; ++i) {
-        Engine e = kWebEngines[i];
-        if (!UseFlag(settings, e)) continue;
-        if (!engines.web) {
-            std::promise<WebAnswer> none;
-            none.set_value(WebAnswer{true, {}, "No web engine available"});
-            pending[i] = none.get_future();
-            continue;
-        }
-        pending[i] = std::async(std::launch::async, [&engines, e, &out, i] {
+        if (!UseFlag(settings, kWebEngines[i])) continue;
+        asked[i] = true;
+        if (engines.web)
+            ++round->remaining;
+        else
+            round->answers[i] = WebAnswer{true, {}, "No web engine available", "no web engine"};
+    }
+    for (int i = 0; i < kWebEngineCount; ++i) {
+        if (!asked[i] || !engines.web) continue;
+        std::thread([round, web = engines.web, e = kWebEngines[i], text = out.text,
+                     pair = out.pairNumbers[i], i] {
+            WebAnswer answer;
             try {
-                return engines.web(e, out.text, out.pairNumbers[i]);
+                answer = web(e, text, pair);
             } catch (const std::exception& ex) {
-                return WebAnswer{true, {}, ex.what()};
+                answer = WebAnswer{true, {}, ex.what(), ex.what()};
             } catch (...) {
-                return WebAnswer{true, {}, "Unknown failure"};
+                answer = WebAnswer{true, {}, "Unknown failure", "unknown failure"};
             }
-        });
+            std::lock_guard<std::mutex> lock(round->mutex);
+            round->answers[i] = std::move(answer);
+            --round->remaining;
+            round->answered.notify_all();
+        }).detach();
+    }
+    if (wait && !wait([round] {
+            std::lock_guard<std::mutex> lock(round->mutex);
+            return round->remaining == 0;
+        })) {
+        out.abandoned = true;
+        return out;
     }
     std::array<WebAnswer, kWebEngineCount> answers;
-    for (int i = 0; i < kWebEngineCount; ++i)
-        if (pending[i]) answers[i] = pending[i]->get();
-
+    {
+        std::unique_lock<std::mutex> lock(round->mutex);
+        round->answered.wait(lock, [&] { return round->remaining == 0; });
+        answers = round->answers;
+    }
     const bool bannerOn = settings.showTranslationBanner;
     for (int i = 0; i < kWebEngineCount; ++i) {
         Engine e = kWebEngines[i];
-        if (!pending[i]) continue;
+        if (!asked[i]) continue;
         EngineResult& r = out.engines[static_cast<int>(e)];
         if (answers[i].failed) {
             r.outcome = EngineOutcome::Failed;
             r.errorText = answers[i].errorText;
+            r.reason = answers[i].reason;
             continue;
         }
         r.outcome = EngineOutcome::Changed;

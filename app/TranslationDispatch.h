@@ -7,7 +7,8 @@
 //
 // The ticked web engines run at the same time, each on its own HTTP client in its own thread; the
 // call returns when all of them have finished, so the outcome is the one the engines would give
-// one after the other, only sooner. The call blocks the calling thread meanwhile.
+// one after the other, only sooner. Meanwhile the caller's wait (TranslateEngines::wait) runs:
+// the window keeps handling its events there; without one the calling thread blocks.
 #include <array>
 #include <functional>
 #include <string>
@@ -42,6 +43,7 @@ struct WebAnswer {
     bool failed = true;
     std::string text;
     std::string errorText;
+    std::string reason;  // why, in a few words ("certificate", "time-out", "HTTP 404", ...)
 };
 
 // Asks one web engine (Google, Babelfish or FreeTranslation) for the translation of `text`
@@ -50,8 +52,16 @@ using WebEngineRunner =
     std::function<WebAnswer(Engine engine, const std::string& text, int pairNumber)>;
 
 // The real web engines: the three translators against the base addresses of `services`, each
-// request on its own client with `limits` (time-outs, body cap).
+// request on its own client with `limits` (time-outs, body cap). A form post ends after
+// kFormPostTotalMs at the latest, whatever `limits` says: the user waits for all of them.
+inline constexpr long kFormPostTotalMs = 30000;
 WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& limits = {});
+
+// How the caller waits for the web engines: called with a test that tells whether all have
+// answered, it returns true once they have, or false when the caller gives up (its window is
+// closing); the action then ends at once and its outcome is `abandoned`. The engines' threads
+// finish on their own.
+using WebWait = std::function<bool(const std::function<bool()>& answered)>;
 
 // The local dictionary's part (LocalStepResult and TranslateLocal come with the dictionary):
 // `found` when it gave a non-empty translation (the word limit of "MAX NUMBER OF WORDS IN
@@ -80,6 +90,7 @@ struct EngineResult {
     EngineOutcome outcome = EngineOutcome::NotAsked;
     std::string text;       // the new box content when Changed
     std::string errorText;  // why, when Failed (never shown)
+    std::string reason;     // why, in a few words, when Failed (talvero-cli prints it)
 };
 
 // The translation banner, shown at most once per run.
@@ -87,9 +98,9 @@ struct BannerDecision {
     bool show = false;
     Engine source = Engine::Local;  // the engine whose result it shows
     std::string text;               // "%s:\n%s" (input, result) or the result alone
-    unsigned lines = 0;             // text bytes / 36, rounded down
+    unsigned lines = 0;             // text bytes / 36, rounded down: the skin's extra lines
     unsigned appearMs = 10;
-    unsigned stayMs = 0;  // lines * 1800: a text under 36 bytes slides in and out at once
+    unsigned stayMs = 0;  // lines * 1800, and at least 1800 (one line)
     unsigned hideMs = 10;
     int skinBitmap =
         res::kTranslationSkin;  // transparent colour (255, 0, 255); SetSkinForLines(..., lines)
@@ -104,7 +115,8 @@ struct TranslateOutcome {
     // Blank input: show kEmptyInputMessage and put the focus into the input box; nothing else
     // changes (apart from the near-match list 1006, which is always emptied first).
     bool emptyInput = false;
-    std::string text;  // the trimmed input
+    bool abandoned = false;  // the caller stopped waiting for the web engines: apply nothing
+    std::string text;        // the trimmed input
     // Pair numbers handed to Google, Babelfish, FreeTranslation (-1 / 255 for no selection).
     std::array<int, kWebEngineCount> pairNumbers{-1, 255, 255};
     std::array<EngineResult, kEngineCount> engines;  // indexed by Engine
@@ -117,8 +129,9 @@ struct TranslateOutcome {
 // focus, end; for Google, Babelfish, FreeTranslation, Local replace the boxes whose outcome is
 // Changed; show the banner when banner.show (Hide, SetSkinForLines, Show); fill 1006 from
 // nearList; SpeakText each speakQueue item in order.
+// `wait` may be empty: the calling thread then blocks until the engines answer.
 TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
-                              const TranslateEngines& engines);
+                              const TranslateEngines& engines, const WebWait& wait = {});
 
 // Helpers the action is built from, for callers that need them alone.
 std::string TrimInput(std::string_view input);

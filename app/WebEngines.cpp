@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 
 #include "app/TranslationDispatch.h"
@@ -5,7 +6,9 @@
 
 WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& limits)
 {
-    return [services, limits](Engine engine, const std::string& text, int pairNumber) {
+    HttpLimits formLimits = limits;
+    formLimits.totalTimeoutMs = std::min(formLimits.totalTimeoutMs, kFormPostTotalMs);
+    return [services, limits = formLimits](Engine engine, const std::string& text, int pairNumber) {
         std::unique_ptr<CWebTranslator> translator;
         switch (engine) {
             case Engine::Google:
@@ -21,11 +24,12 @@ WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& 
                     text, pairNumber, services.freeTranslationFormAddress);
                 break;
             case Engine::Local:
-                return WebAnswer{true, {}, "Not a web engine"};
+                return WebAnswer{true, {}, "Not a web engine", {}};
         }
         translator->SetLimits(limits);
         translator->Retrieve();
-        if (translator->GetErrorFlag() != 0) return WebAnswer{true, {}, translator->GetErrorText()};
-        return WebAnswer{false, translator->GetResult(), {}};
+        if (translator->GetErrorFlag() != 0)
+            return WebAnswer{true, {}, translator->GetErrorText(), translator->GetFailureReason()};
+        return WebAnswer{false, translator->GetResult(), {}, {}};
     };
 }

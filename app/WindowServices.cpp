@@ -49,13 +49,20 @@ public:
     {
         TranslateEngines engines;
         engines.web = web;
-        if (LocalDictionary* d = dictionary.Engine()) engines.local = MakeLocalStep(*d);
-        return RunTranslate(input, settings, engines);
+        // The dictionary as it is when the web engines have answered: the window may have
+        // loaded another pair while it waited.
+        engines.local = [this](const std::string& text, const Settings& s) {
+            LocalDictionary* d = dictionary.Engine();
+            return d ? TranslateLocal(*d, text, s) : LocalStepResult{};
+        };
+        return RunTranslate(input, settings, engines, wait);
     }
+    void SetWebWait(WebWait wait) override { this->wait = std::move(wait); }
 
 private:
     ILocalDictionary& dictionary;
     WebEngineRunner web;
+    WebWait wait;
 };
 
 }  // namespace

@@ -19,6 +19,8 @@ public:
     // The Translate action for the input box's text: what each box, the banner, the near list
     // and the voice get.
     virtual TranslateOutcome Translate(std::string_view input, const Settings& settings) = 0;
+    // How Translate waits for the web engines (the window handles its events meanwhile).
+    virtual void SetWebWait(WebWait wait) { (void)wait; }
 };
 
 class ILocalDictionary {

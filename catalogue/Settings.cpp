@@ -1,11 +1,16 @@
 #include "catalogue/Settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "catalogue/Catalogue.h"
@@ -214,12 +219,39 @@ void ApplySettingsText(Settings& settings, std::string_view text)
     }
 }
 
+SettingsLoad LoadSettingsFile(Settings& settings, const std::string& path)
+{
+    RemoveStaleTemporaries(path);
+    std::string content;
+    switch (ReadFileIfPresent(path, content)) {
+        case FileRead::Read:
+            ApplySettingsText(settings, content);
+            return SettingsLoad::Read;
+        case FileRead::Missing:
+            return SettingsLoad::Missing;
+        case FileRead::Unreadable:
+            break;
+    }
+    return SettingsLoad::Unreadable;
+}
+
 bool LoadSettings(Settings& settings, const std::string& path)
 {
-    std::string content;
-    if (!ReadWholeFile(path, content)) return false;
-    ApplySettingsText(settings, content);
-    return true;
+    return LoadSettingsFile(settings, path) == SettingsLoad::Read;
+}
+
+std::string UnreadableSettingsMessage(const std::string& path)
+{
+    std::string reason;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        reason = S_ISDIR(st.st_mode) ? "a directory" : "not a plain file";
+    } else {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        reason = fd < 0 ? std::strerror(errno) : "read error";
+        if (fd >= 0) ::close(fd);
+    }
+    return path + " exists but cannot be read (" + reason + ")";
 }
 
 std::string FormatSettings(const Settings& s)

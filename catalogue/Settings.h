@@ -63,6 +63,15 @@ struct Settings {
 // A missing or unreadable file changes nothing. Returns whether the file was read.
 bool LoadSettings(Settings& settings, const std::string& path = kSettingsFileName);
 
+// The same, telling a missing file from one that is there but cannot be read: saving over the
+// second would destroy settings the user still has. Also removes what an interrupted save left
+// behind (temporary files, which may hold the password).
+enum class SettingsLoad { Read, Missing, Unreadable };
+SettingsLoad LoadSettingsFile(Settings& settings, const std::string& path = kSettingsFileName);
+
+// "<path> exists but cannot be read (<reason>)": for a file LoadSettingsFile found Unreadable.
+std::string UnreadableSettingsMessage(const std::string& path = kSettingsFileName);
+
 // Applies settings text (the file's content) over `settings`.
 void ApplySettingsText(Settings& settings, std::string_view text);
 

@@ -1,9 +1,12 @@
 #include "catalogue/TextFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +27,22 @@ int OpenPlainFile(const std::string& path, long long& size)
     return fd;
 }
 
+bool ReadFromDescriptor(int fd, std::string& out)
+{
+    out.clear();
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            out.clear();
+            return false;
+        }
+        if (n == 0) return true;
+        out.append(buf, static_cast<size_t>(n));
+    }
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out)
 {
     out.clear();
@@ -31,20 +50,18 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     int fd = OpenPlainFile(path, size);
     if (fd < 0) return false;
     if (size > 0) out.reserve(static_cast<size_t>(size));
-    char buf[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            out.clear();
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<size_t>(n));
-    }
+    bool ok = ReadFromDescriptor(fd, out);
     ::close(fd);
-    return true;
+    return ok;
+}
+
+FileRead ReadFileIfPresent(const std::string& path, std::string& out)
+{
+    if (ReadWholeFile(path, out)) return FileRead::Read;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
+        return FileRead::Missing;
+    return FileRead::Unreadable;
 }
 
 bool IsWhiteSpace(char c)
@@ -85,6 +102,25 @@ std::string DirectoryOf(const std::string& path)
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+constexpr std::string_view kTempMark = ".tmp";
+constexpr size_t kTempDigits = 8;
+
+bool IsTemporaryOf(std::string_view name, std::string_view base)
+{
+    if (name.size() != base.size() + kTempMark.size() + kTempDigits) return false;
+    if (name.substr(0, base.size()) != base) return false;
+    if (name.substr(base.size(), kTempMark.size()) != kTempMark) return false;
+    for (char c : name.substr(base.size() + kTempMark.size()))
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    return true;
 }
 
 }  // namespace
@@ -128,13 +164,16 @@ bool AtomicWriteFile(const std::string& linkOrPath, std::string_view content, un
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(rd()));
+        std::snprintf(suffix, sizeof suffix, "%s%08x", kTempMark.data(),
+                      static_cast<unsigned>(rd()));
         temp = path + suffix;
         // The mode at creation is the narrower of the two, so a password never lies readable.
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0600);
         if (fd < 0 && errno != EEXIST) return false;
     }
     if (fd < 0) return false;
+    // Held until the rename: it tells a start-up clean-up that this temporary is still in use.
+    ::flock(fd, LOCK_EX | LOCK_NB);
 
     bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
@@ -149,4 +188,32 @@ bool AtomicWriteFile(const std::string& linkOrPath, std::string_view content, un
         ::close(dfd);
     }
     return true;
+}
+
+int RemoveStaleTemporaries(const std::string& linkOrPath)
+{
+    std::string path = linkOrPath;
+    if (char* real = ::realpath(linkOrPath.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
+    const std::string dir = DirectoryOf(path);
+    const std::string base = BaseNameOf(path);
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(d)) {
+        if (!IsTemporaryOf(entry->d_name, base)) continue;
+        const std::string temp = dir + "/" + entry->d_name;
+        int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0) continue;
+        struct stat st {};
+        // A writer that is alive holds its lock; a killed one has lost it.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlink(temp.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(d);
+    return removed;
 }

@@ -12,6 +12,14 @@ int OpenPlainFile(const std::string& path, long long& size);
 // file (a pipe, a device, a directory).
 bool ReadWholeFile(const std::string& path, std::string& out);
 
+// Reads what is left of an open file up to its end.
+bool ReadFromDescriptor(int fd, std::string& out);
+
+// What reading a file gave: its text, no file at all, or a file that is there but cannot be read
+// (no permission, a directory, pipe or device in its place, a read error).
+enum class FileRead { Read, Missing, Unreadable };
+FileRead ReadFileIfPresent(const std::string& path, std::string& out);
+
 // Splits text into lines ending in LF or CR LF (the terminator is dropped). A final line without
 // terminator is a line; a terminator at the very end does not start another line.
 std::vector<std::string_view> SplitLines(std::string_view text);
@@ -22,6 +30,11 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // `newFileMode`. On any failure the old file is untouched and false is returned.
 bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode = 0644,
                      bool ownerOnly = false);
+
+// Removes the temporary files that AtomicWriteFile left beside `path` when it was killed before
+// its rename (they may hold a password). A temporary that a running write still holds is kept.
+// Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& path);
 
 // Blanks, tabs, line breaks, vertical tabs and form feeds.
 bool IsWhiteSpace(char c);

@@ -11,14 +11,15 @@
 void EntryTable::Clear()
 {
     std::string().swap(fileText);
-    std::string().swap(addedText);
+    addedText.Clear();
     std::vector<Entry>().swap(entries);
+    added.Clear();
     fileEntries = 0;
 }
 
 bool EntryTable::AppendFileText(std::string_view content)
 {
-    if (entries.size() != fileEntries) return false;
+    if (!added.empty()) return false;
     if (fileText.size() + content.size() > kMaxTextBytes) return false;
     size_t from = fileText.size();
     fileText.append(content);
@@ -35,7 +36,7 @@ bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
     long long size = 0;
     int fd = OpenPlainFile(path, size);
     if (fd < 0) return false;
-    if (entries.size() != fileEntries) {
+    if (!added.empty()) {
         ::close(fd);
         return false;
     }
@@ -126,16 +127,16 @@ bool EntryTable::IndexLines(size_t from)
 
 int64_t EntryTable::Append(std::string_view original, std::string_view translation)
 {
-    if (entries.size() >= kMaxEntries ||
+    if (size() >= kMaxEntries ||
         addedText.size() + original.size() + translation.size() > kMaxTextBytes) {
         return -1;
     }
     Entry e;
     e.original = {static_cast<uint32_t>(addedText.size()), static_cast<uint32_t>(original.size())};
-    addedText.append(original);
+    addedText.Append(original.data(), original.size());
     e.translation = {static_cast<uint32_t>(addedText.size()),
                      static_cast<uint32_t>(translation.size())};
-    addedText.append(translation);
-    entries.push_back(e);
-    return static_cast<int64_t>(entries.size() - 1);
+    addedText.Append(translation.data(), translation.size());
+    added.PushBack(e);
+    return static_cast<int64_t>(size() - 1);
 }

@@ -9,25 +9,27 @@
 #include <string_view>
 #include <vector>
 
+#include "dictionary/MappedArray.h"
+
 class EntryTable {
 public:
     // The largest number of entries and of text bytes a table holds (32-bit spans).
     static constexpr uint32_t kMaxEntries = 0xFFFFF6;  // the tree keeps entry + 1 in 24 bits
     static constexpr uint64_t kMaxTextBytes = 0xFFFFFFFFull;
 
-    size_t size() const { return entries.size(); }
-    bool empty() const { return entries.empty(); }
+    size_t size() const { return entries.size() + added.size(); }
+    bool empty() const { return size() == 0; }
 
-    std::string_view Original(uint32_t i) const { return View(entries[i].original, i); }
+    std::string_view Original(uint32_t i) const { return View(At(i).original, i); }
     // Where entry i's original starts, as an offset into the text that TextOf(i) returns: an
     // index can keep it to reach the text without reading the entry first.
-    uint32_t OriginalOffset(uint32_t i) const { return entries[i].original.offset; }
-    uint32_t OriginalSize(uint32_t i) const { return entries[i].original.length; }
+    uint32_t OriginalOffset(uint32_t i) const { return At(i).original.offset; }
+    uint32_t OriginalSize(uint32_t i) const { return At(i).original.length; }
     const char* TextOf(uint32_t i) const
     {
         return i < fileEntries ? fileText.data() : addedText.data();
     }
-    std::string_view Translation(uint32_t i) const { return View(entries[i].translation, i); }
+    std::string_view Translation(uint32_t i) const { return View(At(i).translation, i); }
 
     void Clear();
 
@@ -57,15 +59,20 @@ private:
         Span translation;
     };
 
+    const Entry& At(uint32_t i) const
+    {
+        return i < fileEntries ? entries[i] : added[i - fileEntries];
+    }
     std::string_view View(Span s, uint32_t i) const
     {
-        const std::string& text = i < fileEntries ? fileText : addedText;
-        return std::string_view(text.data() + s.offset, s.length);
+        return std::string_view(TextOf(i) + s.offset, s.length);
     }
     bool IndexLines(size_t from);
 
-    std::string fileText;   // the dictionary files, as read
-    std::string addedText;  // pairs added at run time
-    std::vector<Entry> entries;
+    std::string fileText;         // the dictionary files, as read
+    MappedArray<char> addedText;  // pairs added at run time
+    std::vector<Entry> entries;   // the files' pairs
+    // Pairs added at run time, apart, so that the first addition does not copy every entry.
+    MappedArray<Entry> added;
     uint32_t fileEntries = 0;  // entries [0, fileEntries) point into fileText
 };

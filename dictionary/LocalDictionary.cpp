@@ -1,12 +1,14 @@
 #include "dictionary/LocalDictionary.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "catalogue/TextFile.h"
 
@@ -44,37 +46,95 @@ std::string Join(const std::vector<std::string_view>& words, size_t from, size_t
     return out;
 }
 
-// Appends a pair as two lines. The line terminator before it is written only when the file has
-// text that does not already end with one, so an empty file or one ending in a line end does not
-// get an empty line that would shift every later pair.
-bool AppendPair(const std::string& path, bool create, std::string_view original,
-                std::string_view translation)
-{
-    // Without blocking: a pipe in the file's place fails here rather than waiting for a reader.
-    int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | (create ? O_CREAT : 0);
-    int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) return false;
-    bool leading = false;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-        char last = 0;
-        int rfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (rfd >= 0) {
-            leading = ::pread(rfd, &last, 1, st.st_size - 1) != 1 || last != '\n';
-            ::close(rfd);
-        } else {
-            leading = true;
-        }
+// Closes a descriptor on every way out.
+struct FdCloser {
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0) ::close(fd);
     }
-    std::string text;
-    text.reserve(original.size() + translation.size() + 2);
-    if (leading) text.append(kLineEnd);
-    text.append(original);
-    text.append(kLineEnd);
-    text.append(translation);
-    bool ok = WriteAll(fd, text);
-    ok = ::close(fd) == 0 && ok;
-    return ok;
+};
+
+// What the file holds as the loader counts it: its lines, and whether the last byte is a line
+// feed. Read through the descriptor that holds the lock, so it is the file that gets written.
+bool CountLines(int fd, off_t size, size_t& lines, bool& endsInLineFeed)
+{
+    lines = 0;
+    endsInLineFeed = true;
+    char buf[1 << 16];
+    off_t at = 0;
+    char last = '\n';
+    while (at < size) {
+        ssize_t n = ::pread(fd, buf, sizeof buf, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0;  // the file shrank meanwhile: count what is there
+        for (const char* p = buf; (p = static_cast<const char*>(std::memchr(
+                                       p, '\n', static_cast<size_t>(buf + n - p)))) != nullptr;
+             ++p)
+            ++lines;
+        last = buf[n - 1];
+        at += n;
+    }
+    endsInLineFeed = last == '\n';
+    if (!endsInLineFeed) ++lines;
+    return true;
+}
+
+}  // namespace
+
+std::function<void()> LocalDictionary::beforeAppendWrite;
+
+namespace {
+
+// Appends a pair as two lines, so that it is read as a pair whatever the file held: a last line
+// without terminator gets one, and a file with an odd number of lines (a hand-edited file that
+// lost its last translation, CR-only line ends, a torn write) first gets an empty line, the
+// translation the loader already gives that dangling original. The file is locked from the
+// count to the end of the write, so two additions at once cannot glue their pairs together, and
+// a write that fails part-way is cut back off, so no half pair shifts the next addition.
+// Returns why it failed, or an empty text.
+std::string AppendPair(const std::string& path, bool create, std::string_view original,
+                       std::string_view translation)
+{
+    for (int attempt = 0;; ++attempt) {
+        // Without blocking: a pipe in the file's place fails here rather than waiting for a
+        // reader.
+        int flags = O_RDWR | O_APPEND | O_CLOEXEC | O_NONBLOCK | (create ? O_CREAT : 0);
+        FdCloser file{::open(path.c_str(), flags, 0644)};
+        if (file.fd < 0) return CouldNotOpenMessage(path);
+        // Where locks are not supported the append goes on unlocked, as it always did.
+        while (::flock(file.fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        struct stat st {};
+        if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return CouldNotOpenMessage(path);
+        // An Undo replaces the file by a rename: if one did while this waited for the lock, the
+        // descriptor holds the old file, which nobody reads any more.
+        struct stat now {};
+        if (attempt < 8 && ::stat(path.c_str(), &now) == 0 &&
+            (now.st_ino != st.st_ino || now.st_dev != st.st_dev))
+            continue;
+
+        size_t lines = 0;
+        bool endsInLineFeed = true;
+        if (!CountLines(file.fd, st.st_size, lines, endsInLineFeed))
+            return "Could not read the file: " + path + " (" + std::strerror(errno) + ")";
+        std::string text;
+        text.reserve(original.size() + translation.size() + 3);
+        if (!endsInLineFeed) text.append(kLineEnd);
+        if (lines % 2 != 0) text.append(kLineEnd);
+        text.append(original);
+        text.append(kLineEnd);
+        text.append(translation);
+
+        if (LocalDictionary::beforeAppendWrite) LocalDictionary::beforeAppendWrite();
+        if (WriteAll(file.fd, text)) return {};
+        const int error = errno;
+        std::string message =
+            "Could not write the file: " + path + " (" + std::strerror(error) + ")";
+        if (::ftruncate(file.fd, st.st_size) != 0)
+            message += "; the part written could not be taken back";
+        return message;
+    }
 }
 
 void RemoveLineBreaks(std::string& s)
@@ -140,6 +200,8 @@ std::vector<std::string> LocalDictionary::Load(const std::string& localFile,
 std::vector<std::string> LocalDictionary::LoadDictionary()
 {
     std::vector<std::string> messages;
+    // An Undo killed before its rename leaves its temporary beside the file.
+    RemoveStaleTemporaries(personalDictionaryFile);
     tree.reset();
     table.Clear();
     cache.clear();
@@ -281,15 +343,14 @@ LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,
     RemoveLineBreaks(original);
     RemoveLineBreaks(translation);
     if (!original.empty() && !translation.empty()) {
-        if (AppendPair(personalDictionaryFile, true, original, translation)) {
+        result.error = AppendPair(personalDictionaryFile, true, original, translation);
+        if (result.error.empty()) {
             result.written = true;
             ++additionsCount;
-        } else {
-            result.error = CouldNotOpenMessage(personalDictionaryFile);
         }
         if (uploadPair) uploadPair(original, translation);
         // The new-translations file is emptied (created) by the window at start-up.
-        if (AppendPair(newTranslationsFile, false, original, translation)) {
+        if (AppendPair(newTranslationsFile, false, original, translation).empty()) {
             newTranslationsWritten = true;
         }
     }
@@ -310,22 +371,39 @@ LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,
 bool LocalDictionary::UndoAddition(std::string* error)
 {
     if (additionsCount < 1) return true;
+    // Locked like an addition, so that one running in another process meanwhile is neither lost
+    // with the old file nor cut in half.
+    long long size = 0;
+    FdCloser file{OpenPlainFile(personalDictionaryFile, size)};
     std::string content;
-    if (ReadWholeFile(personalDictionaryFile, content)) {
-        std::vector<std::string_view> lines = SplitLines(content);
-        if (lines.size() >= 2) {
-            // Keep everything before the last two lines, with the file's own line ends, and no
-            // terminator after what is now the last line.
-            size_t keep = 0;
-            if (lines.size() >= 3) {
-                std::string_view last = lines[lines.size() - 3];
-                keep = static_cast<size_t>(last.data() + last.size() - content.data());
-            }
-            if (!AtomicWriteFile(personalDictionaryFile,
-                                 std::string_view(content).substr(0, keep))) {
-                if (error) *error = "Could not write the file: " + personalDictionaryFile;
-                return false;
-            }
+    if (file.fd < 0) {
+        struct stat st {};
+        // A file the user removed holds no pair to take back; one that cannot be opened may.
+        if (::stat(personalDictionaryFile.c_str(), &st) != 0 && errno == ENOENT) {
+            --additionsCount;
+            return true;
+        }
+        if (error) *error = CouldNotOpenMessage(personalDictionaryFile);
+        return false;
+    }
+    while (::flock(file.fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    if (!ReadFromDescriptor(file.fd, content)) {
+        if (error) *error = "Could not read the file: " + personalDictionaryFile;
+        return false;
+    }
+    std::vector<std::string_view> lines = SplitLines(content);
+    if (lines.size() >= 2) {
+        // Keep everything before the last two lines, with the file's own line ends, and no
+        // terminator after what is now the last line.
+        size_t keep = 0;
+        if (lines.size() >= 3) {
+            std::string_view last = lines[lines.size() - 3];
+            keep = static_cast<size_t>(last.data() + last.size() - content.data());
+        }
+        if (!AtomicWriteFile(personalDictionaryFile, std::string_view(content).substr(0, keep))) {
+            if (error) *error = "Could not write the file: " + personalDictionaryFile;
+            return false;
         }
     }
     --additionsCount;

@@ -83,8 +83,14 @@ public:
     };
     // Appends the pair to the personal dictionary file (created when missing) and to the
     // new-translations file when both strings are non-empty, calls `uploadPair` in between when
-    // set, and puts the pair into the loaded dictionary in any case.
+    // set, and puts the pair into the loaded dictionary in any case. Each append is locked
+    // against other processes, keeps the file's pairs aligned whatever it held before, and is
+    // taken back whole when its write fails (`error` then says what failed).
     AddResult AddTranslation(std::string original, std::string translation);
+
+    // For tests: runs inside each append, with the file locked, just before the pair is
+    // written.
+    static std::function<void()> beforeAppendWrite;
 
     // Takes the last pair written in this run back out of the personal dictionary file (the
     // loaded dictionary keeps it). Returns false only when the file could not be rewritten.

@@ -122,9 +122,7 @@ int32_t CTernarySearchTree::FindEntry(std::string_view text) const
 
 uint32_t CTernarySearchTree::NewNode(const CTSTNode& node)
 {
-    if (nodes.size() == nodes.capacity()) nodes.reserve(nodes.size() + nodes.size() / 4 + 64);
-    nodes.push_back(node);
-    return static_cast<uint32_t>(nodes.size() - 1);
+    return static_cast<uint32_t>(nodes.PushBack(node));
 }
 
 uint32_t CTernarySearchTree::MakeChain(std::string_view bytes, uint32_t next)
@@ -276,16 +274,7 @@ void CTernarySearchTree::Insert(uint32_t entry)
 
 namespace {
 
-// A key to sort: its first sixteen bytes, made to order as the tree does, then the whole key.
-// The copy of the first bytes keeps the sort, the common prefixes and the top of the tree out
-// of the text, whose keys lie in file order, not in sorted order.
 constexpr size_t kPrefixBytes = 16;
-struct SortKey {
-    uint64_t prefix[2];
-    const char* data;
-    uint32_t size;
-    uint32_t entry;
-};
 
 uint64_t LoadBigEndian(const char* p)
 {
@@ -325,50 +314,139 @@ size_t CommonPrefix(const char* a, const char* b, size_t n)
 
 }  // namespace
 
+// A key to sort: its first sixteen bytes, made to order as the tree does, then the whole key.
+// The copy of the first bytes keeps the sort, the common prefixes and the top of the tree out
+// of the text, whose keys lie in file order, not in sorted order.
+struct CTernarySearchTree::SortKey {
+    uint64_t prefix[2];
+    const char* data;
+    uint32_t size;
+    uint32_t entry;
+};
+
 void CTernarySearchTree::Build()
 {
-    std::vector<CTSTNode>().swap(nodes);
+    nodes.Clear();
     root = CTSTNode::kNone;
     std::fill(std::begin(rootIndex), std::end(rootIndex), CTSTNode::kNone);
     std::vector<ExactSlot>().swap(exact);
     exactCount = 0;
     entryCount = static_cast<int32_t>(table.size());
+    BuildNodes();
+    // Address room for as many nodes again, so that additions never have to move the arena;
+    // pages are only backed by memory once a node is written to them.
+    nodes.Reserve(2 * nodes.size() + kSpareNodes);
+    IndexRootGroup();
+    BuildExact();
+}
 
-    // The whole-phrase index, filled in file order (the text is read in sequence); a later
-    // entry replaces an earlier one with the same original.
-    size_t slots = 64;
-    while (slots * 3 < table.size() * 4)
-        slots *= 2;
-    exact.assign(slots, ExactSlot{});
+namespace {
+
+// Lays runs [a, b) out as a binary tree in preorder from nodes[base + pos], rooted at the run
+// that holds the middle key, so that frequent characters sit near the top. make(run, index)
+// gives a run's node without its low and high links. Returns the next free position.
+template <typename Make>
+uint32_t PlaceRuns(NodeArena& nodes, const uint32_t* runStart, uint32_t a, uint32_t b,
+                   uint32_t base, uint32_t pos, Make& make)
+{
+    const uint32_t middleKey = runStart[a] + (runStart[b] - runStart[a]) / 2;
+    const uint32_t m = static_cast<uint32_t>(
+        std::upper_bound(runStart + a, runStart + b, middleKey) - runStart - 1);
+    const uint32_t idx = base + pos;
+    CTSTNode node = make(m, idx);
+    uint32_t next = pos + 1;
+    if (a < m) {
+        node.low = base + next;
+        next = PlaceRuns(nodes, runStart, a, m, base, next, make);
+    }
+    if (m + 1 < b) {
+        node.high = base + next;
+        next = PlaceRuns(nodes, runStart, m + 1, b, base, next, make);
+    }
+    nodes[idx] = node;
+    return next;
+}
+
+}  // namespace
+
+void CTernarySearchTree::BuildNodes()
+{
+    // The keys are sorted and built one first character at a time: only that character's sort
+    // keys are alive at once, which keeps the build's peak memory near what the loaded
+    // dictionary needs. Buckets are numbered in the tree's order (signed bytes).
+    const uint32_t n = static_cast<uint32_t>(table.size());
+    uint32_t bucketStart[257] = {};
+    for (uint32_t i = 0; i < n; ++i) {
+        if (table.OriginalSize(i) != 0) ++bucketStart[FirstBucket(i) + 1];
+    }
+    uint32_t largest = 0;
+    for (int b = 0; b < 256; ++b) {
+        largest = std::max(largest, bucketStart[b + 1]);
+        bucketStart[b + 1] += bucketStart[b];
+    }
+    if (bucketStart[256] == 0) return;
+    std::vector<uint32_t> order(bucketStart[256]);
     {
-        // Hashes run a few entries ahead of the insertions, with their slots prefetched, so
-        // that the slots' cache misses overlap.
-        constexpr uint32_t kAhead = 16;
-        uint64_t ahead[kAhead];
-        const uint32_t n = static_cast<uint32_t>(table.size());
-        const size_t mask = slots - 1;
-        for (uint32_t i = 0; i < n + kAhead; ++i) {
-            if (i >= kAhead && !table.Original(i - kAhead).empty()) {
-                IndexExactHashed(i - kAhead, ahead[i % kAhead], true);
-            }
-            if (i < n) {
-                ahead[i % kAhead] = HashText(table.Original(i));
-                __builtin_prefetch(&exact[ahead[i % kAhead] & mask]);
-            }
+        uint32_t fill[256];
+        std::copy(bucketStart, bucketStart + 256, fill);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (table.OriginalSize(i) != 0) order[fill[FirstBucket(i)]++] = i;
         }
     }
 
+    // The root group: a node for each first character.
+    uint32_t runStart[257];  // at most one run per byte value, plus the end
+    uint32_t runBucket[256];
+    uint32_t runCount = 0;
+    for (uint32_t b = 0; b < 256; ++b) {
+        if (bucketStart[b + 1] == bucketStart[b]) continue;
+        runStart[runCount] = bucketStart[b];
+        runBucket[runCount++] = b;
+    }
+    runStart[runCount] = bucketStart[256];
+    uint32_t bucketNode[256];
+    nodes.Resize(runCount);
+    root = 0;
+    auto rootNode = [&](uint32_t run, uint32_t idx) {
+        bucketNode[runBucket[run]] = idx;
+        CTSTNode node;
+        node.word = runBucket[run] ^ 0x80u;
+        return node;
+    };
+    PlaceRuns(nodes, runStart, 0, runCount, 0, 0, rootNode);
+
     std::vector<SortKey> keys;
-    keys.reserve(table.size());
-    for (uint32_t i = 0; i < table.size(); ++i) {
-        const std::string_view key = table.Original(i);
-        if (!key.empty()) {
+    std::vector<uint32_t> lcp;
+    keys.reserve(largest);
+    lcp.reserve(largest + 1);
+    for (uint32_t r = 0; r < runCount; ++r) {
+        const uint32_t b = runBucket[r];
+        keys.clear();
+        for (uint32_t k = bucketStart[b]; k < bucketStart[b + 1]; ++k) {
+            const uint32_t i = order[k];
+            const std::string_view key = table.Original(i);
             keys.push_back({{ChunkOf(key, 0), ChunkOf(key, 8)},
                             key.data(),
                             static_cast<uint32_t>(key.size()),
                             i});
         }
+        SortAndMerge(keys, lcp);
+        const uint32_t top = bucketNode[b];
+        uint32_t end = static_cast<uint32_t>(keys.size());
+        // The key of the character alone comes last.
+        if (keys[end - 1].size == 1) nodes[top].SetEntry(keys[--end].entry);
+        if (end == 1) nodes[top].equal = CTSTNode::kTailBit | keys[0].entry;
+        if (end > 1) BuildGroups(keys, lcp, end, top);
     }
+}
+
+uint32_t CTernarySearchTree::FirstBucket(uint32_t entry) const
+{
+    return static_cast<unsigned char>(table.TextOf(entry)[table.OriginalOffset(entry)]) ^ 0x80u;
+}
+
+void CTernarySearchTree::SortAndMerge(std::vector<SortKey>& keys, std::vector<uint32_t>& lcp)
+{
     // Keys agreeing in their first sixteen bytes are few; only they are compared in the text.
     // The padding of short keys can agree with real bytes, so the sizes settle what is left.
     auto commonPrefix = [](const SortKey& a, const SortKey& b) -> size_t {
@@ -398,8 +476,7 @@ void CTernarySearchTree::Build()
     });
 
     // Of equal originals the last entry wins. lcp[i]: bytes key i shares with key i - 1.
-    std::vector<uint32_t> lcp;
-    lcp.reserve(keys.size() + 1);
+    lcp.clear();
     size_t kept = 0;
     for (size_t i = 0; i < keys.size(); ++i) {
         if (kept > 0) {
@@ -417,35 +494,19 @@ void CTernarySearchTree::Build()
     }
     keys.resize(kept);
     lcp.push_back(0);
-    if (keys.empty()) return;
+}
 
-    // Room for the nodes, counted as if without chains (an upper bound): a key owns the nodes
-    // from where it parts from its predecessor down to where no other key shares its way (below
-    // that its tail stands in for the rest).
-    size_t count = 0;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        size_t shared = 0;
-        if (i > 0) shared = std::min<size_t>(lcp[i], keys[i - 1].size - 1);
-        if (i + 1 < keys.size()) {
-            shared = std::max<size_t>(shared, std::min<size_t>(lcp[i + 1], keys[i + 1].size - 1));
-        }
-        const size_t deepest = std::min<size_t>(keys[i].size - 1, shared);
-        if (deepest + 1 > lcp[i]) count += deepest + 1 - lcp[i];
-    }
-    nodes.reserve(count + kSpareNodes);
-
+void CTernarySearchTree::BuildGroups(const std::vector<SortKey>& keys,
+                                     const std::vector<uint32_t>& lcp, uint32_t count,
+                                     uint32_t parent)
+{
     // Each sibling group becomes a binary tree over its characters, rooted at the character
     // that splits the group's keys in half, so that frequent beginnings sit near the top. Its
     // nodes lie together (in preorder), so the steps within a group stay in a cache line or
     // two. A work stack of groups rather than recursion: shared prefixes can be as deep as the
     // longest line.
-    struct Group {
-        uint32_t lo, hi;  // its keys
-        uint32_t depth;
-        uint32_t parent;  // the node whose equal link leads here, or kNone for the root
-    };
-    std::vector<Group> groups;
-    groups.push_back({0, static_cast<uint32_t>(keys.size()), 0, CTSTNode::kNone});
+    std::vector<Group>& groups = groupStack;
+    groups.push_back({0, count, 1, parent});
     uint32_t runStart[257];  // at most one run per byte value, plus the end
     while (!groups.empty()) {
         const Group group = groups.back();
@@ -469,13 +530,7 @@ void CTernarySearchTree::Build()
                        ? static_cast<char>((keys[k].prefix[at / 8] >> (56 - 8 * (at % 8))) ^ 0x80)
                        : keys[k].data[at];
         };
-        auto linkGroup = [&](uint32_t idx) {
-            if (group.parent == CTSTNode::kNone) {
-                root = idx;
-            } else {
-                nodes[group.parent].equal = idx;
-            }
-        };
+        auto linkGroup = [&](uint32_t idx) { nodes[group.parent].equal = idx; };
 
         // One character that no key ends at: the characters down to where the keys part or
         // one ends become chain nodes, laid out in a row.
@@ -484,7 +539,7 @@ void CTernarySearchTree::Build()
             const uint32_t stop = std::min(shared, shortest - 1);
             const uint32_t count = (stop - d + CTSTNode::kMaxChain - 1) / CTSTNode::kMaxChain;
             const uint32_t first = static_cast<uint32_t>(nodes.size());
-            nodes.resize(first + count);
+            nodes.Resize(first + count);
             linkGroup(first);
             char bytes[CTSTNode::kMaxChain];
             for (uint32_t c = 0, at = d; c < count; ++c) {
@@ -500,18 +555,13 @@ void CTernarySearchTree::Build()
         }
 
         const uint32_t base = static_cast<uint32_t>(nodes.size());
-        nodes.resize(base + runCount);
+        nodes.Resize(base + runCount);
         uint32_t heaviest = 0;
         size_t heaviestAt = groups.size();
         linkGroup(base);
-        // Places runs [a, b) as a binary tree at `pos` and returns the next free position.
-        auto place = [&](auto&& self, uint32_t a, uint32_t b, uint32_t pos) -> uint32_t {
-            const uint32_t middleKey = runStart[a] + (runStart[b] - runStart[a]) / 2;
-            const uint32_t m = static_cast<uint32_t>(
-                std::upper_bound(runStart + a, runStart + b, middleKey) - runStart - 1);
+        auto make = [&](uint32_t m, uint32_t idx) {
             const uint32_t begin = runStart[m];
             uint32_t end = runStart[m + 1];
-            const uint32_t idx = base + pos;
             CTSTNode node;
             node.word = static_cast<unsigned char>(charOf(begin, d));
             // The key that ends here comes last among the keys with this character.
@@ -529,29 +579,38 @@ void CTernarySearchTree::Build()
                     heaviestAt = groups.size() - 1;
                 }
             }
-            uint32_t next = pos + 1;
-            if (a < m) {
-                node.low = base + next;
-                next = self(self, a, m, next);
-            }
-            if (m + 1 < b) {
-                node.high = base + next;
-                next = self(self, m + 1, b, next);
-            }
-            nodes[idx] = node;
-            return next;
+            return node;
         };
-        place(place, 0, runCount, 0);
+        PlaceRuns(nodes, runStart, 0, runCount, base, 0, make);
         if (heaviestAt + 1 < groups.size()) std::swap(groups[heaviestAt], groups.back());
     }
-    // Chains made fewer nodes than counted: give the room back, but for additions.
-    if (nodes.capacity() > nodes.size() + 2 * kSpareNodes) {
-        std::vector<CTSTNode> fitted;
-        fitted.reserve(nodes.size() + kSpareNodes);
-        fitted.assign(nodes.begin(), nodes.end());
-        nodes.swap(fitted);
+}
+
+void CTernarySearchTree::BuildExact()
+{
+    // The whole-phrase index, filled in file order (the text is read in sequence); a later
+    // entry replaces an earlier one with the same original.
+    size_t slots = 64;
+    while (slots * 3 < table.size() * 4)
+        slots *= 2;
+    exact.assign(slots, ExactSlot{});
+    {
+        // Hashes run a few entries ahead of the insertions, with their slots prefetched, so
+        // that the slots' cache misses overlap.
+        constexpr uint32_t kAhead = 16;
+        uint64_t ahead[kAhead];
+        const uint32_t n = static_cast<uint32_t>(table.size());
+        const size_t mask = slots - 1;
+        for (uint32_t i = 0; i < n + kAhead; ++i) {
+            if (i >= kAhead && !table.Original(i - kAhead).empty()) {
+                IndexExactHashed(i - kAhead, ahead[i % kAhead], true);
+            }
+            if (i < n) {
+                ahead[i % kAhead] = HashText(table.Original(i));
+                __builtin_prefetch(&exact[ahead[i % kAhead] & mask]);
+            }
+        }
     }
-    IndexRootGroup();
 }
 
 bool CTernarySearchTree::TailMatches(uint32_t entry, size_t from, std::string_view text) const

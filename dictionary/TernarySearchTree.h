@@ -7,6 +7,7 @@
 // then names the key's entry and the rest is compared against the entry table's text, so most
 // keys cost a handful of nodes instead of one per character; characters that all keys below a
 // point share are kept in chain nodes of up to nine.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "dictionary/EntryTable.h"
+#include "dictionary/MappedArray.h"
 
 struct CTSTNode {
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
@@ -46,6 +48,8 @@ struct CTSTNode {
     void ChainBytes(char out[kMaxChain]) const;
     void SetChain(const char* bytes, uint32_t length);
 };
+
+using NodeArena = MappedArray<CTSTNode>;
 
 // Where a text ends in the tree: what Find answers. A text that is only the beginning of
 // stored originals has a position but no entry.
@@ -119,14 +123,28 @@ private:
     void IndexExact(uint32_t entry, bool replace);
     void IndexExactHashed(uint32_t entry, uint64_t hash, bool replace);
     void GrowExact();
+    struct SortKey;
+    void BuildNodes();
+    uint32_t FirstBucket(uint32_t entry) const;
+    static void SortAndMerge(std::vector<SortKey>& keys, std::vector<uint32_t>& lcp);
+    // Builds the subtree of keys [0, count), which share their first character, below `parent`.
+    void BuildGroups(const std::vector<SortKey>& keys, const std::vector<uint32_t>& lcp,
+                     uint32_t count, uint32_t parent);
+    void BuildExact();
 
     // Room kept after a build for nodes of pairs added at run time.
     static constexpr size_t kSpareNodes = 4096;
 
     const EntryTable& table;
-    std::vector<CTSTNode> nodes;
+    NodeArena nodes;
     uint32_t root = CTSTNode::kNone;
     std::vector<uint32_t> walkStack;  // kept between near searches to spare allocations
+    struct Group {
+        uint32_t lo, hi;  // its keys
+        uint32_t depth;
+        uint32_t parent;  // the node whose equal link leads here
+    };
+    std::vector<Group> groupStack;  // the build's work, kept across first characters
     // The node of each first character, when the root is an ordinary node: lookups skip the
     // root's binary tree.
     uint32_t rootIndex[256];

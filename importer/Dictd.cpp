@@ -97,7 +97,8 @@ bool ParseDictdIndex(std::string_view text, std::vector<DictdIndexEntry>& entrie
     return true;
 }
 
-bool InflateDictData(std::string_view bytes, std::string& out, std::string& error, size_t maxSize)
+bool InflateDictData(std::string_view bytes, std::string& out, std::string& error, size_t maxSize,
+                     size_t needed)
 {
     out.clear();
     if (bytes.size() > maxSize) {
@@ -107,7 +108,7 @@ bool InflateDictData(std::string_view bytes, std::string& out, std::string& erro
     bool gzip = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F &&
                 static_cast<unsigned char>(bytes[1]) == 0x8B;
     if (!gzip) {
-        out.assign(bytes);
+        out.assign(bytes.substr(0, needed));
         return true;
     }
     z_stream zs{};
@@ -120,13 +121,17 @@ bool InflateDictData(std::string_view bytes, std::string& out, std::string& erro
     size_t used = 0;
     bool done = false;
     while (!done) {
+        if (used >= needed) {
+            done = true;
+            break;
+        }
         if (used == out.size()) {
             if (out.size() >= maxSize) {
                 error = "the dictionary data is too large once decompressed";
                 break;
             }
-            out.resize(
-                std::min(maxSize, std::max<size_t>(out.size() * 2, bytes.size() * 3 + 4096)));
+            out.resize(std::min(
+                {maxSize, needed, std::max<size_t>(out.size() * 2, bytes.size() * 3 + 4096)}));
         }
         zs.next_out = reinterpret_cast<Bytef*>(out.data() + used);
         zs.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - used, 1u << 30));
@@ -154,7 +159,7 @@ bool InflateDictData(std::string_view bytes, std::string& out, std::string& erro
         out.clear();
         return false;
     }
-    out.resize(used);
+    out.resize(std::min(used, needed));
     return true;
 }
 
@@ -165,27 +170,47 @@ struct HeadlineMatch {
     int alternative = -1;  // which " | " alternative of the headline matched, if any
 };
 
-HeadlineMatch MatchHeadline(std::string_view article, std::string_view indexHeadword)
-{
-    std::string_view head = article.substr(0, article.find('\n'));
-    // The headword ends where the pronunciation or the grammar tag begins.
-    size_t cut = std::min(head.find(" /"), head.find(" <"));
-    if (cut != std::string_view::npos) head = head.substr(0, cut);
-    std::string cleaned = Normalize(RemoveMarkupGroups(head));
+// An article's headline, cleaned and folded once: many index entries may point at one article,
+// and a headline may be long, so matching a headword against it is one lookup.
+struct Headline {
+    std::string cleaned;
+    std::u32string cleanedKey;
+    std::unordered_map<std::u32string, HeadlineMatch> pieces;  // the first piece of each key
 
-    std::u32string want = FoldKey(indexHeadword);
-    if (!cleaned.empty() && FoldKey(cleaned) == want) return {cleaned, -1};
-    // A headword that folds to nothing ("...") only matches a headline that does too.
-    if (!want.empty()) {
+    explicit Headline(std::string_view article)
+    {
+        std::string_view head = article.substr(0, article.find('\n'));
+        // The headword ends where the pronunciation or the grammar tag begins.
+        size_t cut = std::min(head.find(" /"), head.find(" <"));
+        if (cut != std::string_view::npos) head = head.substr(0, cut);
+        cleaned = Normalize(RemoveMarkupGroups(head));
+        cleanedKey = FoldKey(cleaned);
         std::vector<std::string_view> alternatives = SplitOn(cleaned, "|");
         for (size_t a = 0; a < alternatives.size(); ++a)
             for (std::string_view piece : SplitOn(alternatives[a], ",")) {
                 piece = Trim(piece);
-                if (!piece.empty() && FoldKey(piece) == want)
-                    return {std::string(piece), alternatives.size() > 1 ? static_cast<int>(a) : -1};
+                if (piece.empty()) continue;
+                pieces.try_emplace(
+                    FoldKey(piece),
+                    HeadlineMatch{std::string(piece),
+                                  alternatives.size() > 1 ? static_cast<int>(a) : -1});
             }
     }
-    return {Normalize(indexHeadword), -1};
+
+    HeadlineMatch Match(std::string_view indexHeadword) const
+    {
+        std::u32string want = FoldKey(indexHeadword);
+        if (!cleaned.empty() && cleanedKey == want) return {cleaned, -1};
+        // A headword that folds to nothing ("...") only matches a headline that does too.
+        if (!want.empty())
+            if (auto it = pieces.find(want); it != pieces.end()) return it->second;
+        return {Normalize(indexHeadword), -1};
+    }
+};
+
+HeadlineMatch MatchHeadline(std::string_view article, std::string_view indexHeadword)
+{
+    return Headline(article).Match(indexHeadword);
 }
 
 // "Schneider, | Schneiderin" beside the headline "modisto, | modista": the alternative of the
@@ -239,14 +264,16 @@ std::vector<std::string> FreeDictSenses(std::string_view article, int alternativ
 
 bool FreeDictPairs(std::string_view indexText, std::string_view data,
                    std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error,
-                   WordList words)
+                   WordList words, const ImportLimits& limits)
 {
     pairs.clear();
     entriesRead = 0;
     std::vector<DictdIndexEntry> entries;
     if (!ParseDictdIndex(indexText, entries, error)) return false;
-    // Several headwords may share an article.
+    // Several headwords may share an article: its headline and senses are worked out once.
     std::unordered_map<std::string, std::vector<std::string>> sensesAt;
+    std::unordered_map<std::string, Headline> headlines;
+    OutputBudget budget{limits};
     for (const DictdIndexEntry& e : entries) {
         if (StartsWith(e.headword, "00database") || StartsWith(e.headword, "00-database")) continue;
         if (e.offset > data.size() || e.length > data.size() - e.offset) {
@@ -256,8 +283,15 @@ bool FreeDictPairs(std::string_view indexText, std::string_view data,
         }
         ++entriesRead;
         std::string_view article = data.substr(e.offset, e.length);
-        HeadlineMatch match = e.original.empty() ? MatchHeadline(article, e.headword)
-                                                 : HeadlineMatch{Normalize(e.original), -1};
+        HeadlineMatch match;
+        if (e.original.empty()) {
+            std::string at = std::to_string(e.offset) + ":" + std::to_string(e.length);
+            auto h = headlines.find(at);
+            if (h == headlines.end()) h = headlines.emplace(at, Headline(article)).first;
+            match = h->second.Match(e.headword);
+        } else {
+            match = HeadlineMatch{Normalize(e.original), -1};
+        }
         std::string key = std::to_string(e.offset) + ":" + std::to_string(e.length) + ":" +
                           std::to_string(match.alternative);
         auto it = sensesAt.find(key);
@@ -266,8 +300,14 @@ bool FreeDictPairs(std::string_view indexText, std::string_view data,
         }
         const std::string& original = match.original;
         if (original.empty()) continue;
-        for (const std::string& sense : it->second)
+        for (const std::string& sense : it->second) {
             pairs.push_back({original, sense});
+            if (!budget.Take(pairs.back())) {
+                error = budget.Error();
+                pairs.clear();
+                return false;
+            }
+        }
     }
     if (!words.Empty()) {
         for (const auto& [key, senses] : sensesAt)
@@ -325,7 +365,23 @@ ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCod
         outcome.error = "cannot read " + base + ".dict.dz";
         return outcome;
     }
-    if (!InflateDictData(compressed, data, outcome.error)) {
+    // Only as much data as the index points at: a small file that inflates enormously past
+    // that costs nothing.
+    size_t needed = 0;
+    {
+        std::vector<DictdIndexEntry> entries;
+        if (!ParseDictdIndex(index, entries, outcome.error)) {
+            outcome.error = base + ".index: " + outcome.error;
+            return outcome;
+        }
+        for (const DictdIndexEntry& e : entries)
+            if (e.offset <= kMaxDictDataSize && e.length <= kMaxDictDataSize)
+                needed = std::max<size_t>(needed, e.offset + e.length);
+            else
+                needed = kMaxDictDataSize + 1;  // the data check names the entry
+    }
+    if (!InflateDictData(compressed, data, outcome.error, kMaxDictDataSize,
+                         std::min(needed, kMaxDictDataSize))) {
         outcome.error = base + ".dict.dz: " + outcome.error;
         return outcome;
     }

@@ -29,10 +29,12 @@ bool ParseDictdIndex(std::string_view text, std::vector<DictdIndexEntry>& entrie
 
 // The uncompressed data of a .dict.dz (one or more gzip members; dictzip is gzip with an extra
 // field). Bytes that do not start with the gzip magic are taken as an uncompressed .dict.
-// Fails on corrupt or truncated data and when the result would exceed `maxSize`.
+// Fails on corrupt or truncated data and when the result would exceed `maxSize`. Decompression
+// stops once `needed` bytes are out (the end of the last article the index points at): the rest
+// is never inflated, however large it would grow.
 inline constexpr size_t kMaxDictDataSize = size_t{1} << 30;
 bool InflateDictData(std::string_view fileBytes, std::string& out, std::string& error,
-                     size_t maxSize = kMaxDictDataSize);
+                     size_t maxSize = kMaxDictDataSize, size_t needed = SIZE_MAX);
 
 // The original for an article: the spelling of its headline (pronunciation, part of speech and
 // labels removed) that matches the index headword once case and punctuation are ignored, so that
@@ -51,9 +53,11 @@ std::vector<std::string> FreeDictSenses(std::string_view article, int alternativ
 // original with each sense of its article. Fails when an entry points outside the data.
 // `words` (of the target language) mends translations that lost their spaces, after learning
 // which words the database's own translations write apart.
+// An article many entries point at has its headline and senses worked out once; more pairs or
+// text than the loader takes fail (`limits`).
 bool FreeDictPairs(std::string_view indexText, std::string_view data,
                    std::vector<PhrasePair>& pairs, size_t& entriesRead, std::string& error,
-                   WordList words = {});
+                   WordList words = {}, const ImportLimits& limits = {});
 
 // The pair code an import of `source` gives: `pairCode` when one is given (it must be in the
 // local list), otherwise the one its file name names ("freedict-spa-eng" -> "es_en"). "" with

@@ -52,12 +52,13 @@ size_t CountSynonyms(std::string_view side)
 // no useful order, so reversed pairs also rank by how plain they are: the shorter first word
 // ("dog" is "Hund" before "Schlepphaken": a German compound is mostly the special case), then
 // fewer synonyms on either side.
-void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms,
-                         std::vector<PhrasePair>& pairs, std::vector<uint64_t>& ranks)
+bool AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms,
+                         std::vector<PhrasePair>& pairs, std::vector<uint64_t>& ranks,
+                         OutputBudget& budget)
 {
-    if (line.empty() || line.front() == '#') return;
+    if (line.empty() || line.front() == '#') return true;
     size_t sep = line.find(" :: ");
-    if (sep == std::string_view::npos) return;
+    if (sep == std::string_view::npos) return true;
     std::vector<std::string_view> left = SplitOn(line.substr(0, sep), " | ");
     std::vector<std::string_view> right = SplitOn(line.substr(sep + 4), " | ");
     size_t n = std::min(left.size(), right.size());
@@ -75,14 +76,17 @@ void AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms
         if (!splitSynonyms) {
             pairs.push_back(std::move(p));
             ranks.push_back(rank);
+            if (!budget.Take(pairs.back())) return false;
             continue;
         }
         for (std::string_view synonym : SplitOn(p.original, "; ")) {
             pairs.push_back({std::string(synonym), p.translation});
             ranks.push_back(rank);
             rank |= uint64_t{1} << 48;
+            if (!budget.Take(pairs.back())) return false;
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -91,18 +95,25 @@ std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse, bool 
 {
     std::vector<PhrasePair> pairs;
     std::vector<uint64_t> ranks;
-    AppendDingLinePairs(line, reverse, splitSynonyms, pairs, ranks);
+    OutputBudget budget;
+    AppendDingLinePairs(line, reverse, splitSynonyms, pairs, ranks, budget);
     return pairs;
 }
 
-ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms)
+ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms,
+                             const ImportLimits& limits)
 {
     ImportOutcome outcome;
     std::vector<uint64_t> ranks;
+    OutputBudget budget{limits};
     for (std::string_view line : SplitLines(text)) {
         if (line.empty() || line.front() == '#') continue;
         ++outcome.entriesRead;
-        AppendDingLinePairs(line, reverse, splitSynonyms, outcome.pairs, ranks);
+        if (!AppendDingLinePairs(line, reverse, splitSynonyms, outcome.pairs, ranks, budget)) {
+            outcome.error = budget.Error();
+            outcome.pairs.clear();
+            return outcome;
+        }
     }
     MergeSenses(outcome.pairs, ranks);
     if (outcome.pairs.empty()) {

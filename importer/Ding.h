@@ -21,7 +21,9 @@ std::string CleanDingPhrase(std::string_view text);
 std::vector<PhrasePair> DingLinePairs(std::string_view line, bool reverse,
                                       bool splitSynonyms = false);
 
-ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms = false);
+// More pairs or text than the loader takes fail (`limits`).
+ImportOutcome ImportDingText(std::string_view text, bool reverse, bool splitSynonyms = false,
+                             const ImportLimits& limits = {});
 
 // As FreeDictPairCode, for a ding file ("de-en" -> "de_en", reversed "en_de").
 std::string DingPairCode(const std::string& path, bool reverse, std::string_view pairCode,

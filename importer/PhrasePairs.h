@@ -12,6 +12,32 @@ struct PhrasePair {
     bool operator==(const PhrasePair&) const = default;
 };
 
+// What the loader can take: an import that would give more pairs or text than this stops with
+// an error instead of growing on.
+struct ImportLimits {
+    uint64_t maxPairs = 0xFFFFF6;
+    uint64_t maxTextBytes = 0xFFFFFFFFull;
+};
+
+// Counts what an import gives, against the limits.
+struct OutputBudget {
+    ImportLimits limits;
+    uint64_t pairs = 0;
+    uint64_t bytes = 0;
+    // Counts one more pair; false once the import has grown past the limits.
+    bool Take(const PhrasePair& p)
+    {
+        ++pairs;
+        bytes += p.original.size() + p.translation.size() + 2;
+        return pairs <= limits.maxPairs && bytes <= limits.maxTextBytes;
+    }
+    std::string Error() const
+    {
+        return "the import would give more than Talvero can load (" + std::to_string(pairs) +
+               " pairs, " + std::to_string(bytes) + " bytes so far)";
+    }
+};
+
 struct ImportOutcome {
     bool ok = false;
     std::string error;              // one line, when !ok

@@ -47,3 +47,38 @@ bool StallWatch::Moved(long long downloaded, long long uploaded)
     if (now - lastChangeMs > limitMs) stalled = true;
     return !stalled;
 }
+
+std::string TransferFailureReason(long code)
+{
+    switch (code) {
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            return "certificate";
+        case CURLE_SSL_CONNECT_ERROR:
+            return "TLS handshake";
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_ABORTED_BY_CALLBACK:  // the stall watch gave up on it
+            return "time-out";
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return "unknown host";
+        case CURLE_COULDNT_CONNECT:
+            return "connection refused";
+        case CURLE_WRITE_ERROR:  // the body cap stopped it
+            return "reply too large";
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+            return "connection cut";
+        case CURLE_TOO_MANY_REDIRECTS:
+            return "too many redirects";
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+            return "bad address";
+        default:
+            return "network error " + std::to_string(code);
+    }
+}

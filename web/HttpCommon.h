@@ -30,6 +30,10 @@ private:
     bool stalled = false;
 };
 
+// A few words on why a transfer failed, for people: "certificate", "time-out", "connection
+// refused", ... from libcurl's result code.
+std::string TransferFailureReason(long curlCode);
+
 // libcurl's process-wide set-up, done once before the first handle (thread-safe).
 void EnsureHttpLibrary();
 

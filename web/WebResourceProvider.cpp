@@ -39,6 +39,7 @@ void CWebResourceProvider::Retrieve()
 {
     errorFlag = 0;
     errorText.clear();
+    failureReason.clear();
     content.clear();
     if (!StartFetching()) return;
     do {
@@ -53,6 +54,7 @@ void CWebResourceProvider::FetchResource(const std::string& resourceUrl)
 {
     errorFlag = 0;
     errorText.clear();
+    failureReason.clear();
     if (UsePost()) {
         std::string body = GetPostData();
         CHttpRetriever client;
@@ -66,6 +68,9 @@ void CWebResourceProvider::FetchResource(const std::string& resourceUrl)
             char text[64];
             std::snprintf(text, sizeof text, "Error %d fetching resource", code);
             errorText = text;
+            failureReason = client.GetLastError() != 0
+                                ? TransferFailureReason(client.GetLastError())
+                                : "HTTP " + std::to_string(code);
         }
         return;
     }
@@ -76,6 +81,7 @@ void CWebResourceProvider::FetchResource(const std::string& resourceUrl)
     if (!client.Initialise(agent, statusWindow)) {
         errorFlag = 1;
         errorText = "Unable to initialize resource provider";
+        failureReason = "no HTTP session";
         return;
     }
     client.SetReload(true);
@@ -84,6 +90,8 @@ void CWebResourceProvider::FetchResource(const std::string& resourceUrl)
     if (!ok) {
         errorFlag = 1;
         errorText = "Error fetching resource" + resourceUrl;
+        failureReason =
+            client.GetErrorMessage().empty() ? "page not fetched" : client.GetErrorMessage();
     }
 }
 
@@ -207,10 +215,12 @@ void CWebResourceProvider::ParseBetween(const std::string& startMarker,
 {
     errorFlag = 1;
     errorText = "Error parsing content";
+    if (failureReason.empty()) failureReason = "no translation in the reply";
     if (!SkipPast(startMarker)) return;
     if (!ExtractUntil(endMarker, result)) return;
     NormalizeWhitespace(result);
     StripHtml(result);
     errorFlag = 0;
     errorText.clear();
+    failureReason.clear();
 }

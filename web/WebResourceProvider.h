@@ -20,6 +20,8 @@ public:
 
     int GetErrorFlag() const { return errorFlag; }
     const std::string& GetErrorText() const { return errorText; }
+    // Why the last fetch or parse failed, in a few words ("time-out", "HTTP 404", ...).
+    const std::string& GetFailureReason() const { return failureReason; }
     const std::string& GetContent() const { return content; }
     const std::string& GetUrl() const { return url; }
 
@@ -63,6 +65,7 @@ protected:
     std::string agent;
     std::string content;
     std::string errorText;
+    std::string failureReason;
     std::string url;
     CStatusWindow* statusWindow = nullptr;
 

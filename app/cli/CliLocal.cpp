@@ -32,8 +32,9 @@ const char* kAddUsage =
     "TRANSLATIONS\" on, the pair is also uploaded as 'talvero-cli upload' does (a failed upload\n"
     "is reported on standard error and does not change the exit status).\n"
     "\n"
-    "Exit status: 0 when the pair was written, 1 when the file could not be written, 2 on misuse\n"
-    "or an empty ORIGINAL or TRANSLATION.\n";
+    "Exit status: 0 when the pair was written, 1 when the file could not be written or\n"
+    "TalveroConfig.txt is there but cannot be read, 2 on misuse or an empty ORIGINAL or\n"
+    "TRANSLATION.\n";
 
 bool WantsHelp(const CliArgs& args)
 {
@@ -58,7 +59,8 @@ int CliLocal(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    LoadSettings(settings);
+    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable)
+        CliError(UnreadableSettingsMessage() + ": the defaults apply");
     LocalDictionary dictionary;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :
@@ -87,7 +89,11 @@ int CliAdd(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    LoadSettings(settings);
+    // The stored pair is unknown: the default pair's file is likely the wrong one to grow.
+    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable) {
+        CliError(UnreadableSettingsMessage() + ": nothing added");
+        return 1;
+    }
     LocalDictionary dictionary;
     dictionary.localDictionaryFile = settings.localDictionaryFile;
     dictionary.personalDictionaryFile = settings.personalDictionaryFile;

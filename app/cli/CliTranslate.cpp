@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,12 +27,16 @@ const char* kTranslateUsage =
     "  babelfish: RESULT\n"
     "  freetranslation: RESULT\n"
     "  local: RESULT\n"
-    "RESULT is the translation (possibly empty), \"(failed)\" when the engine's request or the\n"
-    "reading of its reply failed, or \"(unchanged)\" where the window would keep the box's text\n"
-    "(the local dictionary found nothing, or the text has more words than the combination\n"
-    "limit). Then the near-search list of the local dictionary, one phrase a line.\n"
-    "Results are printed as the services sent them (line breaks inside a result become blanks;\n"
-    "carriage returns stay). The combination-search trace and notes go to standard error.\n"
+    "RESULT is the translation (possibly empty), \"(failed: REASON)\" when the engine's request\n"
+    "or the reading of its reply failed (REASON is for example certificate, time-out,\n"
+    "connection refused, HTTP 404, no translation in the reply), or \"(unchanged)\" where the\n"
+    "window would keep the box's text (the local dictionary found nothing, or the text has more\n"
+    "words than the combination limit). Then the near-search list of the local dictionary, one\n"
+    "phrase a line.\n"
+    "Results are printed as the services sent them, except that control characters (carriage\n"
+    "returns, escape sequences, ...) are shown as '?', so that no server can move the cursor or\n"
+    "retitle the terminal; line breaks inside a result become blanks. The combination-search\n"
+    "trace and notes go to standard error.\n"
     "\n"
     "Exit status: 0 when the action ran, 2 on misuse or a blank TEXT.\n";
 
@@ -63,7 +68,10 @@ int CliTranslate(const CliArgs& args)
     }
     Settings settings;
     // Nothing ticked prints nothing at all; say why, so that an empty output is not a puzzle.
-    if (!LoadSettings(settings))
+    const SettingsLoad load = LoadSettingsFile(settings);
+    if (load == SettingsLoad::Unreadable)
+        CliError(UnreadableSettingsMessage() + ": the defaults apply, with no engine ticked");
+    else if (load == SettingsLoad::Missing)
         CliError(std::string("no ") + kSettingsFileName +
                  " in the current directory: the defaults apply, with no engine ticked");
     else if (!settings.useGoogle && !settings.useBabelfish && !settings.useFreeTranslation &&
@@ -75,14 +83,23 @@ int CliTranslate(const CliArgs& args)
 
     TranslateEngines engines;
     engines.web = MakeWebEngineRunner(services);
+    // The dictionary loads while the web engines are asked: the local step, which runs after
+    // they have answered, waits for it only if it is not done by then.
     std::unique_ptr<LocalDictionary> dictionary;
+    std::future<std::vector<std::string>> loaded;
     if (settings.useLocalDictionary) {
         dictionary = std::make_unique<LocalDictionary>();
         dictionary->SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
-        for (const std::string& message :
-             dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
-            CliError(message);
-        engines.local = MakeLocalStep(*dictionary);
+        loaded = std::async(std::launch::async, [&dictionary, &settings] {
+            return dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile);
+        });
+        engines.local = [&dictionary, &loaded](const std::string& text, const Settings& s) {
+            if (loaded.valid()) {
+                for (const std::string& message : loaded.get())
+                    CliError(message);
+            }
+            return TranslateLocal(*dictionary, text, s);
+        };
     }
 
     TranslateOutcome outcome = RunTranslate(args[0], settings, engines);
@@ -94,10 +111,10 @@ int CliTranslate(const CliArgs& args)
         out += ": ";
         switch (r.outcome) {
             case EngineOutcome::Changed:
-                out += r.text;
+                out += TerminalSafe(r.text);
                 break;
             case EngineOutcome::Failed:
-                out += "(failed)";
+                out += r.reason.empty() ? "(failed)" : "(failed: " + TerminalSafe(r.reason) + ")";
                 break;
             default:
                 out += "(unchanged)";
@@ -106,7 +123,7 @@ int CliTranslate(const CliArgs& args)
         out += '\n';
     }
     for (const std::string& phrase : outcome.nearList) {
-        out += phrase;
+        out += TerminalSafe(phrase);
         out += '\n';
     }
     CliWrite(stdout, out);

@@ -31,3 +31,7 @@ void CliError(const std::string& message);
 // (identity when the code page is UTF-8).
 std::string CliFromTerminal(const std::string& text);
 void CliWrite(std::FILE* stream, std::string_view codePageText);
+
+// Code-page text with every control character (C0, DEL, and C1 where the code page is UTF-8)
+// shown as '?': what a server sends must not steer the terminal.
+std::string TerminalSafe(std::string_view codePageText);

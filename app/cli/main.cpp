@@ -1,6 +1,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -44,10 +45,33 @@ void CliWrite(std::FILE* stream, std::string_view codePageText)
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+std::string TerminalSafe(std::string_view text)
+{
+    const bool utf8 = CodePageIsUtf8();
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            out += '?';  // U+0080..U+009F: CSI and its kin for many terminals
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 void CliError(const std::string& message)
 {
     std::fprintf(stderr, "talvero-cli: %s\n", message.c_str());
 }
+
+int RunCommand(const std::string& command, CliArgs args);
 
 int main(int argc, char** argv)
 {
@@ -61,7 +85,17 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    CliArgs args(argv + 2, argv + argc);
+    try {
+        return RunCommand(command, CliArgs(argv + 2, argv + argc));
+    } catch (const std::bad_alloc&) {
+        // A dictionary or an import larger than memory: a clear failure, not an abort.
+        CliError("not enough memory for this " + command);
+        return 1;
+    }
+}
+
+int RunCommand(const std::string& command, CliArgs args)
+{
     // Phrases typed on the command line become code-page text; file names stay as given.
     if (command == "local" || command == "add" || command == "translate" || command == "upload")
         for (std::string& arg : args)

@@ -385,7 +385,7 @@ void CTalveroDlg::StartUp()
     TraySetMenu(res::kTrayMenu);
     settings.localDictionaryFile = LocalDictionaryFileName("es_en");
     settings.personalDictionaryFile = PersonalDictionaryFileName("es_en");
-    WatchSelectionChanges(history, [this] {
+    historySelectionWatch = WatchSelectionChanges(history, [this] {
         if (historyClearing || historySelectionPending) return;
         historySelectionPending = true;
         CallAfter([this] {
@@ -394,6 +394,7 @@ void CTalveroDlg::StartUp()
         });
     });
     punctuation->SetSelection(1);
+    SetUpResponsiveTranslate();
     LoadSettingsIntoWindow();
     RegisterCaptureHotkey();
     LoadDictionary();
@@ -419,7 +420,14 @@ void CTalveroDlg::FillLanguagePairCombos()
 
 void CTalveroDlg::LoadSettingsIntoWindow()
 {
-    LoadSettings(settings);
+    // A file that is there but cannot be read still holds the user's settings: start on the
+    // defaults, say so, and leave the file alone at exit.
+    settingsUnreadable = LoadSettingsFile(settings) == SettingsLoad::Unreadable;
+    if (settingsUnreadable)
+        TalveroMessageBox(FromPhrase(UnreadableSettingsMessage() +
+                                     ". Talvero starts with the default settings and will not "
+                                     "save over that file."),
+                          res::kAppName, wxOK | wxICON_WARNING, this);
     for (const CheckBinding& b : kCheckBindings)
         static_cast<wxCheckBox*>(FindWindow(b.id))->SetValue(settings.*b.member);
     for (int i = 0; i < 4; ++i) {
@@ -466,7 +474,7 @@ void CTalveroDlg::EmptyNewTranslationsFile()
 void CTalveroDlg::Shutdown()
 {
     ReadControlsIntoSettings();
-    SaveSettings(settings);
+    if (!settingsUnreadable) SaveSettings(settings);
     // HOTKEY: unregistered here once it exists.
     parts.dictionary->Discard();
 }
@@ -540,6 +548,9 @@ void CTalveroDlg::OnTranslate(wxCommandEvent&)
 
 void CTalveroDlg::Translate()
 {
+    // While the web engines run the window handles its events: a second Translate (a hotkey,
+    // dictation, an automatic translation) waits for the next turn instead of nesting.
+    if (translating) return;
     nearList->Clear();
     const std::string text = ToPhrase(input->GetValue());
     if (TrimInput(text).empty()) {
@@ -550,11 +561,8 @@ void CTalveroDlg::Translate()
     for (int i = 0; i < 4; ++i)
         settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
 
-    TranslateOutcome outcome;
-    {
-        wxBusyCursor wait;
-        outcome = parts.engines->Translate(text, settings);
-    }
+    TranslateOutcome outcome = TranslateKeepingTheWindowResponsive(text);
+    if (outcome.abandoned || ended) return;
     for (int i = 0; i < kEngineCount; ++i)
         if (outcome.engines[i].outcome == EngineOutcome::Changed)
             resultBoxes[i]->ChangeValue(FromPhrase(outcome.engines[i].text));

@@ -11,6 +11,7 @@
 #include "app/gui/Banners.h"
 #include "catalogue/Settings.h"
 #include "tray/gui/TrayDialog.h"
+#include "ui/TextSelection.h"
 
 class wxButton;
 class wxCheckBox;
@@ -112,6 +113,15 @@ private:
     AutoTranslateState autoState;
     bool historyClearing = false;
     bool historySelectionPending = false;
+    // Reliability: the history's selection signal, disconnected with the window's members,
+    // before wx takes the controls down; the Translate action waiting for the web engines
+    // while the window handles its events (TalveroDlgTranslateWait.cpp); a settings file that
+    // could not be read is not saved over.
+    SelectionWatch historySelectionWatch;
+    bool translating = false;
+    bool settingsUnreadable = false;
+    void SetUpResponsiveTranslate();
+    TranslateOutcome TranslateKeepingTheWindowResponsive(const std::string& text);
     bool autoTranslatePending = false;
     bool disabled = false;
     bool startedUp = false;

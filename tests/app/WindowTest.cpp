@@ -366,10 +366,10 @@ TEST_F(WindowTest, TranslateAppliesTheOutcomeToBoxesListBannerAndVoice)
     for (int id : {1002, 1003, 1004, 1005})
         Ctl<wxTextCtrl>(&dlg, id)->ChangeValue("before");
     using O = EngineOutcome;
-    rec.outcome.engines[0] = {O::Changed, "dog", ""};
-    rec.outcome.engines[1] = {O::Failed, "", "no connection"};
-    rec.outcome.engines[2] = {O::Changed, "", ""};
-    rec.outcome.engines[3] = {O::Changed, "perro", ""};
+    rec.outcome.engines[0] = {O::Changed, "dog", "", ""};
+    rec.outcome.engines[1] = {O::Failed, "", "no connection", "connection refused"};
+    rec.outcome.engines[2] = {O::Changed, "", "", ""};
+    rec.outcome.engines[3] = {O::Changed, "perro", "", ""};
     rec.outcome.nearList = {"perro grande", "perro"};
     rec.outcome.speakQueue = {{Engine::Google, "dog"}, {Engine::FreeTranslation, ""}};
     rec.outcome.banner.show = true;

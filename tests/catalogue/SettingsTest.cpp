@@ -1,7 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "catalogue/Settings.h"
 #include "catalogue/TextFile.h"
@@ -306,4 +311,46 @@ TEST(Settings, APipeInThePlaceOfTheFileIsNotWaitedFor)
     Settings s;
     EXPECT_FALSE(LoadSettings(s, path));
     EXPECT_FALSE(SaveSettings(s, path)) << "a pipe is not replaced by a file either";
+}
+
+TEST(Settings, AFileThatCannotBeReadIsNotTakenForAMissingOne)
+{
+    TempDir dir;
+    const std::string path = dir.File("TalveroConfig.txt");
+    Settings s;
+    EXPECT_EQ(LoadSettingsFile(s, path), SettingsLoad::Missing);
+    std::filesystem::create_directory(path);
+    EXPECT_EQ(LoadSettingsFile(s, path), SettingsLoad::Unreadable);
+    EXPECT_EQ(UnreadableSettingsMessage(path), path + " exists but cannot be read (a directory)");
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(LoadSettingsFile(s, path), SettingsLoad::Unreadable);
+    std::filesystem::remove(path);
+    dir.Write("TalveroConfig.txt", "FONT SIZE FOR MAIN TEXT BOXES\n20");
+    EXPECT_EQ(LoadSettingsFile(s, path), SettingsLoad::Read);
+    EXPECT_EQ(s.fontSize, 20);
+}
+
+TEST(Settings, TemporariesOfAnInterruptedSaveGoAtTheNextLoad)
+{
+    TempDir dir;
+    const std::string path = dir.File("TalveroConfig.txt");
+    dir.Write("TalveroConfig.txt.tmp0badf00d", "ONLINE DICTIONARIES PASSWORD\nsecret");
+    dir.Write("TalveroConfig.txt.tmp12345678", "still being written");
+    dir.Write("TalveroConfig.txt.tmpnothex!!", "not ours");
+    dir.Write("Other.txt.tmp0badf00d", "another file's");
+    // A save that is still running holds a lock on its temporary.
+    int busy = open(dir.File("TalveroConfig.txt.tmp12345678").c_str(), O_RDONLY);
+    ASSERT_GE(busy, 0);
+    ASSERT_EQ(flock(busy, LOCK_EX), 0);
+    Settings s;
+    EXPECT_EQ(LoadSettingsFile(s, path), SettingsLoad::Missing);
+    close(busy);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"Other.txt.tmp0badf00d", "TalveroConfig.txt.tmp12345678",
+                                        "TalveroConfig.txt.tmpnothex!!"}));
 }

@@ -149,6 +149,25 @@ TEST_F(CliTest, AddCreatesThePersonalFileAndReportsWhatItCannotWrite)
     EXPECT_EQ(r.err, "talvero-cli: Could not open the file: personaldictionary_es_en.txt\n");
 }
 
+TEST_F(CliTest, AnUnreadableSettingsFileIsNotTakenForAMissingOne)
+{
+    // A settings file that cannot be read may hold another pair: adding to the default pair's
+    // file would put the pair where the user never looks.
+    fs::create_directory(dir + "/TalveroConfig.txt");
+    Result r = Run({"add", "gato", "cat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "talvero-cli: TalveroConfig.txt exists but cannot be read (a directory): "
+              "nothing added\n");
+    EXPECT_FALSE(fs::exists(dir + "/personaldictionary_es_en.txt"));
+    Write("personaldictionary_es_en.txt", "");
+    r = Run({"local", "perro"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "talvero-cli: TalveroConfig.txt exists but cannot be read (a directory): "
+              "the defaults apply\n");
+}
+
 }  // namespace
 
 namespace {

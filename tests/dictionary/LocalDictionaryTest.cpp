@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <cstdlib>
 #include <filesystem>
@@ -107,7 +113,9 @@ TEST_F(DictionaryTest, OnlyPlainFilesAreRead)
     EXPECT_FALSE(dict.AddTranslation("gato", "cat").written);
     EXPECT_EQ(dict.FindTranslation("gato"), "cat");
     dict.additionsCount = 1;
-    EXPECT_TRUE(dict.UndoAddition());
+    std::string error;
+    EXPECT_FALSE(dict.UndoAddition(&error));  // a pipe is no file to take a pair out of
+    EXPECT_EQ(error, "Could not open the file: " + Path("local.txt"));
 }
 
 TEST_F(DictionaryTest, BadFilesLoadWithoutHarm)
@@ -429,7 +437,11 @@ TEST_F(DictionaryTest, AdditionsNeverShiftThePairs)
     for (Case c : {Case{nullptr, "gato\ncat"}, Case{"", "gato\ncat"},
                    Case{"uno\none\n", "uno\none\ngato\ncat"},
                    Case{"uno\r\none\r\n", "uno\r\none\r\ngato\ncat"},
-                   Case{"uno\none", "uno\none\ngato\ncat"}}) {
+                   Case{"uno\none", "uno\none\ngato\ncat"},
+                   // An odd line count: the dangling original keeps its empty translation.
+                   Case{"uno\none\ndos", "uno\none\ndos\n\ngato\ncat"},
+                   Case{"uno\none\ndos\n", "uno\none\ndos\n\ngato\ncat"},
+                   Case{"uno\rone\rdos\rtwo", "uno\rone\rdos\rtwo\n\ngato\ncat"}}) {
         fs::remove(Path("personal.txt"));
         if (c.before) Write("personal.txt", c.before);
         Write("local.txt", "");
@@ -439,6 +451,63 @@ TEST_F(DictionaryTest, AdditionsNeverShiftThePairs)
         Load();
         EXPECT_EQ(Translate("gato"), "cat");
     }
+}
+
+TEST_F(DictionaryTest, AFailedAppendIsTakenBackAndSaysWhy)
+{
+    Write("local.txt", "");
+    Write("personal.txt", "uno\none");
+    Load();
+    // The file may grow by a few bytes only: the pair's write stops part-way.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 12;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto r = dict.AddTranslation("gato", std::string(64, 'c'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(r.written);
+    EXPECT_EQ(r.error, "Could not write the file: " + Path("personal.txt") + " (" +
+                           std::strerror(EFBIG) + ")");
+    EXPECT_EQ(Read("personal.txt"), "uno\none");
+    EXPECT_EQ(dict.additionsCount, 0);
+    EXPECT_TRUE(dict.AddTranslation("mesa", "table").written);
+    Load();
+    EXPECT_EQ(Translate("mesa"), "table");
+}
+
+TEST_F(DictionaryTest, TwoAdditionsAtOnceKeepTheirPairs)
+{
+    Write("local.txt", "");
+    Load();
+    // While this process is between reading the file and writing its pair, another process
+    // adds one: it must wait for the lock rather than slip its pair in.
+    const std::string personal = Path("personal.txt");
+    pid_t child = -1;
+    LocalDictionary::beforeAppendWrite = [&] {
+        LocalDictionary::beforeAppendWrite = nullptr;
+        child = fork();
+        if (child == 0) {
+            for (int fd = 3; fd < 1024; ++fd)
+                close(fd);  // the lock's descriptor must stay the parent's alone
+            LocalDictionary other;
+            other.personalDictionaryFile = personal;
+            other.newTranslationsFile = personal + ".new";
+            _exit(other.AddTranslation("silla", "chair").written ? 0 : 1);
+        }
+        usleep(300 * 1000);
+    };
+    EXPECT_TRUE(dict.AddTranslation("mesa", "table").written);
+    LocalDictionary::beforeAppendWrite = nullptr;
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Load();
+    EXPECT_EQ(Translate("mesa"), "table");
+    EXPECT_EQ(Translate("silla"), "chair");
+    EXPECT_EQ(dict.Entries().size(), 2u);
 }
 
 TEST_F(DictionaryTest, UndoRemovesThisRunsPairsFromTheEnd)

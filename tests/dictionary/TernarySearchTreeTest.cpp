@@ -192,6 +192,32 @@ TEST_P(TreeTest, AgreesWithThePlainTree)
     }
 }
 
+// Additions far beyond the room a load leaves: the node arena and the added pairs grow by moving
+// their pages, and every entry must still be where its index says.
+TEST(TreeGrowth, ManyAdditionsAfterALoadKeepEveryEntry)
+{
+    auto original = [](int i) { return "w" + std::to_string(i * 7919 % 60000) + " x"; };
+    EntryTable table;
+    CTernarySearchTree tree(table);
+    for (int i = 0; i < 1000; ++i)
+        table.Append(original(i), std::to_string(i));
+    tree.Build();
+    const size_t loadedNodes = tree.NodeCount();
+    for (int i = 1000; i < 60000; ++i)
+        tree.Insert(static_cast<uint32_t>(table.Append(original(i), std::to_string(i))));
+    ASSERT_GT(tree.NodeCount(), 4 * loadedNodes + 8192);
+    for (int i = 0; i < 60000; i += 97) {
+        const int32_t entry = tree.FindEntry(original(i));
+        ASSERT_GE(entry, 0);
+        ASSERT_EQ(table.Translation(static_cast<uint32_t>(entry)), std::to_string(i));
+    }
+    tree.CollectNear("w1234");
+    EXPECT_EQ(tree.nearList.size(), 11u);  // w1234 x, w12340 x ... w12349 x
+    tree.nearList.clear();
+    tree.CollectNear("w");
+    EXPECT_EQ(tree.nearList.size(), 60000u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Fills, TreeTest,
                          ::testing::Values(Fill::kBuild, Fill::kInsert, Fill::kBuildThenInsert));
 

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -749,3 +751,95 @@ TEST(CliImport, WritesTheCataloguesFileAndKeepsExistingOnRequest)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "talvero-cli: cannot write no-such-dir/localdictionary_de_en.txt\n");
 }
+
+// ---- hostile inputs: bounded time and memory, a clear error
+
+TEST(Hostile, ManyEntriesOnOneLongHeadlineAreMatchedOnce)
+{
+    // A 300 KB headline and thousands of index entries pointing at it: each entry used to clean
+    // and fold the whole headline again.
+    Database db;
+    std::string headline;
+    for (int i = 0; headline.size() < 300000; ++i)
+        headline += "palabra" + std::to_string(i) + ", ";
+    const uint64_t at = db.Add(headline + "\nword\n");
+    for (int i = 0; i < 6000; ++i)
+        db.Index("palabra" + std::to_string(i), at, db.data.size() - at);
+    std::vector<PhrasePair> pairs;
+    size_t read = 0;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(FreeDictPairs(db.index, db.data, pairs, read, error)) << error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    ASSERT_EQ(pairs.size(), 6000u);
+    EXPECT_EQ(pairs[1234], (PhrasePair{"palabra1234", "word"}));
+}
+
+TEST(Hostile, OnlyTheDataTheIndexNeedsIsInflated)
+{
+    // 2 MB of dictzip that would inflate to 512 MB: the index needs 12 bytes of it.
+    z_stream zs{};
+    ASSERT_EQ(deflateInit2(&zs, 1, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string head = "casa\nhouse\n", zeros(1 << 20, '\0'), gz;
+    char buf[1 << 16];
+    for (int chunk = 0; chunk <= 512; ++chunk) {
+        std::string_view in = chunk == 0 ? std::string_view(head) : std::string_view(zeros);
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        zs.avail_in = static_cast<uInt>(in.size());
+        do {
+            zs.next_out = reinterpret_cast<Bytef*>(buf);
+            zs.avail_out = sizeof buf;
+            deflate(&zs, chunk == 512 ? Z_FINISH : Z_NO_FLUSH);
+            gz.append(buf, sizeof buf - zs.avail_out);
+        } while (zs.avail_out == 0);
+    }
+    deflateEnd(&zs);
+    TempDir dir;
+    dir.Write("freedict-spa-eng.index", "casa\tA\tL\n");
+    dir.Write("freedict-spa-eng.dict.dz", gz);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    ImportOutcome o = ImportFreeDict(dir.File("freedict-spa-eng"));
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_TRUE(o.ok) << o.error;
+    EXPECT_EQ(o.pairs, (std::vector<PhrasePair>{{"casa", "house"}}));
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "KiB more at the peak";
+}
+
+TEST(Hostile, AnImportLargerThanTheLoaderTakesStopsWithAnError)
+{
+    std::string synonyms;
+    for (int i = 0; i < 5000; ++i)
+        synonyms += (i ? "; s" : "s") + std::to_string(i);
+    ImportOutcome o = ImportDingText(synonyms + " :: " + std::string(1000, 't'), false, true,
+                                     ImportLimits{1000, uint64_t{1} << 40});
+    EXPECT_FALSE(o.ok);
+    EXPECT_TRUE(o.pairs.empty());
+    EXPECT_EQ(o.error.rfind("the import would give more than Talvero can load", 0), 0u) << o.error;
+    o = ImportDingText(synonyms + " :: t", false, true, ImportLimits{100000, 20000});
+    EXPECT_FALSE(o.ok);
+}
+
+#ifndef __SANITIZE_ADDRESS__
+TEST(Hostile, RunningOutOfMemoryIsAnErrorNotAnAbort)
+{
+    // 100,000 synonyms, each given the whole 10 KB translation: a gigabyte of pairs, in a process
+    // allowed far less.
+    TempDir dir;
+    std::string line;
+    for (int i = 0; i < 100000; ++i)
+        line += (i ? "; w" : "w") + std::to_string(i);
+    dir.Write("de-en", line + " :: " + std::string(10000, 't') + "\n");
+    // The limit is set around the run only; the command inherits it.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t{600} << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &small), 0);
+    CliRun run = RunImport(dir, "ding de-en . --split-synonyms");
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_EQ(run.status, 1) << "an abort is no exit status";
+    EXPECT_EQ(run.err, "talvero-cli: not enough memory for this import\n");
+}
+#endif

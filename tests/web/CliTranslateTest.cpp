@@ -60,7 +60,7 @@ TEST_F(CliTranslate, OneLinePerTickedEngineThenTheNearList)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "google: the white house\n"
-              "babelfish: (failed)\n"
+              "babelfish: (failed: no translation in the reply)\n"
               "local: house\n"
               "casa blanca\ncasas\ncasa\n");  // the dictionary's near-search order
     ASSERT_EQ(google.Requests().size(), 1u);
@@ -68,7 +68,35 @@ TEST_F(CliTranslate, OneLinePerTickedEngineThenTheNearList)
     EXPECT_TRUE(free.Requests().empty());
 
     run = Translate(dir, "perro");
-    EXPECT_EQ(run.out, "google: the white house\nbabelfish: (failed)\nlocal: (unchanged)\n");
+    EXPECT_EQ(run.out,
+              "google: the white house\nbabelfish: (failed: no translation in the reply)\n"
+              "local: (unchanged)\n");
+}
+
+TEST_F(CliTranslate, ServerBytesCannotSteerTheTerminalAndFailuresSayWhy)
+{
+    // A carriage return and an escape sequence would overwrite the line before or retitle the
+    // terminal.
+    google.SetReply({200, loopback::GooglePage("house\r\x1b]0;owned\x07 \xc2\x9b"
+                                               "2J done")});
+    babel.SetReply({500, "<html>down</html>"});
+    Settings s;
+    s.useGoogle = s.useBabelfish = s.useFreeTranslation = true;
+    Configure(s);
+    int port = 0;
+    {
+        loopback::HttpServer closed;  // a port that nobody listens on once it is gone
+        port = closed.Port();
+    }
+    Write(dir / "TalveroServices.txt",
+          "GOOGLE FORM ADDRESS\n" + google.BaseAddress() + "\nBABELFISH FORM ADDRESS\n" +
+              babel.BaseAddress() +
+              "\nFREETRANSLATION FORM ADDRESS\nhttp://127.0.0.1:" + std::to_string(port) + "\n");
+    CliRun run = Translate(dir, "casa");
+    EXPECT_EQ(run.out,
+              "google: house??]0;owned? ?2J done\n"
+              "babelfish: (failed: HTTP 500)\n"
+              "freetranslation: (failed: connection refused)\n");
 }
 
 TEST_F(CliTranslate, BlankTextAndMisuse)

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 #include "app/TranslationDispatch.h"
 #include "tests/web/LoopbackServer.h"
@@ -33,8 +35,8 @@ struct FakeWeb {
                 calls.push_back({e, text, pair});
             }
             auto it = answers.find(e);
-            if (it == answers.end()) return WebAnswer{true, {}, "Error parsing content"};
-            return WebAnswer{false, it->second, {}};
+            if (it == answers.end()) return WebAnswer{true, {}, "Error parsing content", {}};
+            return WebAnswer{false, it->second, {}, {}};
         };
     }
 };
@@ -218,9 +220,13 @@ INSTANTIATE_TEST_SUITE_P(Sources, DispatchBanner,
 
 TEST(Dispatch, BannerLinesAndStayTime)
 {
-    BannerDecision b = MakeBanner(Engine::Google, "in", std::string(35, 'x'), false);
+    // A short text stays up long enough to be read: the line it starts counts for the stay
+    // (the skin keeps its base size).
+    BannerDecision b = MakeBanner(Engine::Google, "in", "dog", false);
     EXPECT_EQ(b.lines, 0u);
-    EXPECT_EQ(b.stayMs, 0u);
+    EXPECT_EQ(b.stayMs, 1800u);
+    b = MakeBanner(Engine::Google, "in", std::string(36, 'x'), false);
+    EXPECT_EQ(b.stayMs, 1800u);
     b = MakeBanner(Engine::Google, "in", std::string(72, 'x'), false);
     EXPECT_EQ(b.lines, 2u);
     EXPECT_EQ(b.stayMs, 3600u);
@@ -248,7 +254,7 @@ TEST(Dispatch, WebEnginesAreAskedAtTheSameTime)
         cv.notify_all();
         if (!cv.wait_for(lock, std::chrono::seconds(10), [&] { return inside == 3; }))
             allMet = false;
-        return WebAnswer{false, EngineName(e), {}};
+        return WebAnswer{false, EngineName(e), {}, {}};
     };
     Settings s = AllWeb();
     s.speakGoogle = s.speakBabelfish = s.speakFreeTranslation = true;
@@ -281,3 +287,42 @@ TEST(Dispatch, RealEnginesOverLoopback)
     EXPECT_EQ(loopback::Field(google.Requests()[0].form, "langpair"), "pt|es");
     EXPECT_EQ(loopback::Field(free.Requests()[0].form, "Language"), "English/Dutch");
 }
+
+namespace {
+
+// The caller's wait runs while the engines work, and a caller that gives up (a window closing)
+// is not held until the slowest engine answers.
+TEST(Dispatch, TheCallerWaitsItsOwnWayAndMayGiveUp)
+{
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    WebEngineRunner slow = [release](Engine e, const std::string&, int) {
+        while (!release->load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return WebAnswer{false, EngineName(e), {}, {}};
+    };
+    int turns = 0;
+    TranslateEngines engines;
+    engines.web = slow;
+    WebWait wait = [&](const std::function<bool()>& answered) {
+        while (!answered()) {
+            if (++turns == 20) release->store(true);  // the window handled events meanwhile
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    };
+    TranslateOutcome o = RunTranslate("hola", AllWeb(), engines, wait);
+    EXPECT_GE(turns, 20);
+    EXPECT_FALSE(o.abandoned);
+    EXPECT_EQ(R(o, Engine::Babelfish).text, "babelfish");
+
+    release->store(false);
+    wait = [](const std::function<bool()>&) { return false; };
+    const auto start = std::chrono::steady_clock::now();
+    o = RunTranslate("hola", AllWeb(), engines, wait);
+    EXPECT_TRUE(o.abandoned);
+    EXPECT_EQ(R(o, Engine::Google).outcome, EngineOutcome::NotAsked);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    release->store(true);  // the abandoned engines end on their own
+}
+
+}  // namespace

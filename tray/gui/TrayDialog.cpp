@@ -105,6 +105,9 @@ void CTrayDialog::Init()
 
 CTrayDialog::~CTrayDialog()
 {
+    // wx sends the destroy event from its own destructor, after this one: the handler would run
+    // on a dialog that is no longer a CTrayDialog.
+    Unbind(wxEVT_DESTROY, &CTrayDialog::OnWindowDestroy, this);
     RemoveTrayEntry();
     trayIcon->dialog = nullptr;
     if (menuHost) {

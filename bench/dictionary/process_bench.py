@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Whole-process figures of `talvero-cli local` against the plain std::unordered_map program.
+
+process_bench.py CLI ANCHOR RUNS NAME=FILE:TEXT ...
+For each dictionary FILE, runs both programs RUNS times, alternating, in a directory where FILE
+is the local dictionary of the default pair, and prints the medians of wall time and peak
+resident memory, and their ratios.
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def run(argv, cwd):
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode not in (0, 1):
+        sys.exit(f"{argv[0]} failed with {proc.returncode}")
+    return wall * 1000.0, usage.ru_maxrss / 1024.0  # ms, MiB
+
+
+def main():
+    cli, anchor, runs = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), int(sys.argv[3])
+    print("| dictionary | pairs file | talvero-cli local: wall ms | anchor: wall ms | ratio "
+          "| talvero-cli local: peak MiB | anchor: peak MiB | ratio |")
+    print("|---|---|---|---|---|---|---|---|")
+    for spec in sys.argv[4:]:
+        name, rest = spec.split("=", 1)
+        path, text = rest.rsplit(":", 1)
+        path = os.path.abspath(path)
+        with tempfile.TemporaryDirectory() as work:
+            os.symlink(path, os.path.join(work, "localdictionary_es_en.txt"))
+            personal = os.path.join(work, "personaldictionary_es_en.txt")
+            with open(personal, "w") as f:
+                f.write("talvero\nTalvero")
+            ours, theirs = [], []
+            for _ in range(runs):
+                ours.append(run([cli, "local", text], work))
+                theirs.append(run([anchor, path, personal, text], work))
+            mw = statistics.median(w for w, _ in ours)
+            mm = statistics.median(m for _, m in ours)
+            aw = statistics.median(w for w, _ in theirs)
+            am = statistics.median(m for _, m in theirs)
+            size = os.path.getsize(path) / 2**20
+            print(f"| {name} | {size:.0f} MiB | {mw:.0f} | {aw:.0f} | {mw / aw:.2f} "
+                  f"| {mm:.1f} | {am:.1f} | {mm / am:.2f} |")
+
+
+if __name__ == "__main__":
+    main()

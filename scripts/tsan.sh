@@ -1,0 +1,22 @@
+#!/bin/sh
+# Builds the web tests (and the speech tests, where they exist) with ThreadSanitizer and runs
+# them: the engines run on threads of their own, and any data race fails the run.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+BUILD_DIR=${TALVERO_TSAN_BUILD_DIR:-build-tsan}
+# shellcheck disable=SC2086
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVERO_TSAN=ON \
+    -DTALVERO_WERROR=ON -DTALVERO_BUILD_BENCH=OFF ${TALVERO_CMAKE_ARGS:-} >/dev/null
+targets="web_tests"
+if [ -f tests/speech/CMakeLists.txt ]; then targets="$targets $(sed -n 's/^talvero_core_test(\([a-z_]*\).*/\1/p' tests/speech/CMakeLists.txt)"; fi
+# shellcheck disable=SC2086
+cmake --build "$BUILD_DIR" --target $targets -j "$(nproc)"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+status=0
+for t in $targets; do
+    bin=$(find "$BUILD_DIR/tests" -type f -name "$t" -perm -u+x | head -n 1)
+    echo "== $t"
+    "$bin" "$@" || status=1
+done
+exit $status

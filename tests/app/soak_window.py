@@ -1,0 +1,86 @@
+#!/usr/bin/python3
+"""Soak of the running Talvero window, driven from outside over AT-SPI: translates, adds and
+undoes in a loop for MINUTES, sampling the process's resident memory every SAMPLE seconds.
+Prints the samples as CSV (seconds, rss_kib) and the growth from the first minute's level.
+
+usage: soak_window.py PID MINUTES [SAMPLE]"""
+import sys
+import time
+import warnings
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+warnings.simplefilter("ignore", DeprecationWarning)
+sys.path.insert(0, __file__.rsplit("/", 1)[0])
+from atspi_window_check import find_app, text_of, walk  # noqa: E402
+
+WORDS = ["perro", "el perro", "gato", "casa blanca", "el perro come", "hola", "mesa"]
+
+
+def rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def press(controls, ident):
+    node = controls.get(str(ident))
+    if node is None or not node.get_state_set().contains(Atspi.StateType.ENABLED):
+        return False
+    node.get_action_iface().do_action(0)
+    return True
+
+
+def main():
+    pid, minutes = int(sys.argv[1]), float(sys.argv[2])
+    sample = float(sys.argv[3]) if len(sys.argv) > 3 else 30
+    frame = find_app(pid)
+    if frame is None:
+        print("no Talvero window of pid %d" % pid)
+        return 1
+    controls = {}
+    walk(frame, controls)
+    start = time.time()
+    next_sample = start
+    samples = []
+    counts = {"translate": 0, "add": 0, "undo": 0}
+    i = 0
+    while time.time() - start < minutes * 60:
+        word = WORDS[i % len(WORDS)]
+        controls["1000"].get_editable_text_iface().set_text_contents(word)
+        if press(controls, 1032):
+            counts["translate"] += 1
+        for _ in range(40):  # the results of this turn are in once Translate is enabled again
+            time.sleep(0.05)
+            if controls["1032"].get_state_set().contains(Atspi.StateType.ENABLED):
+                break
+        text_of(controls["1005"])
+        if "1007" in controls and "1008" in controls:
+            controls["1007"].get_editable_text_iface().set_text_contents("soak %d" % i)
+            controls["1008"].get_editable_text_iface().set_text_contents("prueba %d" % i)
+            if press(controls, 1009):
+                counts["add"] += 1
+            if press(controls, 1010):
+                counts["undo"] += 1
+        i += 1
+        if time.time() >= next_sample:
+            samples.append((round(time.time() - start), rss_kib(pid)))
+            print("%d,%d" % samples[-1], flush=True)
+            next_sample += sample
+    samples.append((round(time.time() - start), rss_kib(pid)))
+    print("%d,%d" % samples[-1])
+    base = max(s[1] for s in samples if s[0] <= 60)
+    last = samples[-1][1]
+    print("actions: %s" % counts)
+    print("rss after the first minute %d KiB, at the end %d KiB, peak %d KiB, growth %.1f %%"
+          % (base, last, max(s[1] for s in samples), 100.0 * (last - base) / base))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
