@@ -350,9 +350,7 @@ LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,
         }
         if (uploadPair) uploadPair(original, translation);
         // The new-translations file is emptied (created) by the window at start-up.
-        if (AppendPair(newTranslationsFile, false, original, translation).empty()) {
-            newTranslationsWritten = true;
-        }
+        AppendPair(newTranslationsFile, false, original, translation);
     }
     int64_t index = table.Append(original, translation);
     if (index >= 0) {

@@ -32,17 +32,15 @@ std::string WordsOf(std::string_view text, int from, int to, int count);
 class LocalDictionary {
 public:
     LocalDictionary();
-    virtual ~LocalDictionary();
+    ~LocalDictionary();
     LocalDictionary(const LocalDictionary&) = delete;
     LocalDictionary& operator=(const LocalDictionary&) = delete;
 
     std::string localDictionaryFile = "localdictionary_es_en.txt";
     std::string personalDictionaryFile = "personaldictionary_es_en.txt";
     std::string newTranslationsFile = kNewTranslationsFileName;
-    bool dictionaryLoading = false;  // set by the window around a pair selection's load
 
-    int32_t additionsCount = 0;           // additions written in this run and not undone
-    bool newTranslationsWritten = false;  // a pair went to the new-translations file this run
+    int32_t additionsCount = 0;  // additions written in this run and not undone
 
     // Sets both file names and loads them: a new entry table and tree with the local file's
     // pairs, then the personal file's (later pairs win). Empties the lookup cache. Returns one

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dictionary/Bits.h"
+
 std::vector<std::string> NearList::Strings() const
 {
     std::vector<std::string> out;
@@ -280,7 +282,7 @@ uint64_t LoadBigEndian(const char* p)
 {
     uint64_t v;
     std::memcpy(&v, p, 8);
-    return __builtin_bswap64(v);
+    return FromBigEndian(v);
 }
 
 // Bytes flipped so that unsigned order is signed-byte order; missing bytes padded with the
@@ -304,7 +306,7 @@ size_t CommonPrefix(const char* a, const char* b, size_t n)
         uint64_t x, y;
         std::memcpy(&x, a + k, 8);
         std::memcpy(&y, b + k, 8);
-        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
+        if (x != y) return k + static_cast<size_t>(LowZeroBits(x ^ y) / 8);
         k += 8;
     }
     while (k < n && a[k] == b[k])
@@ -454,7 +456,7 @@ void CTernarySearchTree::SortAndMerge(std::vector<SortKey>& keys, std::vector<ui
         for (size_t c = 0; c < 2; ++c) {
             if (a.prefix[c] != b.prefix[c]) {
                 const size_t k =
-                    8 * c + static_cast<size_t>(__builtin_clzll(a.prefix[c] ^ b.prefix[c]) / 8);
+                    8 * c + static_cast<size_t>(HighZeroBits(a.prefix[c] ^ b.prefix[c]) / 8);
                 return std::min(n, k);
             }
         }
@@ -521,7 +523,7 @@ void CTernarySearchTree::BuildGroups(const std::vector<SortKey>& keys,
             shared = std::min(shared, lcp[i]);
             if (lcp[i] == d) {
                 runStart[runCount++] = i;
-                if (d >= kPrefixBytes) __builtin_prefetch(keys[i].data + d);
+                if (d >= kPrefixBytes) Prefetch(keys[i].data + d);
             }
         }
         runStart[runCount] = group.hi;
@@ -607,7 +609,7 @@ void CTernarySearchTree::BuildExact()
             }
             if (i < n) {
                 ahead[i % kAhead] = HashText(table.Original(i));
-                __builtin_prefetch(&exact[ahead[i % kAhead] & mask]);
+                Prefetch(&exact[ahead[i % kAhead] & mask]);
             }
         }
     }
@@ -717,9 +719,9 @@ void CTernarySearchTree::AppendSubtree(uint32_t start)
             stack.push_back(x);
             const CTSTNode& n = nodes[x];
             if (n.equal != CTSTNode::kNone && !(n.equal & CTSTNode::kTailBit)) {
-                __builtin_prefetch(&nodes[n.equal]);
+                Prefetch(&nodes[n.equal]);
             }
-            if (n.high != CTSTNode::kNone) __builtin_prefetch(&nodes[n.high]);
+            if (n.high != CTSTNode::kNone) Prefetch(&nodes[n.high]);
         }
     };
     descend(start);

@@ -84,7 +84,7 @@ class CTernarySearchTree {
 public:
     // The tree indexes entries of `table`, which must outlive it.
     explicit CTernarySearchTree(const EntryTable& table);
-    virtual ~CTernarySearchTree();
+    ~CTernarySearchTree();
     CTernarySearchTree(const CTernarySearchTree&) = delete;
     CTernarySearchTree& operator=(const CTernarySearchTree&) = delete;
 

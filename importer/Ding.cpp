@@ -68,8 +68,8 @@ bool AppendDingLinePairs(std::string_view line, bool reverse, bool splitSynonyms
         if (p.original.empty() || p.translation.empty()) continue;
         uint64_t rank = uint64_t{i == 0 ? 0u : 2u} << 48;
         if (reverse) {
-            std::string_view first = p.translation.substr(0, p.translation.find(';'));
-            rank |= std::min<uint64_t>(first.size(), 0xFFFF) << 32 |
+            size_t firstSize = std::min(p.translation.find(';'), p.translation.size());
+            rank |= std::min<uint64_t>(firstSize, 0xFFFF) << 32 |
                     std::min<uint64_t>(CountSynonyms(p.translation), 0xFFFF) << 16 |
                     std::min<uint64_t>(CountSynonyms(p.original), 0xFFFF);
         }

@@ -21,7 +21,7 @@ inline constexpr int kTranslationSkin = 132;
 // Commands of the window menu (the desktop's stand-in for the system menu).
 inline constexpr int kCmdAbout = 0x10;
 inline constexpr int kCmdOptions = 0x2222;
-// The button that opens the window menu; it has no counterpart in the original layout.
+// The button that opens the window menu (the desktop offers no system menu to the dialog).
 inline constexpr int kWindowMenuButton = 1100;
 
 // Controls of the dialogs.

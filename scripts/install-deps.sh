@@ -5,6 +5,8 @@ set -eu
 
 PACKAGES="
 build-essential cmake ninja-build pkg-config clang-format
+clang
+ccache
 libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev libxext-dev
 libcurl4-openssl-dev ca-certificates zlib1g-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev

@@ -46,7 +46,7 @@ struct WebGrabAsyncResult {
 class CWebGrabSession {
 public:
     CWebGrabSession(const std::string& agent, CStatusWindow* statusWindow);
-    virtual ~CWebGrabSession();
+    ~CWebGrabSession();
     CWebGrabSession(const CWebGrabSession&) = delete;
     CWebGrabSession& operator=(const CWebGrabSession&) = delete;
 
@@ -58,8 +58,8 @@ public:
     // Turns a progress notification into its status text. `info` is the notification's
     // information: a NUL-terminated text for the name notifications, a WebGrabAsyncResult for
     // kStatusRequestComplete when infoLength is 8.
-    virtual void OnStatusCallback(unsigned long context, unsigned long status, const void* info,
-                                  unsigned long infoLength);
+    void OnStatusCallback(unsigned long context, unsigned long status, const void* info,
+                          unsigned long infoLength);
 
     void SetStatusWindow(CStatusWindow* window) { statusWindow = window; }
     CStatusWindow* GetStatusWindow() const { return statusWindow; }
@@ -86,7 +86,7 @@ private:
 class CWebGrab {
 public:
     CWebGrab();
-    virtual ~CWebGrab();
+    ~CWebGrab();
     CWebGrab(const CWebGrab&) = delete;
     CWebGrab& operator=(const CWebGrab&) = delete;
 

@@ -36,7 +36,6 @@ namespace {
 // Control ids of the main window.
 using namespace res::ctl;
 
-constexpr const char* kNewTranslationsFile = "newtranslationsadded.txt";
 constexpr int kDialogFontPoints = 9;
 
 // Check boxes held by settings keys. Flag boxes update their member when clicked; the others are
@@ -468,7 +467,7 @@ void CTalveroDlg::LoadDictionary()
 
 void CTalveroDlg::EmptyNewTranslationsFile()
 {
-    if (std::FILE* f = std::fopen(kNewTranslationsFile, "w")) std::fclose(f);
+    if (std::FILE* f = std::fopen(kNewTranslationsFileName, "w")) std::fclose(f);
 }
 
 void CTalveroDlg::Shutdown()
