@@ -63,23 +63,17 @@ int main(int argc, char** argv)
 
     // --- First translation after start ----------------------------------------------------
     auto start = Clock::now();
-    std::vector<std::string> apy{"/usr/bin/python3",
-                                 source + "/gateway/apertium-service.py",
-                                 "--port-file",
-                                 (dir / "apy.port").string(),
-                                 "-p",
-                                 "0"};
-    for (int i = 3; i < argc; ++i)
-        apy.push_back(argv[i]);
-    apy.push_back("/usr/share/apertium/modes");
-    pid_t apyPid = Spawn(apy, (dir / "apy.log").string());
-    int apyPort = WaitForPort(dir / "apy.port");
+    pid_t apyPid =
+        SpawnGroup(ApertiumServiceCommand(source, (dir / "apy.port").string(),
+                                          std::vector<std::string>(argv + 3, argv + argc)),
+                   (dir / "apy.log").string());
+    int apyPort = WaitForPortFile((dir / "apy.port").string());
     double apyMs = MsSince(start);
     pid_t gatewayPid =
-        Spawn({gatewayBinary, "--port", "0", "--port-file", (dir / "gateway.port").string(),
-               "--apertium", "http://127.0.0.1:" + std::to_string(apyPort), "--database",
-               (dir / "uploads.sqlite").string(), "--warm", "es|en"},
-              (dir / "gateway.log").string());
+        SpawnGroup({gatewayBinary, "--port", "0", "--port-file", (dir / "gateway.port").string(),
+                    "--apertium", "http://127.0.0.1:" + std::to_string(apyPort), "--database",
+                    (dir / "uploads.sqlite").string(), "--warm", "es|en"},
+                   (dir / "gateway.log").string());
     int gatewayPort = WaitForPortFile((dir / "gateway.port").string());
     double gatewayMs = MsSince(start);
     std::string base = "http://127.0.0.1:" + std::to_string(gatewayPort);
