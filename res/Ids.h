@@ -13,6 +13,8 @@ inline constexpr int kMainIcon = 128;
 inline constexpr int kDisabledIcon = 129;
 inline constexpr int kDelayDialog = 131;
 inline constexpr int kTrayMenu = 132;
+inline constexpr int kOptionsDialog = 133;
+inline constexpr int kConfirmationDialog = 136;
 
 // Bitmaps: the banners' skins.
 inline constexpr int kAdditionsSkin = 131;
@@ -88,6 +90,32 @@ inline constexpr int kUpload = 1073;
 
 // The delay dialog (template 131).
 inline constexpr int kDelayTime = 1037;
+
+// The options dialog (template 133).
+inline constexpr int kOptMinimizeToTray = 1040;
+inline constexpr int kOptShowBanner = 1041;
+inline constexpr int kOptSearchCombinations = 1042;
+inline constexpr int kOptHotkeyKey = 1043;
+inline constexpr int kOptHotkeyAlt = 1044;
+inline constexpr int kOptHotkeyCtrl = 1045;
+inline constexpr int kOptHotkeyShift = 1046;
+inline constexpr int kOptHotkeyWin = 1047;
+inline constexpr int kOptTopmost = 1049;
+inline constexpr int kOptMaxWords = 1050;
+inline constexpr int kOptConfirmAdding = 1053;
+inline constexpr int kOptBannerSource = 1054;
+inline constexpr int kOptCheckUpdates = 1058;
+inline constexpr int kOptFontSize = 1060;
+inline constexpr int kOptUploadAdditions = 1061;
+inline constexpr int kOptSpeakRecognized = 1062;
+inline constexpr int kOptShowOriginal = 1067;
+inline constexpr int kOptSuspendRecognition = 1069;
+inline constexpr int kOptUsername = 1071;
+inline constexpr int kOptPassword = 1072;
+
+// The confirmation of an addition (template 136).
+inline constexpr int kConfirmOriginal = 1050;
+inline constexpr int kConfirmTranslation = 1051;
 }  // namespace ctl
 
 }  // namespace res

@@ -119,10 +119,69 @@ const Control kAboutControls[] = {
     {ctl::kOk, K::DefaultButton, "OK", false, nullptr},
 };
 
+// Template 133: the options dialog.
+const Control kOptionsControls[] = {
+    {ctl::kOptMinimizeToTray, K::Check, "Minimize to system tray", false, nullptr},
+    {ctl::kOptTopmost, K::Check, "Topmost window", false, nullptr},
+    {ctl::kOptShowBanner, K::Check,
+     "Show a popup banner with the translation above the system tray", false, nullptr},
+    {-1, K::Label, "Banner translation source (if active)", false, nullptr},
+    {ctl::kOptBannerSource, K::DropDown, "", false, "Banner translation source (if active)"},
+    {ctl::kOptShowOriginal, K::Check, "Show also the original text", false, nullptr},
+    {ctl::kOptSearchCombinations, K::Check,
+     "Search for combinations of words in the local dictionay", false, nullptr},
+    {-1, K::Label, "Maximum number of words to search for combinations:", false, nullptr},
+    {ctl::kOptMaxWords, K::Edit, "", false, "Maximum number of words to search for combinations:"},
+    {ctl::kOptConfirmAdding, K::Check,
+     "Ask for confirmation when adding new translations to the local dictionary", false, nullptr},
+    {ctl::kOptCheckUpdates, K::Check, "Check for program updates when the program starts", false,
+     nullptr},
+    {-1, K::Label, "Font size used in main text boxes (min 6 and max 20):", false, nullptr},
+    {ctl::kOptFontSize, K::Edit, "", false,
+     "Font size used in main text boxes (min 6 and max 20):"},
+    {ctl::kOptUploadAdditions, K::Check, "Upload dictionary addtions to the online database", false,
+     nullptr},
+    {ctl::kOptSpeakRecognized, K::Check,
+     "Speak back with TTS speech recognized text (pronunciation feedback)", false, nullptr},
+    {ctl::kOptSuspendRecognition, K::Check,
+     "Suspend recognition during TTS output (to avoid undesired feedback)", false, nullptr},
+    {-1, K::Group, "Hotkey to capture expressions for the local dictionaries", false, nullptr},
+    {ctl::kOptHotkeyKey, K::DropDown, "", false,
+     "Hotkey to capture expressions for the local dictionaries"},
+    {ctl::kOptHotkeyAlt, K::Check, "ALT", false, nullptr},
+    {ctl::kOptHotkeyCtrl, K::Check, "CTRL", false, nullptr},
+    {ctl::kOptHotkeyShift, K::Check, "SHIFT", false, nullptr},
+    {ctl::kOptHotkeyWin, K::Check, "WIN key", false, nullptr},
+    {-1, K::Group, "Online dictionaries", false, nullptr},
+    {-1, K::Label, "User name:", false, nullptr},
+    {ctl::kOptUsername, K::Edit, "", false, "User name:"},
+    {-1, K::Label, "Password:", false, nullptr},
+    {ctl::kOptPassword, K::PasswordEdit, "", false, "Password:"},
+    {ctl::kOk, K::DefaultButton, "OK", false, nullptr},
+    {ctl::kCancel, K::Button, "Cancel", false, nullptr},
+};
+
+// Template 136: the confirmation of an addition.
+const Control kConfirmationControls[] = {
+    {-1, K::Label, "Do you want to add the next translation to the local dictionary?", false,
+     nullptr},
+    {-1, K::Label, "Original text:", false, nullptr},
+    {ctl::kConfirmOriginal, K::MultiEdit, "", false, "Original text:"},
+    {-1, K::Label, "Translated text:", false, nullptr},
+    {ctl::kConfirmTranslation, K::MultiEdit, "", false, "Translated text:"},
+    {ctl::kOk, K::DefaultButton, "OK", false, nullptr},
+    {ctl::kCancel, K::Button, "Cancel", false, nullptr},
+};
+
+const char* const kBannerSources[] = {"Local dictionary", "Google", "Babelfish", "FreeTranslation"};
+
 const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,
                        kDelayControls};
 const Dialog kAbout = {kAboutDialog, "About Talvero", 235, 72, kAboutControls};
+const Dialog kOptions = {kOptionsDialog, "Set options", 300, 330, kOptionsControls};
+const Dialog kConfirmation = {kConfirmationDialog, "Add new translations to the local dictionary",
+                              260, 150, kConfirmationControls};
 
 const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
                                     "Text!", "\xC2\xA1Text!", "Text."};
@@ -140,6 +199,20 @@ const Dialog& DelayDialog()
 const Dialog& AboutDialog()
 {
     return kAbout;
+}
+
+const Dialog& OptionsDialog()
+{
+    return kOptions;
+}
+const Dialog& ConfirmationDialog()
+{
+    return kConfirmation;
+}
+
+std::span<const char* const> BannerSourceNames()
+{
+    return kBannerSources;
 }
 
 const Control* FindControl(const Dialog& dialog, int id)

@@ -16,6 +16,7 @@ enum class Kind {
     Icon,           // static icon (id -1)
     Edit,           // single-line edit
     ReadOnlyEdit,   // single-line edit, read-only
+    PasswordEdit,   // single-line edit that hides its characters
     MultiEdit,      // multi-line edit, Enter inserts a line break
     ReadOnlyMulti,  // multi-line edit, read-only
     RichEdit,       // multi-line rich edit, editable
@@ -48,6 +49,8 @@ struct Dialog {
 const Dialog& MainDialog();
 const Dialog& DelayDialog();
 const Dialog& AboutDialog();
+const Dialog& OptionsDialog();
+const Dialog& ConfirmationDialog();
 
 // The control of `dialog` with `id`, or nullptr.
 const Control* FindControl(const Dialog& dialog, int id);
@@ -57,5 +60,8 @@ const char* LoadString(int id);
 
 // Entries of the punctuation pattern list 1065, in order (UTF-8).
 std::span<const char* const> PunctuationPatterns();
+
+// Entries of the options dialog's banner source list 1054, in order.
+std::span<const char* const> BannerSourceNames();
 
 }  // namespace res

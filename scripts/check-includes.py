@@ -23,7 +23,8 @@ def allowed(source, target):
     if gui_target and not gui_source and not (top == "app" and "gui" in src):
         return False  # core code includes no window code
     if top in BOTTOM:
-        return dtop in BOTTOM
+        # The catalogue's own dialog (options) uses the helpers every dialog uses.
+        return dtop in BOTTOM or (gui_source and dtop in ("ui", "platform"))
     if top in ("ui", "platform"):
         return dtop in BOTTOM | {"ui", "platform"}
     if top in SUBSYSTEMS:

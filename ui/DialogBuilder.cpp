@@ -29,6 +29,9 @@ wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int
         case K::ReadOnlyEdit:
             w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_READONLY);
             break;
+        case K::PasswordEdit:
+            w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_PASSWORD);
+            break;
         case K::MultiEdit:
             w = new wxTextCtrl(parent, id, "", {}, {}, wxTE_MULTILINE);
             break;

@@ -2,6 +2,7 @@
 
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
 #ifdef __WXGTK__
@@ -49,5 +50,19 @@ void SetComboEntryWidth(wxComboBox* combo, int chars)
 #else
     (void)combo;
     (void)chars;
+#endif
+}
+
+void ShowScrollBarWhenNeeded(wxTextCtrl* text)
+{
+#ifdef __WXGTK__
+    if (!text) return;
+    GtkWidget* widget = text->GetHandle();
+    if (!widget || !GTK_IS_SCROLLED_WINDOW(widget)) return;
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(widget), FALSE);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(widget), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
+#else
+    (void)text;
 #endif
 }

@@ -2,6 +2,7 @@
 // Small look adjustments that wx does not offer, done on the toolkit's widgets.
 class wxCheckBox;
 class wxComboBox;
+class wxTextCtrl;
 class wxTopLevelWindow;
 
 // Lets a check box's label wrap onto further lines beyond `maxChars` characters.
@@ -15,3 +16,7 @@ void MakeNotResizable(wxTopLevelWindow* window);
 // Makes the edit field of a drop-down with an edit field wide enough for `chars` characters of
 // its own font; the toolkit otherwise sizes it by its button and clips short entries.
 void SetComboEntryWidth(wxComboBox* combo, int chars);
+
+// Keeps a multi-line text box's scroll bar on screen whenever its text is longer than the box
+// (the toolkit otherwise overlays it only while the pointer moves over the box).
+void ShowScrollBarWhenNeeded(wxTextCtrl* text);

@@ -5,7 +5,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/FieldValidation.h"
+#include "catalogue/FieldValidation.h"
 #include "res/Templates.h"
 #include "ui/Accessibility.h"
 #include "ui/DialogBuilder.h"

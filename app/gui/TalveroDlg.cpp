@@ -16,11 +16,11 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
-#include "app/FieldValidation.h"
 #include "app/gui/AboutDlg.h"
 #include "app/gui/DelayDlg.h"
 #include "app/gui/TalveroEvents.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/FieldValidation.h"
 #include "res/Icons.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
@@ -116,6 +116,7 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     if (!parts.engines) parts.engines = MakeTranslationEngines(*parts.dictionary);
     if (!parts.speech) parts.speech = MakeSilentSpeech();
     if (!parts.banners) parts.banners = MakeBanners();
+    if (!parts.platform.hotkey) parts.platform = MakeDesktopPlatform();
 
     wxFont font = GetFont();
     font.SetPointSize(kDialogFontPoints);
@@ -128,6 +129,8 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     Bind(TALVERO_EVT_RECOGNITION, &CTalveroDlg::OnRecognitionEvent, this);
     Bind(TALVERO_EVT_VOICE, &CTalveroDlg::OnVoiceEvent, this);
     SetEscapeId(wxID_NONE);  // Esc is routed to the hidden "Cancel" in OnCharHook
+    SetUpAdditions();
+    SetUpKeys();
 }
 
 CTalveroDlg::~CTalveroDlg() = default;
@@ -453,11 +456,6 @@ void CTalveroDlg::ReadControlsIntoSettings()
         settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
 }
 
-void CTalveroDlg::RegisterCaptureHotkey()
-{
-    // HOTKEY: the capture hotkey is registered here with the loaded settings once it exists.
-}
-
 void CTalveroDlg::LoadDictionary()
 {
     for (const std::string& message :
@@ -474,7 +472,7 @@ void CTalveroDlg::Shutdown()
 {
     ReadControlsIntoSettings();
     if (!settingsUnreadable) SaveSettings(settings);
-    // HOTKEY: unregistered here once it exists.
+    parts.platform.hotkey->Unregister();
     parts.dictionary->Discard();
 }
 
@@ -685,7 +683,7 @@ void CTalveroDlg::OnNearListDoubleClick(wxCommandEvent&)
 // ---------------------------------------------------------------------------------------------
 // Font, topmost, options, About, window menu
 
-void CTalveroDlg::ApplyTextBoxFont(int size)
+wxFont CTalveroDlg::TextBoxFont(int size)
 {
     // A size from an edited settings file may be anything; keep it drawable.
     if (size < 1) size = 1;
@@ -697,18 +695,18 @@ void CTalveroDlg::ApplyTextBoxFont(int size)
         info.FaceName("Arial");
     else
         info.Family(wxFONTFAMILY_SWISS);
-    textBoxFont = std::make_unique<wxFont>(info);
+    return wxFont(info);
+}
+
+void CTalveroDlg::ApplyTextBoxFont(int size)
+{
+    textBoxFont = std::make_unique<wxFont>(TextBoxFont(size));
     for (wxTextCtrl* box :
          {input, hypothesis, resultBoxes[0], resultBoxes[1], resultBoxes[2], resultBoxes[3]}) {
         box->SetFont(*textBoxFont);
         box->Refresh();
     }
     Layout();
-}
-
-void CTalveroDlg::RunOptionsDialog()
-{
-    // OPTIONS: the options dialog opens here once it exists.
 }
 
 void CTalveroDlg::OnOptions(wxCommandEvent&)

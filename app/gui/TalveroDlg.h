@@ -10,6 +10,7 @@
 #include "app/WindowServices.h"
 #include "app/gui/Banners.h"
 #include "catalogue/Settings.h"
+#include "platform/Platform.h"
 #include "tray/gui/TrayDialog.h"
 #include "ui/TextSelection.h"
 
@@ -30,6 +31,7 @@ public:
         std::unique_ptr<ILocalDictionary> dictionary;
         std::unique_ptr<ISpeech> speech;
         std::unique_ptr<IBanners> banners;
+        Platform platform;  // the desktop's: filled in when empty
     };
     // The program's own engines, dictionary, speech layer and banners.
     // The program's own parts. The engines refer to the dictionary given.
@@ -48,6 +50,7 @@ public:
     void Translate();
     void AutoTranslate();
     void ApplyTextBoxFont(int size);
+    static wxFont TextBoxFont(int size);  // Arial bold (or the like) at `size` points
     void RunOptionsDialog();
     void ShowAboutBox();
     void ShowWindowMenu();
@@ -66,6 +69,12 @@ public:
     ILocalDictionary& Dictionary() { return *parts.dictionary; }
     ISpeech& Speech() { return *parts.speech; }
     IBanners& Banners() { return *parts.banners; }
+
+    // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
+    void AddTranslation(std::string original, std::string translation);
+    void CaptureSelection();
+    enum class HotkeyBox { Text, Translation };
+    HotkeyBox NextHotkeyBox() const { return nextHotkeyBox; }
 
 private:
     void CreateControls();
@@ -107,6 +116,19 @@ private:
     void OnTrayExit(wxCommandEvent& event);
     void OnRecognitionEvent(wxThreadEvent& event);
     void OnVoiceEvent(wxThreadEvent& event);
+
+    // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
+    void SetUpAdditions();
+    void SetUpKeys();  // TalveroDlgKeys.cpp
+    void OnAdd(wxCommandEvent& event);
+    void OnAddFromResults(wxCommandEvent& event);
+    void OnUndo(wxCommandEvent& event);
+    void RunAddAction(const std::string& original, const std::string& translation);
+    void UploadAddition(const std::string& original, const std::string& translation);
+    HotkeyBox nextHotkeyBox = HotkeyBox::Text;
+    bool captureBusy = false;
+    bool additionBusy = false;
+    bool capturePending = false;
 
     Parts parts;
     Settings settings;  // the settings values; its engine, speak and mode members are the flags

@@ -16,6 +16,7 @@
 #include <wx/textctrl.h>
 
 #include "app/gui/TalveroDlg.h"
+#include "platform/FakePlatform.h"
 #include "tests/support/TempDir.h"
 #include "ui/MessageBox.h"
 #include "ui/WaitPumping.h"
@@ -33,6 +34,7 @@ struct Recorder {
     std::map<std::string, std::string> entries;
     std::vector<std::string> spoken;
     std::vector<BannerDecision> banners;
+    std::vector<std::pair<std::string, unsigned>> additionBanners;
     int bannersCreated = 0;
     int recognitionEvents = 0;
     int voiceEvents = 0;
@@ -89,6 +91,10 @@ public:
     explicit RecordingBanners(Recorder& r) : rec(r) {}
     void Create(wxWindow*) override { ++rec.bannersCreated; }
     void ShowTranslation(const BannerDecision& banner) override { rec.banners.push_back(banner); }
+    void ShowAddition(const std::string& text, unsigned lines) override
+    {
+        rec.additionBanners.emplace_back(text, lines);
+    }
     Recorder& rec;
 };
 
@@ -100,6 +106,7 @@ protected:
     std::filesystem::path dir;
     std::vector<MessageBoxCall> boxes;
     Recorder rec;
+    FakeDesktop desktop;
 
     void SetUp() override
     {
@@ -124,6 +131,7 @@ protected:
         s.dictionary = std::make_unique<RecordingDictionary>(rec);
         s.speech = std::make_unique<RecordingSpeech>(rec);
         s.banners = std::make_unique<RecordingBanners>(rec);
+        s.platform = MakeFakePlatform(desktop);
         return s;
     }
 

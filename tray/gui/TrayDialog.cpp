@@ -5,13 +5,7 @@
 #include <wx/taskbar.h>
 #include <wx/time.h>
 
-#ifdef __WXGTK__
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <gdk/gdk.h>
-#include <gdk/gdkx.h>
-#endif
-
+#include "platform/Platform.h"
 #include "res/Resources.h"
 #include "ui/Accessibility.h"
 
@@ -257,65 +251,19 @@ void CTrayDialog::TrayShowDisabled(bool disabled)
 wxRect CTrayDialog::GetTaskbarNotifyRect() const
 {
     wxRect work = wxDisplay(0u).GetClientArea();
-#ifdef __WXGTK__
-    // The panel: a dock window among the window manager's clients. Its end towards the
-    // notification area is where a taskbar keeps it.
-    GdkDisplay* gdisplay = gdk_display_get_default();
-    if (gdisplay && GDK_IS_X11_DISPLAY(gdisplay)) {
-        Display* display = GDK_DISPLAY_XDISPLAY(gdisplay);
-        Window root = DefaultRootWindow(display);
-        // Windows of other programs may vanish while we look at them: an X error here must not
-        // end the program.
-        gdk_x11_display_error_trap_push(gdisplay);
-        Atom clientList = XInternAtom(display, "_NET_CLIENT_LIST", True);
-        Atom windowType = XInternAtom(display, "_NET_WM_WINDOW_TYPE", True);
-        Atom dock = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", True);
-        auto property = [&](Window w, Atom name, unsigned long& count) -> unsigned char* {
-            Atom type;
-            int format;
-            unsigned long after;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(display, w, name, 0, 4096, False, AnyPropertyType, &type,
-                                   &format, &count, &after, &data) != Success ||
-                format != 32) {
-                if (data) XFree(data);
-                count = 0;
-                return nullptr;
-            }
-            return data;
-        };
-        unsigned long clients = 0;
-        unsigned char* list = clientList != None ? property(root, clientList, clients) : nullptr;
-        wxRect panel;
-        for (unsigned long i = 0; list && i < clients && panel.IsEmpty(); ++i) {
-            Window w = reinterpret_cast<unsigned long*>(list)[i];
-            unsigned long types = 0;
-            unsigned char* typeData = windowType != None ? property(w, windowType, types) : nullptr;
-            bool isDock = false;
-            for (unsigned long t = 0; typeData && t < types; ++t)
-                isDock = isDock || reinterpret_cast<unsigned long*>(typeData)[t] == dock;
-            if (typeData) XFree(typeData);
-            XWindowAttributes attributes;
-            if (!isDock || !XGetWindowAttributes(display, w, &attributes)) continue;
-            int x = 0, y = 0;
-            Window child;
-            XTranslateCoordinates(display, w, root, 0, 0, &x, &y, &child);
-            panel = wxRect(x, y, attributes.width, attributes.height);
-        }
-        if (list) XFree(list);
-        gdk_x11_display_error_trap_pop_ignored(gdisplay);
-        if (!panel.IsEmpty()) {
-            int left = panel.GetLeft(), top = panel.GetTop();
-            int right = panel.GetRight() + 1, bottom = panel.GetBottom() + 1;
-            bool vertical = panel.GetHeight() > panel.GetWidth();
-            // A small panel (a tray host alone) is the notification area itself.
-            if (vertical && panel.GetHeight() > 100)
-                return wxRect(wxPoint(left, bottom - 100), wxPoint(right - 1, bottom - 17));
-            if (!vertical && panel.GetWidth() > 100)
-                return wxRect(wxPoint(right - 100, top), wxPoint(right - 17, bottom - 1));
-            return panel;
-        }
+    // The panel's end towards the notification area is where a taskbar keeps it.
+    if (!notificationArea) notificationArea = MakeDesktopNotificationArea();
+    if (std::optional<ScreenRect> found = notificationArea->DockPanel()) {
+        const wxRect panel(found->x, found->y, found->width, found->height);
+        int left = panel.GetLeft(), top = panel.GetTop();
+        int right = panel.GetRight() + 1, bottom = panel.GetBottom() + 1;
+        bool vertical = panel.GetHeight() > panel.GetWidth();
+        // A small panel (a tray host alone) is the notification area itself.
+        if (vertical && panel.GetHeight() > 100)
+            return wxRect(wxPoint(left, bottom - 100), wxPoint(right - 1, bottom - 17));
+        if (!vertical && panel.GetWidth() > 100)
+            return wxRect(wxPoint(right - 100, top), wxPoint(right - 17, bottom - 1));
+        return panel;
     }
-#endif
     return wxRect(work.GetRight() + 1 - 150, work.GetBottom() + 1 - 30, 150, 30);
 }

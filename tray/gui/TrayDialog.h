@@ -14,6 +14,7 @@ class wxIconizeEvent;
 class wxWindowDestroyEvent;
 class CTrayIcon;
 class CTrayMenuHost;
+class INotificationArea;
 
 class CTrayDialog : public wxDialog {
 public:
@@ -90,5 +91,6 @@ private:
     CTrayMenuHost* menuHost = nullptr;
     bool restoring = false;
     bool hidingIntoTray = false;
-    std::unique_ptr<wxTimer> presentAgain;  // see RestoreFromTray
+    std::unique_ptr<wxTimer> presentAgain;                        // see RestoreFromTray
+    mutable std::unique_ptr<INotificationArea> notificationArea;  // asked on first use
 };

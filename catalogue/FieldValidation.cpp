@@ -1,4 +1,4 @@
-#include "app/FieldValidation.h"
+#include "catalogue/FieldValidation.h"
 
 #include <charconv>
 #include <cstdint>

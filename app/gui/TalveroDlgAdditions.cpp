@@ -1,0 +1,216 @@
+// The main window's additions to the local dictionary, the options dialog and the capture
+// hotkey: the Add, Undo and add-from-results buttons, the confirmation, the additions banner,
+// the hotkey's registration and its capture of the focused program's selection.
+#include <wx/checkbox.h>
+#include <wx/textctrl.h>
+
+#include "app/gui/TalveroDlg.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/CodePage.h"
+#include "catalogue/Hotkey.h"
+#include "catalogue/Options.h"
+#include "catalogue/Services.h"
+#include "catalogue/TextFile.h"
+#include "catalogue/gui/OptionsDlg.h"
+#include "dictionary/LocalDictionary.h"
+#include "dictionary/gui/ConfirmationDlg.h"
+#include "online/Upload.h"
+#include "res/Templates.h"
+#include "ui/DialogBuilder.h"
+#include "ui/MessageBox.h"
+#include "ui/WaitPumping.h"
+
+namespace {
+
+using namespace res::ctl;
+
+constexpr const char* kHotkeyFailedMessage = "RegisterHotKey failed";
+
+// The capture waits this long for the focused program's copy and the clipboard's answer; the
+// last part is kept for the answer.
+constexpr int kCaptureWaitMs = 400;
+constexpr int kCaptureReadMs = 100;
+
+// Lines the additions banner grows by for a text of `length` bytes.
+unsigned AdditionBannerLines(size_t length)
+{
+    return unsigned(length / 36);
+}
+
+// The upload's progress texts go to the window's caption.
+class CaptionStatus : public CStatusWindow {
+public:
+    explicit CaptionStatus(wxTopLevelWindow* window) : window(window) {}
+    void SetStatusText(const std::string& text) override { window->SetTitle(FromPhrase(text)); }
+
+private:
+    wxTopLevelWindow* window;
+};
+
+}  // namespace
+
+void CTalveroDlg::SetUpAdditions()
+{
+    Bind(wxEVT_BUTTON, &CTalveroDlg::OnAdd, this, kAdd);
+    Bind(wxEVT_BUTTON, &CTalveroDlg::OnUndo, this, kUndo);
+    for (int id : {kAddGoogle, kAddBabelfish, kAddFreeTranslation})
+        Bind(wxEVT_BUTTON, &CTalveroDlg::OnAddFromResults, this, id);
+    // The desktop reports the hotkey from inside its event dispatch; the capture waits for
+    // other programs, so it runs from the event loop, once per press however fast they come.
+    parts.platform.hotkey->SetHandler([this] {
+        if (capturePending || ended) return;
+        capturePending = true;
+        CallAfter([this] {
+            capturePending = false;
+            CaptureSelection();
+        });
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Options and the hotkey
+
+void CTalveroDlg::RunOptionsDialog()
+{
+    const Services services = LoadServices();
+    ProxyConnection connection{services.useProxy, services.proxyPort, services.proxyServer};
+    COptionsDlg dlg(this, settings, connection);
+    if (dlg.ShowModal() != wxID_OK) return;
+    const int oldFontSize = settings.fontSize;
+    const bool oldTopmost = settings.topmostWindow;
+    CopyOptions(dlg.values, settings);
+    minimizeToTray = settings.minimizeToTray;
+    if (settings.fontSize != oldFontSize) ApplyTextBoxFont(settings.fontSize);
+    RegisterCaptureHotkey();
+    if (settings.topmostWindow != oldTopmost) SetTopmost(settings.topmostWindow);
+}
+
+void CTalveroDlg::RegisterCaptureHotkey()
+{
+    IGlobalHotkey& hotkey = *parts.platform.hotkey;
+    hotkey.Unregister();
+    // A key position without a key (an edited settings file) registers nothing.
+    const std::optional<HotkeyCombo> combo = HotkeyComboOf(settings);
+    if (!combo || hotkey.Register(*combo) != HotkeyStatus::Registered)
+        TalveroMessageBox(kHotkeyFailedMessage, res::kAppName, wxOK, this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Additions
+
+void CTalveroDlg::OnAdd(wxCommandEvent&)
+{
+    RunAddAction(ToPhrase(static_cast<wxTextCtrl*>(FindWindow(kNewText))->GetValue()),
+                 ToPhrase(static_cast<wxTextCtrl*>(FindWindow(kNewTranslation))->GetValue()));
+}
+
+void CTalveroDlg::OnAddFromResults(wxCommandEvent&)
+{
+    // Every row's button takes the Google result.
+    RunAddAction(ToPhrase(input->GetValue()),
+                 ToPhrase(static_cast<wxTextCtrl*>(FindWindow(kGoogleResult))->GetValue()));
+}
+
+void CTalveroDlg::RunAddAction(const std::string& originalIn, const std::string& translationIn)
+{
+    // The confirmation and the upload let other commands run meanwhile; one addition at a time.
+    if (additionBusy) return;
+    additionBusy = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{additionBusy};
+    std::string original(TrimWhiteSpace(originalIn));
+    std::string translation(TrimWhiteSpace(translationIn));
+    if (settings.confirmBeforeAdding) {
+        CConfirmationDlg dlg(this);
+        dlg.originalText = original;
+        dlg.translatedText = translation;
+        if (dlg.ShowModal() != wxID_OK) return;
+        original = dlg.originalText;
+        translation = dlg.translatedText;
+    }
+    AddTranslation(std::move(original), std::move(translation));
+}
+
+void CTalveroDlg::AddTranslation(std::string original, std::string translation)
+{
+    LocalDictionary* dictionary = parts.dictionary->Engine();
+    if (!dictionary) return;
+    dictionary->uploadPair = nullptr;
+    if (settings.uploadNewTranslations)
+        dictionary->uploadPair = [this](const std::string& o, const std::string& t) {
+            UploadAddition(o, t);
+        };
+    LocalDictionary::AddResult added =
+        dictionary->AddTranslation(std::move(original), std::move(translation));
+    dictionary->uploadPair = nullptr;
+    // The pair could not be stored in the personal file: say so rather than pretend.
+    if (!added.error.empty())
+        TalveroMessageBox(FromPhrase(added.error), res::kAppName, wxOK | wxICON_WARNING, this);
+    if (settings.showTranslationBanner) {
+        const std::string text = added.original + " <===> " + added.translation;
+        parts.banners->ShowAddition(text, AdditionBannerLines(text.size()));
+    }
+}
+
+void CTalveroDlg::UploadAddition(const std::string& original, const std::string& translation)
+{
+    std::string pairCode;
+    for (const PairEntry& e : PairsOf(PairList::Local))
+        if (LocalDictionaryFileName(e.dictionaryCode) == settings.localDictionaryFile)
+            pairCode = e.dictionaryCode;
+    CUploader uploader(LoadServices());
+    CaptionStatus caption(this);
+    OnlineHooks& hooks = uploader.Hooks();
+    hooks.caption = &caption;
+    hooks.pump = [this] { ::WaitPumping(0, [this] { return !ended; }); };
+    hooks.cancelled = [this] { return ended; };
+    // A failed upload passes silently: the pair is in the personal file either way.
+    UploadPair(uploader, pairCode, original, translation,
+               {settings.onlineUsername, settings.onlinePassword});
+}
+
+void CTalveroDlg::OnUndo(wxCommandEvent&)
+{
+    LocalDictionary* dictionary = parts.dictionary->Engine();
+    if (!dictionary) return;
+    std::string error;
+    if (!dictionary->UndoAddition(&error))
+        TalveroMessageBox(FromPhrase(error), res::kAppName, wxOK | wxICON_WARNING, this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The capture
+
+void CTalveroDlg::CaptureSelection()
+{
+    if (!settings.hotkeyFillsBoxes || captureBusy || ended) return;
+    captureBusy = true;
+    IClipboard& clipboard = *parts.platform.clipboard;
+    const uint64_t before = clipboard.ChangeCount();
+    // The hotkey's own keys are still held: released first, or the program would see
+    // Control+C together with them.
+    if (std::optional<HotkeyCombo> combo = HotkeyComboOf(settings))
+        parts.platform.keyboard->ReleaseKeys(*combo);
+    parts.platform.keyboard->SendCopy();
+    const std::optional<std::string> text = clipboard.ReadTextAfterChange(
+        before, kCaptureWaitMs, kCaptureReadMs, [this](int ms, const std::function<bool()>& until) {
+            ::WaitPumping(ms, [&] { return !ended && !until(); });
+            return !ended;
+        });
+    captureBusy = false;
+    if (!text || ended) return;
+    const wxString value = FromPhrase(Utf8ToCodePage(*text));
+    if (nextHotkeyBox == HotkeyBox::Text) {
+        static_cast<wxTextCtrl*>(FindWindow(kNewText))->ChangeValue(value);
+        nextHotkeyBox = HotkeyBox::Translation;
+        return;
+    }
+    static_cast<wxTextCtrl*>(FindWindow(kNewTranslation))->ChangeValue(value);
+    nextHotkeyBox = HotkeyBox::Text;
+    if (static_cast<wxCheckBox*>(FindWindow(kAddAutomatically))->GetValue()) {
+        wxCommandEvent add(wxEVT_BUTTON, kAdd);
+        OnAdd(add);
+    }
+}

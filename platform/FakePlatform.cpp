@@ -1,0 +1,83 @@
+#include "platform/FakePlatform.h"
+
+namespace {
+
+class FakeHotkey : public IGlobalHotkey {
+public:
+    explicit FakeHotkey(FakeDesktop& d) : desktop(d) {}
+    void SetHandler(std::function<void()> onPressed) override
+    {
+        desktop.hotkeyHandler = std::move(onPressed);
+    }
+    HotkeyStatus Register(const HotkeyCombo& combo) override
+    {
+        desktop.registered.reset();
+        desktop.registrations.push_back(combo);
+        if (desktop.nextStatus == HotkeyStatus::Registered) desktop.registered = combo;
+        return desktop.nextStatus;
+    }
+    void Unregister() override
+    {
+        desktop.registered.reset();
+        ++desktop.unregistrations;
+    }
+
+private:
+    FakeDesktop& desktop;
+};
+
+class FakeKeyboard : public IKeyboard {
+public:
+    explicit FakeKeyboard(FakeDesktop& d) : desktop(d) {}
+    bool ReleaseKeys(const HotkeyCombo& combo) override
+    {
+        desktop.keyLog.push_back("release " + std::to_string(combo.virtualKey) + "/" +
+                                 std::to_string(combo.modifiers));
+        return true;
+    }
+    bool SendCopy() override
+    {
+        desktop.keyLog.push_back("copy");
+        if (desktop.selection) {
+            desktop.clipboardText = desktop.selection;
+            ++desktop.clipboardChanges;
+        }
+        return true;
+    }
+
+private:
+    FakeDesktop& desktop;
+};
+
+class FakeClipboard : public IClipboard {
+public:
+    explicit FakeClipboard(FakeDesktop& d) : desktop(d) {}
+    uint64_t ChangeCount() override { return desktop.clipboardChanges; }
+    std::optional<std::string> ReadTextAfterChange(uint64_t since, int totalMs, int readMs,
+                                                   const Waiter& wait) override
+    {
+        if (!wait(totalMs - readMs, [&] { return desktop.clipboardChanges > since; }))
+            return std::nullopt;
+        return desktop.clipboardText;
+    }
+
+private:
+    FakeDesktop& desktop;
+};
+
+class FakeNotificationArea : public INotificationArea {
+public:
+    std::optional<ScreenRect> DockPanel() override { return std::nullopt; }
+};
+
+}  // namespace
+
+Platform MakeFakePlatform(FakeDesktop& desktop)
+{
+    Platform p;
+    p.hotkey = std::make_unique<FakeHotkey>(desktop);
+    p.keyboard = std::make_unique<FakeKeyboard>(desktop);
+    p.clipboard = std::make_unique<FakeClipboard>(desktop);
+    p.notificationArea = std::make_unique<FakeNotificationArea>();
+    return p;
+}

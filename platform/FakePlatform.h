@@ -1,0 +1,36 @@
+#pragma once
+// Stand-ins for the desktop, for tests of the logic around it: they record what was asked and
+// play a focused program whose selection a copy puts on the clipboard.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+struct FakeDesktop {
+    // Hotkey
+    std::function<void()> hotkeyHandler;
+    std::optional<HotkeyCombo> registered;
+    std::vector<HotkeyCombo> registrations;  // every Register call, in order
+    int unregistrations = 0;
+    HotkeyStatus nextStatus = HotkeyStatus::Registered;
+
+    // Keyboard
+    std::vector<std::string> keyLog;  // "release <vk>/<mods>", "copy"
+
+    // Clipboard and the focused program: a copy puts `selection` on the clipboard (when set).
+    std::optional<std::string> selection;
+    std::optional<std::string> clipboardText;
+    uint64_t clipboardChanges = 0;
+
+    // Presses the registered hotkey (as the desktop would deliver it).
+    bool PressHotkey() const
+    {
+        if (!registered || !hotkeyHandler) return false;
+        hotkeyHandler();
+        return true;
+    }
+};
+
+// The four services over one FakeDesktop, which must outlive them.
+Platform MakeFakePlatform(FakeDesktop& desktop);

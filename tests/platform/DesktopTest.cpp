@@ -1,0 +1,242 @@
+// The desktop services for real under the test display (Xvfb with a window manager): the hotkey
+// from xdotool's key strokes, a combination another client holds, NumLock, the clipboard with
+// owners that misbehave, and the window's capture from a second program's selection.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+
+#include "WindowTestSupport.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Settings.h"
+#include "dictionary/LocalDictionary.h"
+#include "platform/Platform.h"
+
+// Last: Xlib's macros (None, Bool, Status) clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <gtk/gtk.h>
+
+extern char** environ;
+
+namespace {
+
+constexpr HotkeyCombo kCtrlAltZ{90, kHotkeyModAlt | kHotkeyModControl};
+
+void Xdotool(const std::string& args)
+{
+    ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int ms = 5000)
+{
+    WaitPumping(ms, [&] { return !done(); });
+    return done();
+}
+
+bool NumLockOn()
+{
+    Display* d = XOpenDisplay(nullptr);
+    Window root, child;
+    int x, y, wx, wy;
+    unsigned mask = 0;
+    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &x, &y, &wx, &wy, &mask);
+    XCloseDisplay(d);
+    return mask & Mod2Mask;
+}
+
+IClipboard::Waiter Pumping()
+{
+    return [](int ms, const std::function<bool()>& until) {
+        WaitPumping(ms, [&] { return !until(); });
+        return true;
+    };
+}
+
+// The second program, started with `text` selected and given the focus.
+class SelectionSource {
+public:
+    explicit SelectionSource(const std::string& text)
+    {
+        const char* argv[] = {SELECTION_SOURCE, text.c_str(), nullptr};
+        posix_spawn(&pid, SELECTION_SOURCE, nullptr, nullptr, const_cast<char**>(argv), environ);
+        Xdotool("search --sync --name '^talvero-selection-source$' windowactivate --sync");
+    }
+    ~SelectionSource()
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+
+private:
+    pid_t pid = 0;
+};
+
+// Settings whose local pair is Spanish to English.
+Settings SpanishEnglish()
+{
+    Settings s;
+    for (const PairEntry& e : PairsOf(PairList::Local))
+        if (e.dictionaryCode == "es_en") s.localPairPosition = e.position;
+    return s;
+}
+
+class DesktopTest : public WindowTest {
+protected:
+    // The window's parts with the real desktop and the real dictionary files.
+    CTalveroDlg::Parts DesktopParts()
+    {
+        CTalveroDlg::Parts parts = FakeServices();
+        parts.dictionary = MakeLocalDictionary();
+        parts.platform = MakeDesktopPlatform();
+        return parts;
+    }
+};
+
+TEST_F(DesktopTest, HotkeyFromTheKeyboardAlsoWithNumLockOnAndNotAfterUnregistering)
+{
+    Platform p = MakeDesktopPlatform();
+    int presses = 0;
+    p.hotkey->SetHandler([&] { ++presses; });
+    ASSERT_EQ(p.hotkey->Register(kCtrlAltZ), HotkeyStatus::Registered);
+    Xdotool("key ctrl+alt+z");
+    EXPECT_TRUE(PumpUntil([&] { return presses == 1; }));
+    Xdotool("key ctrl+alt+x");  // another combination is not ours
+    WaitPumping(200);
+    EXPECT_EQ(presses, 1);
+
+    ASSERT_FALSE(NumLockOn());
+    Xdotool("key Num_Lock");
+    ASSERT_TRUE(NumLockOn());
+    Xdotool("key ctrl+alt+z");
+    EXPECT_TRUE(PumpUntil([&] { return presses == 2; }));
+    Xdotool("key Num_Lock");
+
+    p.hotkey->Unregister();
+    Xdotool("key ctrl+alt+z");
+    WaitPumping(200);
+    EXPECT_EQ(presses, 2);
+}
+
+TEST_F(DesktopTest, CombinationHeldByAnotherClientShowsTheFailureAndOkTriesAgain)
+{
+    WriteFile("localdictionary_es_en.txt", "");
+    WriteFile("personaldictionary_es_en.txt", "");
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    XGrabKey(other, XKeysymToKeycode(other, XK_z), ControlMask | Mod1Mask, DefaultRootWindow(other),
+             False, GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+    {
+        CTalveroDlg dlg(nullptr, DesktopParts());
+        dlg.StartUp();
+        ASSERT_EQ(boxes.size(), 1u) << boxes[0].text.utf8_string();
+        EXPECT_EQ(boxes[0].text, "RegisterHotKey failed");
+        EXPECT_EQ(boxes[0].caption, "Talvero");
+
+        // Once the other client lets go, the hotkey registers again (as OK in the options does).
+        XCloseDisplay(other);
+        other = nullptr;
+        boxes.clear();
+        dlg.MutableSettings().hotkeyFillsBoxes = false;
+        dlg.CallAfter([&] {
+            for (wxWindow* w : wxTopLevelWindows)
+                if (w != &dlg && w->IsShown()) Click(w, 1);
+        });
+        dlg.RunOptionsDialog();
+        for (const MessageBoxCall& b : boxes)
+            ADD_FAILURE() << b.text.utf8_string();
+    }
+    if (other) XCloseDisplay(other);
+}
+
+TEST_F(DesktopTest, ClipboardReadsEndInTimeWhateverTheOwnerHolds)
+{
+    Platform p = MakeDesktopPlatform();
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    using Clock = std::chrono::steady_clock;
+    auto read = [&](std::optional<std::string>& text) {
+        const auto start = Clock::now();
+        text = p.clipboard->ReadTextAfterChange(p.clipboard->ChangeCount(), 400, 100, Pumping());
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    };
+    std::optional<std::string> text;
+
+    // Ten megabytes of text, then a picture only.
+    gtk_clipboard_set_text(clipboard, std::string(10 << 20, 'a').c_str(), -1);
+    EXPECT_LT(read(text), 1000);
+    if (text) {
+        EXPECT_EQ(text->size(), size_t(10) << 20);
+    }
+    GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 4, 4);
+    gtk_clipboard_set_image(clipboard, picture);
+    g_object_unref(picture);
+    EXPECT_LT(read(text), 1000);
+    EXPECT_FALSE(text);
+
+    // An owner that never answers.
+    Display* other = XOpenDisplay(nullptr);
+    Window silent = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False), silent, CurrentTime);
+    XSync(other, False);
+    EXPECT_LT(read(text), 1000);
+    EXPECT_FALSE(text);
+    XCloseDisplay(other);
+}
+
+TEST_F(DesktopTest, CaptureFillsTextThenTranslationFromAnotherProgramAndAddsThePair)
+{
+    WriteFile("localdictionary_es_en.txt", "perro\ndog");
+    WriteFile("personaldictionary_es_en.txt", "casa\nhouse");
+    Settings s = SpanishEnglish();
+    s.useLocalDictionary = true;
+    s.hotkeyFillsBoxes = true;
+    s.addAutomaticallyWhenFilled = true;
+    s.showTranslationBanner = false;
+    ASSERT_TRUE(SaveSettings(s));
+
+    CTalveroDlg dlg(nullptr, DesktopParts());
+    RunModal(dlg, [&] {
+        {
+            SelectionSource source("gato negro");
+            Xdotool("key ctrl+alt+z");
+            EXPECT_TRUE(PumpUntil([&] { return Text(&dlg, 1007) == "gato negro"; }));
+        }
+        {
+            SelectionSource source("black cat");
+            Xdotool("key ctrl+alt+z");
+            EXPECT_TRUE(PumpUntil([&] { return Text(&dlg, 1008) == "black cat"; }));
+        }
+    });
+    for (const MessageBoxCall& b : boxes)
+        ADD_FAILURE() << b.text.utf8_string();
+    EXPECT_EQ(ReadFile("personaldictionary_es_en.txt"), "casa\nhouse\ngato negro\nblack cat");
+    EXPECT_EQ(ReadFile("newtranslationsadded.txt"), "gato negro\nblack cat");
+}
+
+// The capture lets go of the configured hotkey's own keys before it copies: with Shift+F5 held,
+// the focused program must see Control+C, not Control+Shift+C.
+TEST_F(DesktopTest, CaptureReleasesTheConfiguredHotkeysKeys)
+{
+    Settings s = SpanishEnglish();
+    s.hotkeyFillsBoxes = true;
+    s.hotkeyBaseKeyCode = 39;  // F5
+    s.hotkeyAlt = s.hotkeyCtrl = false;
+    s.hotkeyShift = true;
+    ASSERT_TRUE(SaveSettings(s));
+    WriteFile("localdictionary_es_en.txt", "");
+    WriteFile("personaldictionary_es_en.txt", "");
+
+    CTalveroDlg dlg(nullptr, DesktopParts());
+    RunModal(dlg, [&] {
+        SelectionSource source("sombrero");
+        Xdotool("keydown shift+F5");
+        EXPECT_TRUE(PumpUntil([&] { return Text(&dlg, 1007) == "sombrero"; }));
+        Xdotool("keyup shift+F5");
+    });
+    for (const MessageBoxCall& b : boxes)
+        ADD_FAILURE() << b.text.utf8_string();
+}
+
+}  // namespace
