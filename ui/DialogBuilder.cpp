@@ -108,3 +108,21 @@ wxString FromPhrase(const std::string& phrase)
 {
     return wxString::FromUTF8(CodePageToUtf8(phrase));
 }
+
+void KeepEnterInDialog(wxWindow* dialog, std::function<void()> confirm)
+{
+    dialog->Bind(wxEVT_CHAR_HOOK, [confirm](wxKeyEvent& event) {
+        if ((event.GetKeyCode() != WXK_RETURN && event.GetKeyCode() != WXK_NUMPAD_ENTER) ||
+            event.HasAnyModifiers()) {
+            event.Skip();
+            return;
+        }
+        if (auto* button = dynamic_cast<wxButton*>(wxWindow::FindFocus())) {
+            wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+            click.SetEventObject(button);
+            button->GetEventHandler()->ProcessEvent(click);
+            return;
+        }
+        confirm();
+    });
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Builds dialog controls from the control tables in res/Resources.h, so that ids, kinds, texts
 // and hidden states come from one place.
+#include <functional>
 #include <string>
 
 #include <wx/string.h>
@@ -22,3 +23,8 @@ void TagTemplateControls(wxWindow* window, const res::Dialog& dialog);
 // Conversions at the edges between wx text and the program's code-page phrases.
 std::string ToPhrase(const wxString& text);
 wxString FromPhrase(const std::string& phrase);
+
+// Enter in `dialog` presses the focused button, or else runs `confirm`, and goes no further: left
+// to travel on, the key reached the dialog's parent (the main window) too and pressed its
+// default button there.
+void KeepEnterInDialog(wxWindow* dialog, std::function<void()> confirm);

@@ -70,6 +70,10 @@ COptionsDlg::COptionsDlg(wxWindow* parent, const Settings& valuesIn,
     SetAffirmativeId(kOk);
     SetEscapeId(kCancel);
     TagTemplateControls(this, res::OptionsDialog());
+    KeepEnterInDialog(this, [this] {
+        wxCommandEvent ok(wxEVT_BUTTON, kOk);
+        OnOK(ok);
+    });
     CentreOnParent();
 }
 

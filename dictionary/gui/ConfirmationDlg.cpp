@@ -42,6 +42,12 @@ CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
     SetAffirmativeId(kOk);
     SetEscapeId(kCancel);
     Bind(wxEVT_BUTTON, &CConfirmationDlg::OnOK, this, kOk);
+    // A phrase is one line (line breaks are dropped when it is added): Enter in either box
+    // confirms, as the dialog's default button does.
+    KeepEnterInDialog(this, [this] {
+        wxCommandEvent ok(wxEVT_BUTTON, kOk);
+        OnOK(ok);
+    });
     TagTemplateControls(this, t);
     CentreOnParent();
 }

@@ -278,6 +278,19 @@ TEST_F(AdditionsTest, ConfirmationAddsThePairAsEditedAndCancelAddsNothing)
     WhenOpen<CConfirmationDlg>(dlg, [](CConfirmationDlg& c) { Click(&c, 2); });
     Click(&dlg, 1009);
     EXPECT_EQ(Personal(), "casa\nhouse\ngato\nkitty");
+
+    // Enter in a box confirms (a phrase has no line breaks).
+    dlg.Show();
+    WhenOpen<CConfirmationDlg>(dlg, [](CConfirmationDlg& c) {
+        auto* box = Ctl<wxTextCtrl>(&c, 1051);
+        box->SetFocus();
+        WaitPumping(3000, [&] { return wxWindow::FindFocus() != box; });
+        wxUIActionSimulator().Char(WXK_RETURN);
+        WaitPumping(2000, [&] { return c.IsModal(); });
+        if (c.IsModal()) Click(&c, 2);  // Enter did not confirm: end the test's dialog
+    });
+    Click(&dlg, 1009);
+    EXPECT_EQ(Personal(), "casa\nhouse\ngato\nkitty\ngato\ncat");
 }
 
 TEST_F(AdditionsTest, CaptureFillsTheBoxesInTurnAndAddsAfterTheSecond)
