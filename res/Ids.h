@@ -13,6 +13,7 @@ inline constexpr int kMainIcon = 128;
 inline constexpr int kDisabledIcon = 129;
 inline constexpr int kDelayDialog = 131;
 inline constexpr int kTrayMenu = 132;
+inline constexpr int kUploadDialog = 138;
 inline constexpr int kOptionsDialog = 133;
 inline constexpr int kConfirmationDialog = 136;
 
@@ -91,6 +92,14 @@ inline constexpr int kUpload = 1073;
 // The delay dialog (template 131).
 inline constexpr int kDelayTime = 1037;
 
+// The upload dialog (template 138); OK is "Upload", Cancel is "Skip".
+inline constexpr int kUploadOriginal = 1050;
+inline constexpr int kUploadReverse = 1058;
+inline constexpr int kUploadRepeat = 1070;
+inline constexpr int kUploadAbort = 1074;
+inline constexpr int kUploadFrom = 1075;
+inline constexpr int kUploadTranslation = 1076;
+inline constexpr int kUploadTo = 1077;
 // The options dialog (template 133).
 inline constexpr int kOptMinimizeToTray = 1040;
 inline constexpr int kOptShowBanner = 1041;

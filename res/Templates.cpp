@@ -119,6 +119,23 @@ const Control kAboutControls[] = {
     {ctl::kOk, K::DefaultButton, "OK", false, nullptr},
 };
 
+// Template 138: "Upload dictionary file", one pair of a translation-pairs file at a time.
+const Control kUploadControls[] = {
+    {-1, K::Label, "Language pair: From", false, nullptr},
+    {ctl::kUploadFrom, K::SortedDropList, "", false, "Language pair: From"},
+    {-1, K::Label, "To", false, nullptr},
+    {ctl::kUploadTo, K::SortedDropList, "", false, "To"},
+    {ctl::kUploadReverse, K::Check, "Upload also as reverse translation", false, nullptr},
+    {-1, K::Label, "Original", false, nullptr},
+    {ctl::kUploadOriginal, K::Edit, "", false, "Original"},
+    {-1, K::Label, "Translation", false, nullptr},
+    {ctl::kUploadTranslation, K::Edit, "", false, "Translation"},
+    {ctl::kOk, K::DefaultButton, "Upload", false, nullptr},
+    {ctl::kUploadRepeat, K::Button, "Repeat", false, nullptr},
+    {ctl::kCancel, K::Button, "Skip", false, nullptr},
+    {ctl::kUploadAbort, K::Button, "Abort", false, nullptr},
+};
+
 // Template 133: the options dialog.
 const Control kOptionsControls[] = {
     {ctl::kOptMinimizeToTray, K::Check, "Minimize to system tray", false, nullptr},
@@ -179,6 +196,7 @@ const Dialog kMain = {kMainDialog, "Talvero", 577, 373, kMainControls};
 const Dialog kDelay = {kDelayDialog, "Set delay time for automatic translation", 282, 111,
                        kDelayControls};
 const Dialog kAbout = {kAboutDialog, "About Talvero", 235, 72, kAboutControls};
+const Dialog kUpload = {kUploadDialog, "Upload dictionary file", 300, 84, kUploadControls};
 const Dialog kOptions = {kOptionsDialog, "Set options", 300, 330, kOptionsControls};
 const Dialog kConfirmation = {kConfirmationDialog, "Add new translations to the local dictionary",
                               260, 150, kConfirmationControls};
@@ -199,6 +217,10 @@ const Dialog& DelayDialog()
 const Dialog& AboutDialog()
 {
     return kAbout;
+}
+const Dialog& UploadDictionaryDialog()
+{
+    return kUpload;
 }
 
 const Dialog& OptionsDialog()

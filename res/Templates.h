@@ -49,6 +49,7 @@ struct Dialog {
 const Dialog& MainDialog();
 const Dialog& DelayDialog();
 const Dialog& AboutDialog();
+const Dialog& UploadDictionaryDialog();
 const Dialog& OptionsDialog();
 const Dialog& ConfirmationDialog();
 

@@ -401,7 +401,7 @@ void CTalveroDlg::StartUp()
     RegisterCaptureHotkey();
     LoadDictionary();
     ApplyTextBoxFont(settings.fontSize);
-    // UPDATE CHECK: started here when "CHECK FOR UPDATES AT STARTUP" is on, once it exists.
+    SetUpOnline();
     EmptyNewTranslationsFile();
     input->SetFocus();
 }

@@ -70,6 +70,12 @@ public:
     ISpeech& Speech() { return *parts.speech; }
     IBanners& Banners() { return *parts.banners; }
 
+    // Online services (TalveroDlgOnline.cpp). UploadPair is the single upload of an added pair
+    // (the Add path calls it when "UPLOAD NEW TRANSLATIONS" is on); UploadPairsFile runs the
+    // batch upload of a chosen file, as "^" does after its file dialog.
+    void UploadPair(const std::string& original, const std::string& translation);
+    void UploadPairsFile(const std::string& path);
+    bool UpdateCheckFinished() const;
     // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
     void AddTranslation(std::string original, std::string translation);
     void CaptureSelection();
@@ -117,6 +123,12 @@ private:
     void OnRecognitionEvent(wxThreadEvent& event);
     void OnVoiceEvent(wxThreadEvent& event);
 
+    // Online services: uploads and the update check (TalveroDlgOnline.cpp).
+    struct Online;
+    void SetUpOnline();
+    void OnUploadPairsFile(wxCommandEvent& event);
+    void SpeakUploadedTranslation(const std::string& text);
+    std::shared_ptr<Online> online;
     // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
     void SetUpAdditions();
     void SetUpKeys();  // TalveroDlgKeys.cpp

@@ -14,7 +14,6 @@
 #include "catalogue/gui/OptionsDlg.h"
 #include "dictionary/LocalDictionary.h"
 #include "dictionary/gui/ConfirmationDlg.h"
-#include "online/Upload.h"
 #include "res/Templates.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
@@ -36,16 +35,6 @@ unsigned AdditionBannerLines(size_t length)
 {
     return unsigned(length / 36);
 }
-
-// The upload's progress texts go to the window's caption.
-class CaptionStatus : public CStatusWindow {
-public:
-    explicit CaptionStatus(wxTopLevelWindow* window) : window(window) {}
-    void SetStatusText(const std::string& text) override { window->SetTitle(FromPhrase(text)); }
-
-private:
-    wxTopLevelWindow* window;
-};
 
 }  // namespace
 
@@ -156,19 +145,9 @@ void CTalveroDlg::AddTranslation(std::string original, std::string translation)
 
 void CTalveroDlg::UploadAddition(const std::string& original, const std::string& translation)
 {
-    std::string pairCode;
-    for (const PairEntry& e : PairsOf(PairList::Local))
-        if (LocalDictionaryFileName(e.dictionaryCode) == settings.localDictionaryFile)
-            pairCode = e.dictionaryCode;
-    CUploader uploader(LoadServices());
-    CaptionStatus caption(this);
-    OnlineHooks& hooks = uploader.Hooks();
-    hooks.caption = &caption;
-    hooks.pump = [this] { ::WaitPumping(0, [this] { return !ended; }); };
-    hooks.cancelled = [this] { return ended; };
-    // A failed upload passes silently: the pair is in the personal file either way.
-    UploadPair(uploader, pairCode, original, translation,
-               {settings.onlineUsername, settings.onlinePassword});
+    // The window's single upload (TalveroDlgOnline.cpp); a failed upload passes silently: the
+    // pair is in the personal file either way.
+    UploadPair(original, translation);
 }
 
 void CTalveroDlg::OnUndo(wxCommandEvent&)

@@ -24,6 +24,11 @@ IDS = [1, 2, 1000, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1
 HIDDEN = {2, 1011, 1013}
 
 
+def is_main_window(name):
+    # "Talvero", or the usual title "Talvero (host)" once the update check has ended.
+    return name == "Talvero" or (name.startswith("Talvero (") and name.endswith(")"))
+
+
 def find_app(pid, timeout=15):
     end = time.time() + timeout
     while time.time() < end:
@@ -33,7 +38,7 @@ def find_app(pid, timeout=15):
             if app is not None and app.get_process_id() == pid:
                 for j in range(app.get_child_count()):
                     frame = app.get_child_at_index(j)
-                    if frame is not None and frame.get_name() == "Talvero":
+                    if frame is not None and is_main_window(frame.get_name()):
                         return frame
         time.sleep(0.2)
     return None
