@@ -11,7 +11,7 @@ public:
     void SpeakText(const std::string&) override {}
     std::string LastRecognizedText() override { return {}; }
     void OnRecognitionEvent() override {}
-    void OnVoiceEvent() override {}
+    void OnVoiceEvent(const Settings&) override {}
 };
 
 class FileDictionary : public ILocalDictionary {

@@ -38,18 +38,30 @@ public:
     virtual LocalDictionary* Engine() = 0;
 };
 
+class IVoice;
+
 class ISpeech {
 public:
     virtual ~ISpeech() = default;
     // Recognition and voice set-up at start-up; false when no recognizer exists.
     virtual bool SetUp() = 0;
+    // Queues a code-page text behind whatever is being spoken (never purges) and makes it the
+    // last spoken text.
     virtual void SpeakText(const std::string& text) = 0;
     virtual std::string LastRecognizedText() = 0;
     virtual void OnRecognitionEvent() = 0;
-    virtual void OnVoiceEvent() = 0;
-    // Purges the voice's queue (the "Stop" button; the tray's "Disable"). SPEECH: nothing to
-    // purge until the voice exists.
+    // The voice's events: suspends recognition from the start of each spoken stream to its end
+    // when `settings` ask for it (1012 checked and "SUSPEND TEXT RECOGNITION DURING TTS").
+    virtual void OnVoiceEvent(const Settings& settings) = 0;
+    // Purges the voice's queue (the "Stop" button; the tray's "Disable").
     virtual void PurgeSpeech() {}
+    // The voice; null when there is none (speaking, Stop, Pause, Repeat and the voice dialog
+    // then do nothing with it).
+    virtual IVoice* Voice() { return nullptr; }
+    // The text of the latest SpeakText ("" before the first): what "Repeat" speaks.
+    virtual std::string LastSpokenText() { return {}; }
+    // On while recognition is suspended for the voice's speech.
+    virtual bool SpeechSuspended() { return false; }
 };
 
 // The program's local dictionary (files of the working directory).
@@ -59,5 +71,9 @@ std::unique_ptr<ILocalDictionary> MakeLocalDictionary();
 // step of `dictionary`, which must outlive the engines.
 std::unique_ptr<ITranslationEngines> MakeTranslationEngines(ILocalDictionary& dictionary);
 
-// SPEECH: a speech layer without recognizer or voice, until speech exists.
+// A speech layer without recognizer or voice.
 std::unique_ptr<ISpeech> MakeSilentSpeech();
+
+// The program's speech layer: the voice on espeak-ng, its samples to the sound device (or the
+// WAV file named by TALVERO_AUDIO_OUT, or a null sink); no recognizer yet.
+std::unique_ptr<ISpeech> MakeDesktopSpeech();

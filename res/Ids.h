@@ -11,6 +11,7 @@ inline constexpr int kAboutMenuString = 101;  // "&About Talvero..."
 inline constexpr int kMainDialog = 102;
 inline constexpr int kMainIcon = 128;
 inline constexpr int kDisabledIcon = 129;
+inline constexpr int kVoiceSelectionDialog = 129;
 inline constexpr int kDelayDialog = 131;
 inline constexpr int kTrayMenu = 132;
 inline constexpr int kUploadDialog = 138;
@@ -88,6 +89,12 @@ inline constexpr int kTrain = 1068;
 inline constexpr int kCopyOnlyToHistory = 1069;
 inline constexpr int kRepeat = 1070;
 inline constexpr int kUpload = 1073;
+
+// The voice selection dialog (template 129).
+inline constexpr int kVoiceList = 1028;
+inline constexpr int kVoiceRate = 1029;
+inline constexpr int kVoiceVolume = 1030;
+inline constexpr int kVoiceFormat = 1031;
 
 // The delay dialog (template 131).
 inline constexpr int kDelayTime = 1037;

@@ -112,6 +112,20 @@ const Control kDelayControls[] = {
     {ctl::kCancel, K::Button, "Cancel", false, nullptr},
 };
 
+// Template 129: the voice selection dialog.
+const Control kVoiceSelectionControls[] = {
+    {-1, K::Label, "Voice", false, nullptr},
+    {ctl::kVoiceList, K::SortedDropList, "", false, "Voice"},
+    {-1, K::Label, "Rate", false, nullptr},
+    {ctl::kVoiceRate, K::Trackbar, "", false, "Rate"},
+    {-1, K::Label, "Volume", false, nullptr},
+    {ctl::kVoiceVolume, K::Trackbar, "", false, "Volume"},
+    {-1, K::Label, "Format", false, nullptr},
+    {ctl::kVoiceFormat, K::DropList, "", false, "Format"},
+    {ctl::kOk, K::DefaultButton, "OK", false, nullptr},
+    {ctl::kCancel, K::Button, "Cancel", false, nullptr},
+};
+
 // Template 100: the About box.
 const Control kAboutControls[] = {
     {-1, K::Icon, "", false, nullptr},
@@ -200,6 +214,8 @@ const Dialog kUpload = {kUploadDialog, "Upload dictionary file", 300, 84, kUploa
 const Dialog kOptions = {kOptionsDialog, "Set options", 300, 330, kOptionsControls};
 const Dialog kConfirmation = {kConfirmationDialog, "Add new translations to the local dictionary",
                               260, 150, kConfirmationControls};
+const Dialog kVoiceSelection = {kVoiceSelectionDialog, "Voice Selection", 236, 118,
+                                kVoiceSelectionControls};
 
 const char* const kPunctuation[] = {"Text?", "\xC2\xBFText?", "Text ?", "Text;",
                                     "Text!", "\xC2\xA1Text!", "Text."};
@@ -217,6 +233,10 @@ const Dialog& DelayDialog()
 const Dialog& AboutDialog()
 {
     return kAbout;
+}
+const Dialog& VoiceSelectionDialog()
+{
+    return kVoiceSelection;
 }
 const Dialog& UploadDictionaryDialog()
 {

@@ -28,6 +28,7 @@ enum class Kind {
     SortedDropList,  // the same, kept sorted
     DropDown,        // drop-down with an edit field
     SortedListBox,   // list box that keeps its items sorted
+    Trackbar,        // horizontal slider
 };
 
 struct Control {
@@ -52,6 +53,7 @@ const Dialog& AboutDialog();
 const Dialog& UploadDictionaryDialog();
 const Dialog& OptionsDialog();
 const Dialog& ConfirmationDialog();
+const Dialog& VoiceSelectionDialog();
 
 // The control of `dialog` with `id`, or nullptr.
 const Control* FindControl(const Dialog& dialog, int id);

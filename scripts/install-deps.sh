@@ -22,6 +22,13 @@ apertium-es-pt
 libsqlite3-dev
 libsodium-dev
 nlohmann-json3-dev
+espeak-ng
+libespeak-ng-dev
+portaudio19-dev
+libsoxr-dev
+libsndfile1-dev
+libasound2-dev
+sox
 dict-freedict-eng-spa dict-freedict-fra-eng dict-freedict-eng-fra dict-freedict-ita-eng dict-freedict-eng-ita dict-freedict-por-eng dict-freedict-eng-por dict-freedict-nld-eng dict-freedict-eng-nld dict-freedict-deu-spa dict-freedict-spa-deu
 "
 

@@ -8,6 +8,7 @@
 #include <wx/combobox.h>
 #include <wx/listbox.h>
 #include <wx/log.h>
+#include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -67,6 +68,9 @@ wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int
             break;
         case K::SortedListBox:
             w = new wxListBox(parent, id, {}, {}, 0, nullptr, wxLB_SINGLE | wxLB_SORT);
+            break;
+        case K::Trackbar:
+            w = new wxSlider(parent, id, 0, 0, 100);
             break;
         case K::Label:
         case K::Group:

@@ -15,6 +15,8 @@ int CliImport(const CliArgs& args);       // talvero-cli import ...
 int CliTranslate(const CliArgs& args);    // talvero-cli translate TEXT
 int CliUpload(const CliArgs& args);       // talvero-cli upload ORIGINAL TRANSLATION
 int CliCheckUpdate(const CliArgs& args);  // talvero-cli check-update
+int CliSpeak(const CliArgs& args);        // talvero-cli speak TEXT [options]
+int CliVoices(const CliArgs& args);       // talvero-cli voices
 
 struct Settings;
 // The dictionary code of the local pair whose files the settings name ("es_en"), or "".

@@ -30,6 +30,9 @@ const char* kUsage =
     "                              (see 'talvero-cli upload --help').\n"
     "  check-update                Read the update page and tell whether a newer version exists\n"
     "                              (see 'talvero-cli check-update --help').\n"
+    "  speak TEXT [OPTIONS]        Speak TEXT with the voice, or write it into a WAV file\n"
+    "                              (see 'talvero-cli speak --help').\n"
+    "  voices                      List the voices: name, tab, language.\n"
     "  --help                      Show this text.\n";
 
 }  // namespace
@@ -106,6 +109,8 @@ int RunCommand(const std::string& command, CliArgs args)
     if (command == "translate") return CliTranslate(args);
     if (command == "upload") return CliUpload(args);
     if (command == "check-update") return CliCheckUpdate(args);
+    if (command == "speak") return CliSpeak(args);
+    if (command == "voices") return CliVoices(args);
     CliError("unknown command '" + command + "' (try --help)");
     return 2;
 }

@@ -101,7 +101,7 @@ CTalveroDlg::Parts CTalveroDlg::DefaultParts()
     Parts p;
     p.dictionary = MakeLocalDictionary();
     p.engines = MakeTranslationEngines(*p.dictionary);
-    p.speech = MakeSilentSpeech();
+    p.speech = MakeDesktopSpeech();
     p.banners = MakeBanners();
     return p;
 }
@@ -378,6 +378,7 @@ void CTalveroDlg::StartUp()
     FillLanguagePairCombos();
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
+    SetUpVoice();
     autoState.autoTranslateBusy = false;
     parts.banners->Create(this);
     settings.minimizeToTray = true;
@@ -778,5 +779,5 @@ void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
 void CTalveroDlg::OnVoiceEvent(wxThreadEvent&)
 {
     if (disabled) return;
-    parts.speech->OnVoiceEvent();
+    parts.speech->OnVoiceEvent(settings);
 }

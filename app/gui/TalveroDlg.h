@@ -142,6 +142,18 @@ private:
     bool additionBusy = false;
     bool capturePending = false;
 
+    // Text-to-speech voice (TalveroDlgSpeech.cpp): its buttons, the voice name box 1050, the
+    // Pause button's state and the positions the voice dialog was last confirmed with.
+    void SetUpVoice();
+    void ShowVoiceName();
+    void OnStopSpeaking(wxCommandEvent& event);
+    void OnPauseSpeaking(wxCommandEvent& event);
+    void OnSelectVoice(wxCommandEvent& event);
+    void OnRepeatSpeaking(wxCommandEvent& event);
+    bool voicePaused = false;
+    int voicePosition = -1;
+    int formatPosition = -1;
+
     Parts parts;
     Settings settings;  // the settings values; its engine, speak and mode members are the flags
     AutoTranslateState autoState;

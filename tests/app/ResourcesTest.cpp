@@ -36,8 +36,9 @@ TEST(Resources, MainWindowTableHoldsEveryControlOnceWithItsText)
 
 TEST(Resources, EveryUnlabelledControlHasAnAccessibleName)
 {
-    for (const res::Dialog* d : {&res::MainDialog(), &res::DelayDialog(), &res::AboutDialog(),
-                                 &res::OptionsDialog(), &res::ConfirmationDialog()})
+    for (const res::Dialog* d :
+         {&res::MainDialog(), &res::DelayDialog(), &res::AboutDialog(), &res::OptionsDialog(),
+          &res::ConfirmationDialog(), &res::VoiceSelectionDialog()})
         for (const res::Control& c : d->controls) {
             bool labelled = c.kind == res::Kind::Button || c.kind == res::Kind::DefaultButton ||
                             c.kind == res::Kind::Check;

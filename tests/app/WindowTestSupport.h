@@ -82,7 +82,7 @@ public:
     void SpeakText(const std::string& text) override { rec.spoken.push_back(text); }
     std::string LastRecognizedText() override { return "recognized "; }
     void OnRecognitionEvent() override { ++rec.recognitionEvents; }
-    void OnVoiceEvent() override { ++rec.voiceEvents; }
+    void OnVoiceEvent(const Settings&) override { ++rec.voiceEvents; }
     Recorder& rec;
 };
 

@@ -1,0 +1,51 @@
+#include "app/DesktopSpeech.h"
+
+#include <cstdio>
+
+#include "catalogue/CodePage.h"
+#include "catalogue/Settings.h"
+
+DesktopSpeech::DesktopSpeech(std::unique_ptr<IVoice> v) : voice(std::move(v)) {}
+
+DesktopSpeech::~DesktopSpeech()
+{
+    if (voice) voice->SetNotify({});
+}
+
+void DesktopSpeech::SpeakText(const std::string& text)
+{
+    if (voice) voice->Speak(CodePageToUtf8(text));
+    lastSpokenText = text;
+}
+
+void DesktopSpeech::PurgeSpeech()
+{
+    if (voice) voice->Purge();
+}
+
+void DesktopSpeech::OnVoiceEvent(const Settings& settings)
+{
+    if (!voice) return;
+    VoiceEvent event;
+    while (voice->GetEvent(event)) {
+        if (event.kind == VoiceEventKind::StartStream) {
+            if (settings.activateSpeechRecognition && settings.suspendRecognitionDuringTts) {
+                SetRecognizerActive(false);
+                speechSuspended = true;
+            }
+        } else if (settings.activateSpeechRecognition && speechSuspended) {
+            SetRecognizerActive(true);
+            speechSuspended = false;
+        }
+    }
+}
+
+std::unique_ptr<ISpeech> MakeDesktopSpeech()
+{
+    std::string note, error;
+    std::unique_ptr<IAudioSink> sink = MakeDefaultAudioSink(&note);
+    if (!note.empty()) std::fprintf(stderr, "talvero: %s; speaking to no device\n", note.c_str());
+    std::unique_ptr<IVoice> voice = MakeEspeakVoice(std::move(sink), error);
+    if (!voice) std::fprintf(stderr, "talvero: no voice: %s\n", error.c_str());
+    return std::make_unique<DesktopSpeech>(std::move(voice));
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The program's speech layer behind ISpeech: the voice and its event handling. Recognition
+// joins it here; until then SetRecognizerActive is the seam through which the voice's streams
+// suspend and resume it.
+#include <memory>
+#include <string>
+
+#include "app/WindowServices.h"
+#include "speech/Voice.h"
+
+class DesktopSpeech : public ISpeech {
+public:
+    // `voice` may be null (espeak-ng could not start): then nothing is spoken.
+    explicit DesktopSpeech(std::unique_ptr<IVoice> voice);
+    ~DesktopSpeech() override;
+
+    bool SetUp() override { return false; }
+    void SpeakText(const std::string& text) override;
+    std::string LastRecognizedText() override { return {}; }
+    void OnRecognitionEvent() override {}
+    void OnVoiceEvent(const Settings& settings) override;
+    void PurgeSpeech() override;
+    IVoice* Voice() override { return voice.get(); }
+    std::string LastSpokenText() override { return lastSpokenText; }
+    bool SpeechSuspended() override { return speechSuspended; }
+
+protected:
+    // Recognition goes inactive, dropping what it heard so far (false), or active again.
+    virtual void SetRecognizerActive(bool /*active*/) {}
+
+private:
+    std::unique_ptr<IVoice> voice;
+    std::string lastSpokenText;
+    bool speechSuspended = false;
+};
