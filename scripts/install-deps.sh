@@ -14,6 +14,14 @@ tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils
 dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 dict-freedict-spa-eng trans-de-en
 wamerican wbritish
+apertium
+apertium-apy
+apertium-eng-spa
+apertium-fr-es
+apertium-es-pt
+libsqlite3-dev
+libsodium-dev
+nlohmann-json3-dev
 espeak-ng
 libespeak-ng-dev
 portaudio19-dev

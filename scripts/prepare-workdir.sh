@@ -51,9 +51,17 @@ for local in "$WORKDIR"/localdictionary_*.txt; do
     write_once "personaldictionary_$code" ""
 done
 
-# First settings: the local dictionary ticked, Spanish to English. The program adds the other
-# keys with their defaults when it saves.
+# First settings: the local dictionary and the Google row ticked, both Spanish to English (the
+# run command answers the Google form with the local translation service). The program adds the
+# other keys with their defaults when it saves.
 write_once TalveroConfig.txt "USE LOCAL DICTIONARY
 YES
 LOCAL DICTIONARY LANGUAGE PAIR
+SPANISH TO ENGLISH
+USE GOOGLE
+YES
+GOOGLE LANGUAGE PAIR
 SPANISH TO ENGLISH"
+
+# The local translation service keeps its upload database and its users file here.
+mkdir -p "$WORKDIR/gateway"
