@@ -30,8 +30,8 @@ def main():
     print("| dictionary | pairs file | talvero-cli local: wall ms | anchor: wall ms | ratio "
           "| talvero-cli local: peak MiB | anchor: peak MiB | ratio |")
     print("|---|---|---|---|---|---|---|---|")
-    for spec in sys.argv[4:]:
-        name, rest = spec.split("=", 1)
+    for arg in sys.argv[4:]:
+        name, rest = arg.split("=", 1)
         path, text = rest.rsplit(":", 1)
         path = os.path.abspath(path)
         with tempfile.TemporaryDirectory() as work:
