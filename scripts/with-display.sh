@@ -4,11 +4,10 @@
 # predictable screen. TALVERO_NO_TRAY=1 leaves the tray host out (a desktop without one).
 set -u
 SIZE=${TALVERO_SCREEN:-1280x800x24}
-FIRST=90 LAST=190
 
-# Waits up to five seconds for COMMAND to succeed.
+# Waits up to twenty seconds for COMMAND to succeed.
 wait_for() {
-    for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
+    for _ in $(seq 400); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
     return 1
 }
 fail() {
@@ -16,28 +15,48 @@ fail() {
     exit 1
 }
 
-DPY=
-for n in $(seq $FIRST $LAST); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then DPY=":$n"; break; fi
-done
-[ -n "$DPY" ] || fail "no free display between :$FIRST and :$LAST (each has a /tmp/.X<n>-lock" \
-    "or /tmp/.X11-unix/X<n>; remove those of X servers that no longer run)"
-
 PIDS=()
+LOGDIR=$(mktemp -d "${TMPDIR:-/tmp}/with-display.XXXXXX")
 cleanup() {
     kill "${PIDS[@]}" 2>/dev/null
     wait "${PIDS[@]}" 2>/dev/null
+    rm -rf "$LOGDIR"
 }
 trap cleanup EXIT
 
-Xvfb "$DPY" -screen 0 "$SIZE" -nolisten tcp >/dev/null 2>&1 &
-PIDS+=($!)
-export DISPLAY="$DPY"
-wait_for xdpyinfo || fail "Xvfb did not start on $DPY"
-openbox >/dev/null 2>&1 &
-PIDS+=($!)
-wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    fail "the window manager (openbox) did not start on $DPY"
+# Xvfb picks a free display itself (-displayfd): a display number can be taken by a server whose
+# lock file lives in another /tmp, or only by an abstract socket, and guessing from files here
+# then connects the tests to someone else's screen.
+Xvfb -displayfd 3 -screen 0 "$SIZE" -nolisten tcp 3>"$LOGDIR/display" >"$LOGDIR/xvfb.log" 2>&1 &
+XVFB=$!
+PIDS+=($XVFB)
+for _ in $(seq 600); do
+    [ -s "$LOGDIR/display" ] && break
+    kill -0 "$XVFB" 2>/dev/null || break
+    sleep 0.05
+done
+[ -s "$LOGDIR/display" ] || { cat "$LOGDIR/xvfb.log" >&2; fail "Xvfb did not start"; }
+export DISPLAY=":$(head -n1 "$LOGDIR/display" | tr -dc 0-9)"
+wait_for xdpyinfo || fail "Xvfb did not answer on $DISPLAY"
+
+# A cold machine (font caches still being written, the build's last links still running) can
+# take seconds before openbox owns the screen, so wait longer and try a second time before
+# giving up, and show what openbox said.
+start_wm() {
+    openbox --sm-disable >>"$LOGDIR/openbox.log" 2>&1 &
+    WM=$!
+    PIDS+=($WM)
+    for _ in $(seq 600); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+        kill -0 "$WM" 2>/dev/null || return 1
+        sleep 0.05
+    done
+    return 1
+}
+if ! start_wm; then
+    kill "$WM" 2>/dev/null
+    start_wm || { cat "$LOGDIR/openbox.log" >&2; fail "the window manager (openbox) did not start on $DISPLAY"; }
+fi
 if [ "${TALVERO_NO_TRAY:-0}" != 1 ]; then
     trayer --edge bottom --align right --widthtype request --height 28 >/dev/null 2>&1 &
     PIDS+=($!)
