@@ -50,6 +50,7 @@ void GatewayServer::Route()
     s.set_read_timeout(config.clientTimeoutSeconds, 0);
     s.set_write_timeout(config.clientTimeoutSeconds, 0);
     s.set_keep_alive_timeout(2);
+    s.set_tcp_nodelay(true);
 
     for (FormService service :
          {FormService::Google, FormService::Babelfish, FormService::FreeTranslation}) {
