@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr size_t kChunkSamples = kRecognizerSampleRate / 10;  // 100 ms
+constexpr size_t kChunkSamples = kRecognizerSampleRate / 25;  // 40 ms
+constexpr size_t kPauseSamples = kRecognizerSampleRate / 10;  // 100 ms
 const char* const kGeneralSearch = "general";
 const char* const kTrainedSearch = "trained";
 
@@ -185,6 +186,7 @@ void Recognizer::Feed()
 {
     std::vector<int16_t> chunk(kChunkSamples);
     uint64_t samples = 0;
+    size_t silentSamples = 0;
     bool inSpeech = false;
     std::string lastHypothesis;
     auto seconds = [&] { return static_cast<double>(samples) / kRecognizerSampleRate; };
@@ -206,7 +208,10 @@ void Recognizer::Feed()
             lastHypothesis.clear();
             continue;
         }
-        if (IsDigitalSilence(chunk.data(), n)) {
+        // Chunks are short so that a hypothesis follows speech quickly; exact silence only
+        // counts once it has lasted a pause's length, as a short gap between words is no end.
+        silentSamples = IsDigitalSilence(chunk.data(), n) ? silentSamples + n : 0;
+        if (silentSamples >= kPauseSamples || (silentSamples > 0 && !utteranceOpen)) {
             // A file's or a muted input's exact silence is not given to the decoder: long
             // stretches of it skew the running cepstral mean so far that the next words are
             // misheard. It ends an utterance like any pause.
