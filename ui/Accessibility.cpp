@@ -29,7 +29,8 @@ void SetAccessibleIdAs(wxWindow* window, int idNumber, const wxString& name)
     if (!acc) return;
     wxString id = wxString::Format("%d", idNumber);
     if (idNumber >= 0) atk_object_set_accessible_id(acc, id.utf8_str());
-    bool isCombo = wxDynamicCast(window, wxComboBox) || wxDynamicCast(window, wxChoice);
+    // dynamic_cast, not wxDynamicCast: that macro casts down before it checks the type.
+    bool isCombo = dynamic_cast<wxComboBox*>(window) || dynamic_cast<wxChoice*>(window);
     if (!name.empty() && !isCombo) atk_object_set_name(acc, name.utf8_str());
     // A combo box's name is its selection; what the list is for goes into its description.
     if (!name.empty() && isCombo) atk_object_set_description(acc, name.utf8_str());

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <chrono>
 
 #include <wx/app.h>
@@ -262,6 +264,27 @@ TEST_F(WindowTest, StartUpRestoresTheSettingsIntoTheControls)
     EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, 1055)->GetFont().GetPointSize(), 12);
     EXPECT_NE(Ctl<wxTextCtrl>(&dlg, 1057)->GetFont().GetPointSize(), 12);  // history keeps its font
     EXPECT_EQ(dlg.GetSettings().translationDelay, 2500.0);
+}
+
+TEST_F(WindowTest, AnUnreadableSettingsFileIsReportedAndNotSavedOver)
+{
+    // A FIFO cannot be read as settings; an ordinary save would rename a new file over it.
+    ASSERT_EQ(mkfifo("TalveroConfig.txt", 0600), 0);
+    {
+        CTalveroDlg dlg(nullptr, FakeServices());
+        dlg.CallAfter([&] {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, "TalveroConfig.txt exists but cannot be read (not a plain "
+                                     "file). Talvero starts with the default settings and will "
+                                     "not save over that file.");
+            EXPECT_TRUE(boxes[0].style & wxICON_WARNING);
+            EXPECT_EQ(dlg.GetSettings().fontSize, 18);
+            Toggle(&dlg, 1021, true);
+            Click(&dlg, 1);  // Exit, which saves the settings otherwise
+        });
+        EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo("TalveroConfig.txt"));
 }
 
 TEST_F(WindowTest, MissingDictionaryFilesAreReportedOnceEach)
