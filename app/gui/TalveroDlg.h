@@ -204,11 +204,11 @@ private:
     std::string lastRecognizedText;  // as recognized, with a trailing blank
     bool speechSuspended = false;
 
-    wxTextCtrl* input = nullptr;               // 1000
-    wxButton* translateButton = nullptr;       // 1032
-    wxTextCtrl* history = nullptr;             // 1057
-    wxTextCtrl* hypothesis = nullptr;          // 1055
-    wxListBox* nearList = nullptr;             // 1006
+    wxTextCtrl* input = nullptr;          // 1000
+    wxButton* translateButton = nullptr;  // 1032
+    wxTextCtrl* history = nullptr;        // 1057
+    wxTextCtrl* hypothesis = nullptr;     // 1055
+    wxListBox* nearList = nullptr;        // 1006
     std::unique_ptr<CSortedListFiller> nearFiller;
     wxComboBox* punctuation = nullptr;         // 1065
     std::array<wxTextCtrl*, 4> resultBoxes{};  // 1002, 1003, 1004, 1005
