@@ -476,7 +476,8 @@ void CTalveroDlg::Shutdown()
     ReadControlsIntoSettings();
     if (!settingsUnreadable) SaveSettings(settings);
     parts.platform.hotkey->Unregister();
-    parts.dictionary->Discard();
+    // An addition waiting for its upload still holds the dictionary; it is freed with the window.
+    if (!additionBusy) parts.dictionary->Discard();
 }
 
 void CTalveroDlg::EndDialogWith(int result)
@@ -551,7 +552,7 @@ void CTalveroDlg::Translate()
     // While the web engines run the window handles its events: a second Translate (a hotkey,
     // dictation, an automatic translation) waits for the next turn instead of nesting.
     if (translating) return;
-    nearList->Clear();
+    ClearNearList();
     const std::string text = ToPhrase(input->GetValue());
     if (TrimInput(text).empty()) {
         TalveroMessageBox(kEmptyInputMessage, res::kAppName, wxOK | wxICON_WARNING, this);
@@ -567,7 +568,7 @@ void CTalveroDlg::Translate()
         if (outcome.engines[i].outcome == EngineOutcome::Changed)
             resultBoxes[i]->ChangeValue(FromPhrase(outcome.engines[i].text));
     if (outcome.banner.show) parts.banners->ShowTranslation(outcome.banner);
-    FillNearList(outcome.nearList);
+    FillNearList(std::move(outcome.nearList));
     for (const SpeakItem& item : outcome.speakQueue)
         parts.speech->SpeakText(item.text);
 }
@@ -626,7 +627,7 @@ void CTalveroDlg::OnClear(wxCommandEvent&)
     input->ChangeValue(wxString());
     for (wxTextCtrl* box : resultBoxes)
         box->ChangeValue(wxString());
-    nearList->Clear();
+    ClearNearList();
 }
 
 void CTalveroDlg::OnClearHistory(wxCommandEvent&)
