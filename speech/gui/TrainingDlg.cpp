@@ -30,7 +30,7 @@ struct CTrainingDlg::Job {
     std::string bytes;
     RecognizerEngine engine;
     std::string workDir;
-    Recognizer* recognizer = nullptr;
+    std::weak_ptr<Recognizer> recognizer;
     TrainingProgress progress;
     TrainingResult result;
     std::string reloadError;
@@ -45,7 +45,7 @@ wxEND_EVENT_TABLE()
 
 CTrainingDlg::CTrainingDlg(wxWindow* parent, const std::string& fileBytes,
                            const RecognizerEngine& engine, const std::string& workDir,
-                           Recognizer* recognizer)
+                           std::shared_ptr<Recognizer> recognizer)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::TrainingDialog().caption),
                wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       job(std::make_shared<Job>()),
@@ -113,8 +113,9 @@ void CTrainingDlg::StartTraining()
     status->ChangeValue("Training... 0 %");
     std::thread([job = job] {
         job->result = TrainLanguageModel(job->bytes, job->engine, job->workDir, job->progress);
-        if (job->result.ok && !job->progress.cancel && job->recognizer)
-            job->recognizer->ReloadTrainedModel(job->reloadError);
+        std::shared_ptr<Recognizer> recognizer = job->recognizer.lock();
+        if (job->result.ok && !job->progress.cancel && recognizer)
+            recognizer->ReloadTrainedModel(job->reloadError);
         job->done = true;
     }).detach();
     timer.Start(50);

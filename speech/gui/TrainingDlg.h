@@ -16,9 +16,9 @@ class wxTextCtrl;
 class CTrainingDlg : public wxDialog {
 public:
     // `fileBytes`: the training file as read. The model goes into `workDir`; `recognizer` (may be
-    // null) takes it up as soon as it is written.
+    // null) takes it up as soon as it is written, unless its owner has let it go by then.
     CTrainingDlg(wxWindow* parent, const std::string& fileBytes, const RecognizerEngine& engine,
-                 const std::string& workDir, Recognizer* recognizer);
+                 const std::string& workDir, std::shared_ptr<Recognizer> recognizer);
     ~CTrainingDlg() override;
 
     // Starts the training (the "Train" button).
