@@ -13,9 +13,9 @@
 #include "app/gui/TalveroDlg.h"
 #include "app/gui/TalveroEvents.h"
 #include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 #include "res/Templates.h"
+#include "speech/LanguageModelTrainer.h"
 #include "speech/RecognitionText.h"
 #include "speech/RecognizerLoader.h"
 #include "speech/gui/TrainingDlg.h"
@@ -180,13 +180,14 @@ void CTalveroDlg::OnTrainWithTextFile(wxCommandEvent&)
                       wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (open.ShowModal() != wxID_OK) return;
     std::string bytes;
-    if (!ReadWholeFile(open.GetPath().utf8_string(), bytes)) return;
+    long long size = 0;
+    if (!ReadTrainingFile(open.GetPath().utf8_string(), bytes, size)) return;
     auto* engines = static_cast<wxChoice*>(FindWindow(kEngine));
     const RecognizerEngine* engine = FindRecognitionEngine(ToPhrase(engines->GetStringSelection()));
     if (!engine) return;
     std::shared_ptr<Recognizer> trainee = recognizer;
     speechDialogOpen = true;
-    CTrainingDlg dialog(this, bytes, *engine, kWorkDir, trainee);
+    CTrainingDlg dialog(this, std::move(bytes), *engine, kWorkDir, trainee, size);
     const bool trained = dialog.ShowModal() == wxID_OK;
     speechDialogOpen = false;
     // An engine that finished loading meanwhile may have read the files before the training
