@@ -554,7 +554,7 @@ void CTalveroDlg::Translate()
     // While the web engines run the window handles its events: a second Translate (a hotkey,
     // dictation, an automatic translation) waits for the next turn instead of nesting.
     if (translating) return;
-    nearList->Clear();
+    ClearNearList();
     const std::string text = ToPhrase(input->GetValue());
     if (TrimInput(text).empty()) {
         TalveroMessageBox(kEmptyInputMessage, res::kAppName, wxOK | wxICON_WARNING, this);
@@ -570,7 +570,7 @@ void CTalveroDlg::Translate()
         if (outcome.engines[i].outcome == EngineOutcome::Changed)
             resultBoxes[i]->ChangeValue(FromPhrase(outcome.engines[i].text));
     if (outcome.banner.show) parts.banners->ShowTranslation(outcome.banner);
-    FillNearList(outcome.nearList);
+    FillNearList(std::move(outcome.nearList));
     for (const SpeakItem& item : outcome.speakQueue)
         parts.speech->SpeakText(item.text);
 }
@@ -629,7 +629,7 @@ void CTalveroDlg::OnClear(wxCommandEvent&)
     input->ChangeValue(wxString());
     for (wxTextCtrl* box : resultBoxes)
         box->ChangeValue(wxString());
-    nearList->Clear();
+    ClearNearList();
 }
 
 void CTalveroDlg::OnClearHistory(wxCommandEvent&)

@@ -15,6 +15,7 @@
 #include "speech/Recognizer.h"
 #include "speech/RecognizerLoader.h"
 #include "tray/gui/TrayDialog.h"
+#include "ui/ListSpeed.h"
 #include "ui/TextSelection.h"
 
 class wxButton;
@@ -67,7 +68,8 @@ public:
     // Start-up and list speed (TalveroDlgSpeed.cpp): the pair lists measured once, the near
     // list filled in one step in its own order, the dictionary loaded while the window appears.
     void SetUpListsForSpeed();
-    void FillNearList(const std::vector<std::string>& phrases);
+    void FillNearList(std::vector<std::string> phrases);
+    void ClearNearList();
     void StartDictionaryLoad();
     bool IsDisabled() const { return disabled; }
 
@@ -217,6 +219,7 @@ private:
     wxTextCtrl* history = nullptr;             // 1057
     wxTextCtrl* hypothesis = nullptr;          // 1055
     wxListBox* nearList = nullptr;             // 1006
+    std::unique_ptr<CSortedListFiller> nearFiller;
     wxComboBox* punctuation = nullptr;         // 1065
     std::array<wxTextCtrl*, 4> resultBoxes{};  // 1002, 1003, 1004, 1005
     std::array<wxChoice*, 4> pairCombos{};     // 1028, 1034, 1035, 1036

@@ -1,5 +1,5 @@
 // What keeps start-up and long lists quick: the pair lists measured once, the near-match list
-// filled in one step, and the dictionary loaded while the window appears.
+// filled in steps that never hold the window, and the dictionary loaded while the window appears.
 #include <wx/choice.h>
 #include <wx/listbox.h>
 
@@ -14,15 +14,19 @@ void CTalveroDlg::SetUpListsForSpeed()
     for (wxChoice* combo : pairCombos)
         FixChoiceWidth(combo);
     PrepareSortedList(nearList);
+    nearFiller = std::make_unique<CSortedListFiller>(
+        nearList, [](const std::string& phrase) { return FromPhrase(phrase); });
 }
 
-void CTalveroDlg::FillNearList(const std::vector<std::string>& phrases)
+void CTalveroDlg::FillNearList(std::vector<std::string> phrases)
 {
-    std::vector<wxString> items;
-    items.reserve(phrases.size());
-    for (const std::string& phrase : phrases)
-        items.push_back(FromPhrase(phrase));
-    SetSortedItems(nearList, items);
+    nearFiller->Fill(std::move(phrases));
+}
+
+void CTalveroDlg::ClearNearList()
+{
+    nearFiller->Cancel();
+    nearList->Clear();
 }
 
 void CTalveroDlg::StartDictionaryLoad()

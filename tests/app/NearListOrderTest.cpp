@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/ListSpeed.h"
+#include "ui/WaitPumping.h"
 
 namespace {
 
@@ -34,7 +35,26 @@ TEST(NearListOrder, SameAsASortedListBoxFilledOneByOne)
     }
     for (const wxString& item : items)
         plain->Append(item);
+    // Filled a few items per turn of the event loop, and started again half-way with another
+    // list, it ends as the same list.
+    auto* stepped = new wxListBox(frame, wxID_ANY, {}, {}, 0, nullptr, wxLB_SINGLE | wxLB_SORT);
+    PrepareSortedList(stepped);
+    CSortedListFiller filler(stepped, [](const std::string& s) { return wxString::FromUTF8(s); },
+                             50);
+    std::vector<std::string> phrases;
+    for (const wxString& item : items)
+        phrases.push_back(item.utf8_string());
+    filler.Fill({"stale", "older"});
+    filler.Fill(std::vector<std::string>(200, "half-way"));
+    while (filler.Busy() && stepped->GetCount() == 0)
+        WaitPumping(1);
+    filler.Fill(phrases);
+    while (filler.Busy())
+        WaitPumping(1);
     SetSortedItems(fast, items);
+    ASSERT_EQ(stepped->GetCount(), plain->GetCount());
+    for (unsigned i = 0; i < plain->GetCount(); ++i)
+        ASSERT_EQ(stepped->GetString(i), plain->GetString(i)) << i;
     ASSERT_EQ(fast->GetCount(), plain->GetCount());
     for (unsigned i = 0; i < plain->GetCount(); ++i)
         ASSERT_EQ(fast->GetString(i), plain->GetString(i)) << i;
