@@ -210,15 +210,15 @@ private:
     std::vector<RecognizerEngine> recognitionEngines;
     std::shared_ptr<Recognizer> recognizer;
     std::unique_ptr<RecognizerLoader> engineLoader;  // declared after: stops first
-    bool speechDialogOpen = false;  // the voice or training dialog holds voice or recognizer
+    bool speechDialogOpen = false;   // the voice or training dialog holds voice or recognizer
     std::string lastRecognizedText;  // as recognized, with a trailing blank
     bool speechSuspended = false;
 
-    wxTextCtrl* input = nullptr;               // 1000
-    wxButton* translateButton = nullptr;       // 1032
-    wxTextCtrl* history = nullptr;             // 1057
-    wxTextCtrl* hypothesis = nullptr;          // 1055
-    wxListBox* nearList = nullptr;             // 1006
+    wxTextCtrl* input = nullptr;          // 1000
+    wxButton* translateButton = nullptr;  // 1032
+    wxTextCtrl* history = nullptr;        // 1057
+    wxTextCtrl* hypothesis = nullptr;     // 1055
+    wxListBox* nearList = nullptr;        // 1006
     std::unique_ptr<CSortedListFiller> nearFiller;
     wxComboBox* punctuation = nullptr;         // 1065
     std::array<wxTextCtrl*, 4> resultBoxes{};  // 1002, 1003, 1004, 1005

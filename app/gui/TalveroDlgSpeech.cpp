@@ -36,8 +36,8 @@ void CTalveroDlg::ShowVoiceName()
     IVoice* voice = parts.speech->Voice();
     auto* box = static_cast<wxTextCtrl*>(FindWindow(kVoiceName));
     if (box)
-        box->ChangeValue(
-            voice ? FromPhrase(Utf8ToCodePage(voice->CurrentVoice().description)) : wxString());
+        box->ChangeValue(voice ? FromPhrase(Utf8ToCodePage(voice->CurrentVoice().description))
+                               : wxString());
 }
 
 // Ends what is being spoken and drops the queue; the pause state stays.

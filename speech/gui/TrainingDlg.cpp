@@ -43,9 +43,9 @@ wxBEGIN_EVENT_TABLE(CTrainingDlg, wxDialog)
     EVT_TIMER(wxID_ANY, CTrainingDlg::OnTimer)
 wxEND_EVENT_TABLE()
 
-CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes,
-                           const RecognizerEngine& engine, const std::string& workDir,
-                           std::shared_ptr<Recognizer> recognizer, long long fileSize)
+CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes, const RecognizerEngine& engine,
+                           const std::string& workDir, std::shared_ptr<Recognizer> recognizer,
+                           long long fileSize)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::TrainingDialog().caption),
                wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       job(std::make_shared<Job>()),
