@@ -41,6 +41,10 @@ std::unique_ptr<IAudioSink> MakeWavAudioSink(const std::string& path, bool paced
 // The default output device through PortAudio; null when the machine has none.
 std::unique_ptr<IAudioSink> MakeDeviceAudioSink();
 
+// Starts PortAudio once per process, with the complaints its ALSA and JACK probes would print
+// on the terminal silenced; false when it cannot start. Every user of PortAudio starts it here.
+bool InitializePortAudio();
+
 // The sink a program gets: TALVERO_AUDIO_OUT=FILE.wav names a (paced) WAV sink, else the sound
 // device, else the null sink. Never null. A note for the user lands in `note` when the WAV file
 // could not be created.

@@ -13,25 +13,6 @@ namespace {
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 void QuietJack(const char*) {}
 
-// PortAudio probes ALSA, JACK and OSS at start and each of them prints its complaints on the
-// terminal; a machine without sound would show a wall of them. Silence them before the probe.
-// JACK comes in through PortAudio, so its setters are looked up rather than linked.
-bool InitializePortAudio()
-{
-    static std::once_flag once;
-    static bool ok = false;
-    std::call_once(once, [] {
-        snd_lib_error_set_handler(QuietAlsa);
-        setenv("JACK_NO_START_SERVER", "1", 1);
-        using JackSetter = void (*)(void (*)(const char*));
-        for (const char* name : {"jack_set_error_function", "jack_set_info_function"})
-            if (auto set = reinterpret_cast<JackSetter>(dlsym(RTLD_DEFAULT, name))) set(QuietJack);
-        ok = Pa_Initialize() == paNoError;
-        // Never terminated: the library stays for the life of the process, as the device does.
-    });
-    return ok;
-}
-
 class DeviceSink final : public IAudioSink {
 public:
     ~DeviceSink() override { Close(); }
@@ -85,6 +66,25 @@ private:
 };
 
 }  // namespace
+
+// PortAudio probes ALSA, JACK and OSS at start and each of them prints its complaints on the
+// terminal; a machine without sound would show a wall of them. Silence them before the probe.
+// JACK comes in through PortAudio, so its setters are looked up rather than linked.
+bool InitializePortAudio()
+{
+    static std::once_flag once;
+    static bool ok = false;
+    std::call_once(once, [] {
+        snd_lib_error_set_handler(QuietAlsa);
+        setenv("JACK_NO_START_SERVER", "1", 1);
+        using JackSetter = void (*)(void (*)(const char*));
+        for (const char* name : {"jack_set_error_function", "jack_set_info_function"})
+            if (auto set = reinterpret_cast<JackSetter>(dlsym(RTLD_DEFAULT, name))) set(QuietJack);
+        ok = Pa_Initialize() == paNoError;
+        // Never terminated: the library stays for the life of the process, as the device does.
+    });
+    return ok;
+}
 
 std::unique_ptr<IAudioSink> MakeDeviceAudioSink()
 {

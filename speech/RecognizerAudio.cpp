@@ -1,6 +1,5 @@
 #include "speech/RecognizerAudio.h"
 
-#include <alsa/asoundlib.h>
 #include <portaudio.h>
 #include <sndfile.h>
 #include <soxr.h>
@@ -15,6 +14,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "speech/AudioSink.h"
 
 namespace {
 
@@ -161,19 +162,6 @@ private:
     std::atomic<bool> closed = false;
 };
 
-void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-// PortAudio, initialised once per process with ALSA's and JACK's chatter silenced.
-bool PortAudioReady()
-{
-    static const bool ready = [] {
-        snd_lib_error_set_handler(QuietAlsa);
-        setenv("JACK_NO_START_SERVER", "1", 1);
-        return Pa_Initialize() == paNoError;
-    }();
-    return ready;
-}
-
 class MicrophoneAudio : public IRecognizerAudio {
 public:
     MicrophoneAudio(PaStream* stream, double rate) : stream(stream), converter(rate) {}
@@ -236,7 +224,7 @@ std::unique_ptr<IRecognizerAudio> OpenRecognizerWav(const std::string& path, boo
 
 std::unique_ptr<IRecognizerAudio> OpenRecognizerMicrophone(std::string& error)
 {
-    if (!PortAudioReady()) {
+    if (!InitializePortAudio()) {
         error = "The audio system could not be started";
         return nullptr;
     }

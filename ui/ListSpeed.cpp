@@ -111,8 +111,7 @@ void FixColumnWidth(wxListBox* list, const wxArrayString& items)
     // What a row adds to its text: the cell's padding on both sides and the space the view
     // keeps between columns.
     gint xpad = 0, separator = 0;
-    gtk_widget_style_get(GTK_WIDGET(list->m_treeview), "horizontal-separator", &separator,
-                         nullptr);
+    gtk_widget_style_get(GTK_WIDGET(list->m_treeview), "horizontal-separator", &separator, nullptr);
     GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
     if (cells) {
         gtk_cell_renderer_get_padding(GTK_CELL_RENDERER(cells->data), &xpad, nullptr);
@@ -228,58 +227,58 @@ void CSortedListFiller::Schedule()
 void CSortedListFiller::Step()
 {
     switch (stage) {
-    case Stage::Idle:
-        return;
-    case Stage::Convert: {
-        const size_t end = std::min(pending.size(), done + step);
-        for (; done < end; ++done) {
-            items.push_back(convert(pending[done]));
-#ifdef __WXGTK__
-            keys.push_back(SortKeyOf(items.back().utf8_str().data()));
-#endif
-        }
-        if (done == pending.size()) {
-            pending.clear();
-            stage = Stage::Append;
-#ifdef __WXGTK__
-            if (IsSortedList(list) && !list->HasFlag(wxLB_SORT)) {
-                sorted.reserve(items.size());
-                for (size_t i : SortedOrder(keys))
-                    sorted.Add(std::move(items[i]));
-                FixColumnWidth(list, sorted);
-            } else
-#endif
-            {
-                for (wxString& item : items)
-                    sorted.Add(std::move(item));
-            }
-            items.clear();
-            keys.clear();
-            done = 0;
-        }
-        break;
-    }
-    case Stage::Append: {
-        const size_t end = std::min(sorted.size(), done + step);
-        wxArrayString part;
-        part.reserve(end - done);
-        for (size_t i = done; i < end; ++i)
-            part.Add(sorted[i]);
-#ifdef __WXGTK__
-        if (IsSortedList(list) && !list->HasFlag(wxLB_SORT)) DetachModel(list, detached);
-#endif
-        list->Append(part);
-        done = end;
-        if (done == sorted.size()) {
-#ifdef __WXGTK__
-            AttachModel(list, detached);
-#endif
-            sorted.Clear();
-            stage = Stage::Idle;
+        case Stage::Idle:
             return;
+        case Stage::Convert: {
+            const size_t end = std::min(pending.size(), done + step);
+            for (; done < end; ++done) {
+                items.push_back(convert(pending[done]));
+#ifdef __WXGTK__
+                keys.push_back(SortKeyOf(items.back().utf8_str().data()));
+#endif
+            }
+            if (done == pending.size()) {
+                pending.clear();
+                stage = Stage::Append;
+#ifdef __WXGTK__
+                if (IsSortedList(list) && !list->HasFlag(wxLB_SORT)) {
+                    sorted.reserve(items.size());
+                    for (size_t i : SortedOrder(keys))
+                        sorted.Add(std::move(items[i]));
+                    FixColumnWidth(list, sorted);
+                } else
+#endif
+                {
+                    for (wxString& item : items)
+                        sorted.Add(std::move(item));
+                }
+                items.clear();
+                keys.clear();
+                done = 0;
+            }
+            break;
         }
-        break;
-    }
+        case Stage::Append: {
+            const size_t end = std::min(sorted.size(), done + step);
+            wxArrayString part;
+            part.reserve(end - done);
+            for (size_t i = done; i < end; ++i)
+                part.Add(sorted[i]);
+#ifdef __WXGTK__
+            if (IsSortedList(list) && !list->HasFlag(wxLB_SORT)) DetachModel(list, detached);
+#endif
+            list->Append(part);
+            done = end;
+            if (done == sorted.size()) {
+#ifdef __WXGTK__
+                AttachModel(list, detached);
+#endif
+                sorted.Clear();
+                stage = Stage::Idle;
+                return;
+            }
+            break;
+        }
     }
     Schedule();
 }

@@ -479,7 +479,8 @@ void CTalveroDlg::Shutdown()
     ReadControlsIntoSettings();
     if (!settingsUnreadable) SaveSettings(settings);
     parts.platform.hotkey->Unregister();
-    parts.dictionary->Discard();
+    // An addition waiting for its upload still holds the dictionary; it is freed with the window.
+    if (!additionBusy) parts.dictionary->Discard();
 }
 
 void CTalveroDlg::EndDialogWith(int result)

@@ -137,7 +137,7 @@ void CTalveroDlg::AddTranslation(std::string original, std::string translation)
     // The pair could not be stored in the personal file: say so rather than pretend.
     if (!added.error.empty())
         TalveroMessageBox(FromPhrase(added.error), res::kAppName, wxOK | wxICON_WARNING, this);
-    if (settings.showTranslationBanner) {
+    if (settings.showTranslationBanner && !ended) {
         const std::string text = added.original + " <===> " + added.translation;
         parts.banners->ShowAddition(text, AdditionBannerLines(text.size()));
     }

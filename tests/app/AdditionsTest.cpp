@@ -257,6 +257,29 @@ TEST_F(AdditionsTest, AddUploadsThePairWhenTheSettingIsOn)
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
+TEST_F(AdditionsTest, ExitWhileTheUploadWaitsStillRecordsThePair)
+{
+    loopback::HttpServer server;
+    loopback::Reply never;
+    never.hang = true;
+    server.SetReply(never);
+    WriteFile("TalveroServices.txt", "UPLOAD SERVER ADDRESS\n" + server.BaseAddress());
+    Settings s;
+    s.uploadNewTranslations = true;
+    s.showTranslationBanner = true;
+    s.onlineUsername = "ana";
+    s.onlinePassword = "pw";
+    CTalveroDlg dlg(nullptr, WithDictionary());
+    StartWith(dlg, s);
+    SetText(&dlg, 1007, "gato");
+    SetText(&dlg, 1008, "cat");
+    dlg.CallAfter([&dlg] { Click(&dlg, 1); });  // Exit, handled while the request waits
+    Click(&dlg, 1009);
+    EXPECT_EQ(Personal(), "casa\nhouse\ngato\ncat");
+    EXPECT_EQ(ReadFile("newtranslationsadded.txt"), "gato\ncat");
+    EXPECT_TRUE(rec.additionBanners.empty());  // no banner over a window that has ended
+}
+
 TEST_F(AdditionsTest, ConfirmationAddsThePairAsEditedAndCancelAddsNothing)
 {
     Settings s;

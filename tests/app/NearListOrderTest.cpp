@@ -39,8 +39,8 @@ TEST(NearListOrder, SameAsASortedListBoxFilledOneByOne)
     // list, it ends as the same list.
     auto* stepped = new wxListBox(frame, wxID_ANY, {}, {}, 0, nullptr, wxLB_SINGLE | wxLB_SORT);
     PrepareSortedList(stepped);
-    CSortedListFiller filler(stepped, [](const std::string& s) { return wxString::FromUTF8(s); },
-                             50);
+    CSortedListFiller filler(
+        stepped, [](const std::string& s) { return wxString::FromUTF8(s); }, 50);
     std::vector<std::string> phrases;
     for (const wxString& item : items)
         phrases.push_back(item.utf8_string());

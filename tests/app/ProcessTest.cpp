@@ -1,5 +1,6 @@
 // The program as a process on the test display: one instance per user, exit status 0 however
 // it ends, and the settings file rewritten only by the ways that save.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,6 +89,9 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        const std::string errors = (dir / "stderr.txt").string();
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
         pid_t pid = -1;
         int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data());
         posix_spawn_file_actions_destroy(&actions);
@@ -226,7 +230,10 @@ TEST_F(ProcessTest, DoubleClickOnTheTrayEntryBringsTheWindowBackActive)
 
 TEST_F(ProcessTest, ClosingTheWindowSavesTheSettingsAndExitsWithStatusZero)
 {
+    // The voice into a file: the recognizer is then the first to start the audio library.
+    setenv("TALVERO_AUDIO_OUT", (dir / "voice.wav").c_str(), 1);
     pid_t pid = Start();
+    unsetenv("TALVERO_AUDIO_OUT");
     std::string window = WindowOf(pid);
     ASSERT_FALSE(window.empty());
     Shell("xdotool windowactivate --sync " + window + " key alt+F4");
@@ -235,6 +242,10 @@ TEST_F(ProcessTest, ClosingTheWindowSavesTheSettingsAndExitsWithStatusZero)
     EXPECT_EQ(saved.rfind("USE LOCAL DICTIONARY\nNO\nUSE GOOGLE\nYES\n", 0), 0u) << saved;
     EXPECT_NE(saved.find("UPLOAD TRANSLATION PAIRS FILE LANGUAGE TO\nARABIC"), std::string::npos);
     EXPECT_EQ(Read("newtranslationsadded.txt"), "");
+    // The audio libraries' probes of a machine without sound stay off the terminal.
+    const std::string errors = Read("stderr.txt");
+    EXPECT_EQ(errors.find("jack"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("ALSA lib"), std::string::npos) << errors;
 }
 
 }  // namespace
