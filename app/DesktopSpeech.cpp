@@ -7,6 +7,29 @@
 
 DesktopSpeech::DesktopSpeech(std::unique_ptr<IVoice> v) : voice(std::move(v)) {}
 
+DesktopSpeech::DesktopSpeech(std::function<std::unique_ptr<IVoice>()> make)
+    : makeVoice(std::move(make)), voice(makeVoice())
+{
+}
+
+IVoice* DesktopSpeech::ReplaceVoice()
+{
+    if (!makeVoice) return voice.get();
+    if (voice) {
+        voice->SetNotify({});
+        voice->Purge();
+    }
+    // espeak-ng holds one voice per process: the old one goes before the new one starts.
+    voice.reset();
+    voice = makeVoice();
+    // The old voice's end of stream will never come: recognition it suspended goes on now.
+    if (speechSuspended) {
+        speechSuspended = false;
+        SetRecognizerActive(true);
+    }
+    return voice.get();
+}
+
 DesktopSpeech::~DesktopSpeech()
 {
     if (voice) voice->SetNotify({});
@@ -42,10 +65,13 @@ void DesktopSpeech::OnVoiceEvent(const Settings& settings)
 
 std::unique_ptr<ISpeech> MakeDesktopSpeech()
 {
-    std::string note, error;
-    std::unique_ptr<IAudioSink> sink = MakeDefaultAudioSink(&note);
-    if (!note.empty()) std::fprintf(stderr, "talvero: %s; speaking to no device\n", note.c_str());
-    std::unique_ptr<IVoice> voice = MakeEspeakVoice(std::move(sink), error);
-    if (!voice) std::fprintf(stderr, "talvero: no voice: %s\n", error.c_str());
-    return std::make_unique<DesktopSpeech>(std::move(voice));
+    return std::make_unique<DesktopSpeech>([]() -> std::unique_ptr<IVoice> {
+        std::string note, error;
+        std::unique_ptr<IAudioSink> sink = MakeDefaultAudioSink(&note);
+        if (!note.empty())
+            std::fprintf(stderr, "talvero: %s; speaking to no device\n", note.c_str());
+        std::unique_ptr<IVoice> voice = MakeEspeakVoice(std::move(sink), error);
+        if (!voice) std::fprintf(stderr, "talvero: no voice: %s\n", error.c_str());
+        return voice;
+    });
 }

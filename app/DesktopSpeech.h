@@ -2,6 +2,7 @@
 // The program's speech layer behind ISpeech: the voice and its event handling. Recognition
 // joins it here; until then SetRecognizerActive is the seam through which the voice's streams
 // suspend and resume it.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,8 +11,11 @@
 
 class DesktopSpeech : public ISpeech {
 public:
-    // `voice` may be null (espeak-ng could not start): then nothing is spoken.
+    // `voice` may be null (espeak-ng could not start): then nothing is spoken. A layer made
+    // around one voice keeps it through ReplaceVoice.
     explicit DesktopSpeech(std::unique_ptr<IVoice> voice);
+    // The voice comes from `makeVoice`, now and at every ReplaceVoice.
+    explicit DesktopSpeech(std::function<std::unique_ptr<IVoice>()> makeVoice);
     ~DesktopSpeech() override;
 
     bool SetUp() override { return false; }
@@ -23,12 +27,14 @@ public:
     IVoice* Voice() override { return voice.get(); }
     std::string LastSpokenText() override { return lastSpokenText; }
     bool SpeechSuspended() override { return speechSuspended; }
+    IVoice* ReplaceVoice() override;
 
 protected:
     // Recognition goes inactive, dropping what it heard so far (false), or active again.
     virtual void SetRecognizerActive(bool /*active*/) {}
 
 private:
+    std::function<std::unique_ptr<IVoice>()> makeVoice;
     std::unique_ptr<IVoice> voice;
     std::string lastSpokenText;
     bool speechSuspended = false;

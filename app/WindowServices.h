@@ -74,6 +74,10 @@ public:
     virtual std::string LastSpokenText() { return {}; }
     // On while recognition is suspended for the voice's speech.
     virtual bool SpeechSuspended() { return false; }
+    // An engine change: the voice is dropped (with what it had queued) and a new one takes its
+    // place with the default voice, rate, volume and output; nothing chosen earlier carries
+    // over. Returns the new voice (null when none could be made).
+    virtual IVoice* ReplaceVoice() { return Voice(); }
 };
 
 // The program's local dictionary (files of the working directory).
@@ -87,5 +91,5 @@ std::unique_ptr<ITranslationEngines> MakeTranslationEngines(ILocalDictionary& di
 std::unique_ptr<ISpeech> MakeSilentSpeech();
 
 // The program's speech layer: the voice on espeak-ng, its samples to the sound device (or the
-// WAV file named by TALVERO_AUDIO_OUT, or a null sink); no recognizer yet.
+// WAV file named by TALVERO_AUDIO_OUT, or a null sink); each replacement voice is made alike.
 std::unique_ptr<ISpeech> MakeDesktopSpeech();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -413,6 +414,26 @@ std::map<std::string, std::string> GuessPronunciations(const std::vector<std::st
         result[words[i]] = phones.empty() ? LetterToSound(words[i]) : phones;
     }
     return result;
+}
+
+bool ReadTrainingFile(const std::string& path, std::string& bytes, long long& size)
+{
+    bytes.clear();
+    const int fd = OpenPlainFile(path, size);
+    if (fd < 0) return false;
+    // Only the head: reading a 50 MB file whole held the window for a noticeable time.
+    const size_t wanted = std::min<long long>(size, kMaxTextBytes + 1);
+    bytes.resize(wanted);
+    size_t done = 0;
+    while (done < wanted) {
+        const ssize_t n = ::read(fd, bytes.data() + done, wanted - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(done);
+    return done == wanted;
 }
 
 TrainingResult TrainLanguageModel(std::string_view fileBytes, const RecognizerEngine& engine,

@@ -58,6 +58,11 @@ struct TrainingResult {
     bool truncated = false;  // only the first part of a very long text was used
 };
 
+// Reads what training can use of a file: its first bytes, up to the length training takes, and
+// one more, so that a longer file is still known as longer. `size` gets the whole file's size.
+// False when it is not a plain file or cannot be read.
+bool ReadTrainingFile(const std::string& path, std::string& bytes, long long& size);
+
 // Trains `engine` on the training file's bytes and writes the model into `workDir`. Meant for a
 // worker thread: it checks `progress.cancel` often, and a cancelled or failed training leaves
 // the files of an earlier training as they were.

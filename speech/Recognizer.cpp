@@ -14,6 +14,9 @@ namespace {
 
 constexpr size_t kChunkSamples = kRecognizerSampleRate / 25;  // 40 ms
 constexpr size_t kPauseSamples = kRecognizerSampleRate / 10;  // 100 ms
+// Speech that never pauses (a noisy input, a long recording) is cut into results this long: the
+// decoder's search grows with the utterance (ten minutes took 300 MB and twice the time).
+constexpr uint64_t kLongestUtterance = 30 * kRecognizerSampleRate;
 const char* const kGeneralSearch = "general";
 const char* const kTrainedSearch = "trained";
 
@@ -185,7 +188,7 @@ void Recognizer::Push(RecognitionEvent::Kind kind, const std::string& text, doub
 void Recognizer::Feed()
 {
     std::vector<int16_t> chunk(kChunkSamples);
-    uint64_t samples = 0;
+    uint64_t samples = 0, speechStart = 0;
     size_t silentSamples = 0;
     bool inSpeech = false;
     std::string lastHypothesis;
@@ -232,6 +235,8 @@ void Recognizer::Feed()
         }
         ps_process_raw(ps, chunk.data(), n, FALSE, FALSE);
         bool speech = ps_get_in_speech(ps);
+        if (speech && !inSpeech) speechStart = samples;
+        if (speech && samples - speechStart >= kLongestUtterance) speech = false;
         if (speech) {
             inSpeech = true;
             std::string hyp = hypothesis(ps);

@@ -34,6 +34,7 @@ public:
     // models cannot be loaded; a trained model that cannot be read is skipped.
     bool Load(const RecognizerEngine& engine, const std::string& workDir, std::string& error);
     bool UsesTrainedModel() const { return trained; }
+    const std::string& Language() const { return language; }  // of the loaded engine
 
     // Decodes `audio` on the recognizer's thread until it ends or Stop is called; `notify` is
     // called from that thread after each queued event and when the audio ends.

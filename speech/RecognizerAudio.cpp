@@ -176,9 +176,12 @@ public:
         while (pending.size() < count) {
             if (closed) return 0;
             constexpr unsigned long kFrames = 1024;
-            std::vector<float> in(kFrames);
-            PaError err = Pa_ReadStream(stream, in.data(), kFrames);
+            int16_t raw[kFrames];
+            PaError err = Pa_ReadStream(stream, raw, kFrames);
             if (err != paNoError && err != paInputOverflowed) return 0;
+            std::vector<float> in(raw, raw + kFrames);
+            for (float& v : in)
+                v /= 32768.0f;
             converter.Convert(in, pending);
         }
         std::copy(pending.begin(), pending.begin() + count, samples);
@@ -234,7 +237,8 @@ std::unique_ptr<IRecognizerAudio> OpenRecognizerMicrophone(std::string& error)
     PaStreamParameters params{};
     params.device = device;
     params.channelCount = 1;
-    params.sampleFormat = paFloat32;
+    // The recognizer's own sample format: a 16-bit device is read as it is.
+    params.sampleFormat = paInt16;
     params.suggestedLatency = info->defaultLowInputLatency;
     // Prefer the recognizer's own rate; otherwise take the device's and convert.
     double rate = kRecognizerSampleRate;

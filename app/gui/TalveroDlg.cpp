@@ -133,7 +133,10 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     SetUpKeys();
 }
 
-CTalveroDlg::~CTalveroDlg() = default;
+CTalveroDlg::~CTalveroDlg()
+{
+    StopDictation();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Controls and layout

@@ -13,6 +13,7 @@
 #include "catalogue/Settings.h"
 #include "platform/Platform.h"
 #include "speech/Recognizer.h"
+#include "speech/RecognizerLoader.h"
 #include "tray/gui/TrayDialog.h"
 #include "ui/ListSpeed.h"
 #include "ui/TextSelection.h"
@@ -155,6 +156,7 @@ private:
     // Text-to-speech voice (TalveroDlgSpeech.cpp): its buttons, the voice name box 1050, the
     // Pause button's state and the positions the voice dialog was last confirmed with.
     void SetUpVoice();
+    void ConnectVoice();  // the voice's events to this window, its name into 1050
     void ShowVoiceName();
     void OnStopSpeaking(wxCommandEvent& event);
     void OnPauseSpeaking(wxCommandEvent& event);
@@ -191,16 +193,24 @@ public:
     // is dropped and notifications are ignored.
     void SuspendRecognition(bool on);
     bool IsRecognizing() const { return recognizer != nullptr; }
+    // An engine change loads the engine on another thread; the window goes on meanwhile.
+    bool IsLoadingRecognitionEngine() const;
+    std::string RecognitionLanguage() const;  // of the running recognizer, "" when none
     const std::string& LastRecognizedText() const { return lastRecognizedText; }
 
 private:
     void SetUpDictation();
-    bool SelectRecognitionEngine(const std::string& description, bool quiet);
+    void StopDictation();  // before the window goes: no thread may post to it afterwards
+    const RecognizerEngine* FindRecognitionEngine(const std::string& description) const;
+    void StartRecognizer(std::shared_ptr<Recognizer> next, std::unique_ptr<IRecognizerAudio> audio);
+    void ApplyLoadedEngine();
     void HandleRecognitionEvents();
     void OnEngineChanged(wxCommandEvent& event);
     void OnTrainWithTextFile(wxCommandEvent& event);
     std::vector<RecognizerEngine> recognitionEngines;
-    std::unique_ptr<Recognizer> recognizer;
+    std::shared_ptr<Recognizer> recognizer;
+    std::unique_ptr<RecognizerLoader> engineLoader;  // declared after: stops first
+    bool speechDialogOpen = false;   // the voice or training dialog holds voice or recognizer
     std::string lastRecognizedText;  // as recognized, with a trailing blank
     bool speechSuspended = false;
 

@@ -8,13 +8,16 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include <optional>
+
 #include "app/gui/TalveroDlg.h"
 #include "app/gui/TalveroEvents.h"
 #include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 #include "res/Templates.h"
+#include "speech/LanguageModelTrainer.h"
 #include "speech/RecognitionText.h"
+#include "speech/RecognizerLoader.h"
 #include "speech/gui/TrainingDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
@@ -38,44 +41,95 @@ void CTalveroDlg::SetUpDictation()
 {
     Bind(wxEVT_CHOICE, &CTalveroDlg::OnEngineChanged, this, kEngine);
     Bind(wxEVT_BUTTON, &CTalveroDlg::OnTrainWithTextFile, this, kTrain);
+    Bind(TALVERO_EVT_ENGINE_LOADED, [this](wxThreadEvent&) { ApplyLoadedEngine(); });
     recognitionEngines = ListRecognizerEngines();
     auto* engines = static_cast<wxChoice*>(FindWindow(kEngine));
     for (const RecognizerEngine& engine : recognitionEngines)
         engines->Append(FromPhrase(Utf8ToCodePage(engine.description)));
     if (recognitionEngines.empty()) return;  // no engine: start-up goes on without speech
     engines->SetSelection(0);
-    // Failures at start-up are silent: without audio input there is simply nothing to hear.
-    SelectRecognitionEngine(ToPhrase(engines->GetStringSelection()), true);
+    // Failures at start-up are silent. The input comes first: without one (no sound card) the
+    // models are not worth loading.
+    std::string error;
+    std::unique_ptr<IRecognizerAudio> audio = OpenRecognizerInput(error);
+    if (!audio) return;
+    auto first = std::make_shared<Recognizer>();
+    if (first->Load(recognitionEngines[0], kWorkDir, error))
+        StartRecognizer(std::move(first), std::move(audio));
 }
 
-bool CTalveroDlg::SelectRecognitionEngine(const std::string& description, bool quiet)
+void CTalveroDlg::StopDictation()
 {
+    engineLoader.reset();
+    // A training thread may still hold the recognizer; its feeder must stop now all the same.
+    if (recognizer) recognizer->Stop();
     recognizer.reset();
-    const RecognizerEngine* engine = nullptr;
+}
+
+const RecognizerEngine* CTalveroDlg::FindRecognitionEngine(const std::string& description) const
+{
     for (const RecognizerEngine& e : recognitionEngines)
-        if (Utf8ToCodePage(e.description) == description) engine = &e;
-    std::string error;
-    auto candidate = std::make_unique<Recognizer>();
-    std::unique_ptr<IRecognizerAudio> audio;
-    // The input first: without one (no sound card) the models are not worth loading.
-    if (engine) audio = OpenRecognizerInput(error);
-    if (audio) {
-        wxBusyCursor busy;
-        if (!candidate->Load(*engine, kWorkDir, error)) audio.reset();
-    }
-    if (!audio) {
-        if (!quiet)
-            TalveroMessageBox(res::LoadString(res::kRecoContextFailString), wxEmptyString,
-                              wxOK | wxICON_WARNING, this);
-        return false;
-    }
-    candidate->SetActive(!speechSuspended);
-    candidate->Start(std::move(audio), [this] {
+        if (Utf8ToCodePage(e.description) == description) return &e;
+    return nullptr;
+}
+
+void CTalveroDlg::StartRecognizer(std::shared_ptr<Recognizer> next,
+                                  std::unique_ptr<IRecognizerAudio> audio)
+{
+    next->SetActive(!speechSuspended);
+    next->Start(std::move(audio), [this] {
         // From the recognizer's thread: the window fetches the events on its own thread.
         wxQueueEvent(this, new wxThreadEvent(TALVERO_EVT_RECOGNITION));
     });
-    recognizer = std::move(candidate);
-    return true;
+    recognizer = std::move(next);
+}
+
+void CTalveroDlg::OnEngineChanged(wxCommandEvent&)
+{
+    // Recognition is off from here until the new engine is there; the old recognizer's models
+    // are freed on the loading thread.
+    if (recognizer) recognizer->Stop();
+    std::shared_ptr<Recognizer> retired = std::move(recognizer);
+    auto* engines = static_cast<wxChoice*>(FindWindow(kEngine));
+    const RecognizerEngine* engine = FindRecognitionEngine(ToPhrase(engines->GetStringSelection()));
+    if (!engine) {
+        TalveroMessageBox(res::LoadString(res::kRecoContextFailString), wxEmptyString,
+                          wxOK | wxICON_WARNING, this);
+        return;
+    }
+    if (!engineLoader)
+        engineLoader = std::make_unique<RecognizerLoader>(
+            [this] { wxQueueEvent(this, new wxThreadEvent(TALVERO_EVT_ENGINE_LOADED)); });
+    engineLoader->Request(*engine, kWorkDir, std::move(retired));
+}
+
+void CTalveroDlg::ApplyLoadedEngine()
+{
+    // A dialog that holds the voice or the recognizer keeps them until it closes.
+    if (!engineLoader || speechDialogOpen || ended) return;
+    std::optional<LoadedRecognizer> loaded = engineLoader->Take();
+    if (!loaded) return;
+    // The engine is there: it comes with a voice of its own, announced as at start-up.
+    if (loaded->recognizer) {
+        parts.speech->ReplaceVoice();
+        ConnectVoice();
+    }
+    if (!loaded->recognizer || !loaded->audio) {
+        TalveroMessageBox(res::LoadString(res::kRecoContextFailString), wxEmptyString,
+                          wxOK | wxICON_WARNING, this);
+        return;
+    }
+    StartRecognizer(std::move(loaded->recognizer), std::move(loaded->audio));
+}
+
+bool CTalveroDlg::IsLoadingRecognitionEngine() const
+{
+    return engineLoader && engineLoader->Busy();
+}
+
+std::string CTalveroDlg::RecognitionLanguage() const
+{
+    return recognizer ? recognizer->Language() : std::string();
 }
 
 void CTalveroDlg::SuspendRecognition(bool on)
@@ -119,11 +173,6 @@ void CTalveroDlg::HandleRecognitionEvents()
     }
 }
 
-void CTalveroDlg::OnEngineChanged(wxCommandEvent& event)
-{
-    SelectRecognitionEngine(ToPhrase(event.GetString()), false);
-}
-
 void CTalveroDlg::OnTrainWithTextFile(wxCommandEvent&)
 {
     wxFileDialog open(this, wxEmptyString, wxEmptyString, wxEmptyString,
@@ -131,13 +180,19 @@ void CTalveroDlg::OnTrainWithTextFile(wxCommandEvent&)
                       wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (open.ShowModal() != wxID_OK) return;
     std::string bytes;
-    if (!ReadWholeFile(open.GetPath().utf8_string(), bytes)) return;
+    long long size = 0;
+    if (!ReadTrainingFile(open.GetPath().utf8_string(), bytes, size)) return;
     auto* engines = static_cast<wxChoice*>(FindWindow(kEngine));
-    const std::string selected = ToPhrase(engines->GetStringSelection());
-    for (const RecognizerEngine& engine : recognitionEngines) {
-        if (Utf8ToCodePage(engine.description) != selected) continue;
-        CTrainingDlg dialog(this, bytes, engine, kWorkDir, recognizer.get());
-        dialog.ShowModal();
-        return;
-    }
+    const RecognizerEngine* engine = FindRecognitionEngine(ToPhrase(engines->GetStringSelection()));
+    if (!engine) return;
+    std::shared_ptr<Recognizer> trainee = recognizer;
+    speechDialogOpen = true;
+    CTrainingDlg dialog(this, std::move(bytes), *engine, kWorkDir, trainee, size);
+    const bool trained = dialog.ShowModal() == wxID_OK;
+    speechDialogOpen = false;
+    // An engine that finished loading meanwhile may have read the files before the training
+    // wrote them.
+    ApplyLoadedEngine();
+    std::string ignored;
+    if (trained && recognizer && recognizer != trainee) recognizer->ReloadTrainedModel(ignored);
 }

@@ -19,6 +19,12 @@ void CTalveroDlg::SetUpVoice()
     Bind(wxEVT_BUTTON, &CTalveroDlg::OnPauseSpeaking, this, kPause);
     Bind(wxEVT_BUTTON, &CTalveroDlg::OnSelectVoice, this, kSelectVoice);
     Bind(wxEVT_BUTTON, &CTalveroDlg::OnRepeatSpeaking, this, kRepeat);
+    ConnectVoice();
+}
+
+// At start-up and for each new voice an engine change brings.
+void CTalveroDlg::ConnectVoice()
+{
     // The voice's threads only post; the events are fetched on this thread (OnVoiceEvent).
     if (IVoice* voice = parts.speech->Voice())
         voice->SetNotify([this] { wxQueueEvent(this, new wxThreadEvent(TALVERO_EVT_VOICE)); });
@@ -29,8 +35,9 @@ void CTalveroDlg::ShowVoiceName()
 {
     IVoice* voice = parts.speech->Voice();
     auto* box = static_cast<wxTextCtrl*>(FindWindow(kVoiceName));
-    if (box && voice)
-        box->ChangeValue(FromPhrase(Utf8ToCodePage(voice->CurrentVoice().description)));
+    if (box)
+        box->ChangeValue(voice ? FromPhrase(Utf8ToCodePage(voice->CurrentVoice().description))
+                               : wxString());
 }
 
 // Ends what is being spoken and drops the queue; the pause state stays.
@@ -52,10 +59,15 @@ void CTalveroDlg::OnPauseSpeaking(wxCommandEvent&)
 void CTalveroDlg::OnSelectVoice(wxCommandEvent&)
 {
     CVoiceSelectionDlg dlg(this, parts.speech->Voice(), voicePosition, formatPosition);
-    if (dlg.ShowModal() != wxID_OK) return;
-    voicePosition = dlg.voicePosition;
-    formatPosition = dlg.formatPosition;
-    ShowVoiceName();
+    speechDialogOpen = true;  // an engine loaded meanwhile replaces the voice afterwards
+    const bool confirmed = dlg.ShowModal() == wxID_OK;
+    speechDialogOpen = false;
+    if (confirmed) {
+        voicePosition = dlg.voicePosition;
+        formatPosition = dlg.formatPosition;
+        ShowVoiceName();
+    }
+    ApplyLoadedEngine();
 }
 
 void CTalveroDlg::OnRepeatSpeaking(wxCommandEvent&)

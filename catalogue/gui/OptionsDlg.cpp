@@ -36,10 +36,11 @@ const COptionsDlg::Check kChecks[] = {
     {kOptHotkeyWin, &Settings::hotkeyWin},
 };
 
-// An entry typed into the edit field selects the entry it names; other text selects none.
+// An entry typed into the edit field selects the entry it names, in any letter case and with
+// stray blanks around it ("z" is the key Z); other text selects none.
 int PositionOf(const wxComboBox* combo)
 {
-    const int found = combo->FindString(combo->GetValue(), true);
+    const int found = combo->FindString(combo->GetValue().Strip(wxString::both), false);
     return found == wxNOT_FOUND ? -1 : found;
 }
 

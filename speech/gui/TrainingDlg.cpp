@@ -30,7 +30,7 @@ struct CTrainingDlg::Job {
     std::string bytes;
     RecognizerEngine engine;
     std::string workDir;
-    Recognizer* recognizer = nullptr;
+    std::weak_ptr<Recognizer> recognizer;
     TrainingProgress progress;
     TrainingResult result;
     std::string reloadError;
@@ -43,15 +43,18 @@ wxBEGIN_EVENT_TABLE(CTrainingDlg, wxDialog)
     EVT_TIMER(wxID_ANY, CTrainingDlg::OnTimer)
 wxEND_EVENT_TABLE()
 
-CTrainingDlg::CTrainingDlg(wxWindow* parent, const std::string& fileBytes,
-                           const RecognizerEngine& engine, const std::string& workDir,
-                           Recognizer* recognizer)
+CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes, const RecognizerEngine& engine,
+                           const std::string& workDir, std::shared_ptr<Recognizer> recognizer,
+                           long long fileSize)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::TrainingDialog().caption),
                wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       job(std::make_shared<Job>()),
       timer(this)
 {
-    job->bytes = fileBytes;
+    const size_t totalBytes = fileSize >= 0 ? static_cast<size_t>(fileSize) : fileBytes.size();
+    std::string shown = TrainingTextToUtf8(std::string_view(fileBytes).substr(
+        0, fileBytes.size() > kShownBytes ? kShownBytes : fileBytes.size()));
+    job->bytes = std::move(fileBytes);
     job->engine = engine;
     job->workDir = workDir;
     job->recognizer = recognizer;
@@ -63,15 +66,13 @@ CTrainingDlg::CTrainingDlg(wxWindow* parent, const std::string& fileBytes,
     top->Add(CreateTemplateLabel(this, t, "The recognition engine will be adapted to this text:"),
              0, wxLEFT | wxRIGHT | wxTOP, margin);
     auto* text = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kTrainingText));
-    std::string shown = TrainingTextToUtf8(std::string_view(fileBytes).substr(
-        0, fileBytes.size() > kShownBytes ? kShownBytes : fileBytes.size()));
     text->ChangeValue(wxString::FromUTF8(shown));
     top->Add(text, 1, wxEXPAND | wxALL, margin);
     status = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kTrainingStatus));
     status->ChangeValue(
-        fileBytes.size() > kShownBytes
-            ? wxString::Format("%zu bytes; the first %zu are shown.", fileBytes.size(), kShownBytes)
-            : wxString::Format("%zu bytes.", fileBytes.size()));
+        totalBytes > kShownBytes
+            ? wxString::Format("%zu bytes; the first %zu are shown.", totalBytes, kShownBytes)
+            : wxString::Format("%zu bytes.", totalBytes));
     status->SetMinSize(wxSize(-1, status->GetBestSize().y));
     top->Add(status, 0, wxEXPAND | wxLEFT | wxRIGHT, margin);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
@@ -113,8 +114,9 @@ void CTrainingDlg::StartTraining()
     status->ChangeValue("Training... 0 %");
     std::thread([job = job] {
         job->result = TrainLanguageModel(job->bytes, job->engine, job->workDir, job->progress);
-        if (job->result.ok && !job->progress.cancel && job->recognizer)
-            job->recognizer->ReloadTrainedModel(job->reloadError);
+        std::shared_ptr<Recognizer> recognizer = job->recognizer.lock();
+        if (job->result.ok && !job->progress.cancel && recognizer)
+            recognizer->ReloadTrainedModel(job->reloadError);
         job->done = true;
     }).detach();
     timer.Start(50);

@@ -16,9 +16,11 @@ class wxTextCtrl;
 class CTrainingDlg : public wxDialog {
 public:
     // `fileBytes`: the training file as read. The model goes into `workDir`; `recognizer` (may be
-    // null) takes it up as soon as it is written.
-    CTrainingDlg(wxWindow* parent, const std::string& fileBytes, const RecognizerEngine& engine,
-                 const std::string& workDir, Recognizer* recognizer);
+    // null) takes it up as soon as it is written, unless its owner has let it go by then.
+    // `fileSize`: the whole file's size when `fileBytes` is only its head (ReadTrainingFile).
+    CTrainingDlg(wxWindow* parent, std::string fileBytes, const RecognizerEngine& engine,
+                 const std::string& workDir, std::shared_ptr<Recognizer> recognizer,
+                 long long fileSize = -1);
     ~CTrainingDlg() override;
 
     // Starts the training (the "Train" button).

@@ -3,10 +3,12 @@
 #include <wx/combobox.h>
 
 #include "WindowTestSupport.h"
+#include "app/DesktopSpeech.h"
 #include "app/gui/TalveroEvents.h"
 #include "catalogue/CodePage.h"
 #include "res/Ids.h"
 #include "tests/speech/RecognitionTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ protected:
     void TearDown() override
     {
         unsetenv("TALVERO_AUDIO_IN");
+        unsetenv("TALVERO_RECOGNIZER_MODELS");
         WindowTest::TearDown();
     }
     // Lets the window run until the history has a line or the audio is long over.
@@ -89,10 +92,71 @@ TEST_F(DictationWindowTest, EngineThatCannotListenSaysSo)
     EXPECT_FALSE(dlg.IsRecognizing());
     EXPECT_TRUE(boxes.empty());
     Choose(&dlg, kEngine, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }, 20000));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error recocontext fail");
     EXPECT_TRUE(boxes[0].style & wxICON_WARNING);
     EXPECT_FALSE(dlg.IsRecognizing());
+}
+
+// Two engines, "en-gb" and "en-us", both the installed model under other names.
+std::string TwoEngines(const recotest::ScratchDir& root)
+{
+    namespace fs = std::filesystem;
+    const fs::path real = fs::path(DefaultRecognizerModelRoot()) / "en-us";
+    for (const std::string tag : {"en-gb", "en-us"}) {
+        fs::create_directories(root / tag);
+        fs::create_directory_symlink(real / "en-us", root / (tag + "/" + tag));
+        fs::create_symlink(real / "en-us.lm.bin", root / (tag + "/" + tag + ".lm.bin"));
+        fs::create_symlink(real / "cmudict-en-us.dict", root / (tag + "/cmudict-" + tag + ".dict"));
+    }
+    return root.path;
+}
+
+TEST_F(DictationWindowTest, EngineChangeLoadsAsideKeepsTheLastChoiceAndBringsANewVoice)
+{
+    recotest::ScratchDir models;
+    setenv("TALVERO_RECOGNIZER_MODELS", TwoEngines(models).c_str(), 1);
+    const std::string voiceWav = audio / "voice.wav";
+    CTalveroDlg::Parts parts = FakeServices();
+    parts.speech = std::make_unique<DesktopSpeech>([&] {
+        std::string error;
+        return MakeEspeakVoice(MakeWavAudioSink(voiceWav, true, error), error);
+    });
+    {
+        CTalveroDlg dlg(nullptr, std::move(parts));
+        dlg.Show();
+        ASSERT_EQ(dlg.RecognitionLanguage(), "en-gb");
+        IVoice* voice = dlg.Speech().Voice();
+        const VoiceInfo standard = voice->CurrentVoice();
+        ASSERT_TRUE(voice->SetVoice(voice->Voices().at(FindVoice(voice->Voices(), "en-us")).id));
+        voice->SetRate(7);
+        Ctl<wxTextCtrl>(&dlg, kVoiceName)->ChangeValue("chosen earlier");
+
+        // The second choice arrives while the first engine loads: the window is not held up,
+        // and the last choice wins.
+        Choose(&dlg, kEngine, 1);
+        Choose(&dlg, kEngine, 0);
+        Choose(&dlg, kEngine, 1);
+        EXPECT_TRUE(dlg.IsLoadingRecognitionEngine());
+        EXPECT_FALSE(dlg.IsRecognizing());
+        ASSERT_TRUE(PumpUntil([&] { return !dlg.IsLoadingRecognitionEngine(); }, 30000));
+        EXPECT_EQ(dlg.RecognitionLanguage(), "en-us");
+        EXPECT_TRUE(boxes.empty());
+
+        // Nothing chosen for the old voice carries over; the new one reports to the window.
+        voice = dlg.Speech().Voice();
+        ASSERT_TRUE(voice);
+        EXPECT_EQ(voice->CurrentVoice().id, standard.id);
+        EXPECT_EQ(voice->Rate(), 0);
+        EXPECT_EQ(Text(&dlg, kVoiceName), standard.description);
+        dlg.MutableSettings().activateSpeechRecognition = true;
+        dlg.MutableSettings().suspendRecognitionDuringTts = true;
+        dlg.Speech().SpeakText("hello");
+        EXPECT_TRUE(PumpUntil([&] { return dlg.Speech().SpeechSuspended(); }, 10000));
+
+        Choose(&dlg, kEngine, 0);  // the window closes while this engine loads
+    }
 }
 
 }  // namespace

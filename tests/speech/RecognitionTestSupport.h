@@ -1,14 +1,19 @@
 #pragma once
 // Scratch directories and audio for the recognition tests: real recorded speech from Debian's
-// pocketsphinx-testdata, phrases spoken by espeak-ng, silence and broken files made with sox.
+// pocketsphinx-testdata, phrases spoken by the program's voice into its WAV sink, silence and
+// broken files made with sox.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+
+#include "speech/AudioSink.h"
+#include "speech/Voice.h"
 
 namespace recotest {
 
@@ -45,15 +50,24 @@ inline std::string GoForwardWav(const ScratchDir& dir, const std::string& soxOpt
     return wav;
 }
 
-// `text` spoken by espeak-ng's American English voice, with pauses around it as a speaker
-// leaves them.
+// `text` spoken by the voice (espeak-ng, American English) into a WAV file, with pauses around
+// it as a speaker leaves them.
 inline std::string SpokenWav(const ScratchDir& dir, const std::string& name,
                              const std::string& text)
 {
     std::string raw = dir / (name + "-raw.wav"), wav = dir / (name + ".wav");
-    dir.Write(name + ".txt", text);
-    Shell("espeak-ng -v en-us -w '" + raw + "' -f '" + dir / (name + ".txt") + "' && sox '" + raw +
-          "' '" + wav + "' pad 0.5 0.8");
+    std::string error;
+    {
+        std::unique_ptr<IVoice> voice = MakeEspeakVoice(MakeWavAudioSink(raw, false, error), error);
+        EXPECT_TRUE(voice) << error;
+        if (!voice) return wav;
+        const int american = FindVoice(voice->Voices(), "en-us");
+        EXPECT_GE(american, 0);
+        if (american >= 0) voice->SetVoice(voice->Voices()[american].id);
+        voice->Speak(text);
+        EXPECT_TRUE(voice->WaitUntilIdle(30000));
+    }
+    Shell("sox '" + raw + "' '" + wav + "' pad 0.5 0.8");
     return wav;
 }
 

@@ -103,6 +103,18 @@ TEST(RecognizerTest, SilenceSuspensionAndBadFilesGiveNothing)
     }
 }
 
+// Speech without a pause (the phrase repeated for 40 s) still gives results as it goes.
+TEST(RecognizerTest, SpeechWithoutPauseIsCutIntoResults)
+{
+    ScratchDir dir;
+    const std::string wav = dir / "endless.wav";
+    Shell("sox -t raw -r 16000 -e signed -b 16 -c 1 " + kTestData + "/goforward.raw '" + wav +
+          "' silence 1 0.05 2% reverse silence 1 0.05 2% reverse repeat 23");
+    Heard heard = Recognize(wav, dir.path);
+    ASSERT_GE(heard.finals.size(), 2u);
+    EXPECT_EQ(heard.finals[0].rfind("go forward ten meters go forward", 0), 0u) << heard.finals[0];
+}
+
 // Phrases of a text, spoken by espeak-ng: recognized after training with the text, and clearly
 // worse before.
 TEST(RecognizerTest, TrainingWithATextImprovesItsPhrases)
