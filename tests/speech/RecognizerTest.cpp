@@ -4,9 +4,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "speech/LanguageModelTrainer.h"
 #include "speech/Recognizer.h"
+#include "speech/RecognizerLoader.h"
 #include "tests/speech/RecognitionTestSupport.h"
 
 namespace {
@@ -140,6 +142,32 @@ TEST(RecognizerTest, TrainingWithATextImprovesItsPhrases)
     int before = errors(untrained.path), after = errors(trained.path);
     EXPECT_EQ(before, 3);
     EXPECT_LE(after, 1);
+}
+
+// Engine changes in a row: only the last one's recognizer is handed out, with its input; going
+// away while a load is under way waits for it.
+TEST(RecognizerTest, LoaderHandsOutOnlyTheLatestRequest)
+{
+    ScratchDir dir;
+    setenv("TALVERO_AUDIO_IN", GoForwardWav(dir).c_str(), 1);
+    const RecognizerEngine first = ListRecognizerEngines().at(0);
+    RecognizerEngine second = first;
+    second.language = "xx";  // the same models under another name
+    std::atomic<int> ready = 0;
+    {
+        RecognizerLoader loader([&] { ++ready; });
+        loader.Request(first, dir.path);
+        loader.Request(second, dir.path);
+        for (int i = 0; i < 600 && ready == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::optional<LoadedRecognizer> loaded = loader.Take();
+        ASSERT_TRUE(loaded && loaded->recognizer && loaded->audio) << (loaded ? loaded->error : "");
+        EXPECT_EQ(loaded->recognizer->Language(), "xx");
+        EXPECT_FALSE(loader.Busy() || loader.Take());
+        loader.Request(first, dir.path, loaded->recognizer);
+    }
+    EXPECT_EQ(ready, 1);
+    unsetenv("TALVERO_AUDIO_IN");
 }
 
 TEST(RecognizerTest, CliPrintsHypothesesAndResults)
