@@ -113,6 +113,9 @@ void CTalveroDlg::ApplyLoadedEngine()
     if (loaded->recognizer) {
         parts.speech->ReplaceVoice();
         ConnectVoice();
+        // The new voice is not paused: a "Resume" left on the button would pause it.
+        voicePaused = false;
+        FindWindow(kPause)->SetLabel("Pause");
     }
     if (!loaded->recognizer || !loaded->audio) {
         TalveroMessageBox(res::LoadString(res::kRecoContextFailString), wxEmptyString,

@@ -1,5 +1,6 @@
 #include <stdlib.h>
 
+#include <wx/button.h>
 #include <wx/combobox.h>
 
 #include "WindowTestSupport.h"
@@ -132,6 +133,7 @@ TEST_F(DictationWindowTest, EngineChangeLoadsAsideKeepsTheLastChoiceAndBringsANe
         ASSERT_TRUE(voice->SetVoice(voice->Voices().at(FindVoice(voice->Voices(), "en-us")).id));
         voice->SetRate(7);
         Ctl<wxTextCtrl>(&dlg, kVoiceName)->ChangeValue("chosen earlier");
+        Click(&dlg, kPause);
 
         // The second choice arrives while the first engine loads: the window is not held up,
         // and the last choice wins.
@@ -150,6 +152,8 @@ TEST_F(DictationWindowTest, EngineChangeLoadsAsideKeepsTheLastChoiceAndBringsANe
         EXPECT_EQ(voice->CurrentVoice().id, standard.id);
         EXPECT_EQ(voice->Rate(), 0);
         EXPECT_EQ(Text(&dlg, kVoiceName), standard.description);
+        EXPECT_FALSE(voice->IsPaused());
+        EXPECT_EQ(Ctl<wxButton>(&dlg, kPause)->GetLabel(), "Pause");
         dlg.MutableSettings().activateSpeechRecognition = true;
         dlg.MutableSettings().suspendRecognitionDuringTts = true;
         dlg.Speech().SpeakText("hello");
