@@ -96,10 +96,11 @@ void CTalveroDlg::SetUpKeys()
     dc.SetFont(TextBoxFont(Settings().fontSize));
     // As much as the fixed-size window leaves the local row; three lines of the default font fit.
     const int threeLines = 3 * dc.GetCharHeight();
-    for (wxTextCtrl* box : {input, resultBoxes[3]}) {
-        ShowScrollBarWhenNeeded(box);
+    for (wxTextCtrl* box : {input, resultBoxes[3]})
         box->SetMinSize(wxSize(box->GetMinSize().x, std::max(box->GetMinSize().y, threeLines)));
-    }
+    // A long web translation is as likely as a long local one.
+    for (wxTextCtrl* box : {input, resultBoxes[0], resultBoxes[1], resultBoxes[2], resultBoxes[3]})
+        ShowScrollBarWhenNeeded(box);
     Layout();
 
     wxWindow* previous = nullptr;
