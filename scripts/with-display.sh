@@ -43,7 +43,7 @@ wait_for xdpyinfo || fail "Xvfb did not answer on $DISPLAY"
 # take seconds before openbox owns the screen, so wait longer and try a second time before
 # giving up, and show what openbox said.
 start_wm() {
-    openbox --sm-disable >>"$LOGDIR/openbox.log" 2>&1 &
+    openbox --sm-disable "$@" >>"$LOGDIR/openbox.log" 2>&1 &
     WM=$!
     PIDS+=($WM)
     for _ in $(seq 600); do
@@ -54,8 +54,13 @@ start_wm() {
     return 1
 }
 if ! start_wm; then
+    # The first one may still hold the screen: it goes before the second one takes over.
     kill "$WM" 2>/dev/null
-    start_wm || { cat "$LOGDIR/openbox.log" >&2; fail "the window manager (openbox) did not start on $DISPLAY"; }
+    wait "$WM" 2>/dev/null
+    start_wm --replace || {
+        cat "$LOGDIR/openbox.log" >&2
+        fail "the window manager (openbox) did not start on $DISPLAY"
+    }
 fi
 if [ "${TALVERO_NO_TRAY:-0}" != 1 ]; then
     trayer --edge bottom --align right --widthtype request --height 28 >/dev/null 2>&1 &
