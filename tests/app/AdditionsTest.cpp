@@ -232,17 +232,23 @@ TEST_F(AdditionsTest, AddAndUndoChangeTheFilesAndTheDictionary)
     EXPECT_TRUE(boxes.empty());
 }
 
+// Uploads on, with credentials.
+Settings UploadingSettings()
+{
+    Settings s;
+    s.uploadNewTranslations = true;
+    s.onlineUsername = "ana";
+    s.onlinePassword = "pw";
+    return s;
+}
+
 TEST_F(AdditionsTest, AddUploadsThePairWhenTheSettingIsOn)
 {
     loopback::HttpServer server;
     server.SetReply({200, "Result:OK"});
     WriteFile("TalveroServices.txt", "UPLOAD SERVER ADDRESS\n" + server.BaseAddress());
-    Settings s;
-    s.uploadNewTranslations = true;
-    s.onlineUsername = "ana";
-    s.onlinePassword = "pw";
     CTalveroDlg dlg(nullptr, WithDictionary());
-    StartWith(dlg, s);
+    StartWith(dlg, UploadingSettings());
     SetText(&dlg, 1007, "gato");
     SetText(&dlg, 1008, "cat");
     Click(&dlg, 1009);
@@ -265,11 +271,8 @@ TEST_F(AdditionsTest, ExitWhileTheUploadWaitsStillRecordsThePair)
     never.hang = true;
     server.SetReply(never);
     WriteFile("TalveroServices.txt", "UPLOAD SERVER ADDRESS\n" + server.BaseAddress());
-    Settings s;
-    s.uploadNewTranslations = true;
+    Settings s = UploadingSettings();
     s.showTranslationBanner = true;
-    s.onlineUsername = "ana";
-    s.onlinePassword = "pw";
     CTalveroDlg dlg(nullptr, WithDictionary());
     StartWith(dlg, s);
     SetText(&dlg, 1007, "gato");
