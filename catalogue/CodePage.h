@@ -13,8 +13,6 @@ bool CodePageIsUtf8();
 // replaced, never a reason to fail.
 std::string CodePageToUtf8(std::string_view text);
 
-// Appends one code point as UTF-8.
-void AppendUtf8(std::string& out, char32_t c);
 std::string Utf8ToCodePage(std::string_view utf8);
 std::wstring CodePageToWide(std::string_view text);
 std::string WideToCodePage(std::wstring_view wide);

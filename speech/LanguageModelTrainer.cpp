@@ -23,6 +23,7 @@
 
 #include "catalogue/CodePage.h"
 #include "catalogue/TextFile.h"
+#include "catalogue/Utf8.h"
 
 namespace {
 

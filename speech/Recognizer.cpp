@@ -4,6 +4,8 @@
 #include <sphinxbase/err.h>
 #include <sphinxbase/ngram_model.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -155,6 +157,29 @@ void Recognizer::Stop()
     if (feeder.joinable()) feeder.join();
     audio.reset();
     ended = true;
+}
+
+void Recognizer::RecognizeToEnd(std::unique_ptr<IRecognizerAudio> input,
+                                const std::function<void(const RecognitionEvent&)>& onEvent)
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool signalled = false;
+    Start(std::move(input), [&] {
+        std::lock_guard lock(mutex);
+        signalled = true;
+        wake.notify_one();
+    });
+    for (bool done = false; !done;) {
+        done = AudioEnded();
+        RecognitionEvent event;
+        while (NextEvent(event))
+            onEvent(event);
+        std::unique_lock lock(mutex);
+        wake.wait_for(lock, std::chrono::milliseconds(200), [&] { return signalled; });
+        signalled = false;
+    }
+    Stop();
 }
 
 bool Recognizer::NextEvent(RecognitionEvent& event)

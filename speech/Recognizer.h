@@ -46,6 +46,11 @@ public:
     // Takes the oldest queued event; false when none is queued.
     bool NextEvent(RecognitionEvent& event);
 
+    // Decodes `audio` to its end, handing each event to `onEvent` on the calling thread as it
+    // comes (for programs without an event loop of their own: the command line, tests, benches).
+    void RecognizeToEnd(std::unique_ptr<IRecognizerAudio> audio,
+                        const std::function<void(const RecognitionEvent&)>& onEvent);
+
     // Inactive: audio is read and thrown away, the utterance under way is dropped and queued
     // events are purged; active again starts a fresh utterance.
     void SetActive(bool active);

@@ -1,6 +1,4 @@
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -78,28 +76,11 @@ int CliDictate(const CliArgs& args)
         CliError(error);
         return 1;
     }
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool signalled = false;
-    recognizer.Start(std::move(audio), [&] {
-        std::lock_guard lock(mutex);
-        signalled = true;
-        wake.notify_one();
+    recognizer.RecognizeToEnd(std::move(audio), [](const RecognitionEvent& event) {
+        std::string line = Utf8ToCodePage(event.text);
+        if (event.kind == RecognitionEvent::Kind::Hypothesis) line = "~ " + line;
+        CliWrite(stdout, line + "\n");
+        std::fflush(stdout);
     });
-    for (;;) {
-        bool done = recognizer.AudioEnded();
-        RecognitionEvent event;
-        while (recognizer.NextEvent(event)) {
-            std::string line = Utf8ToCodePage(event.text);
-            if (event.kind == RecognitionEvent::Kind::Hypothesis) line = "~ " + line;
-            CliWrite(stdout, line + "\n");
-            std::fflush(stdout);
-        }
-        if (done) break;
-        std::unique_lock lock(mutex);
-        wake.wait(lock, [&] { return signalled; });
-        signalled = false;
-    }
-    recognizer.Stop();
     return 0;
 }

@@ -9,11 +9,9 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,30 +40,12 @@ Run Recognize(Recognizer& recognizer, const std::string& wav, bool paced)
         std::fprintf(stderr, "%s\n", error.c_str());
         std::exit(1);
     }
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool signalled = false;
     auto start = Clock::now();
-    recognizer.Start(std::move(audio), [&] {
-        std::lock_guard lock(mutex);
-        signalled = true;
-        wake.notify_one();
-    });
-    for (;;) {
-        bool done = recognizer.AudioEnded();
-        RecognitionEvent e;
-        while (recognizer.NextEvent(e)) {
-            if (e.kind == RecognitionEvent::Kind::Recognition) run.finals.push_back(e.text);
-        }
-        if (done) break;
-        std::unique_lock lock(mutex);
-        wake.wait(lock, [&] { return signalled; });
-        signalled = false;
-        // The first notification is the first hypothesis (nothing else is queued before it).
-        if (run.firstHypothesisAt < 0)
+    recognizer.RecognizeToEnd(std::move(audio), [&](const RecognitionEvent& e) {
+        if (e.kind == RecognitionEvent::Kind::Recognition) run.finals.push_back(e.text);
+        if (run.firstHypothesisAt < 0 && e.kind == RecognitionEvent::Kind::Hypothesis)
             run.firstHypothesisAt = std::chrono::duration<double>(Clock::now() - start).count();
-    }
-    recognizer.Stop();
+    });
     run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return run;
 }

@@ -2,8 +2,6 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "speech/LanguageModelTrainer.h"
@@ -31,24 +29,10 @@ Heard Recognize(const std::string& wav, const std::string& workDir, bool active 
     Recognizer recognizer;
     EXPECT_TRUE(recognizer.Load(engines.at(0), workDir, error)) << error;
     recognizer.SetActive(active);
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool signalled = false;
-    recognizer.Start(std::move(audio), [&] {
-        std::lock_guard lock(mutex);
-        signalled = true;
-        wake.notify_one();
+    recognizer.RecognizeToEnd(std::move(audio), [&](const RecognitionEvent& e) {
+        (e.kind == RecognitionEvent::Kind::Hypothesis ? heard.hypotheses : heard.finals)
+            .push_back(e.text);
     });
-    for (bool done = false; !done;) {
-        done = recognizer.AudioEnded();
-        RecognitionEvent e;
-        while (recognizer.NextEvent(e))
-            (e.kind == RecognitionEvent::Kind::Hypothesis ? heard.hypotheses : heard.finals)
-                .push_back(e.text);
-        std::unique_lock lock(mutex);
-        wake.wait_for(lock, std::chrono::milliseconds(200), [&] { return signalled; });
-        signalled = false;
-    }
     return heard;
 }
 
