@@ -319,21 +319,23 @@ private:
     double lastCpu = 0;
 };
 
-fs::path GermanDictionary()
+// The German dictionary the one-letter benchmarks use; empty, with the benchmark skipped, when
+// it has not been made.
+fs::path GermanDictionary(benchmark::State& state)
 {
     const char* data = std::getenv("TALVERO_BENCH_DATA");
-    return data ? fs::path(data) / "split" / "localdictionary_de_en.txt" : fs::path();
+    fs::path path = data ? fs::path(data) / "split" / "localdictionary_de_en.txt" : fs::path();
+    if (!path.empty() && fs::exists(path)) return path;
+    state.SkipWithError("TALVERO_BENCH_DATA/split/localdictionary_de_en.txt is missing");
+    for (auto _ : state) {
+    }
+    return {};
 }
 
 void BM_OneLetterInput(benchmark::State& state)
 {
-    const fs::path dictionary = GermanDictionary();
-    if (dictionary.empty() || !fs::exists(dictionary)) {
-        state.SkipWithError("TALVERO_BENCH_DATA/split/localdictionary_de_en.txt is missing");
-        for (auto _ : state) {
-        }
-        return;
-    }
+    const fs::path dictionary = GermanDictionary(state);
+    if (dictionary.empty()) return;
     const fs::path old = fs::current_path();
     const fs::path dir = MakeTempDir("talvero-bench-letter");
     fs::current_path(dir);
@@ -404,13 +406,8 @@ BENCHMARK(BM_OneLetterInput)->UseManualTime()->Unit(benchmark::kMillisecond)->It
 // four-letter input, timed together.
 void BM_NearListFill(benchmark::State& state)
 {
-    const fs::path dictionary = GermanDictionary();
-    if (dictionary.empty() || !fs::exists(dictionary)) {
-        state.SkipWithError("TALVERO_BENCH_DATA/split/localdictionary_de_en.txt is missing");
-        for (auto _ : state) {
-        }
-        return;
-    }
+    const fs::path dictionary = GermanDictionary(state);
+    if (dictionary.empty()) return;
     static const char* kPrefixes[] = {"e", "ei", "eine"};
     const std::string prefix = kPrefixes[state.range(0)];
     LocalDictionary dictionaryEngine;
