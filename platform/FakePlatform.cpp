@@ -61,6 +61,28 @@ public:
         return desktop.clipboardText;
     }
 
+    void CaptureSelection(int, std::function<void(const CapturedText&)> done) override
+    {
+        ++desktop.captures;
+        CapturedText found;
+        if (desktop.selection && desktop.selectionIsPicture) {
+            found.outcome = CaptureOutcome::NotText;
+        } else if (desktop.selection || desktop.clipboardText) {
+            found.fromClipboard = !desktop.selection;
+            found.text = desktop.selection ? *desktop.selection : *desktop.clipboardText;
+            found.outcome = found.text.size() > kMaxCaptureBytes ? CaptureOutcome::TooLarge
+                                                                 : CaptureOutcome::Text;
+            if (found.outcome == CaptureOutcome::TooLarge) found.text.clear();
+        }
+        if (!desktop.captureAnswersLater) {
+            done(found);
+            return;
+        }
+        desktop.answerCapture = [found, done = std::move(done)] { done(found); };
+    }
+    void CancelCapture() override { desktop.answerCapture = nullptr; }
+    ~FakeClipboard() override { CancelCapture(); }
+
 private:
     FakeDesktop& desktop;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Stand-ins for the desktop, for tests of the logic around it: they record what was asked and
 // play a focused program whose selection a copy puts on the clipboard.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,13 @@ struct FakeDesktop {
     std::optional<std::string> selection;
     std::optional<std::string> clipboardText;
     uint64_t clipboardChanges = 0;
+    // The selection's owner offers a picture, not text.
+    bool selectionIsPicture = false;
+    // Captures asked for; with `captureAnswersLater` the answer waits in `answerCapture` until
+    // a test takes it out and calls it (cancelling empties it).
+    int captures = 0;
+    bool captureAnswersLater = false;
+    std::function<void()> answerCapture;
 
     // Presses the registered hotkey (as the desktop would deliver it).
     bool PressHotkey() const

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "catalogue/Hotkey.h"
 
@@ -40,14 +41,42 @@ public:
     virtual bool SendCopy() = 0;
 };
 
+// What a capture of the user's selected text found.
+enum class CaptureOutcome {
+    Text,      // `text` holds it
+    NotText,   // the owner offers no text (a picture, say)
+    Nothing,   // no program owns a selection and the clipboard holds no text
+    TooLarge,  // longer than kMaxCaptureBytes
+    NoAnswer,  // the owner did not answer in time
+};
+
+struct CapturedText {
+    CaptureOutcome outcome = CaptureOutcome::Nothing;
+    std::string text;            // in the program's code page
+    bool fromClipboard = false;  // nothing was selected: this is the clipboard's text
+};
+
+// A captured phrase goes into a one-line text box, which holds no more than this.
+inline constexpr size_t kMaxCaptureBytes = 65535;
+
 class IClipboard {
 public:
     virtual ~IClipboard() = default;
+
+    // Reads what the user has selected (X11's PRIMARY selection) and, only when no program owns
+    // a selection, the clipboard's current text. Sends no key to anyone and changes neither the
+    // selection nor the clipboard. `done` runs once on the user-interface thread, at the latest
+    // `timeoutMs` later, and possibly before this call returns; never after CancelCapture, a
+    // later CaptureSelection or the end of this object.
+    virtual void CaptureSelection(int timeoutMs, std::function<void(const CapturedText&)> done) = 0;
+    virtual void CancelCapture() = 0;
+
     // Waits up to `ms` milliseconds, returning early when `until` says so. Handles the window's
     // events meanwhile; false when the window ended during the wait.
     using Waiter = std::function<bool(int ms, const std::function<bool()>& until)>;
 
-    // Changes of the clipboard's owner seen so far (each copy by any program is one).
+    // The older way, for a copy made by synthesized keys: changes of the clipboard's owner seen
+    // so far (each copy by any program is one).
     virtual uint64_t ChangeCount() = 0;
     // Waits for a change after `since`, then reads the clipboard's text as UTF-8, all within
     // `totalMs`; the last `readMs` of it are kept for the read. Nothing when the clipboard holds
@@ -67,6 +96,31 @@ public:
     virtual std::optional<ScreenRect> DockPanel() = 0;
 };
 
+// One entry of a tray menu; command 0 is a separator.
+struct TrayMenuItem {
+    int command = 0;
+    std::string label;  // UTF-8, without mnemonics
+};
+
+// The program's entry as a StatusNotifierItem on the session bus, where today's panels look for
+// it. A panel shows it only while a StatusNotifierWatcher has taken it (Connected) and it is
+// active. Everything here runs on the user-interface thread.
+class IStatusNotifierItem {
+public:
+    virtual ~IStatusNotifierItem() = default;
+    virtual bool Connected() const = 0;
+    // Called when a watcher takes the item, or goes away (false).
+    virtual void SetConnectionHandler(std::function<void(bool connected)> changed) = 0;
+    // `png`: the bytes of a PNG file.
+    virtual void SetIcon(const std::string& png) = 0;
+    virtual void SetToolTip(const std::string& text) = 0;
+    // `chosen` receives the command of the item the user picks, from the event loop.
+    virtual void SetMenu(const std::vector<TrayMenuItem>& items,
+                         std::function<void(int command)> chosen) = 0;
+    virtual void SetItemLabel(int command, const std::string& label) = 0;
+    virtual void SetActive(bool active) = 0;
+};
+
 struct Platform {
     std::unique_ptr<IGlobalHotkey> hotkey;
     std::unique_ptr<IKeyboard> keyboard;
@@ -78,3 +132,5 @@ struct Platform {
 // hotkey reports Unavailable and whose keyboard synthesizes nothing. Needs the toolkit started.
 Platform MakeDesktopPlatform();
 std::unique_ptr<INotificationArea> MakeDesktopNotificationArea();
+// Null where there is no session bus to put an item on. `id` names the program to the panel.
+std::unique_ptr<IStatusNotifierItem> MakeDesktopStatusNotifierItem(const std::string& id);
