@@ -147,4 +147,7 @@ enum TrayMenuCommand {
     ID_TRAY_DISABLE = 32771,
     ID_TRAY_OPTIONS = 32772,
     ID_TRAY_EXIT = 32773,
+    // Panels that show a StatusNotifierItem open its menu on any click, so the menu there
+    // carries the way back to the window that a double click gives elsewhere.
+    ID_TRAY_SHOW = 32774,
 };

@@ -7,11 +7,11 @@ PACKAGES="
 build-essential cmake ninja-build pkg-config clang-format
 clang
 ccache
-libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev libxext-dev
+libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev libxext-dev libayatana-appindicator3-dev
 libcurl4-openssl-dev ca-certificates zlib1g-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils
-dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+dbus at-spi2-core python3-gi python3-dbus gir1.2-atspi-2.0
 dict-freedict-spa-eng trans-de-en
 wamerican wbritish
 apertium

@@ -1,11 +1,14 @@
 #include "tray/gui/TrayDialog.h"
 
 #include <wx/display.h>
+#include <wx/image.h>
 #include <wx/menu.h>
+#include <wx/mstream.h>
 #include <wx/taskbar.h>
 #include <wx/time.h>
 
 #include "platform/Platform.h"
+#include "res/Icons.h"
 #include "res/Resources.h"
 #include "ui/Accessibility.h"
 
@@ -14,6 +17,19 @@ namespace {
 // On GTK one click on the entry reports one double click and a real double click two; the
 // second of a pair must not undo what the first did.
 constexpr long kDoubleClickDebounceMs = 500;
+
+// Panels draw the item larger than an XEmbed icon: it gets a larger picture when there is one.
+constexpr int kStatusItemIconSize = 64;
+
+std::string PngOf(const wxBitmap& bitmap)
+{
+    if (!bitmap.IsOk()) return {};
+    wxMemoryOutputStream out;
+    if (!bitmap.ConvertToImage().SaveFile(out, wxBITMAP_TYPE_PNG)) return {};
+    std::string png(out.GetSize(), '\0');
+    out.CopyTo(png.data(), png.size());
+    return png;
+}
 
 }  // namespace
 
@@ -61,11 +77,7 @@ public:
         : wxDialog(nullptr, wxID_ANY, wxEmptyString), dialog(dialog)
     {
         Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
-            if (!this->dialog) return;
-            wxCommandEvent command(wxEVT_MENU, MenuCommandOf(event.GetId()));
-            command.SetEventObject(this->dialog);
-            command.SetInt(event.GetInt());
-            this->dialog->GetEventHandler()->ProcessEvent(command);
+            if (this->dialog) this->dialog->OnStatusItemCommand(MenuCommandOf(event.GetId()));
         });
     }
     CTrayDialog* dialog;
@@ -86,6 +98,10 @@ CTrayDialog::CTrayDialog(wxWindow* parent, wxWindowID id, const wxString& title,
 void CTrayDialog::Init()
 {
     trayIcon = new CTrayIcon(this);
+    statusItem = MakeDesktopStatusNotifierItem("talvero");
+    if (statusItem)
+        statusItem->SetConnectionHandler(
+            [this](bool connected) { OnStatusItemConnection(connected); });
     Bind(wxEVT_ICONIZE, &CTrayDialog::OnIconize, this);
     Bind(wxEVT_DESTROY, &CTrayDialog::OnWindowDestroy, this);
     presentAgain = std::make_unique<wxTimer>(this);
@@ -103,6 +119,7 @@ CTrayDialog::~CTrayDialog()
     // on a dialog that is no longer a CTrayDialog.
     Unbind(wxEVT_DESTROY, &CTrayDialog::OnWindowDestroy, this);
     RemoveTrayEntry();
+    statusItem.reset();
     trayIcon->dialog = nullptr;
     if (menuHost) {
         menuHost->dialog = nullptr;
@@ -118,13 +135,19 @@ bool CTrayDialog::TraySetIcon(int iconResourceId)
 {
     wxIcon icon;
     if (!LoadIconResource(iconResourceId, icon)) return false;
-    return TraySetIcon(icon);
+    if (!TraySetIcon(icon)) return false;
+    const std::string large = PngOf(res::IconBitmap(iconResourceId, kStatusItemIconSize));
+    if (!large.empty()) trayIconPng = large;
+    return true;
 }
 
 bool CTrayDialog::TraySetIcon(const wxIcon& icon)
 {
     if (!icon.IsOk()) return false;
     trayIconImage = icon;
+    wxBitmap bitmap;
+    bitmap.CopyFromIcon(icon);
+    trayIconPng = PngOf(bitmap);
     return true;
 }
 
@@ -139,25 +162,84 @@ bool CTrayDialog::TraySetMenu(int menuResourceId)
     if (!menu) return false;
     TagMenuItems(menu.get(), [](int item) { return MenuCommandOf(item); });
     trayMenu = std::move(menu);
+    SyncStatusItemMenu();
     return true;
+}
+
+void CTrayDialog::SyncStatusItemMenu()
+{
+    if (!statusItem || !trayMenu) return;
+    std::vector<TrayMenuItem> items = {{ID_TRAY_SHOW, kShowWindowLabel}, {}};
+    for (const wxMenuItem* item : trayMenu->GetMenuItems()) {
+        if (item->IsSeparator())
+            items.push_back({});
+        else
+            items.push_back({MenuCommandOf(item->GetId()), item->GetItemLabelText().utf8_string()});
+    }
+    // From the event loop: the item's menu reports a choice from inside a bus call, and a
+    // command may run a modal dialog.
+    statusItem->SetMenu(items, [this](int command) {
+        CallAfter([this, command] { OnStatusItemCommand(command); });
+    });
+}
+
+void CTrayDialog::OnStatusItemCommand(int command)
+{
+    if (command == ID_TRAY_SHOW) {
+        RestoreFromTray();
+        return;
+    }
+    wxCommandEvent event(wxEVT_MENU, command);
+    event.SetEventObject(this);
+    GetEventHandler()->ProcessEvent(event);
+}
+
+void CTrayDialog::OnStatusItemConnection(bool connected)
+{
+    if (connected || !inTray || !inStatusItem) return;
+    // The panel's watcher went away while the window hid in its item: the XEmbed entry takes
+    // over where a tray host runs; elsewhere the window comes back, or it could not be reached.
+    inStatusItem = false;
+    statusItem->SetActive(false);
+    if (wxTaskBarIcon::IsAvailable() && trayIcon->SetIcon(IconOrBlank(), trayToolTip)) return;
+    inTray = false;
+    ShowFromTray();
 }
 
 void CTrayDialog::TrayUpdate()
 {
-    if (inTray && trayIconImage.IsOk()) trayIcon->SetIcon(trayIconImage, trayToolTip);
+    if (!inTray) return;
+    if (inStatusItem) {
+        statusItem->SetIcon(trayIconPng);
+        statusItem->SetToolTip(trayToolTip.utf8_string());
+    } else if (trayIconImage.IsOk()) {
+        trayIcon->SetIcon(trayIconImage, trayToolTip);
+    }
 }
 
-bool CTrayDialog::MinimizeToTray()
+wxIcon CTrayDialog::IconOrBlank() const
 {
-    if (inTray) return false;
-    // Without a tray host the entry would be invisible and the window unreachable.
-    if (!wxTaskBarIcon::IsAvailable()) return false;
     wxIcon icon = trayIconImage;
     if (!icon.IsOk()) {
         wxBitmap blank(16, 16);
         icon.CopyFromBitmap(blank);
     }
-    if (!trayIcon->SetIcon(icon, trayToolTip)) return false;
+    return icon;
+}
+
+bool CTrayDialog::MinimizeToTray()
+{
+    if (inTray) return false;
+    if (statusItem && statusItem->Connected()) {
+        statusItem->SetIcon(trayIconPng);
+        statusItem->SetToolTip(trayToolTip.utf8_string());
+        statusItem->SetActive(true);
+        inStatusItem = true;
+    } else {
+        // Without a tray host the entry would be invisible and the window unreachable.
+        if (!wxTaskBarIcon::IsAvailable()) return false;
+        if (!trayIcon->SetIcon(IconOrBlank(), trayToolTip)) return false;
+    }
     inTray = true;
     hidingIntoTray = true;
     Hide();
@@ -168,8 +250,19 @@ bool CTrayDialog::MinimizeToTray()
 bool CTrayDialog::RestoreFromTray()
 {
     if (!inTray) return false;
-    if (!trayIcon->RemoveIcon()) return false;
+    if (inStatusItem) {
+        statusItem->SetActive(false);
+        inStatusItem = false;
+    } else if (!trayIcon->RemoveIcon()) {
+        return false;
+    }
     inTray = false;
+    ShowFromTray();
+    return true;
+}
+
+void CTrayDialog::ShowFromTray()
+{
     restoring = true;
     // Deiconified before it is shown: otherwise GTK maps it minimized, as it was when hidden,
     // and that minimize would send it straight back into the tray.
@@ -181,7 +274,6 @@ bool CTrayDialog::RestoreFromTray()
     // has passed.
     presentAgain->StartOnce(600);
     restoring = false;
-    return true;
 }
 
 bool CTrayDialog::Show(bool show)
@@ -193,10 +285,12 @@ bool CTrayDialog::Show(bool show)
 
 void CTrayDialog::RemoveTrayEntry()
 {
-    if (inTray && trayIcon) {
+    if (inTray && inStatusItem && statusItem) {
+        statusItem->SetActive(false);
+    } else if (inTray && trayIcon) {
         trayIcon->RemoveIcon();
-        inTray = false;
     }
+    inTray = inStatusItem = false;
 }
 
 void CTrayDialog::OnIconize(wxIconizeEvent& event)
@@ -244,6 +338,7 @@ void CTrayDialog::TrayShowDisabled(bool disabled)
     const int item = MenuItemIdOf(ID_TRAY_DISABLE);
     if (trayMenu && trayMenu->FindItem(item))
         trayMenu->SetLabel(item, disabled ? "Enable" : "Disable");
+    if (statusItem) statusItem->SetItemLabel(ID_TRAY_DISABLE, disabled ? "Enable" : "Disable");
     TraySetIcon(disabled ? res::kDisabledIcon : res::kMainIcon);
     TrayUpdate();
 }

@@ -8,6 +8,7 @@
 #include <wx/timer.h>
 
 #include <memory>
+#include <string>
 
 class wxMenu;
 class wxIconizeEvent;
@@ -15,6 +16,7 @@ class wxWindowDestroyEvent;
 class CTrayIcon;
 class CTrayMenuHost;
 class INotificationArea;
+class IStatusNotifierItem;
 
 class CTrayDialog : public wxDialog {
 public:
@@ -67,6 +69,12 @@ public:
     // Hiding a modal dialog would end its modal run; hiding into the tray must not.
     bool Show(bool show = true) override;
 
+    // The entry is the StatusNotifierItem that today's panels show (rather than the XEmbed
+    // icon, which serves where no StatusNotifierWatcher runs).
+    bool IsInStatusNotifierItem() const { return inTray && inStatusItem; }
+    // The menu's first item on such panels, in place of the double click.
+    static constexpr const char* kShowWindowLabel = "Show Talvero";
+
     // The hooks for the entry's mouse messages; `pos` is the cursor in screen coordinates.
     virtual void OnTrayLButtonDown(const wxPoint& pos);
     virtual void OnTrayLButtonDblClk(const wxPoint& pos);
@@ -79,12 +87,19 @@ private:
     void OnIconize(wxIconizeEvent& event);
     void OnWindowDestroy(wxWindowDestroyEvent& event);
     void RemoveTrayEntry();
+    void ShowFromTray();
+    wxIcon IconOrBlank() const;
+    void SyncStatusItemMenu();
+    void OnStatusItemCommand(int command);
+    void OnStatusItemConnection(bool connected);
 
     friend class CTrayIcon;
     friend class CTrayMenuHost;
 
     bool inTray = false;
+    bool inStatusItem = false;  // the entry in the tray is the StatusNotifierItem
     wxIcon trayIconImage;
+    std::string trayIconPng;  // the same picture for the StatusNotifierItem
     wxString trayToolTip;
     std::unique_ptr<wxMenu> trayMenu;
     CTrayIcon* trayIcon = nullptr;  // created with the dialog, destroyed with it
@@ -93,4 +108,5 @@ private:
     bool hidingIntoTray = false;
     std::unique_ptr<wxTimer> presentAgain;                        // see RestoreFromTray
     mutable std::unique_ptr<INotificationArea> notificationArea;  // asked on first use
+    std::unique_ptr<IStatusNotifierItem> statusItem;              // null without a session bus
 };
