@@ -13,7 +13,7 @@ const std::array<Language, kLanguageCount> kLanguages = {{
     {"Chinese Simplified", "CHINESE_SIMPLIFIED", "CHINESE SIMPLIFIED", "zh-CN",
      "Chinese Simplified"},
     {"Chinese Traditional", "CHINESE_TRADITIONAL", "CHINESE TRADITIONAL", "zh-TW",
-     "Chinese Traditional"},
+     "Chinese traditional"},
     {"Croatian", "CROATIAN", "CROATIAN", "hr", "Croatian"},
     {"Czech", "CZECH", "CZECH", "cs", "Czech"},
     {"Danish", "DANISH", "DANISH", "da", "Danish"},

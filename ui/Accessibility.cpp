@@ -1,7 +1,5 @@
 #include "ui/Accessibility.h"
 
-#include <wx/choice.h>
-#include <wx/combobox.h>
 #include <wx/menu.h>
 #include <wx/window.h>
 
@@ -29,11 +27,9 @@ void SetAccessibleIdAs(wxWindow* window, int idNumber, const wxString& name)
     if (!acc) return;
     wxString id = wxString::Format("%d", idNumber);
     if (idNumber >= 0) atk_object_set_accessible_id(acc, id.utf8_str());
-    // dynamic_cast, not wxDynamicCast: that macro casts down before it checks the type.
-    bool isCombo = dynamic_cast<wxComboBox*>(window) || dynamic_cast<wxChoice*>(window);
-    if (!name.empty() && !isCombo) atk_object_set_name(acc, name.utf8_str());
-    // A combo box's name is its selection; what the list is for goes into its description.
-    if (!name.empty() && isCombo) atk_object_set_description(acc, name.utf8_str());
+    // A combo box too is named by what it is for, as a label beside it would name it; its
+    // selection stays what a screen reader reads as its value (the selected item).
+    if (!name.empty()) atk_object_set_name(acc, name.utf8_str());
 #else
     (void)window;
     (void)idNumber;

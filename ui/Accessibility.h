@@ -6,8 +6,7 @@
 class wxMenu;
 class wxWindow;
 
-// Tags one control. On combo boxes `name` becomes the description instead (as a name it would
-// replace the selection that a screen reader announces).
+// Tags one control with its id and, when given, its accessible name.
 void SetAccessibleId(wxWindow* window, const wxString& name = wxString());
 
 // The same with an id other than the window's own (a standard button's command id, say); a

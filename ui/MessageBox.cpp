@@ -73,8 +73,11 @@ private:
 
 }  // namespace
 
-int TalveroMessageBox(const wxString& text, const wxString& caption, long style, wxWindow* parent)
+int TalveroMessageBox(const wxString& text, const wxString& captionIn, long style, wxWindow* parent)
 {
+    // A box asked for without a caption gets the one the system gives such boxes: an untitled
+    // window is announced as nothing by a screen reader.
+    const wxString caption = captionIn.empty() ? wxString(kDefaultMessageBoxCaption) : captionIn;
     if (Hook()) return Hook()(MessageBoxCall{text, caption, style, parent});
     // As wxMessageBox: an icon unless one was chosen or explicitly refused.
     if (!(style & wxICON_NONE) && !(style & wxICON_MASK))

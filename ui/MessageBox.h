@@ -16,6 +16,9 @@ struct MessageBoxCall {
 
 using MessageBoxHook = std::function<int(const MessageBoxCall&)>;
 
+// The caption of a box asked for with an empty one.
+inline constexpr const char* kDefaultMessageBoxCaption = "Error";
+
 // Shows a message box (wxMessageBox semantics: returns wxOK, wxYES, wxNO or wxCANCEL).
 int TalveroMessageBox(const wxString& text, const wxString& caption, long style,
                       wxWindow* parent = nullptr);

@@ -83,8 +83,14 @@ def main():
     if local is not None and not local.get_state_set().contains(Atspi.StateType.CHECKED):
         failures.append("the local dictionary box is not ticked")
     pair = controls.get("1036")
-    if pair is not None and pair.get_name() != "Spanish to English":
-        failures.append("the local pair shows %r" % pair.get_name())
+    if pair is not None:
+        # Named by its row; its value is the selected item.
+        if pair.get_name() != "Local dictionary language pair":
+            failures.append("the local pair list is named %r" % pair.get_name())
+        selected = pair.get_selection_iface().get_selected_child(0)
+        shown = selected.get_name() if selected is not None else None
+        if shown != "Spanish to English":
+            failures.append("the local pair shows %r" % shown)
 
     # Type, press Translate, read the result.
     controls["1000"].get_editable_text_iface().set_text_contents("perro")

@@ -138,6 +138,7 @@ TEST(Catalogue, UploadLanguages)
     EXPECT_EQ(UploadLanguageIndex("CHINESE TRADITIONAL"), 3);
     EXPECT_EQ(UploadLanguageIndex("CHINESE_TRADITIONAL"), std::nullopt);
     EXPECT_STREQ(Languages()[17].uploadEntry, "Norwege");
+    EXPECT_STREQ(Languages()[3].uploadEntry, "Chinese traditional");
     EXPECT_STREQ(Languages()[7].dictionaryCode, "du");
     EXPECT_EQ(LocalDictionaryFileName("du_hr"), "localdictionary_du_hr.txt");
     EXPECT_EQ(PersonalDictionaryFileName("es_en"), "personaldictionary_es_en.txt");
