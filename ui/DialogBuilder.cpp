@@ -6,12 +6,17 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/combobox.h>
+#include <wx/display.h>
 #include <wx/listbox.h>
 #include <wx/log.h>
+#include <wx/scrolwin.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
 #include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/toplevel.h>
 
 #include "catalogue/CodePage.h"
 #include "ui/Accessibility.h"
@@ -100,6 +105,47 @@ void TagTemplateControls(wxWindow* window, const res::Dialog& dialog)
         if (!w) continue;
         SetAccessibleId(w, c.name ? wxString::FromUTF8(c.name) : wxString());
     }
+}
+
+namespace {
+
+// Moves the dialog's content, controls and sizer, into a scrolled window that fills it.
+void ScrollContent(wxTopLevelWindow* dialog)
+{
+    auto* scroller = new wxScrolledWindow(dialog, wxID_ANY);
+    for (wxWindow* child : wxWindowList(dialog->GetChildren()))
+        if (child != scroller) child->Reparent(scroller);
+    wxSizer* content = dialog->GetSizer();
+    dialog->SetSizer(nullptr, false);
+    scroller->SetSizer(content);
+    const wxSize step = dialog->ConvertDialogToPixels(wxSize(4, 8));
+    scroller->SetScrollRate(step.x, step.y);
+    auto* whole = new wxBoxSizer(wxVERTICAL);
+    whole->Add(scroller, 1, wxEXPAND);
+    dialog->SetSizer(whole);
+}
+
+}  // namespace
+
+void SizeToTemplate(wxTopLevelWindow* dialog, const res::Dialog& t)
+{
+    const wxSize wanted = dialog->ConvertDialogToPixels(wxSize(t.widthDu, t.heightDu));
+    dialog->Fit();
+    wxSize client = dialog->GetClientSize();
+    client.IncTo(wanted);
+    // A large font on a small screen: the window stays on it, and what does not fit scrolls.
+    const int display = wxDisplay::GetFromWindow(dialog);
+    const wxRect work = wxDisplay(display == wxNOT_FOUND ? 0u : unsigned(display)).GetClientArea();
+    const wxSize frame = dialog->GetSize() - dialog->GetClientSize();
+    const wxSize room = work.GetSize() - frame;
+    if (dialog->GetSizer() && (client.x > room.x || client.y > room.y)) {
+        ScrollContent(dialog);
+        const int bar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, dialog);
+        client.IncBy(bar > 0 ? bar : 0);
+    }
+    client.DecTo(room);
+    dialog->SetClientSize(client);
+    dialog->Layout();
 }
 
 std::string ToPhrase(const wxString& text)

@@ -8,6 +8,7 @@
 
 #include "res/Templates.h"
 
+class wxTopLevelWindow;
 class wxWindow;
 class wxStaticText;
 
@@ -19,6 +20,11 @@ wxStaticText* CreateTemplateLabel(wxWindow* parent, const res::Dialog& dialog, c
 
 // Gives every control of the table that exists under `window` its accessible id and name.
 void TagTemplateControls(wxWindow* window, const res::Dialog& dialog);
+
+// Sizes a dialog laid out by a sizer: its template's size in dialog units (which follow the
+// desktop's dialog font), grown where the content needs more, and no larger than the screen's
+// work area.
+void SizeToTemplate(wxTopLevelWindow* dialog, const res::Dialog& t);
 
 // Conversions at the edges between wx text and the program's code-page phrases.
 std::string ToPhrase(const wxString& text);

@@ -18,7 +18,6 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::AboutDialog().caption))
 {
     const res::Dialog& t = res::AboutDialog();
-    const wxSize size = ConvertDialogToPixels(wxSize(t.widthDu, t.heightDu));
     const int margin = ConvertDialogToPixels(wxSize(7, 7)).x;
 
     auto* row = new wxBoxSizer(wxHORIZONTAL);
@@ -31,8 +30,7 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
     SetAffirmativeId(res::ctl::kOk);
     SetEscapeId(res::ctl::kOk);
     TagTemplateControls(this, t);
-    Fit();
-    SetClientSize(wxSize(std::max(size.x, GetClientSize().x), std::max(size.y, GetClientSize().y)));
+    SizeToTemplate(this, t);
     CentreOnParent();
 }
 

@@ -52,8 +52,7 @@ CDelayDlg::CDelayDlg(wxWindow* parent, int delayValue)
     SetAffirmativeId(kOk);
     SetEscapeId(kCancel);
     TagTemplateControls(this, t);
-    Fit();
-    SetClientSize(wxSize(size.x, std::max(size.y, GetClientSize().y)));
+    SizeToTemplate(this, t);
     CentreOnParent();
     edit->SetFocus();
     edit->SelectAll();

@@ -162,7 +162,8 @@ void COptionsDlg::LayOut()
 
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(top, 1, wxEXPAND | wxALL, margin);
-    SetSizerAndFit(outer);
+    SetSizer(outer);
+    SizeToTemplate(this, res::OptionsDialog());
 }
 
 void COptionsDlg::ShowValues()

@@ -37,7 +37,8 @@ CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
     top->Add(buttons, 0, wxEXPAND);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(top, 1, wxEXPAND | wxALL, margin);
-    SetSizerAndFit(outer);
+    SetSizer(outer);
+    SizeToTemplate(this, t);
 
     SetAffirmativeId(kOk);
     SetEscapeId(kCancel);

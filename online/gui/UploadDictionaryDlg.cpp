@@ -55,7 +55,6 @@ CUploadDictionaryDlg::CUploadDictionaryDlg(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::UploadDictionaryDialog().caption))
 {
     const res::Dialog& t = res::UploadDictionaryDialog();
-    const wxSize size = ConvertDialogToPixels(wxSize(t.widthDu, t.heightDu));
     const int margin = ConvertDialogToPixels(wxSize(7, 7)).x;
     const int gap = margin / 2;
 
@@ -100,8 +99,7 @@ CUploadDictionaryDlg::CUploadDictionaryDlg(wxWindow* parent)
     SetAffirmativeId(kOk);
     SetEscapeId(kCancel);
     TagTemplateControls(this, t);
-    Fit();
-    SetClientSize(wxSize(std::max(size.x, GetClientSize().x), std::max(size.y, GetClientSize().y)));
+    SizeToTemplate(this, t);
     CentreOnParent();
     // Enter uploads the pair shown (on a list it would open the list; left alone it would also
     // reach the main window's default button).

@@ -60,7 +60,6 @@ CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes, const Recogn
     job->recognizer = recognizer;
 
     const res::Dialog& t = res::TrainingDialog();
-    const wxSize size = ConvertDialogToPixels(wxSize(t.widthDu, t.heightDu));
     const int margin = ConvertDialogToPixels(wxSize(7, 7)).x;
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(CreateTemplateLabel(this, t, "The recognition engine will be adapted to this text:"),
@@ -85,7 +84,7 @@ CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes, const Recogn
     SetSizer(top);
     SetEscapeId(kCancel);
     TagTemplateControls(this, t);
-    SetClientSize(size);
+    SizeToTemplate(this, t);
     CentreOnParent();
     trainButton->SetFocus();
 }

@@ -94,7 +94,7 @@ CVoiceSelectionDlg::CVoiceSelectionDlg(wxWindow* parent, IVoice* v, int voicePos
         volume->SetValue(voice->Volume());
         volume->SetPageSize(10);
     }
-    Fit();
+    SizeToTemplate(this, res::VoiceSelectionDialog());
     CentreOnParent();
 }
 
