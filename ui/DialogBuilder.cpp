@@ -20,6 +20,7 @@
 
 #include "catalogue/CodePage.h"
 #include "ui/Accessibility.h"
+#include "ui/GtkTweaks.h"
 
 wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id)
 {
@@ -120,6 +121,7 @@ void ScrollContent(wxTopLevelWindow* dialog)
     scroller->SetSizer(content);
     const wxSize step = dialog->ConvertDialogToPixels(wxSize(4, 8));
     scroller->SetScrollRate(step.x, step.y);
+    KeepScrollBarsShown(scroller);
     auto* whole = new wxBoxSizer(wxVERTICAL);
     whole->Add(scroller, 1, wxEXPAND);
     dialog->SetSizer(whole);

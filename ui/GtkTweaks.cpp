@@ -66,3 +66,15 @@ void ShowScrollBarWhenNeeded(wxTextCtrl* text)
     (void)text;
 #endif
 }
+
+void KeepScrollBarsShown(wxWindow* scrolled)
+{
+#ifdef __WXGTK__
+    if (!scrolled) return;
+    GtkWidget* widget = scrolled->GetHandle();
+    if (widget && GTK_IS_SCROLLED_WINDOW(widget))
+        gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(widget), FALSE);
+#else
+    (void)scrolled;
+#endif
+}

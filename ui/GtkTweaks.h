@@ -4,6 +4,7 @@ class wxCheckBox;
 class wxComboBox;
 class wxTextCtrl;
 class wxTopLevelWindow;
+class wxWindow;
 
 // Lets a check box's label wrap onto further lines beyond `maxChars` characters.
 void WrapCheckBoxLabel(wxCheckBox* box, int maxChars);
@@ -20,3 +21,7 @@ void SetComboEntryWidth(wxComboBox* combo, int chars);
 // Keeps a multi-line text box's scroll bar on screen whenever its text is longer than the box
 // (the toolkit otherwise overlays it only while the pointer moves over the box).
 void ShowScrollBarWhenNeeded(wxTextCtrl* text);
+
+// Keeps a scrolled window's scroll bars on screen (the toolkit otherwise overlays them only while
+// the pointer moves), so that a user sees there is more to scroll to.
+void KeepScrollBarsShown(wxWindow* scrolled);
