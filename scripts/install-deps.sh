@@ -21,6 +21,7 @@ apertium-fr-es
 apertium-es-pt
 libsqlite3-dev
 libsodium-dev
+libxxhash-dev
 nlohmann-json3-dev
 espeak-ng
 libespeak-ng-dev
