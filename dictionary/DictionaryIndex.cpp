@@ -28,10 +28,11 @@ struct Header {
     uint32_t version;
     uint32_t byteOrder;  // reads differently on a machine of the other byte order
     char codePage[32];
-    uint64_t textSize;
+    uint64_t textSize;  // of the dictionary file
     int64_t textModifiedNs;
     uint64_t textHash;
     uint64_t fileSize;
+    uint64_t copyBytes;  // the pairs' text as the index keeps it
     uint64_t textOffset;
     uint64_t entriesOffset;
     uint64_t nodesOffset;
@@ -157,10 +158,10 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
     if (h.fileSize != fileSize || h.textSize != static_cast<uint64_t>(textSize) ||
         h.textModifiedNs != ModifiedNs(textStat))
         return nullptr;
-    if (h.entryCount > EntryTable::kMaxEntries || h.textSize > EntryTable::kMaxTextBytes ||
+    if (h.entryCount > EntryTable::kMaxEntries || h.copyBytes > EntryTable::kMaxTextBytes ||
         (h.exactSlots & (h.exactSlots - 1)) != 0 ||
         (h.root != CTSTNode::kNone && h.root >= h.nodeCount) ||
-        !SectionFits(h.textOffset, h.textSize, fileSize) ||
+        !SectionFits(h.textOffset, h.copyBytes, fileSize) ||
         !SectionFits(h.entriesOffset, uint64_t{h.entryCount} * sizeof(EntryTable::Entry),
                      fileSize) ||
         !SectionFits(h.nodesOffset, uint64_t{h.nodeCount} * sizeof(CTSTNode), fileSize) ||
@@ -171,7 +172,10 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
     }
 
     // Then the content, read through the page cache rather than mapped: the text must be the
-    // one the index was built from, and the index must be whole.
+    // one the index was built from, and the index must be whole. Read without read-ahead, so
+    // that the cache keeps the index in single pages, and a search maps in only the pages
+    // around what it reads, not a large block.
+    ::posix_fadvise(indexFile.fd, 0, 0, POSIX_FADV_RANDOM);
     uint64_t hash = 0;
     if (!HashDescriptor(textFile.fd, 0, h.textSize, hash) || hash != h.textHash) return nullptr;
     if (!HashDescriptor(indexFile.fd, sizeof(Header), fileSize - sizeof(Header), hash) ||
@@ -180,11 +184,15 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
 
     void* p = ::mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE, indexFile.fd, 0);
     if (p == MAP_FAILED) return nullptr;
+    // Searches touch a few scattered pages each: without this the kernel maps the cached pages
+    // around every one it faults in, and a near search of a common beginning brings in tens of
+    // megabytes of what it never reads.
+    ::madvise(p, fileSize, MADV_RANDOM);
     std::unique_ptr<DictionaryIndex> index(new DictionaryIndex);
     index->mapping = p;
     index->mappedBytes = fileSize;
     const char* base = static_cast<const char*>(p);
-    index->text = std::string_view(base + h.textOffset, h.textSize);
+    index->text = std::string_view(base + h.textOffset, h.copyBytes);
     index->entries = reinterpret_cast<const EntryTable::Entry*>(base + h.entriesOffset);
     index->entryCount = h.entryCount;
     index->tree.nodes = reinterpret_cast<const CTSTNode*>(base + h.nodesOffset);
@@ -197,58 +205,110 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
 }
 
 bool DictionaryIndex::Write(const std::string& textPath, const Identity& identity,
-                            const EntryTable& table, const CTSTImage& tree)
+                            const EntryTable& table, CTernarySearchTree& tree)
 {
-    const std::string_view text = table.FileText();
-    if (identity.size != text.size() || text.size() < minimumTextBytes ||
-        table.FileEntryCount() != table.size())
+    const uint32_t count = table.FileEntryCount();
+    if (identity.size != table.FileText().size() || identity.size < minimumTextBytes ||
+        count != table.size())
         return false;
     const std::string codePage = CodePageName();
     Header h{};
     if (codePage.size() >= sizeof h.codePage) return false;
+
+    // The entries renumbered in the order of near searches, their text laid out in that order
+    // too: a near search then reads one stretch of the index rather than pages all over it.
+    // Entries no search reaches (empty originals, pairs a later one overrides) come last.
+    std::vector<uint32_t> order = tree.EntriesInOrder();
+    constexpr uint32_t kUnplaced = 0xFFFFFFFFu;
+    std::vector<uint32_t> renumber(count, kUnplaced);
+    for (uint32_t k = 0; k < order.size(); ++k)
+        renumber[order[k]] = k;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (renumber[i] == kUnplaced) {
+            renumber[i] = static_cast<uint32_t>(order.size());
+            order.push_back(i);
+        }
+    }
+    std::string copy;
+    copy.reserve(table.FileText().size());
+    std::vector<EntryTable::Entry> entries(count);
+    for (uint32_t k = 0; k < count; ++k) {
+        const std::string_view original = table.Original(order[k]);
+        const std::string_view translation = table.Translation(order[k]);
+        entries[k].original = {static_cast<uint32_t>(copy.size()),
+                               static_cast<uint32_t>(original.size())};
+        copy.append(original);
+        entries[k].translation = {static_cast<uint32_t>(copy.size()),
+                                  static_cast<uint32_t>(translation.size())};
+        copy.append(translation);
+    }
+    const CTSTImage image = tree.Image();
+    std::vector<CTSTNode> nodes(image.nodes, image.nodes + image.nodeCount);
+    for (CTSTNode& node : nodes) {
+        if (!node.IsChain() && node.Entry() >= 0)
+            node.SetEntry(renumber[static_cast<uint32_t>(node.Entry())]);
+        if (node.HasTail()) node.equal = CTSTNode::kTailBit | renumber[node.TailEntry()];
+    }
+    std::vector<CTSTExactSlot> exact(image.exact, image.exact + image.exactSlots);
+    for (CTSTExactSlot& slot : exact) {
+        if (slot.tagEntry == 0) continue;
+        const uint32_t entry = renumber[(slot.tagEntry & 0xFFFFFFu) - 1];
+        slot.tagEntry = (slot.tagEntry & 0xFF000000u) | (entry + 1);
+        slot.offset = entries[entry].original.offset;
+    }
+
     std::memcpy(h.magic, kMagic, sizeof kMagic);
     h.version = kVersion;
     h.byteOrder = kByteOrder;
     std::memcpy(h.codePage, codePage.data(), codePage.size());
-    h.textSize = text.size();
+    h.textSize = identity.size;
     h.textModifiedNs = identity.modifiedNs;
     h.textHash = identity.hash;
-    h.entryCount = table.FileEntryCount();
-    h.nodeCount = tree.nodeCount;
-    h.root = tree.root;
-    h.exactSlots = tree.exactSlots;
-    std::memcpy(h.rootIndex, tree.rootIndex, sizeof h.rootIndex);
+    h.copyBytes = copy.size();
+    h.entryCount = count;
+    h.nodeCount = image.nodeCount;
+    h.root = image.root;
+    h.exactSlots = image.exactSlots;
+    std::memcpy(h.rootIndex, image.rootIndex, sizeof h.rootIndex);
 
     // The sections, each at an aligned offset, with zero bytes between them.
     static const char zeros[kAlign] = {};
-    std::vector<std::string_view> parts{std::string_view()};  // the header, once complete
+    std::vector<std::string_view> sections;
     uint64_t at = sizeof(Header);
     auto section = [&](const void* data, uint64_t bytes) {
         const uint64_t start = AlignUp(at);
-        if (start > at) parts.emplace_back(zeros, start - at);
-        parts.emplace_back(static_cast<const char*>(data), bytes);
+        if (start > at) sections.emplace_back(zeros, start - at);
+        sections.emplace_back(static_cast<const char*>(data), bytes);
         at = start + bytes;
         return start;
     };
-    h.textOffset = section(text.data(), text.size());
-    h.entriesOffset =
-        section(table.FileEntries(), uint64_t{h.entryCount} * sizeof(EntryTable::Entry));
-    h.nodesOffset = section(tree.nodes, uint64_t{h.nodeCount} * sizeof(CTSTNode));
-    h.exactOffset = section(tree.exact, uint64_t{h.exactSlots} * sizeof(CTSTExactSlot));
+    h.textOffset = section(copy.data(), copy.size());
+    h.entriesOffset = section(entries.data(), uint64_t{count} * sizeof(EntryTable::Entry));
+    h.nodesOffset = section(nodes.data(), nodes.size() * sizeof(CTSTNode));
+    h.exactOffset = section(exact.data(), exact.size() * sizeof(CTSTExactSlot));
     h.fileSize = at;
 
     XXH3_state_t* state = XXH3_createState();
     if (!state) return false;
     XXH3_64bits_reset(state);
-    for (size_t i = 1; i < parts.size(); ++i)
-        XXH3_64bits_update(state, parts[i].data(), parts[i].size());
+    for (std::string_view part : sections)
+        XXH3_64bits_update(state, part.data(), part.size());
     h.payloadHash = XXH3_64bits_digest(state);
     XXH3_freeState(state);
     h.headerHash = HeaderHash(h);
-    parts[0] = std::string_view(reinterpret_cast<const char*>(&h), sizeof h);
+
+    // Written a page at a time: the cache then holds the file in single pages, which a search
+    // maps one by one, rather than in the large blocks that big writes leave.
+    std::vector<std::string_view> pages{
+        std::string_view(reinterpret_cast<const char*>(&h), sizeof h)};
+    constexpr size_t kPage = 4096;
+    for (std::string_view part : sections) {
+        for (size_t from = 0; from < part.size(); from += kPage)
+            pages.push_back(part.substr(from, kPage));
+    }
 
     // A cache: a crash that leaves it empty or torn only costs a rebuild, so no fsync.
     const std::string indexPath = PathFor(textPath);
     RemoveStaleTemporaries(indexPath);
-    return AtomicWriteParts(indexPath, parts, 0644, false);
+    return AtomicWriteParts(indexPath, pages, 0644, false);
 }

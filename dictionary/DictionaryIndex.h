@@ -49,7 +49,7 @@ public:
     // one; returns false, leaving nothing behind, when it cannot be written (a read-only
     // directory, a full disk).
     static bool Write(const std::string& textPath, const Identity& identity,
-                      const EntryTable& table, const CTSTImage& tree);
+                      const EntryTable& table, CTernarySearchTree& tree);
 
     std::string_view Text() const { return text; }
     const EntryTable::Entry* Entries() const { return entries; }

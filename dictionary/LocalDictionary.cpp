@@ -232,7 +232,7 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
         if (read && known && identity.size == table.FileText().size() &&
             identity.size >= DictionaryIndex::minimumTextBytes) {
             identity.hash = DictionaryIndex::HashText(table.FileText());
-            DictionaryIndex::Write(localDictionaryFile, identity, table, tree->Image());
+            DictionaryIndex::Write(localDictionaryFile, identity, table, *tree);
         }
     }
 

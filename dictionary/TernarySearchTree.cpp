@@ -141,6 +141,13 @@ CTSTImage CTernarySearchTree::Image() const
     return Own();
 }
 
+std::vector<uint32_t> CTernarySearchTree::EntriesInOrder()
+{
+    std::vector<uint32_t> out;
+    if (root != CTSTNode::kNone) AppendSubtree(Own(), root, out);
+    return out;
+}
+
 void CTernarySearchTree::UseImage(const CTSTImage& image)
 {
     nodes.Clear();

@@ -136,6 +136,8 @@ public:
 
     // The tree's own parts, valid until the next Insert or Build.
     CTSTImage Image() const;
+    // Every entry the own part answers for, in the order of near searches.
+    std::vector<uint32_t> EntriesInOrder();
     // Answers from `image`, a tree built over the table's first entries and kept elsewhere (a
     // mapped index) for as long as this tree lives; it is never written to. Entries inserted
     // afterwards go into the tree's own, empty part, which lookups consult first: a later pair
