@@ -22,6 +22,7 @@ apertium-es-pt
 libsqlite3-dev
 libsodium-dev
 libxxhash-dev
+time
 nlohmann-json3-dev
 espeak-ng
 libespeak-ng-dev
