@@ -138,8 +138,9 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
-bool AtomicWriteFile(const std::string& linkOrPath, std::string_view content, unsigned newFileMode,
-                     bool ownerOnly)
+namespace {
+bool AtomicWrite(const std::string& linkOrPath, const std::vector<std::string_view>& parts,
+                 unsigned newFileMode, bool ownerOnly, bool durable)
 {
     // Replace the file a symbolic link points to, not the link: renaming over the link would
     // leave the real file (a synced copy, say) stale and detach later writes from it.
@@ -175,19 +176,36 @@ bool AtomicWriteFile(const std::string& linkOrPath, std::string_view content, un
     // Held until the rename: it tells a start-up clean-up that this temporary is still in use.
     ::flock(fd, LOCK_EX | LOCK_NB);
 
-    bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    bool ok = true;
+    for (std::string_view part : parts)
+        ok = ok && WriteAll(fd, part);
+    ok = ok && ::fchmod(fd, mode) == 0 && (!durable || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;
     }
+    if (!durable) return true;
     int dfd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
     return true;
+}
+}  // namespace
+
+bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode,
+                     bool ownerOnly)
+{
+    return AtomicWrite(path, {content}, newFileMode, ownerOnly, true);
+}
+
+bool AtomicWriteParts(const std::string& path, const std::vector<std::string_view>& parts,
+                      unsigned newFileMode, bool durable)
+{
+    return AtomicWrite(path, parts, newFileMode, false, durable);
 }
 
 int RemoveStaleTemporaries(const std::string& linkOrPath)

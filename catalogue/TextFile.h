@@ -30,6 +30,10 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // `newFileMode`. On any failure the old file is untouched and false is returned.
 bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode = 0644,
                      bool ownerOnly = false);
+// The same with the content in pieces, written one after the other. Without `durable` nothing is
+// fsynced: for files that are rebuilt when a crash leaves them empty or torn (caches).
+bool AtomicWriteParts(const std::string& path, const std::vector<std::string_view>& parts,
+                      unsigned newFileMode = 0644, bool durable = true);
 
 // Removes the temporary files that AtomicWriteFile left beside `path` when it was killed before
 // its rename (they may hold a password). A temporary that a running write still holds is kept.

@@ -15,16 +15,48 @@ void EntryTable::Clear()
     std::vector<Entry>().swap(entries);
     added.Clear();
     fileEntries = 0;
+    viewed = false;
+    OwnFileParts();
+}
+
+void EntryTable::UseFileView(std::string_view text, const Entry* view, uint32_t count)
+{
+    Clear();
+    fileBase = text.data();
+    fileBytes = text.size();
+    fileEntryBase = view;
+    fileEntries = count;
+    viewed = true;
+}
+
+bool EntryTable::AppendPairs(std::string_view content)
+{
+    // Split as IndexLines does: LF or CR LF, an odd last line gets an empty translation.
+    auto nextLine = [&content]() {
+        const size_t nl = content.find('\n');
+        std::string_view line = content.substr(0, nl);
+        content.remove_prefix(nl == std::string_view::npos ? content.size() : nl + 1);
+        if (nl != std::string_view::npos && !line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        return line;
+    };
+    while (!content.empty()) {
+        const std::string_view original = nextLine();
+        const std::string_view translation = content.empty() ? std::string_view() : nextLine();
+        if (Append(original, translation) < 0) return false;
+    }
+    return true;
 }
 
 bool EntryTable::AppendFileText(std::string_view content)
 {
-    if (!added.empty()) return false;
+    if (!added.empty() || viewed) return false;
     if (fileText.size() + content.size() > kMaxTextBytes) return false;
     size_t from = fileText.size();
     fileText.append(content);
     if (!IndexLines(from)) {
         fileText.resize(from);
+        OwnFileParts();
         return false;
     }
     return true;
@@ -36,7 +68,7 @@ bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
     long long size = 0;
     int fd = OpenPlainFile(path, size);
     if (fd < 0) return false;
-    if (!added.empty()) {
+    if (!added.empty() || viewed) {
         ::close(fd);
         return false;
     }
@@ -77,9 +109,11 @@ bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
     }
     ::close(fd);
     fileText.resize(ok ? have : from);
+    OwnFileParts();
     if (!ok) return false;
     if (!IndexLines(from)) {
         fileText.resize(from);
+        OwnFileParts();
         tooLarge = true;
         return false;
     }
@@ -91,6 +125,7 @@ bool EntryTable::IndexLines(size_t from)
     const char* base = fileText.data();
     const char* p = base + from;
     const char* end = base + fileText.size();
+    OwnFileParts();
     if (p == end) return true;
 
     size_t lines = 0;
@@ -122,6 +157,7 @@ bool EntryTable::IndexLines(size_t from)
         entries.push_back(e);
     }
     fileEntries = static_cast<uint32_t>(entries.size());
+    OwnFileParts();
     return true;
 }
 

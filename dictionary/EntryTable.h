@@ -17,7 +17,7 @@ public:
     static constexpr uint32_t kMaxEntries = 0xFFFFF6;  // the tree keeps entry + 1 in 24 bits
     static constexpr uint64_t kMaxTextBytes = 0xFFFFFFFFull;
 
-    size_t size() const { return entries.size() + added.size(); }
+    size_t size() const { return fileEntries + added.size(); }
     bool empty() const { return size() == 0; }
 
     std::string_view Original(uint32_t i) const { return View(At(i).original, i); }
@@ -25,16 +25,17 @@ public:
     // index can keep it to reach the text without reading the entry first.
     uint32_t OriginalOffset(uint32_t i) const { return At(i).original.offset; }
     uint32_t OriginalSize(uint32_t i) const { return At(i).original.length; }
-    const char* TextOf(uint32_t i) const
-    {
-        return i < fileEntries ? fileText.data() : addedText.data();
-    }
+    const char* TextOf(uint32_t i) const { return i < fileEntries ? fileBase : addedText.data(); }
     std::string_view Translation(uint32_t i) const { return View(At(i).translation, i); }
 
     void Clear();
 
     // Room for this many bytes of file text, so that a second file does not double the buffer.
-    void ReserveFileText(size_t bytes) { fileText.reserve(bytes); }
+    void ReserveFileText(size_t bytes)
+    {
+        fileText.reserve(bytes);
+        if (!viewed) OwnFileParts();
+    }
 
     // Appends the pairs of a dictionary file's content: lines end in LF or CR LF, line 1 is an
     // original, line 2 its translation, and so on; an odd last line gets an empty translation.
@@ -49,7 +50,10 @@ public:
     // Appends one pair; returns its index, or -1 when the table is full.
     int64_t Append(std::string_view original, std::string_view translation);
 
-private:
+    // Appends the pairs of a dictionary file's content one by one, as Append (the personal
+    // file beside a mapped index). Returns false when the table is full; the pairs before stay.
+    bool AppendPairs(std::string_view content);
+
     struct Span {
         uint32_t offset = 0;
         uint32_t length = 0;
@@ -59,9 +63,20 @@ private:
         Span translation;
     };
 
+    // The file part of the table: its text and its entries, as a saved index needs them.
+    std::string_view FileText() const { return std::string_view(fileBase, fileBytes); }
+    const Entry* FileEntries() const { return fileEntryBase; }
+    uint32_t FileEntryCount() const { return fileEntries; }
+
+    // Empties the table and makes `entries` over `text` its file part, without copying: both
+    // stay where they are (a mapped index) for as long as the table uses them. Every span must
+    // lie within `text`.
+    void UseFileView(std::string_view text, const Entry* entries, uint32_t count);
+
+private:
     const Entry& At(uint32_t i) const
     {
-        return i < fileEntries ? entries[i] : added[i - fileEntries];
+        return i < fileEntries ? fileEntryBase[i] : added[i - fileEntries];
     }
     std::string_view View(Span s, uint32_t i) const
     {
@@ -74,5 +89,16 @@ private:
     std::vector<Entry> entries;   // the files' pairs
     // Pairs added at run time, apart, so that the first addition does not copy every entry.
     MappedArray<Entry> added;
-    uint32_t fileEntries = 0;  // entries [0, fileEntries) point into fileText
+    uint32_t fileEntries = 0;  // entries [0, fileEntries) point into the file text
+    // The file part as read: fileText and entries, or a view of a mapped index.
+    const char* fileBase = nullptr;
+    size_t fileBytes = 0;
+    const Entry* fileEntryBase = nullptr;
+    bool viewed = false;  // the file part is a view (UseFileView), not fileText and entries
+    void OwnFileParts()
+    {
+        fileBase = fileText.data();
+        fileBytes = fileText.size();
+        fileEntryBase = entries.data();
+    }
 };

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "catalogue/TextFile.h"
+#include "dictionary/DictionaryIndex.h"
 
 namespace {
 
@@ -202,26 +203,51 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
     std::vector<std::string> messages;
     // An Undo killed before its rename leaves its temporary beside the file.
     RemoveStaleTemporaries(personalDictionaryFile);
+    // So does an index write killed before its rename.
+    RemoveStaleTemporaries(DictionaryIndex::PathFor(localDictionaryFile));
     tree.reset();
     table.Clear();
+    index.reset();
     cache.clear();
-    size_t bytes = 0;
-    for (const std::string* file : {&localDictionaryFile, &personalDictionaryFile}) {
-        struct stat st {};
-        if (::stat(file->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            bytes += static_cast<size_t>(st.st_size);
-        }
-    }
-    if (bytes <= EntryTable::kMaxTextBytes) table.ReserveFileText(bytes);
-    for (const std::string* file : {&localDictionaryFile, &personalDictionaryFile}) {
+
+    // The local file from its saved index when that matches it, else from its text, saving an
+    // index for the next load where the directory allows.
+    index = DictionaryIndex::Open(localDictionaryFile);
+    if (index) {
+        table.UseFileView(index->Text(), index->Entries(), index->EntryCount());
+        tree = std::make_unique<CTernarySearchTree>(table);
+        tree->UseImage(index->Tree());
+    } else {
+        DictionaryIndex::Identity identity;
+        // Taken before the read: a change made meanwhile then shows as a stale index.
+        const bool known = DictionaryIndex::StatText(localDictionaryFile, identity);
         bool tooLarge = false;
-        if (!table.AppendFile(*file, tooLarge)) {
-            messages.push_back(tooLarge ? "The dictionary file is too large: " + *file
-                                        : CouldNotOpenMessage(*file));
+        const bool read = table.AppendFile(localDictionaryFile, tooLarge);
+        if (!read) {
+            messages.push_back(tooLarge ? "The dictionary file is too large: " + localDictionaryFile
+                                        : CouldNotOpenMessage(localDictionaryFile));
+        }
+        tree = std::make_unique<CTernarySearchTree>(table);
+        tree->Build();
+        if (read && known && identity.size == table.FileText().size() &&
+            identity.size >= DictionaryIndex::minimumTextBytes) {
+            identity.hash = DictionaryIndex::HashText(table.FileText());
+            DictionaryIndex::Write(localDictionaryFile, identity, table, *tree);
         }
     }
-    tree = std::make_unique<CTernarySearchTree>(table);
-    tree->Build();
+
+    // The personal file is the user's and small: its pairs go in as additions would.
+    std::string content;
+    if (ReadFileIfPresent(personalDictionaryFile, content) != FileRead::Read) {
+        messages.push_back(CouldNotOpenMessage(personalDictionaryFile));
+        return messages;
+    }
+    const uint32_t first = static_cast<uint32_t>(table.size());
+    if (!table.AppendPairs(content))
+        messages.push_back("The dictionary file is too large: " + personalDictionaryFile);
+    for (uint32_t i = first; i < table.size(); ++i)
+        tree->Insert(i);
+    tree->entryCount = static_cast<int32_t>(table.size());
     return messages;
 }
 

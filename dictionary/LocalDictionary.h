@@ -13,6 +13,7 @@
 
 #include "catalogue/Settings.h"
 #include "catalogue/TextFile.h"  // TrimWhiteSpace
+#include "dictionary/DictionaryIndex.h"
 #include "dictionary/EntryTable.h"
 #include "dictionary/TernarySearchTree.h"
 
@@ -104,6 +105,8 @@ public:
     const CTernarySearchTree& Tree() const { return *tree; }
     const EntryTable& Entries() const { return table; }
     size_t CachedCount() const { return cache.size(); }
+    // Whether the local file's pairs were read from its saved index at the last load.
+    bool UsesIndex() const { return index != nullptr; }
     void ClearCache() { cache.clear(); }
 
 private:
@@ -125,6 +128,9 @@ private:
     bool SearchGroups(std::string_view text, std::string& translation, bool searchCombinations,
                       SearchBudget& budget, int depth);
 
+    // The local file's saved index, when it is used: the table and the tree read from it, so it
+    // goes last.
+    std::unique_ptr<DictionaryIndex> index;
     EntryTable table;
     std::unique_ptr<CTernarySearchTree> tree;
     // The lookup cache: phrases found whole, with the translation found first.

@@ -103,12 +103,20 @@ void CTernarySearchTree::GrowExact()
 
 int32_t CTernarySearchTree::FindEntry(std::string_view text) const
 {
-    if (exact.empty() || text.empty()) return -1;
+    // The own part holds the later entries: its answer wins.
+    const int32_t own = FindEntryIn(Own(), text);
+    if (own >= 0 || !base) return own;
+    return FindEntryIn(*base, text);
+}
+
+int32_t CTernarySearchTree::FindEntryIn(const CTSTImage& in, std::string_view text) const
+{
+    if (in.exactSlots == 0 || text.empty()) return -1;
     const uint64_t h = HashText(text);
     const uint32_t tag = static_cast<uint32_t>(h >> 56);
-    const size_t mask = exact.size() - 1;
+    const size_t mask = in.exactSlots - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
-        const ExactSlot slot = exact[i];
+        const ExactSlot slot = in.exact[i];
         if (slot.tagEntry == 0) return -1;
         if ((slot.tagEntry >> kTagShift) == tag) {
             const uint32_t entry = (slot.tagEntry & kEntryMask) - 1;
@@ -120,6 +128,35 @@ int32_t CTernarySearchTree::FindEntry(std::string_view text) const
             }
         }
     }
+}
+
+CTSTImage CTernarySearchTree::Own() const
+{
+    return CTSTImage{nodes.data(), static_cast<uint32_t>(nodes.size()), root, rootIndex,
+                     exact.data(), static_cast<uint32_t>(exact.size())};
+}
+
+CTSTImage CTernarySearchTree::Image() const
+{
+    return Own();
+}
+
+std::vector<uint32_t> CTernarySearchTree::EntriesInOrder()
+{
+    std::vector<uint32_t> out;
+    if (root != CTSTNode::kNone) AppendSubtree(Own(), root, out);
+    return out;
+}
+
+void CTernarySearchTree::UseImage(const CTSTImage& image)
+{
+    nodes.Clear();
+    root = CTSTNode::kNone;
+    std::fill(std::begin(rootIndex), std::end(rootIndex), CTSTNode::kNone);
+    std::vector<ExactSlot>().swap(exact);
+    exactCount = 0;
+    base = image;
+    entryCount = static_cast<int32_t>(table.size());
 }
 
 uint32_t CTernarySearchTree::NewNode(const CTSTNode& node)
@@ -328,6 +365,7 @@ struct CTernarySearchTree::SortKey {
 
 void CTernarySearchTree::Build()
 {
+    base.reset();
     nodes.Clear();
     root = CTSTNode::kNone;
     std::fill(std::begin(rootIndex), std::end(rootIndex), CTSTNode::kNone);
@@ -625,14 +663,25 @@ bool CTernarySearchTree::TailMatches(uint32_t entry, size_t from, std::string_vi
 
 std::optional<CTSTPosition> CTernarySearchTree::Find(std::string_view text) const
 {
+    std::optional<CTSTPosition> own = FindIn(Own(), text);
+    if (!base || (own && own->HasEntry())) return own;
+    std::optional<CTSTPosition> mapped = FindIn(*base, text);
+    if (!mapped) return own;
+    mapped->inBase = true;
+    return mapped;
+}
+
+std::optional<CTSTPosition> CTernarySearchTree::FindIn(const CTSTImage& in,
+                                                       std::string_view text) const
+{
     if (text.empty()) return std::nullopt;
     const size_t n = text.size();
-    uint32_t cur = root;
+    uint32_t cur = in.root;
     size_t d = 0;
     // The first character's node straight from the table, as if matched there.
-    if (const uint32_t first = rootIndex[static_cast<unsigned char>(text[0])];
+    if (const uint32_t first = in.rootIndex[static_cast<unsigned char>(text[0])];
         first != CTSTNode::kNone) {
-        const CTSTNode& node = nodes[first];
+        const CTSTNode& node = in.nodes[first];
         if (n == 1) return CTSTPosition{node.Entry(), first, false, false};
         if (node.HasTail()) {
             if (!TailMatches(node.TailEntry(), 1, text)) return std::nullopt;
@@ -644,7 +693,7 @@ std::optional<CTSTPosition> CTernarySearchTree::Find(std::string_view text) cons
         d = 1;
     }
     while (cur != CTSTNode::kNone) {
-        const CTSTNode& node = nodes[cur];
+        const CTSTNode& node = in.nodes[cur];
         const signed char c = static_cast<signed char>(text[d]);
         const signed char split = node.SplitChar();
         if (node.IsChain()) {
@@ -678,26 +727,69 @@ std::optional<CTSTPosition> CTernarySearchTree::Find(std::string_view text) cons
     return std::nullopt;
 }
 
+namespace {
+
+// The tree's order: ascending by signed bytes, a phrase after the longer ones it begins.
+int TreeOrder(std::string_view a, std::string_view b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t k = 0; k < n; ++k) {
+        if (a[k] != b[k])
+            return static_cast<signed char>(a[k]) < static_cast<signed char>(b[k]) ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() > b.size() ? -1 : 1;
+}
+
+}  // namespace
+
 void CTernarySearchTree::CollectNear(std::string_view text)
 {
-    const std::optional<CTSTPosition> pos = Find(text);
+    if (!base) {
+        CollectIn(Own(), text, nearList.entries);
+        return;
+    }
+    // Both parts answer in the tree's order; merged, an original in both is the own part's.
+    mine.clear();
+    theirs.clear();
+    CollectIn(Own(), text, mine);
+    CollectIn(*base, text, theirs);
+    std::vector<uint32_t>& out = nearList.entries;
+    size_t i = 0, j = 0;
+    while (i < mine.size() && j < theirs.size()) {
+        const int order = TreeOrder(table.Original(mine[i]), table.Original(theirs[j]));
+        if (order <= 0) out.push_back(mine[i++]);
+        if (order >= 0) {
+            if (order > 0) out.push_back(theirs[j]);
+            ++j;
+        }
+    }
+    out.insert(out.end(), mine.begin() + static_cast<ptrdiff_t>(i), mine.end());
+    out.insert(out.end(), theirs.begin() + static_cast<ptrdiff_t>(j), theirs.end());
+}
+
+void CTernarySearchTree::CollectIn(const CTSTImage& in, std::string_view text,
+                                   std::vector<uint32_t>& out)
+{
+    const std::optional<CTSTPosition> pos = FindIn(in, text);
     if (!pos) return;
-    const CTSTNode& node = nodes[pos->node];
+    const CTSTNode& node = in.nodes[pos->node];
     if (pos->inTail) {
         // Only the tail's key continues past the node; the node's own phrase is shorter.
-        nearList.push_back(node.TailEntry());
+        out.push_back(node.TailEntry());
         return;
     }
     // The node's low and high subtrees hold phrases that differ in the text's last character:
     // they never begin with the text, so only the equal subtree is walked. A chain holds no
     // phrase of its own.
-    AppendSubtree(node.equal);
+    AppendSubtree(in, node.equal, out);
     if (!pos->inChain && node.Entry() >= 0) {
-        nearList.push_back(static_cast<uint32_t>(node.Entry()));
+        out.push_back(static_cast<uint32_t>(node.Entry()));
     }
 }
 
-void CTernarySearchTree::AppendSubtree(uint32_t start)
+void CTernarySearchTree::AppendSubtree(const CTSTImage& in, uint32_t start,
+                                       std::vector<uint32_t>& out)
 {
     // In-order walk (low, equal, own phrase, high) with an explicit stack, since a chain of
     // shared characters can be as long as the longest line of a file. A stacked node is marked
@@ -707,21 +799,22 @@ void CTernarySearchTree::AppendSubtree(uint32_t start)
     stack.clear();
     auto descend = [&](uint32_t link) {
         // A chain holds no phrase and has no siblings: only what follows it counts.
-        while (link != CTSTNode::kNone && !(link & CTSTNode::kTailBit) && nodes[link].IsChain()) {
-            link = nodes[link].equal;
+        while (link != CTSTNode::kNone && !(link & CTSTNode::kTailBit) &&
+               in.nodes[link].IsChain()) {
+            link = in.nodes[link].equal;
         }
         if (link == CTSTNode::kNone) return;
         if (link & CTSTNode::kTailBit) {
-            nearList.push_back(link & ~CTSTNode::kTailBit);
+            out.push_back(link & ~CTSTNode::kTailBit);
             return;
         }
-        for (uint32_t x = link; x != CTSTNode::kNone; x = nodes[x].low) {
+        for (uint32_t x = link; x != CTSTNode::kNone; x = in.nodes[x].low) {
             stack.push_back(x);
-            const CTSTNode& n = nodes[x];
+            const CTSTNode& n = in.nodes[x];
             if (n.equal != CTSTNode::kNone && !(n.equal & CTSTNode::kTailBit)) {
-                Prefetch(&nodes[n.equal]);
+                Prefetch(&in.nodes[n.equal]);
             }
-            if (n.high != CTSTNode::kNone) Prefetch(&nodes[n.high]);
+            if (n.high != CTSTNode::kNone) Prefetch(&in.nodes[n.high]);
         }
     };
     descend(start);
@@ -729,12 +822,12 @@ void CTernarySearchTree::AppendSubtree(uint32_t start)
         uint32_t& top = stack.back();
         if (!(top & kEqualDone)) {
             top |= kEqualDone;
-            descend(nodes[top & ~kEqualDone].equal);
+            descend(in.nodes[top & ~kEqualDone].equal);
             continue;
         }
-        const CTSTNode& node = nodes[top & ~kEqualDone];
+        const CTSTNode& node = in.nodes[top & ~kEqualDone];
         stack.pop_back();
-        if (node.Entry() >= 0) nearList.push_back(static_cast<uint32_t>(node.Entry()));
+        if (node.Entry() >= 0) out.push_back(static_cast<uint32_t>(node.Entry()));
         descend(node.high);
     }
 }

@@ -60,6 +60,26 @@ struct CTSTPosition {
     uint32_t node = CTSTNode::kNone;  // the node of the text's last character, or the tail's
     bool inTail = false;              // the text ends inside the node's tail
     bool inChain = false;             // the text ends inside (or at the end of) a chain node
+    bool inBase = false;              // `node` is one of the mapped part's (see UseImage)
+};
+
+// A slot of the whole-phrase hash index: (hash tag << 24) | (entry + 1), 0 when free, and where
+// the original's text starts, so that a lookup reads the entry and the text at once rather than
+// one after the other.
+struct CTSTExactSlot {
+    uint32_t tagEntry = 0;
+    uint32_t offset = 0;
+};
+
+// The parts of a built tree as plain arrays: what a saved index holds, and what a tree reads
+// from one. Node and entry links are indices, so the parts may lie anywhere.
+struct CTSTImage {
+    const CTSTNode* nodes = nullptr;
+    uint32_t nodeCount = 0;
+    uint32_t root = CTSTNode::kNone;
+    const uint32_t* rootIndex = nullptr;  // 256 node indices, by first byte
+    const CTSTExactSlot* exact = nullptr;
+    uint32_t exactSlots = 0;  // a power of two, or 0 for none
 };
 
 // Originals collected by near searches, in the order collected. Holds entry numbers; the text
@@ -76,6 +96,7 @@ public:
     std::vector<std::string> Strings() const;
 
 private:
+    friend class CTernarySearchTree;
     const EntryTable* table;
     std::vector<uint32_t> entries;
 };
@@ -113,8 +134,22 @@ public:
 
     size_t NodeCount() const { return nodes.size(); }
 
+    // The tree's own parts, valid until the next Insert or Build.
+    CTSTImage Image() const;
+    // Every entry the own part answers for, in the order of near searches.
+    std::vector<uint32_t> EntriesInOrder();
+    // Answers from `image`, a tree built over the table's first entries and kept elsewhere (a
+    // mapped index) for as long as this tree lives; it is never written to. Entries inserted
+    // afterwards go into the tree's own, empty part, which lookups consult first: a later pair
+    // wins, as it does in a tree built whole.
+    void UseImage(const CTSTImage& image);
+
 private:
-    void AppendSubtree(uint32_t node);
+    CTSTImage Own() const;
+    std::optional<CTSTPosition> FindIn(const CTSTImage& in, std::string_view text) const;
+    int32_t FindEntryIn(const CTSTImage& in, std::string_view text) const;
+    void CollectIn(const CTSTImage& in, std::string_view text, std::vector<uint32_t>& out);
+    void AppendSubtree(const CTSTImage& in, uint32_t node, std::vector<uint32_t>& out);
     bool TailMatches(uint32_t entry, size_t from, std::string_view text) const;
     uint32_t NewNode(const CTSTNode& node);
     // Chain nodes for `bytes` leading to `next`; returns the first, or `next` when empty.
@@ -148,13 +183,10 @@ private:
     // The node of each first character, when the root is an ordinary node: lookups skip the
     // root's binary tree.
     uint32_t rootIndex[256];
-    // Open addressing over the indexed originals: (hash tag << 24) | (entry + 1), 0 when free,
-    // and where the original's text starts, so that a lookup reads the entry and the text at
-    // once rather than one after the other.
-    struct ExactSlot {
-        uint32_t tagEntry = 0;
-        uint32_t offset = 0;
-    };
+    // Open addressing over the indexed originals.
+    using ExactSlot = CTSTExactSlot;
     std::vector<ExactSlot> exact;
     size_t exactCount = 0;
+    std::optional<CTSTImage> base;       // the mapped part, when there is one
+    std::vector<uint32_t> mine, theirs;  // the two parts' near lists, to be merged
 };

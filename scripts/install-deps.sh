@@ -21,6 +21,8 @@ apertium-fr-es
 apertium-es-pt
 libsqlite3-dev
 libsodium-dev
+libxxhash-dev
+time
 nlohmann-json3-dev
 espeak-ng
 libespeak-ng-dev

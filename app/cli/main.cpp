@@ -1,8 +1,12 @@
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/cli/Commands.h"
 #include "catalogue/CodePage.h"
@@ -99,21 +103,55 @@ int main(int argc, char** argv)
     }
 }
 
+#ifdef TALVERO_CLI_FRONT
+namespace {
+
+// The commands that need the voice, the recognizer or the HTTP client are in a program of
+// their own, so that the dictionary commands and the help start without loading those
+// libraries: beside this one in a build, in the package's library directory once installed.
+int RunHeavy(const std::string& command, const CliArgs& args)
+{
+    std::string self(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
+    self.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    const std::string dir = self.substr(0, self.rfind('/') + 1);
+    std::vector<std::string> argv{"talvero-cli", command};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& a : argv)
+        raw.push_back(a.data());
+    raw.push_back(nullptr);
+    for (const std::string& helper :
+         {dir + "talvero-cli-full", dir + TALVERO_CLI_HELPER_DIR "/talvero-cli-full"}) {
+        ::execv(helper.c_str(), raw.data());
+    }
+    CliError("cannot run talvero-cli-full for '" + command + "': " + std::strerror(errno));
+    return 1;
+}
+
+}  // namespace
+#endif
+
 int RunCommand(const std::string& command, CliArgs args)
 {
+#ifdef TALVERO_CLI_FRONT
+    if (command != "local" && command != "import") return RunHeavy(command, args);
+#endif
     // Phrases typed on the command line become code-page text; file names stay as given.
     if (command == "local" || command == "add" || command == "translate" || command == "upload")
         for (std::string& arg : args)
             arg = CliFromTerminal(arg);
     if (command == "local") return CliLocal(args);
-    if (command == "add") return CliAdd(args);
     if (command == "import") return CliImport(args);
+#ifndef TALVERO_CLI_FRONT
+    if (command == "add") return CliAdd(args);
     if (command == "translate") return CliTranslate(args);
     if (command == "upload") return CliUpload(args);
     if (command == "check-update") return CliCheckUpdate(args);
     if (command == "speak") return CliSpeak(args);
     if (command == "voices") return CliVoices(args);
     if (command == "dictate") return CliDictate(args);
+#endif
     CliError("unknown command '" + command + "' (try --help)");
     return 2;
 }

@@ -4,6 +4,9 @@
 //   fault_driver add DIR ORIG TRANS  an addition to DIR/personal.txt
 //   fault_driver undo DIR ORIG TRANS an addition, then its Undo
 //   fault_driver start DIR           what start-up does with these files
+//   fault_driver lookup DIR PHRASE... load DIR/local.txt (and its saved index) and
+//                                    DIR/personal.txt; print each phrase's translation and near
+//                                    list, and on standard error whether the index was used
 // Exit status 0 when the operation reported success, 1 when it reported a failure (the message
 // on standard error), 2 on misuse.
 #include <cstdio>
@@ -46,6 +49,22 @@ int main(int argc, char** argv)
         if (command == "add") return 0;
         std::string error;
         return dictionary.UndoAddition(&error) ? 0 : Fail(error);
+    }
+    if (command == "lookup" && argc >= 4) {
+        for (const std::string& message :
+             dictionary.Load(dir + "/local.txt", dictionary.personalDictionaryFile))
+            std::printf("message: %s\n", message.c_str());
+        for (int i = 3; i < argc; ++i) {
+            std::printf("%s -> %s:", argv[i],
+                        dictionary.FindTranslation(argv[i]).value_or("<none>").c_str());
+            dictionary.Tree().nearList.clear();
+            dictionary.Tree().CollectNear(argv[i]);
+            for (const std::string& near : dictionary.Tree().nearList.Strings())
+                std::printf(" %s", near.c_str());
+            std::printf("\n");
+        }
+        std::fprintf(stderr, "index: %s\n", dictionary.UsesIndex() ? "used" : "not used");
+        return 0;
     }
     if (command == "start" && argc == 3) {
         Settings settings;
