@@ -81,14 +81,16 @@ check "it says so" has "$T/err" "is a file, not a folder"
 check "the file is untouched" test "$(cat "$T/home/file")" = x
 
 # A home the user cannot write to: a clear word and nothing made. Root writes anywhere, so the
-# check runs as nobody when the test runs as root.
+# check runs as nobody when the test runs as root, with a copy of the script that nobody can
+# reach wherever the tree lies.
 mkdir "$T/ro"
-chmod 755 "$T" "$DICTD" "$T/trans"
+cp "$PREPARE" "$T/talvero-prepare"
+chmod 755 "$T" "$DICTD" "$T/trans" "$T/talvero-prepare"
 chmod 555 "$T/ro"
 as_user=""
 [ "$(id -u)" -eq 0 ] && as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
 check "a read-only home fails" sh -c '! $0 "$1" --cli "$2" "$3" 2>"$4"' \
-    "$as_user" "$PREPARE" "$CLI" "$T/ro/Talvero" "$T/err-ro"
+    "$as_user" "$T/talvero-prepare" "$CLI" "$T/ro/Talvero" "$T/err-ro"
 check "it says so" has "$T/err-ro" "cannot create the working directory"
 check "nothing made there" test -z "$(ls -A "$T/ro")"
 
