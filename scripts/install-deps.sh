@@ -1,6 +1,9 @@
 #!/bin/sh
 # Installs, with apt-get, every Debian package that the build, the program and the tests need.
 # Idempotent: only missing packages are installed, with an `apt-get update` first.
+# `install-deps.sh --packaging` adds the tools that build and check the Debian package
+# (scripts/package.sh). A library added here for the build belongs in debian/control's
+# Build-Depends too.
 set -eu
 
 PACKAGES="
@@ -43,6 +46,10 @@ libasound2-dev
 espeak-ng
 sox
 "
+
+if [ "${1:-}" = --packaging ]; then
+    PACKAGES="$PACKAGES debhelper dpkg-dev lintian scdoc desktop-file-utils appstream"
+fi
 
 missing=""
 for p in $PACKAGES; do

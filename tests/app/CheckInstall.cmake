@@ -6,7 +6,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/talvero bin/talvero-cli bin/talvero-launch share/applications/talvero.desktop
+foreach(f bin/talvero bin/talvero-cli lib/talvero/talvero lib/talvero/talvero-cli-full lib/talvero/talvero-prepare
+          share/applications/talvero.desktop share/metainfo/io.github.talvero.Talvero.metainfo.xml
           share/icons/hicolor/16x16/apps/talvero.png share/icons/hicolor/48x48/apps/talvero.png
           share/icons/hicolor/256x256/apps/talvero.png)
     if(NOT EXISTS ${PREFIX}/${f})
@@ -14,7 +15,7 @@ foreach(f bin/talvero bin/talvero-cli bin/talvero-launch share/applications/talv
     endif()
 endforeach()
 file(READ ${PREFIX}/share/applications/talvero.desktop entry)
-foreach(line "Type=Application" "Name=Talvero" "Exec=talvero-launch" "Icon=talvero")
+foreach(line "Type=Application" "Name=Talvero" "Exec=talvero" "Icon=talvero")
     string(FIND "${entry}" "${line}\n" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "desktop entry lacks ${line}")
