@@ -59,8 +59,11 @@ int CliLocal(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable)
-        CliError(UnreadableSettingsMessage() + ": the defaults apply");
+    std::string message;
+    if (LoadSettingsFile(settings, kSettingsFileName, &message) == SettingsLoad::Unreadable)
+        CliError(message + ": the defaults apply");
+    else if (!message.empty())
+        CliError(message);
     LocalDictionary dictionary;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :
@@ -90,10 +93,12 @@ int CliAdd(const CliArgs& args)
     }
     Settings settings;
     // The stored pair is unknown: the default pair's file is likely the wrong one to grow.
-    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable) {
-        CliError(UnreadableSettingsMessage() + ": nothing added");
+    std::string message;
+    if (LoadSettingsFile(settings, kSettingsFileName, &message) == SettingsLoad::Unreadable) {
+        CliError(message + ": nothing added");
         return 1;
     }
+    if (!message.empty()) CliError(message);
     LocalDictionary dictionary;
     dictionary.localDictionaryFile = settings.localDictionaryFile;
     dictionary.personalDictionaryFile = settings.personalDictionaryFile;
