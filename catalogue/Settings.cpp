@@ -236,13 +236,14 @@ std::string MendOutOfRangeSettings(Settings& settings)
                          std::to_string(kOptionsMaxFontSize) + "; " +
                          std::to_string(settings.fontSize) + " is used");
     }
-    // -1 is what the options dialog stores when its key box names no key of the list.
+    // -1 is what the options dialog stores when its key box names no key of the list, and what
+    // the window registers nothing for; any other position off the list becomes that.
     const int code = settings.hotkeyBaseKeyCode;
     if (code < -1 || code >= kHotkeyKeyCount) {
-        settings.hotkeyBaseKeyCode = Settings().hotkeyBaseKeyCode;
+        settings.hotkeyBaseKeyCode = -1;
         mended.push_back("HOTKEY BASE KEY CODE " + std::to_string(code) +
                          " is not a key of the list (0 to " + std::to_string(kHotkeyKeyCount - 1) +
-                         "); " + HotkeyKeyNames()[settings.hotkeyBaseKeyCode] + " is used");
+                         "); no hotkey is registered");
     }
     std::string text;
     for (const std::string& m : mended)

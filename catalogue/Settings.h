@@ -68,8 +68,8 @@ bool LoadSettings(Settings& settings, const std::string& path = kSettingsFileNam
 // second would destroy settings the user still has. Also removes what an interrupted save left
 // behind (temporary files, which may hold the password).
 // - Read: a file saved as UTF-16 or UTF-8 with a mark is read as what it is. Values the options
-//   dialog would not take are mended (font size into its range, an unknown hotkey key back to
-//   Z), and `message` says which.
+//   dialog would not take are mended (font size into its range, a hotkey key off the list to
+//   -1, no key), and `message` says which.
 // - Unreadable: not read at all (no permission, not a plain file, larger than 1 MB); the
 //   defaults apply and the file must not be saved over. `message` is
 //   UnreadableSettingsMessage(path).

@@ -451,7 +451,7 @@ TEST(Settings, ValuesTheOptionsDialogWouldRefuseAreMendedWithOneMessage)
     std::string message;
     EXPECT_EQ(LoadSettingsFile(s, path, &message), SettingsLoad::Read);
     EXPECT_EQ(s.fontSize, 20);
-    EXPECT_EQ(s.hotkeyBaseKeyCode, 34);
+    EXPECT_EQ(s.hotkeyBaseKeyCode, -1);
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 0) << message;
     EXPECT_NE(message.find("FONT SIZE FOR MAIN TEXT BOXES"), std::string::npos) << message;
     EXPECT_NE(message.find("HOTKEY BASE KEY CODE"), std::string::npos) << message;
