@@ -114,6 +114,14 @@ std::string Utf8ToCodePage(std::string_view utf8)
     return Convert(utf8, "UTF-8", CodePageName().c_str(), "?", 0);
 }
 
+std::string Utf16ToCodePage(std::string_view bytes, bool bigEndian)
+{
+    bytes = bytes.substr(0, bytes.size() & ~size_t{1});
+    const char* from = bigEndian ? "UTF-16BE" : "UTF-16LE";
+    if (CodePageIsUtf8()) return Convert(bytes, from, "UTF-8", kUtf8Replacement, 2);
+    return Convert(bytes, from, CodePageName().c_str(), "?", 2);
+}
+
 std::wstring CodePageToWide(std::string_view text)
 {
     const wchar_t q = L'?';

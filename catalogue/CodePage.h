@@ -14,6 +14,8 @@ bool CodePageIsUtf8();
 std::string CodePageToUtf8(std::string_view text);
 
 std::string Utf8ToCodePage(std::string_view utf8);
+// UTF-16 text (no byte-order mark) to the code page; a dangling last byte is dropped.
+std::string Utf16ToCodePage(std::string_view bytes, bool bigEndian);
 std::wstring CodePageToWide(std::string_view text);
 std::string WideToCodePage(std::wstring_view wide);
 

@@ -98,6 +98,18 @@ Services LoadServices(const std::string& path)
 {
     Services services;
     std::string content;
-    if (ReadWholeFile(path, content)) ApplyServicesText(services, content);
+    switch (ReadFileIfPresent(path, content, kMaxKeyFileSize)) {
+        case FileRead::Read:
+            ApplyServicesText(services, KeyFileText(std::move(content)));
+            break;
+        case FileRead::TooLarge:
+            services.problems.push_back("the file is larger than " +
+                                        std::to_string(kMaxKeyFileSize >> 20) +
+                                        " MB and was not read; every service keeps its default");
+            break;
+        case FileRead::Missing:
+        case FileRead::Unreadable:
+            break;
+    }
     return services;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -14,6 +15,8 @@
 #include <string_view>
 
 #include "catalogue/Catalogue.h"
+#include "catalogue/Hotkey.h"
+#include "catalogue/Options.h"
 #include "catalogue/TextFile.h"
 
 namespace {
@@ -207,32 +210,113 @@ std::string SingleLine(const std::string& text)
 
 }  // namespace
 
-void ApplySettingsText(Settings& settings, std::string_view text)
+int ApplySettingsText(Settings& settings, std::string_view text)
 {
+    int applied = 0;
     std::vector<std::string_view> lines = SplitLines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
         const Key* key = FindKey(lines[i]);
         if (!key) continue;
         bool present = i + 1 < lines.size();
         ApplyValue(settings, *key, present ? lines[i + 1] : std::string_view(), present);
+        ++applied;
         ++i;
     }
+    return applied;
 }
 
-SettingsLoad LoadSettingsFile(Settings& settings, const std::string& path)
+std::string MendOutOfRangeSettings(Settings& settings)
 {
+    std::vector<std::string> mended;
+    const int size = settings.fontSize;
+    if (size < kOptionsMinFontSize || size > kOptionsMaxFontSize) {
+        settings.fontSize = std::clamp(size, kOptionsMinFontSize, kOptionsMaxFontSize);
+        mended.push_back("FONT SIZE FOR MAIN TEXT BOXES " + std::to_string(size) +
+                         " is not between " + std::to_string(kOptionsMinFontSize) + " and " +
+                         std::to_string(kOptionsMaxFontSize) + "; " +
+                         std::to_string(settings.fontSize) + " is used");
+    }
+    // -1 is what the options dialog stores when its key box names no key of the list, and what
+    // the window registers nothing for; any other position off the list becomes that.
+    const int code = settings.hotkeyBaseKeyCode;
+    if (code < -1 || code >= kHotkeyKeyCount) {
+        settings.hotkeyBaseKeyCode = -1;
+        mended.push_back("HOTKEY BASE KEY CODE " + std::to_string(code) +
+                         " is not a key of the list (0 to " + std::to_string(kHotkeyKeyCount - 1) +
+                         "); no hotkey is registered");
+    }
+    std::string text;
+    for (const std::string& m : mended)
+        text += (text.empty() ? "" : "; ") + m;
+    return text;
+}
+
+namespace {
+
+// Moves a file that holds nothing we can read out of the way under a name no earlier run has
+// taken: "<path>.bad", "<path>.bad2", ... Returns that name, or "" with errno set.
+std::string KeepAside(const std::string& path)
+{
+    for (int n = 1; n < 1000; ++n) {
+        std::string aside = path + ".bad" + (n > 1 ? std::to_string(n) : std::string());
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return aside;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return {};
+        // A file system without the no-replace rename: a link never replaces either.
+        if (::link(path.c_str(), aside.c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            return {};
+        }
+        if (::unlink(path.c_str()) == 0) return aside;
+        const int saved = errno;
+        ::unlink(aside.c_str());
+        errno = saved;
+        return {};
+    }
+    errno = EEXIST;
+    return {};
+}
+
+void Tell(std::string* message, const std::string& text)
+{
+    if (message) *message = text;
+}
+
+}  // namespace
+
+SettingsLoad LoadSettingsFile(Settings& settings, const std::string& path, std::string* message)
+{
+    if (message) message->clear();
     RemoveStaleTemporaries(path);
     std::string content;
-    switch (ReadFileIfPresent(path, content)) {
+    switch (ReadFileIfPresent(path, content, kMaxKeyFileSize)) {
         case FileRead::Read:
-            ApplySettingsText(settings, content);
-            return SettingsLoad::Read;
+            break;
         case FileRead::Missing:
             return SettingsLoad::Missing;
         case FileRead::Unreadable:
-            break;
+        case FileRead::TooLarge:
+            Tell(message, UnreadableSettingsMessage(path));
+            return SettingsLoad::Unreadable;
     }
-    return SettingsLoad::Unreadable;
+    const std::string text = KeyFileText(std::move(content));
+    if (ApplySettingsText(settings, text) == 0 && !TrimWhiteSpace(text).empty()) {
+        // Not one key: another program's file, a damaged one, or an encoding we do not know.
+        // Saving the defaults over it at exit would lose the account and everything else in it.
+        const std::string aside = KeepAside(path);
+        if (aside.empty()) {
+            Tell(message, path + " holds no setting Talvero knows and could not be kept aside (" +
+                              std::strerror(errno) + ")");
+            return SettingsLoad::Unreadable;
+        }
+        Tell(message, path + " holds no setting Talvero knows; it was kept as " + aside +
+                          " and the defaults apply");
+        return SettingsLoad::SetAside;
+    }
+    const std::string mended = MendOutOfRangeSettings(settings);
+    if (!mended.empty()) Tell(message, path + ": " + mended);
+    return SettingsLoad::Read;
 }
 
 bool LoadSettings(Settings& settings, const std::string& path)
@@ -246,6 +330,8 @@ std::string UnreadableSettingsMessage(const std::string& path)
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         reason = S_ISDIR(st.st_mode) ? "a directory" : "not a plain file";
+    } else if (st.st_size > static_cast<off_t>(kMaxKeyFileSize)) {
+        reason = "larger than " + std::to_string(kMaxKeyFileSize >> 20) + " MB";
     } else {
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         reason = fd < 0 ? std::strerror(errno) : "read error";

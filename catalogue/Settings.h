@@ -3,6 +3,7 @@
 // value line. The window binds the record to its check boxes, combos and members; nothing here
 // knows about controls. Combo selections are positions (-1: no selection).
 #include <string>
+#include <string_view>
 
 inline constexpr const char* kSettingsFileName = "TalveroConfig.txt";
 inline constexpr int kSettingsKeyCount = 43;
@@ -66,14 +67,29 @@ bool LoadSettings(Settings& settings, const std::string& path = kSettingsFileNam
 // The same, telling a missing file from one that is there but cannot be read: saving over the
 // second would destroy settings the user still has. Also removes what an interrupted save left
 // behind (temporary files, which may hold the password).
-enum class SettingsLoad { Read, Missing, Unreadable };
-SettingsLoad LoadSettingsFile(Settings& settings, const std::string& path = kSettingsFileName);
+// - Read: a file saved as UTF-16 or UTF-8 with a mark is read as what it is. Values the options
+//   dialog would not take are mended (font size into its range, a hotkey key off the list to
+//   -1, no key), and `message` says which.
+// - Unreadable: not read at all (no permission, not a plain file, larger than 1 MB); the
+//   defaults apply and the file must not be saved over. `message` is
+//   UnreadableSettingsMessage(path).
+// - SetAside: the file held text but not one key; it was renamed to a free "<path>.bad" name,
+//   so that nothing is lost when the defaults are saved. `message` names it.
+// `message` (when given) gets one line for the user, or "" when there is nothing to say.
+enum class SettingsLoad { Read, Missing, Unreadable, SetAside };
+SettingsLoad LoadSettingsFile(Settings& settings, const std::string& path = kSettingsFileName,
+                              std::string* message = nullptr);
 
 // "<path> exists but cannot be read (<reason>)": for a file LoadSettingsFile found Unreadable.
 std::string UnreadableSettingsMessage(const std::string& path = kSettingsFileName);
 
-// Applies settings text (the file's content) over `settings`.
-void ApplySettingsText(Settings& settings, std::string_view text);
+// Applies settings text (the file's content) over `settings`. Returns how many keys it held.
+int ApplySettingsText(Settings& settings, std::string_view text);
+
+// Brings values a hand-edited file may hold back into what the options dialog allows. Returns
+// what was changed ("FONT SIZE FOR MAIN TEXT BOXES 99 is not between 6 and 20; 20 is used"),
+// or "" when nothing was.
+std::string MendOutOfRangeSettings(Settings& settings);
 
 // The file's content for `settings`: 43 keys in order, the last value without a line end.
 std::string FormatSettings(const Settings& settings);

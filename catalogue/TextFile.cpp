@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <random>
 
+#include "catalogue/CodePage.h"
+
 int OpenPlainFile(const std::string& path, long long& size)
 {
     // Not blocking on the open, and plain files only: a pipe would never end a read, and a
@@ -55,9 +57,27 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     return ok;
 }
 
-FileRead ReadFileIfPresent(const std::string& path, std::string& out)
+FileRead ReadFileIfPresent(const std::string& path, std::string& out, size_t maxSize)
 {
-    if (ReadWholeFile(path, out)) return FileRead::Read;
+    out.clear();
+    long long size = 0;
+    const int fd = OpenPlainFile(path, size);
+    if (fd >= 0) {
+        if (static_cast<unsigned long long>(size) > maxSize) {
+            ::close(fd);
+            return FileRead::TooLarge;
+        }
+        out.reserve(static_cast<size_t>(size));
+        const bool ok = ReadFromDescriptor(fd, out);
+        ::close(fd);
+        // Grown past the limit while it was read: the same answer as before it grew.
+        if (ok && out.size() > maxSize) {
+            out.clear();
+            out.shrink_to_fit();
+            return FileRead::TooLarge;
+        }
+        if (ok) return FileRead::Read;
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
         return FileRead::Missing;
@@ -234,4 +254,45 @@ int RemoveStaleTemporaries(const std::string& linkOrPath)
     }
     ::closedir(d);
     return removed;
+}
+
+namespace {
+
+// Which byte of each UTF-16 unit is zero in ASCII text: a file of key lines saved as UTF-16
+// without a mark shows one of the two patterns in nearly every unit.
+enum class Utf16Guess { No, LittleEndian, BigEndian };
+
+Utf16Guess GuessUtf16(std::string_view bytes)
+{
+    if (bytes.size() < 4 || bytes.size() % 2 != 0) return Utf16Guess::No;
+    size_t little = 0, big = 0;
+    const size_t units = bytes.size() / 2;
+    for (size_t i = 0; i < units; ++i) {
+        const bool lowZero = bytes[2 * i] == '\0', highZero = bytes[2 * i + 1] == '\0';
+        if (!lowZero && highZero) ++little;
+        if (lowZero && !highZero) ++big;
+    }
+    // Three in four units: room for non-Latin characters in the values, none for a binary file.
+    if (little * 4 >= units * 3) return Utf16Guess::LittleEndian;
+    if (big * 4 >= units * 3) return Utf16Guess::BigEndian;
+    return Utf16Guess::No;
+}
+
+}  // namespace
+
+std::string KeyFileText(std::string bytes)
+{
+    std::string_view view(bytes);
+    if (view.substr(0, 2) == "\xFF\xFE") return Utf16ToCodePage(view.substr(2), false);
+    if (view.substr(0, 2) == "\xFE\xFF") return Utf16ToCodePage(view.substr(2), true);
+    if (view.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToCodePage(view.substr(3));
+    switch (GuessUtf16(view)) {
+        case Utf16Guess::LittleEndian:
+            return Utf16ToCodePage(view, false);
+        case Utf16Guess::BigEndian:
+            return Utf16ToCodePage(view, true);
+        case Utf16Guess::No:
+            break;
+    }
+    return bytes;
 }

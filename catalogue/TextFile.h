@@ -1,5 +1,7 @@
 #pragma once
 // Small file helpers shared by the settings, services and dictionary files.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +17,20 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // Reads what is left of an open file up to its end.
 bool ReadFromDescriptor(int fd, std::string& out);
 
-// What reading a file gave: its text, no file at all, or a file that is there but cannot be read
-// (no permission, a directory, pipe or device in its place, a read error).
-enum class FileRead { Read, Missing, Unreadable };
-FileRead ReadFileIfPresent(const std::string& path, std::string& out);
+// What reading a file gave: its text, no file at all, a file that is there but cannot be read
+// (no permission, a directory, pipe or device in its place, a read error), or one larger than
+// `maxSize`, which is not read at all.
+enum class FileRead { Read, Missing, Unreadable, TooLarge };
+FileRead ReadFileIfPresent(const std::string& path, std::string& out, size_t maxSize = SIZE_MAX);
+
+// The settings and services files are a few kilobytes; anything beyond this is not one of them,
+// and reading it whole would cost the user's memory for nothing.
+inline constexpr size_t kMaxKeyFileSize = 1 << 20;
+
+// The text of a key/value-line file in the program's code page. Editors that save "Unicode"
+// write UTF-16, with a byte-order mark or without one; others put a mark before UTF-8. Such a
+// file is read as what it is; anything else is taken as code-page text, byte for byte.
+std::string KeyFileText(std::string bytes);
 
 // Splits text into lines ending in LF or CR LF (the terminator is dropped). A final line without
 // terminator is a line; a terminator at the very end does not start another line.

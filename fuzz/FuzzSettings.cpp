@@ -1,16 +1,22 @@
 // The settings and services files as a user's editor, a crash or an attacker may leave them.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "catalogue/Services.h"
 #include "catalogue/Settings.h"
+#include "catalogue/TextFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // As the loader reads a file: its encoding found first, then out-of-range values mended.
+    const std::string text = KeyFileText(std::string(bytes));
     Settings settings;
     ApplySettingsText(settings, text);
+    MendOutOfRangeSettings(settings);
+    if (!MendOutOfRangeSettings(settings).empty()) __builtin_trap();
     // Whatever was read must write back and read back to the same file.
     const std::string saved = FormatSettings(settings);
     Settings again;
@@ -19,5 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     Services services;
     ApplyServicesText(services, text);
+    ApplyServicesText(services, bytes);
     return 0;
 }

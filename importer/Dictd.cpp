@@ -127,7 +127,8 @@ bool InflateDictData(std::string_view bytes, std::string& out, std::string& erro
         }
         if (used == out.size()) {
             if (out.size() >= maxSize) {
-                error = "the dictionary data is too large once decompressed";
+                error = "the dictionary data is too large once decompressed (more than " +
+                        std::to_string(maxSize >> 20) + " MB)";
                 break;
             }
             out.resize(std::min(
@@ -356,12 +357,29 @@ ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCod
     if (outcome.dictionaryCode.empty()) return outcome;
 
     std::string index, compressed, data;
-    if (!ReadWholeFile(base + ".index", index)) {
-        outcome.error = "cannot read " + base + ".index";
+    const std::string tooLarge = " is larger than " + std::to_string(kMaxImportDataMegabytes) +
+                                 " MB, more than an import takes";
+    switch (ReadFileIfPresent(base + ".index", index, kMaxImportDataSize)) {
+        case FileRead::Read:
+            break;
+        case FileRead::TooLarge:
+            outcome.error = base + ".index" + tooLarge;
+            return outcome;
+        default:
+            outcome.error = "cannot read " + base + ".index";
+            return outcome;
+    }
+    std::string dataFile = base + ".dict.dz";
+    FileRead dataRead = ReadFileIfPresent(dataFile, compressed, kMaxImportDataSize);
+    if (dataRead == FileRead::Missing || dataRead == FileRead::Unreadable) {
+        dataFile = base + ".dict";
+        dataRead = ReadFileIfPresent(dataFile, compressed, kMaxImportDataSize);
+    }
+    if (dataRead == FileRead::TooLarge) {
+        outcome.error = dataFile + tooLarge;
         return outcome;
     }
-    if (!ReadWholeFile(base + ".dict.dz", compressed) &&
-        !ReadWholeFile(base + ".dict", compressed)) {
+    if (dataRead != FileRead::Read) {
         outcome.error = "cannot read " + base + ".dict.dz";
         return outcome;
     }
@@ -378,10 +396,17 @@ ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCod
             if (e.offset <= kMaxDictDataSize && e.length <= kMaxDictDataSize)
                 needed = std::max<size_t>(needed, e.offset + e.length);
             else
-                needed = kMaxDictDataSize + 1;  // the data check names the entry
+                needed = kMaxDictDataSize + 1;
     }
-    if (!InflateDictData(compressed, data, outcome.error, kMaxDictDataSize,
-                         std::min(needed, kMaxDictDataSize))) {
+    // Refused before inflating anything: a few bytes of index could otherwise make a small
+    // file inflate to the bound, for nothing.
+    if (needed > kMaxDictDataSize) {
+        outcome.error = base + ".index asks for more than " +
+                        std::to_string(kMaxImportDataMegabytes) +
+                        " MB of dictionary data, more than an import takes";
+        return outcome;
+    }
+    if (!InflateDictData(compressed, data, outcome.error, kMaxDictDataSize, needed)) {
         outcome.error = base + ".dict.dz: " + outcome.error;
         return outcome;
     }

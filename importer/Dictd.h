@@ -32,7 +32,7 @@ bool ParseDictdIndex(std::string_view text, std::vector<DictdIndexEntry>& entrie
 // Fails on corrupt or truncated data and when the result would exceed `maxSize`. Decompression
 // stops once `needed` bytes are out (the end of the last article the index points at): the rest
 // is never inflated, however large it would grow.
-inline constexpr size_t kMaxDictDataSize = size_t{1} << 30;
+inline constexpr size_t kMaxDictDataSize = kMaxImportDataSize;
 bool InflateDictData(std::string_view fileBytes, std::string& out, std::string& error,
                      size_t maxSize = kMaxDictDataSize, size_t needed = SIZE_MAX);
 

@@ -131,9 +131,16 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
     std::string code = DingPairCode(path, reverse, pairCode, outcome.error);
     if (code.empty()) return outcome;
     std::string text;
-    if (!ReadWholeFile(path, text)) {
-        outcome.error = "cannot read " + path;
-        return outcome;
+    switch (ReadFileIfPresent(path, text, kMaxImportDataSize)) {
+        case FileRead::Read:
+            break;
+        case FileRead::TooLarge:
+            outcome.error = path + " is larger than " + std::to_string(kMaxImportDataMegabytes) +
+                            " MB, more than an import takes";
+            return outcome;
+        default:
+            outcome.error = "cannot read " + path;
+            return outcome;
     }
     outcome = ImportDingText(text, reverse, splitSynonyms);
     outcome.dictionaryCode = code;

@@ -12,6 +12,12 @@ struct PhrasePair {
     bool operator==(const PhrasePair&) const = default;
 };
 
+// The most source text an import reads: a .dict.dz once decompressed, a ding file as it is.
+// The largest packaged dictionaries are tens of megabytes; a small compressed file that claims
+// more is a decompression bomb, refused before it costs gigabytes of memory and half a minute.
+inline constexpr size_t kMaxImportDataMegabytes = 256;
+inline constexpr size_t kMaxImportDataSize = kMaxImportDataMegabytes << 20;
+
 // What the loader can take: an import that would give more pairs or text than this stops with
 // an error instead of growing on.
 struct ImportLimits {

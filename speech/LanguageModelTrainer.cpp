@@ -29,7 +29,7 @@ namespace {
 
 // Longer texts are cut here: the model of the first ten megabytes is as good as any, and the
 // counts of a whole 50 MB file would take minutes and hundreds of megabytes.
-constexpr size_t kMaxTextBytes = 10 * 1024 * 1024;
+constexpr size_t kMaxTextBytes = kTrainingTextMegabytes * 1024 * 1024;
 constexpr size_t kMaxVocabulary = 20000;
 constexpr size_t kMaxNewWords = 2000;
 constexpr size_t kMaxWordBytes = 40;

@@ -58,6 +58,9 @@ struct TrainingResult {
     bool truncated = false;  // only the first part of a very long text was used
 };
 
+// Training takes the first this many megabytes of a text; the rest of a longer one is not read.
+inline constexpr size_t kTrainingTextMegabytes = 10;
+
 // Reads what training can use of a file: its first bytes, up to the length training takes, and
 // one more, so that a longer file is still known as longer. `size` gets the whole file's size.
 // False when it is not a plain file or cannot be read.

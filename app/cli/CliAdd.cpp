@@ -41,10 +41,12 @@ int CliAdd(const CliArgs& args)
     }
     Settings settings;
     // The stored pair is unknown: the default pair's file is likely the wrong one to grow.
-    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable) {
-        CliError(UnreadableSettingsMessage() + ": nothing added");
+    std::string message;
+    if (LoadSettingsFile(settings, kSettingsFileName, &message) == SettingsLoad::Unreadable) {
+        CliError(message + ": nothing added");
         return 1;
     }
+    if (!message.empty()) CliError(message);
     LocalDictionary dictionary;
     dictionary.localDictionaryFile = settings.localDictionaryFile;
     dictionary.personalDictionaryFile = settings.personalDictionaryFile;

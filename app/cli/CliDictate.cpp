@@ -17,7 +17,8 @@ const char* kDictateUsage =
     "its own. A model trained earlier in the current directory is used.\n"
     "\n"
     "  --trained TEXTFILE   First train the engine with TEXTFILE (as \"Train with text file\"\n"
-    "                       does) and keep the model in the current directory.\n"
+    "                       does) and keep the model in the current directory. Only the\n"
+    "                       first 10 MB of a longer text are used (a note says so).\n"
     "\n"
     "Exit status: 0 when the audio was recognized (even if nothing was said), 1 when the audio,\n"
     "the engine or the text could not be used, 2 on misuse.\n";
@@ -53,13 +54,21 @@ int CliDictate(const CliArgs& args)
         return 1;
     }
     if (!textFile.empty()) {
+        // Training uses the head of the text only: a file of gigabytes costs no more.
         std::string bytes;
-        if (!ReadWholeFile(textFile, bytes)) {
+        long long size = 0;
+        if (!ReadTrainingFile(textFile, bytes, size)) {
             CliError("Could not open the file: " + textFile);
             return 1;
         }
         TrainingProgress progress;
         TrainingResult trained = TrainLanguageModel(bytes, engines[0], ".", progress);
+        bytes.clear();
+        bytes.shrink_to_fit();
+        if (trained.truncated)
+            CliError(textFile + " is longer than " + std::to_string(kTrainingTextMegabytes) +
+                     " MB: only its first " + std::to_string(kTrainingTextMegabytes) +
+                     " MB were used");
         if (!trained.ok) {
             CliError(trained.error);
             return 1;

@@ -34,7 +34,12 @@ const char* kImportUsage =
     "  --pair CODE      Use this pair code of the local list (e.g. es_en) instead of the name's.\n"
     "  --keep-existing  Leave an existing file of that name alone (and import nothing).\n"
     "\n"
+    "An import reads at most 256 MB of dictionary text (a .dict.dz once decompressed, a ding\n"
+    "file as it is) and refuses a larger dictionary, or an index that points past that.\n"
+    "\n"
     "Prints one summary line. Exit status 0 on success, 1 when the import failed, 2 on misuse.\n";
+
+static_assert(kMaxImportDataMegabytes == 256, "the usage text names the bound");
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
 {

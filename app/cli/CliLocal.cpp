@@ -46,8 +46,11 @@ int CliLocal(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    if (LoadSettingsFile(settings) == SettingsLoad::Unreadable)
-        CliError(UnreadableSettingsMessage() + ": the defaults apply");
+    std::string message;
+    if (LoadSettingsFile(settings, kSettingsFileName, &message) == SettingsLoad::Unreadable)
+        CliError(message + ": the defaults apply");
+    else if (!message.empty())
+        CliError(message);
     LocalDictionary dictionary;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :

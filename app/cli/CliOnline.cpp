@@ -83,7 +83,11 @@ int CliUpload(const CliArgs& args)
         return 2;
     }
     Settings settings;
-    LoadSettings(settings);
+    std::string message;
+    if (LoadSettingsFile(settings, kSettingsFileName, &message) == SettingsLoad::Unreadable)
+        CliError(message + ": the defaults apply");
+    else if (!message.empty())
+        CliError(message);
     bool stored = false;
     CliUploadHook(settings, &stored)(args[0], args[1]);
     return stored ? 0 : 1;

@@ -187,6 +187,6 @@ int CliVoices(const CliArgs& args)
         return 1;
     }
     for (const VoiceInfo& v : voice->Voices())
-        std::printf("%s\t%s\n", v.name.c_str(), v.language.c_str());
+        std::printf("%s\t%s\n", TerminalSafe(v.name).c_str(), TerminalSafe(v.language).c_str());
     return 0;
 }

@@ -68,9 +68,12 @@ int CliTranslate(const CliArgs& args)
     }
     Settings settings;
     // Nothing ticked prints nothing at all; say why, so that an empty output is not a puzzle.
-    const SettingsLoad load = LoadSettingsFile(settings);
+    std::string message;
+    const SettingsLoad load = LoadSettingsFile(settings, kSettingsFileName, &message);
     if (load == SettingsLoad::Unreadable)
-        CliError(UnreadableSettingsMessage() + ": the defaults apply, with no engine ticked");
+        CliError(message + ": the defaults apply, with no engine ticked");
+    else if (load == SettingsLoad::SetAside)
+        CliError(message + ", with no engine ticked");
     else if (load == SettingsLoad::Missing)
         CliError(std::string("no ") + kSettingsFileName +
                  " in the current directory: the defaults apply, with no engine ticked");
@@ -78,6 +81,7 @@ int CliTranslate(const CliArgs& args)
              !settings.useLocalDictionary)
         CliError(std::string("no engine is ticked in ") + kSettingsFileName +
                  " (USE GOOGLE, USE BABELFISH, USE FREETRANSLATION, USE LOCAL DICTIONARY)");
+    if (load == SettingsLoad::Read && !message.empty()) CliError(message);
     Services services = LoadServices();
     WarnAboutIgnoredAddresses(services);
 
@@ -111,10 +115,10 @@ int CliTranslate(const CliArgs& args)
         out += ": ";
         switch (r.outcome) {
             case EngineOutcome::Changed:
-                out += TerminalSafe(r.text);
+                out += OneLine(r.text);
                 break;
             case EngineOutcome::Failed:
-                out += r.reason.empty() ? "(failed)" : "(failed: " + TerminalSafe(r.reason) + ")";
+                out += r.reason.empty() ? "(failed)" : "(failed: " + OneLine(r.reason) + ")";
                 break;
             default:
                 out += "(unchanged)";
@@ -123,7 +127,7 @@ int CliTranslate(const CliArgs& args)
         out += '\n';
     }
     for (const std::string& phrase : outcome.nearList) {
-        out += TerminalSafe(phrase);
+        out += OneLine(phrase);
         out += '\n';
     }
     CliWrite(stdout, out);

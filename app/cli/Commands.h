@@ -33,8 +33,15 @@ void CliError(const std::string& message);
 // The terminal speaks UTF-8; phrases are in the program's code page. These convert at that edge
 // (identity when the code page is UTF-8).
 std::string CliFromTerminal(const std::string& text);
+
+// The one way text from files, dictionaries, servers and the recognizer reaches the terminal:
+// code-page text, converted to UTF-8 and made TerminalSafe. Line feeds end its lines.
 void CliWrite(std::FILE* stream, std::string_view codePageText);
 
-// Code-page text with every control character (C0, DEL, and C1 where the code page is UTF-8)
-// shown as '?': what a server sends must not steer the terminal.
-std::string TerminalSafe(std::string_view codePageText);
+// UTF-8 text with every control character (C0 except the line feed, DEL, C1) and every byte that
+// is not part of well-formed UTF-8 shown as '?': what a file or a server holds must not move the
+// cursor, retitle or clear the terminal.
+std::string TerminalSafe(std::string_view utf8Text);
+
+// A field of a line (a result, a message): its line breaks become '?' so that it stays one line.
+std::string OneLine(std::string_view text);

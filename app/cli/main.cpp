@@ -50,34 +50,80 @@ std::string CliFromTerminal(const std::string& text)
 
 void CliWrite(std::FILE* stream, std::string_view codePageText)
 {
-    std::string text = CodePageIsUtf8() ? std::string(codePageText) : CodePageToUtf8(codePageText);
+    std::string text =
+        TerminalSafe(CodePageIsUtf8() ? std::string(codePageText) : CodePageToUtf8(codePageText));
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+std::string OneLine(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c == '\n' || c == '\r') c = '?';
+    return out;
+}
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at `text[i]` (overlong forms, surrogates and code
+// points past U+10FFFF are not), 0 when there is none.
+size_t Utf8SequenceLength(std::string_view text, size_t i)
+{
+    const auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = at(i);
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) return 0;
+    if (at(i + 1) < low || at(i + 1) > high) return 0;
+    for (size_t k = 2; k < length; ++k)
+        if ((at(i + k) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+}  // namespace
+
 std::string TerminalSafe(std::string_view text)
 {
-    const bool utf8 = CodePageIsUtf8();
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F) {
-            out += '?';
-        } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            out += '?';  // U+0080..U+009F: CSI and its kin for many terminals
+        if (c < 0x80) {
+            out += (c < 0x20 && c != '\n') || c == 0x7F ? '?' : static_cast<char>(c);
             ++i;
-        } else {
-            out += static_cast<char>(c);
+            continue;
         }
+        const size_t length = Utf8SequenceLength(text, i);
+        // A stray byte is CSI and its kin to a terminal in an 8-bit mode, and U+0080..U+009F
+        // (C2 80..C2 9F) are the same controls to one in UTF-8.
+        if (length == 0 || (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F)) {
+            out += '?';
+            i += length == 0 ? 1 : length;
+            continue;
+        }
+        out.append(text.substr(i, length));
+        i += length;
     }
     return out;
 }
 
 void CliError(const std::string& message)
 {
-    std::fprintf(stderr, "talvero-cli: %s\n", message.c_str());
+    // Messages quote file names, file contents and server replies.
+    std::fprintf(stderr, "talvero-cli: %s\n", TerminalSafe(message).c_str());
 }
 
 int RunCommand(const std::string& command, CliArgs args);

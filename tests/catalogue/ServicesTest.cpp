@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "catalogue/Services.h"
 #include "tests/support/TempDir.h"
@@ -62,4 +65,24 @@ TEST(Services, IgnoredValuesAreNamed)
     EXPECT_NE(s.problems[0].find("GOOGLE FORM ADDRESS \"ftp://x\""), std::string::npos);
     EXPECT_NE(s.problems[1].find("PROXY PORT"), std::string::npos);
     EXPECT_EQ(s.babelfishFormAddress, "http://ok:81");
+}
+
+TEST(Services, UnicodeFilesAreReadAndOversizedOnesRefusedWithAProblem)
+{
+    TempDir dir;
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("GOOGLE FORM ADDRESS\r\nhttp://127.0.0.1:9\r\n"))
+        utf16 += std::string(1, c) + '\0';
+    dir.Write("TalveroServices.txt", utf16);
+    Services s = LoadServices(dir.File("TalveroServices.txt"));
+    EXPECT_EQ(s.googleFormAddress, "http://127.0.0.1:9");
+    EXPECT_TRUE(s.problems.empty());
+
+    const std::string path = dir.File("TalveroServices.txt");
+    ASSERT_EQ(truncate(path.c_str(), 100 << 20), 0);
+    s = LoadServices(path);
+    EXPECT_EQ(s.googleFormAddress, Services().googleFormAddress);
+    ASSERT_EQ(s.problems.size(), 1u);
+    EXPECT_NE(s.problems[0].find("larger than 1 MB"), std::string::npos) << s.problems[0];
+    EXPECT_EQ(std::filesystem::file_size(path), 100u << 20);
 }

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -234,7 +235,7 @@ TEST(Settings, BadFilesLoadWithoutHarm)
     // Binary with NUL bytes around a real key, a very long line, no line ends.
     std::string binary("\x00\xff\xfe\x01garbage\x00", 12);
     binary += "\nUSE GOOGLE\nYES\n";
-    binary += std::string(5 << 20, 'x');
+    binary += std::string(900 << 10, 'x');
     binary += "\nUSE BABELFISH\nYES";
     dir.Write("c.txt", binary);
     Settings s;
@@ -353,4 +354,116 @@ TEST(Settings, TemporariesOfAnInterruptedSaveGoAtTheNextLoad)
     EXPECT_EQ(left,
               (std::vector<std::string>{"Other.txt.tmp0badf00d", "TalveroConfig.txt.tmp12345678",
                                         "TalveroConfig.txt.tmpnothex!!"}));
+}
+
+namespace {
+
+// What "Unicode" and "UTF-8" mean in the editors users save with.
+std::string Utf16(std::string_view ascii, bool bigEndian, bool mark)
+{
+    std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (char c : ascii) {
+        if (bigEndian) out += '\0';
+        out += c;
+        if (!bigEndian) out += '\0';
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Settings, UnicodeFilesFromEditorsAreReadAsWhatTheyAre)
+{
+    TempDir dir;
+    const std::string path = dir.File("TalveroConfig.txt");
+    const std::string text = "USE GOOGLE\r\nYES\r\nONLINE DICTIONARIES USERNAME\r\nana\r\n";
+    const std::vector<std::string> files = {Utf16(text, false, true), Utf16(text, true, true),
+                                            Utf16(text, false, false), Utf16(text, true, false),
+                                            "\xEF\xBB\xBF" + text};
+    for (const std::string& bytes : files) {
+        dir.Write("TalveroConfig.txt", bytes);
+        Settings s;
+        std::string message;
+        EXPECT_EQ(LoadSettingsFile(s, path, &message), SettingsLoad::Read);
+        EXPECT_TRUE(s.useGoogle);
+        EXPECT_EQ(s.onlineUsername, "ana");
+        EXPECT_EQ(message, "");
+        EXPECT_EQ(dir.Read("TalveroConfig.txt"), bytes);
+    }
+}
+
+TEST(Settings, AFileWithNoKnownKeyIsKeptAsideUnderAFreeName)
+{
+    TempDir dir;
+    const std::string path = dir.File("TalveroConfig.txt");
+    std::string binary;
+    for (int i = 0; i < 100000; ++i)
+        binary += static_cast<char>((i * 7919) >> 3);
+    const std::string nuls(4096, '\0');
+    dir.Write("TalveroConfig.txt", nuls);
+    Settings s;
+    std::string message;
+    EXPECT_EQ(LoadSettingsFile(s, path, &message), SettingsLoad::SetAside);
+    EXPECT_EQ(dir.Read("TalveroConfig.txt.bad"), nuls);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_NE(message.find("TalveroConfig.txt.bad"), std::string::npos) << message;
+
+    // A later bad file never replaces the first one kept aside.
+    dir.Write("TalveroConfig.txt", binary);
+    message.clear();
+    EXPECT_EQ(LoadSettingsFile(s, path, &message), SettingsLoad::SetAside);
+    EXPECT_EQ(dir.Read("TalveroConfig.txt.bad"), nuls);
+    EXPECT_EQ(dir.Read("TalveroConfig.txt.bad2"), binary);
+    EXPECT_NE(message.find("TalveroConfig.txt.bad2"), std::string::npos) << message;
+    EXPECT_EQ(s.onlineUsername, "username");
+
+    // Empty or blank files hold nothing to lose, and a file with one known key is read.
+    for (std::string kept : {"", "\r\n\n", "junk\nFONT SIZE FOR MAIN TEXT BOXES\n12"}) {
+        dir.Write("TalveroConfig.txt", kept);
+        EXPECT_EQ(LoadSettingsFile(s, path), SettingsLoad::Read);
+        EXPECT_EQ(dir.Read("TalveroConfig.txt"), kept);
+    }
+    EXPECT_EQ(s.fontSize, 12);
+}
+
+TEST(Settings, AnOversizedFileIsRefusedAndLeftAlone)
+{
+    TempDir dir;
+    const std::string path = dir.File("TalveroConfig.txt");
+    dir.Write("TalveroConfig.txt", "USE GOOGLE\nYES\n");
+    // Sparse: four gigabytes that cost no disk.
+    ASSERT_EQ(truncate(path.c_str(), 4LL << 30), 0);
+    Settings s;
+    std::string message;
+    EXPECT_EQ(LoadSettingsFile(s, path, &message), SettingsLoad::Unreadable);
+    EXPECT_FALSE(s.useGoogle);
+    EXPECT_EQ(message, path + " exists but cannot be read (larger than 1 MB)");
+    EXPECT_EQ(std::filesystem::file_size(path), 4ULL << 30);
+}
+
+TEST(Settings, ValuesTheOptionsDialogWouldRefuseAreMendedWithOneMessage)
+{
+    TempDir dir;
+    const std::string path = dir.File("TalveroConfig.txt");
+    dir.Write("TalveroConfig.txt",
+              "FONT SIZE FOR MAIN TEXT BOXES\n2147483647\nHOTKEY BASE KEY CODE\n-2147483648");
+    Settings s;
+    std::string message;
+    EXPECT_EQ(LoadSettingsFile(s, path, &message), SettingsLoad::Read);
+    EXPECT_EQ(s.fontSize, 20);
+    EXPECT_EQ(s.hotkeyBaseKeyCode, -1);
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 0) << message;
+    EXPECT_NE(message.find("FONT SIZE FOR MAIN TEXT BOXES"), std::string::npos) << message;
+    EXPECT_NE(message.find("HOTKEY BASE KEY CODE"), std::string::npos) << message;
+
+    // In range, or "no key" as the dialog stores it: taken silently.
+    dir.Write("TalveroConfig.txt", "FONT SIZE FOR MAIN TEXT BOXES\n6\nHOTKEY BASE KEY CODE\n-1");
+    message.clear();
+    EXPECT_EQ(LoadSettingsFile(s, path, &message), SettingsLoad::Read);
+    EXPECT_EQ(s.fontSize, 6);
+    EXPECT_EQ(s.hotkeyBaseKeyCode, -1);
+    EXPECT_EQ(message, "");
+    dir.Write("TalveroConfig.txt", "FONT SIZE FOR MAIN TEXT BOXES\n-4");
+    LoadSettingsFile(s, path, &message);
+    EXPECT_EQ(s.fontSize, 6);
 }

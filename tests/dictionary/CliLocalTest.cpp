@@ -195,3 +195,59 @@ TEST_F(CliTest, WindowsCodePageFilesMeetAUtf8Terminal)
 }
 
 }  // namespace
+
+namespace {
+
+// Stored phrases are data: whatever bytes they hold, none may steer the terminal.
+TEST_F(CliTest, StoredPhrasesReachTheTerminalWithoutControlBytes)
+{
+    Write("personaldictionary_es_en.txt",
+          "gato\n\x1B]0;owned\a\x1B[2Jcat\ngatos\ncats\x9B"
+          "31m\ngatito\n\xC2\x9B"
+          "2Jkitty");
+    Result r = Run({"local", "gato"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "?]0;owned?"
+              "?[2Jcat\ngatos\ngato\n");
+    r = Run({"local", "gatos"});
+    EXPECT_EQ(r.out, "cats?31m\ngatos\n");
+    r = Run({"local", "gatito"});
+    EXPECT_EQ(r.out, "?2Jkitty\ngatito\n");
+
+    // In an 8-bit code page 0x9B is CSI itself; converted for the terminal it must not become
+    // U+009B either.
+    CliRun latin = RunCli(dir, ShellArgs({"local", "gatos"}), "TALVERO_CODEPAGE=ISO-8859-1");
+    EXPECT_EQ(latin.out, "cats?31m\ngatos\n");
+}
+
+TEST_F(CliTest, SettingsThatCannotBeUsedAsTheyStandAreToldOnce)
+{
+    // Saved as "Unicode" by an editor: still the user's pair.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("LOCAL DICTIONARY LANGUAGE PAIR\r\nDUTCH TO CROATIAN\r\n"))
+        utf16 += std::string(1, c) + '\0';
+    Write("TalveroConfig.txt", utf16);
+    Result r = Run({"local", "perro"});
+    EXPECT_EQ(r.err,
+              "talvero-cli: Could not open the file: localdictionary_du_hr.txt\n"
+              "talvero-cli: Could not open the file: personaldictionary_du_hr.txt\n");
+
+    Write("TalveroConfig.txt", std::string(1000, '\0'));
+    Write("personaldictionary_es_en.txt", "");
+    r = Run({"local", "perro"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "talvero-cli: TalveroConfig.txt holds no setting Talvero knows; it was kept as "
+              "TalveroConfig.txt.bad and the defaults apply\n");
+    EXPECT_EQ(Read("TalveroConfig.txt.bad"), std::string(1000, '\0'));
+
+    Write("TalveroConfig.txt", "FONT SIZE FOR MAIN TEXT BOXES\n2147483647");
+    r = Run({"local", "perro"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "talvero-cli: TalveroConfig.txt: FONT SIZE FOR MAIN TEXT BOXES 2147483647 is not "
+              "between 6 and 20; 20 is used\n");
+}
+
+}  // namespace

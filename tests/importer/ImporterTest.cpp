@@ -807,6 +807,19 @@ TEST(Hostile, OnlyTheDataTheIndexNeedsIsInflated)
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "KiB more at the peak";
 }
 
+TEST(Hostile, AnIndexPointingPastTheInflateBoundIsRefusedUpFront)
+{
+    // A few bytes of index can ask for a gigabyte of inflated data: refused before inflating.
+    TempDir dir;
+    dir.Write("freedict-spa-eng.index", "casa\tA\tL\nbomba\t" + DictdNumber(300u << 20) + "\tL\n");
+    dir.Write("freedict-spa-eng.dict.dz", Gzip("casa\nhouse\n"));
+    ImportOutcome o = ImportFreeDict(dir.File("freedict-spa-eng"));
+    EXPECT_FALSE(o.ok);
+    EXPECT_NE(o.error.find("more than 256 MB"), std::string::npos) << o.error;
+    CliRun help = RunImport(dir, "--help");
+    EXPECT_NE(help.out.find("256 MB"), std::string::npos);
+}
+
 TEST(Hostile, AnImportLargerThanTheLoaderTakesStopsWithAnError)
 {
     std::string synonyms;

@@ -178,6 +178,13 @@ TEST(RecognizerTest, CliPrintsHypothesesAndResults)
     std::tie(status, output) = run("'" + wav + "' --trained words.txt");
     EXPECT_EQ(status, 1);
     EXPECT_EQ(output, "|talvero-cli: The file holds no words to train with.\n");
+    // Training takes the head of a long text only, and says so.
+    dir.Write("words.txt", std::string(10 << 20, ' ') + "hello");
+    std::tie(status, output) = run("'" + wav + "' --trained words.txt");
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(output,
+              "|talvero-cli: words.txt is longer than 10 MB: only its first 10 MB were used\n"
+              "talvero-cli: The file holds no words to train with.\n");
     std::tie(status, output) = run("words.txt");
     EXPECT_EQ(status, 1);
     std::tie(status, output) = run("");
