@@ -55,7 +55,7 @@ TEST_F(GatewayFixture, EachFormThroughItsUnchangedTranslator)
     Translator google("pan & <vino>", 491, base);  // Spanish to English
     google.Retrieve();
     EXPECT_EQ(google.GetErrorFlag(), 0) << google.GetErrorText();
-    EXPECT_EQ(google.GetResult(), "[spa|eng] pan & &lt;vino&gt;");
+    EXPECT_EQ(google.GetResult(), "[spa|eng] pan & <vino>");
     BabelfishTranslator babel("uno\ndos", 34, base);
     babel.Retrieve();
     EXPECT_EQ(babel.GetResult(), "[spa|eng] uno dos");
