@@ -145,9 +145,15 @@ void GatewayServer::Route()
 
 bool GatewayServer::Start(std::string& error)
 {
+    storeProblem.clear();
     if (!store.Open(config.databaseFile)) {
-        error = store.Error();
-        return false;
+        // A database server may come up after the gateway: translations are served meanwhile,
+        // and uploads are refused until it answers.
+        if (!UploadStore::IsServerAddress(config.databaseFile)) {
+            error = store.Error();
+            return false;
+        }
+        storeProblem = store.Error();
     }
     Route();
     if (config.port == 0) {

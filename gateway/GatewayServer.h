@@ -20,7 +20,7 @@ struct GatewayConfig {
     std::string listenAddress = "127.0.0.1";
     int port = 8730;  // 0: any free port
     std::string apertiumAddress = "http://127.0.0.1:2737";
-    std::string databaseFile = "talvero-uploads.sqlite";
+    std::string databaseFile = "talvero-uploads.sqlite";  // or a postgresql:// address
     std::string usersFile = "talvero-users.txt";
     size_t maxBodyBytes = 64 * 1024;  // a longer request body is refused (413)
     int currentVersion = 100000;      // announced by the update page
@@ -46,6 +46,8 @@ public:
     int Port() const { return port; }
     std::string BaseAddress() const;  // "http://127.0.0.1:PORT"
     const GatewayConfig& Config() const { return config; }
+    // Why a database server could not be reached at Start(); empty when it could.
+    const std::string& StoreProblem() const { return storeProblem; }
 
 private:
     void Route();
@@ -57,6 +59,7 @@ private:
     SharedTranslations translations{apertium};
     UploadStore store;
     UserFile users;
+    std::string storeProblem;
     int port = 0;
     std::atomic<bool> serving{false};
     std::thread thread;

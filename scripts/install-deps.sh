@@ -20,6 +20,9 @@ apertium-eng-spa
 apertium-fr-es
 apertium-es-pt
 libsqlite3-dev
+libpq-dev
+postgresql
+postgresql-common
 libsodium-dev
 nlohmann-json3-dev
 espeak-ng
