@@ -2,28 +2,104 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <string_view>
+#include <thread>
 
-ApertiumClient::ApertiumClient(std::string address, int timeoutSeconds)
-    : address(std::move(address)), timeoutSeconds(timeoutSeconds)
+namespace {
+
+constexpr char kMarks[] = {'*', '@', '#'};
+
+bool IsBlank(char c)
 {
-    while (!this->address.empty() && this->address.back() == '/')
-        this->address.pop_back();
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Whether a word may start at `at`: the text's start, after a blank or an opening sign.
+bool OpensWord(const std::string& text, size_t at)
+{
+    if (at == 0) return true;
+    char before = text[at - 1];
+    if (IsBlank(before) || std::string_view("([{\"'").find(before) != std::string_view::npos)
+        return true;
+    // "¿", "¡", "«" and the opening quotes, in UTF-8.
+    for (std::string_view sign : {"\u00BF", "\u00A1", "\u00AB", "\u201C", "\u2018"})
+        if (at >= sign.size() && text.compare(at - sign.size(), sign.size(), sign) == 0)
+            return true;
+    return false;
+}
+
+bool MarkOpensWord(const std::string& text, size_t at)
+{
+    return OpensWord(text, at) && at + 1 < text.size() && !IsBlank(text[at + 1]);
+}
+
+}  // namespace
+
+std::string WithoutApertiumMarks(const std::string& translation, const std::string& source)
+{
+    std::string written;  // the marks that open a word in the source: kept in the translation
+    for (size_t at = 0; at < source.size(); ++at)
+        if (std::string_view(kMarks, sizeof kMarks).find(source[at]) != std::string_view::npos &&
+            MarkOpensWord(source, at) && written.find(source[at]) == std::string::npos)
+            written += source[at];
+    std::string out;
+    out.reserve(translation.size());
+    bool afterRemovedMark = false;  // Apertium may stack marks ("#*word")
+    for (size_t at = 0; at < translation.size(); ++at) {
+        char c = translation[at];
+        bool mark = std::string_view(kMarks, sizeof kMarks).find(c) != std::string_view::npos;
+        bool opens = afterRemovedMark || OpensWord(translation, at);
+        afterRemovedMark = mark && opens && written.find(c) == std::string::npos &&
+                           at + 1 < translation.size() && !IsBlank(translation[at + 1]);
+        if (!afterRemovedMark) out += c;
+    }
+    return out;
+}
+
+ApertiumClient::ApertiumClient(const std::string& addresses, int timeoutSeconds)
+    : timeoutSeconds(timeoutSeconds)
+{
+    size_t at = 0;
+    while (at < addresses.size()) {
+        size_t begin = addresses.find_first_not_of(' ', at);
+        if (begin == std::string::npos) break;
+        size_t end = addresses.find(' ', begin);
+        std::string address = addresses.substr(begin, end - begin);
+        while (!address.empty() && address.back() == '/')
+            address.pop_back();
+        services.push_back(std::make_unique<Service>());
+        services.back()->address = address;
+        at = end;
+    }
+    if (services.empty()) {
+        services.push_back(std::make_unique<Service>());
+        services.back()->address = addresses;
+    }
 }
 
 ApertiumClient::~ApertiumClient() = default;
 
-std::unique_ptr<httplib::Client> ApertiumClient::Take()
+std::string ApertiumClient::Address() const
+{
+    std::string all;
+    for (const auto& service : services)
+        all += (all.empty() ? "" : " ") + service->address;
+    return all;
+}
+
+std::unique_ptr<httplib::Client> ApertiumClient::Take(Service& service)
 {
     {
         std::lock_guard lock(mutex);
-        if (!idle.empty()) {
-            auto client = std::move(idle.back());
-            idle.pop_back();
+        if (!service.idle.empty()) {
+            auto client = std::move(service.idle.back());
+            service.idle.pop_back();
             return client;
         }
     }
-    auto client = std::make_unique<httplib::Client>(address);
+    auto client = std::make_unique<httplib::Client>(service.address);
     client->set_keep_alive(true);
     // Request header and body go out in separate writes; with Nagle on, the body waits for the
     // service's delayed acknowledgement (about 40 ms on every request).
@@ -34,34 +110,67 @@ std::unique_ptr<httplib::Client> ApertiumClient::Take()
     return client;
 }
 
-void ApertiumClient::Give(std::unique_ptr<httplib::Client> client)
+void ApertiumClient::Give(Service& service, std::unique_ptr<httplib::Client> client)
 {
     std::lock_guard lock(mutex);
-    if (idle.size() < 64) idle.push_back(std::move(client));
+    if (service.idle.size() < 64) service.idle.push_back(std::move(client));
 }
 
 ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::string& utf8Text)
 {
+    // The least busy service first; the others in turn when it does not answer (a translation
+    // may be asked twice without harm).
+    std::vector<Service*> order;
+    {
+        std::lock_guard lock(mutex);
+        size_t best = next % services.size();
+        for (size_t k = 0; k < services.size(); ++k) {
+            size_t i = (next + k) % services.size();
+            if (services[i]->inFlight < services[best]->inFlight) best = i;
+        }
+        next = best + 1;
+        for (size_t k = 0; k < services.size(); ++k)
+            order.push_back(services[(best + k) % services.size()].get());
+    }
     ApertiumResult result;
-    auto client = Take();
+    for (Service* service : order) {
+        result = TranslateOn(*service, pair, utf8Text);
+        if (result.kind != ApertiumResult::Kind::Unreachable) break;
+    }
+    return result;
+}
+
+ApertiumResult ApertiumClient::TranslateOn(Service& service, const ApertiumPair& pair,
+                                           const std::string& utf8Text)
+{
+    ApertiumResult result;
+    auto client = Take(service);
     if (!client->is_valid()) {
         result.kind = ApertiumResult::Kind::Unreachable;
-        result.problem = "Not an address of a translation service: " + address;
+        result.problem = "Not an address of a translation service: " + service.address;
         return result;
     }
     // Plain text both ways (APy's default treats the text as HTML), unknown words unmarked.
     httplib::Params params{
         {"langpair", pair.LangPair()}, {"q", utf8Text}, {"markUnknown", "no"}, {"format", "txt"}};
+    {
+        std::lock_guard lock(mutex);
+        ++service.inFlight;
+    }
     httplib::Result reply = client->Post("/translate", params);
+    {
+        std::lock_guard lock(mutex);
+        --service.inFlight;
+    }
     if (!reply) {
         result.kind = ApertiumResult::Kind::Unreachable;
-        result.problem = "The translation service at " + address +
+        result.problem = "The translation service at " + service.address +
                          " did not answer: " + httplib::to_string(reply.error());
         return result;  // the connection is not reused
     }
     int status = reply->status;
     std::string body = reply->body;
-    Give(std::move(client));
+    Give(service, std::move(client));
 
     nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
     if (status == 200 && json.is_object()) {
@@ -69,7 +178,7 @@ ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::st
         auto text = data.find("translatedText");
         if (text != data.end() && text->is_string()) {
             result.kind = ApertiumResult::Kind::Ok;
-            result.text = text->get<std::string>();
+            result.text = WithoutApertiumMarks(text->get<std::string>(), utf8Text);
             return result;
         }
     }
@@ -82,6 +191,51 @@ ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::st
     result.problem = "The translation service answered " + std::to_string(status) +
                      (explanation.empty() ? "" : ": " + explanation);
     return result;
+}
+
+void ApertiumClient::Warm(const std::vector<ApertiumPair>& first, bool all,
+                          const std::function<void(const std::string&)>& report)
+{
+    std::vector<std::thread> threads;
+    std::mutex reportMutex;
+    for (auto& owned : services) {
+        Service* service = owned.get();
+        threads.emplace_back([&, service] {
+            auto say = [&](const std::string& text) {
+                std::lock_guard lock(reportMutex);
+                report(text);
+            };
+            std::vector<ApertiumPair> pairs = first;
+            if (all) {
+                auto client = Take(*service);
+                httplib::Result reply = client->Get("/listPairs");
+                nlohmann::json json =
+                    reply ? nlohmann::json::parse(reply->body, nullptr, false) : nlohmann::json();
+                if (!reply || !json.is_object() || !json.contains("responseData") ||
+                    !json["responseData"].is_array()) {
+                    say("no list of pairs from " + service->address);
+                } else {
+                    for (const auto& entry : json["responseData"]) {
+                        ApertiumPair pair{entry.value("sourceLanguage", ""),
+                                          entry.value("targetLanguage", "")};
+                        if (IsGatewayApertiumCode(pair.source) &&
+                            IsGatewayApertiumCode(pair.target) &&
+                            std::find(pairs.begin(), pairs.end(), pair) == pairs.end())
+                            pairs.push_back(pair);
+                    }
+                    Give(*service, std::move(client));
+                }
+            }
+            for (const ApertiumPair& pair : pairs) {
+                ApertiumResult r = TranslateOn(*service, pair, "1");
+                if (r.kind != ApertiumResult::Kind::Ok)
+                    say("warming " + pair.LangPair() + " at " + service->address + ": " +
+                        r.problem);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
 }
 
 SharedTranslations::SharedTranslations(ApertiumClient& client, size_t capacity)
