@@ -95,6 +95,15 @@ TEST_F(GatewayFixture, WhatCannotBeTranslatedFailsTheEngineQuietly)
         EXPECT_EQ(raw.GetStatusCode(), 400) << body;
     }
 
+    // Of several services, one that is gone is passed over; with none left the engine fails.
+    config.apertiumAddress = "http://127.0.0.1:1 " + apertium.BaseAddress();
+    gateway.reset();
+    StartGateway();
+    for (int i = 0; i < 3; ++i) {
+        Translator google("hola " + std::to_string(i), 491, gateway->BaseAddress());
+        google.Retrieve();
+        EXPECT_EQ(google.GetResult(), "[spa|eng] hola " + std::to_string(i));
+    }
     config.apertiumAddress = "http://127.0.0.1:1";  // nobody there
     gateway.reset();
     StartGateway();
