@@ -43,9 +43,11 @@ wait_for_port() {
     cat "$1"
 }
 
-# One Apertium service per core: each runs every pair, and the gateway spreads the requests over
-# them (one service is a single Python process, which one core bounds).
-services_count=$(nproc 2>/dev/null || echo 1)
+# One Apertium service per core (TALVERO_APERTIUM_SERVICES sets another count): each runs every
+# pair, and the gateway spreads the requests over them (one service is a single Python process,
+# which one core bounds).
+services_count=${TALVERO_APERTIUM_SERVICES:-$(nproc 2>/dev/null || echo 1)}
+case $services_count in '' | *[!0-9]* | 0) services_count=1 ;; esac
 
 start_services() {
     apertium_options=""
