@@ -198,9 +198,16 @@ void ApertiumClient::Warm(const std::vector<ApertiumPair>& first, bool all,
 {
     std::vector<std::thread> threads;
     std::mutex reportMutex;
+    // The first service warms the first pairs alone: the first translation, which goes there,
+    // then shares the processor with one pipeline's start, not with one per service. The others
+    // follow before the next translation is likely to come.
+    std::promise<void> firstReady;
+    std::shared_future<void> firstWarm = firstReady.get_future().share();
     for (auto& owned : services) {
         Service* service = owned.get();
-        threads.emplace_back([&, service] {
+        bool leader = service == services.front().get();
+        threads.emplace_back([&, service, leader] {
+            if (!leader) firstWarm.wait();
             auto say = [&](const std::string& text) {
                 std::lock_guard lock(reportMutex);
                 report(text);
@@ -226,12 +233,14 @@ void ApertiumClient::Warm(const std::vector<ApertiumPair>& first, bool all,
                     Give(*service, std::move(client));
                 }
             }
-            for (const ApertiumPair& pair : pairs) {
-                ApertiumResult r = TranslateOn(*service, pair, "1");
+            for (size_t i = 0; i < pairs.size(); ++i) {
+                if (leader && i == first.size()) firstReady.set_value();
+                ApertiumResult r = TranslateOn(*service, pairs[i], "1");
                 if (r.kind != ApertiumResult::Kind::Ok)
-                    say("warming " + pair.LangPair() + " at " + service->address + ": " +
+                    say("warming " + pairs[i].LangPair() + " at " + service->address + ": " +
                         r.problem);
             }
+            if (leader && pairs.size() <= first.size()) firstReady.set_value();
         });
     }
     for (auto& thread : threads)
