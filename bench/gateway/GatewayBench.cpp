@@ -8,7 +8,8 @@
 //   a Translate with the three web rows, warm, 6-word phrase: median <= 60 ms;
 //   8 concurrent clients: >= 1.5x the anchor's translations per second;
 //   1 client: median <= 1.15x the anchor's.
-// Every phrase is different, so that no answer comes from the gateway's memory.
+// Every phrase is different, so that no answer comes from the gateway's memory. The anchor and
+// the gateway are measured in alternating rounds, so that both meet the same load.
 // Usage: gateway_bench SOURCE_DIR GATEWAY_BINARY [APY-OPTION...]
 //   TALVERO_APERTIUM_SERVICES=N: N services behind the gateway instead of one per core.
 
@@ -89,22 +90,41 @@ std::string Load()
     return one + " " + five;
 }
 
-// `translate(i)` for phrase numbers from `first`, one client: the median in ms.
-double OneClientMedian(const std::function<bool(int)>& translate, int first, int count = 60)
+// `translate(i)` for phrase numbers from `first`, one client, each time in ms added to `times`.
+void OneClient(const std::function<bool(int)>& translate, int first, int count,
+               std::vector<double>& times)
 {
-    std::vector<double> times;
     for (int i = 0; i < count; ++i) {
         auto t = Clock::now();
         translate(first + i);
         times.push_back(MsSince(t));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
+
+double Median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times.empty() ? 0 : times[times.size() / 2];
+}
+
+double OneClientMedian(const std::function<bool(int)>& translate, int first, int count = 60)
+{
+    std::vector<double> times;
+    OneClient(translate, first, count, times);
+    return Median(times);
+}
+
+// The machine is shared and its load moves by the second: the anchor and the service are
+// measured in alternating rounds, so that both meet the same load.
+struct Rounds {
+    std::vector<double> times;
+    int done = 0, failed = 0;
+    double seconds = 0;
+};
 
 // `clients` at once for `seconds`, each its own phrases from `first`: translations per second.
 double Throughput(const std::function<bool(int)>& translate, int first, int clients = 8,
-                  int seconds = 5, int* failedOut = nullptr)
+                  int seconds = 5, int* failedOut = nullptr, int* doneOut = nullptr)
 {
     std::atomic<int> done{0}, failed{0};
     std::atomic<bool> stop{false};
@@ -120,6 +140,7 @@ double Throughput(const std::function<bool(int)>& translate, int first, int clie
     for (auto& thread : threads)
         thread.join();
     if (failedOut) *failedOut = failed;
+    if (doneOut) *doneOut = done;
     return done / (MsSince(t) / 1000.0);
 }
 
@@ -158,34 +179,22 @@ int main(int argc, char** argv)
     pid_t anchorPid = SpawnGroup(ApertiumServiceCommand(source, (dir / "anchor.port").string()),
                                  (dir / "anchor.log").string());
     int anchorPort = WaitForPortFile((dir / "anchor.port").string());
-    double anchorMedian = 0, anchorFormMedian = 0, anchorRate = 0;
-    if (anchorPort > 0) {
-        // APy at its best: a kept-open connection without Nagle's delay, as the gateway asks
-        // it. Beside it, for the 1-client median, the way the translators ask the gateway (the
-        // program's HTTP client, a form post, a connection per request).
-        ApertiumClient anchor("http://127.0.0.1:" + std::to_string(anchorPort));
-        auto direct = [&](int i) {
-            return anchor.Translate({"spa", "eng"}, Phrase(i)).kind == ApertiumResult::Kind::Ok;
-        };
-        std::string url = "http://127.0.0.1:" + std::to_string(anchorPort) + "/translate";
-        auto directForm = [&](int i) {
-            std::string body =
-                "langpair=spa%7Ceng&markUnknown=no&format=txt&q=" + Escape(Phrase(i));
-            CHttpRetriever client;
-            const char* reply =
-                client.ReadAll(url.c_str(), body.c_str(), static_cast<long>(body.size()));
-            return reply && client.GetStatusCode() == 200;
-        };
-        Throughput(direct, 900000, 8, 1);  // its pipeline started and warm
-        anchorMedian = OneClientMedian(direct, 100000);
-        anchorFormMedian = OneClientMedian(directForm, 150000);
-        anchorRate = Throughput(direct, 200000);
-        std::printf(
-            "anchor, one Apertium service asked directly: 1 client median %.1f ms (%.1f "
-            "ms asked as the translators ask); 8 clients %.0f translations/s\n",
-            anchorMedian, anchorFormMedian, anchorRate);
-    }
-    StopGroup(anchorPid);
+    // APy at its best: a kept-open connection without Nagle's delay, as the gateway asks it.
+    // Beside it, for the 1-client median, the way the translators ask the gateway (the
+    // program's HTTP client, a form post, a connection per request).
+    ApertiumClient anchor("http://127.0.0.1:" + std::to_string(anchorPort));
+    auto direct = [&](int i) {
+        return anchor.Translate({"spa", "eng"}, Phrase(i)).kind == ApertiumResult::Kind::Ok;
+    };
+    std::string anchorUrl = "http://127.0.0.1:" + std::to_string(anchorPort) + "/translate";
+    auto directForm = [&](int i) {
+        std::string body = "langpair=spa%7Ceng&markUnknown=no&format=txt&q=" + Escape(Phrase(i));
+        CHttpRetriever client;
+        const char* reply =
+            client.ReadAll(anchorUrl.c_str(), body.c_str(), static_cast<long>(body.size()));
+        return reply && client.GetStatusCode() == 200;
+    };
+    if (anchorPort > 0) Throughput(direct, 900000, 8, 1);  // its pipeline started and warm
 
     // --- The service as the session starts it: first translation after start ------------------
     auto start = Clock::now();
@@ -293,24 +302,52 @@ int main(int argc, char** argv)
             return tr.GetErrorFlag() == 0;
         };
         Throughput(viaGateway, 800000, 8, 1);  // every service's pipeline busy once
-        double gatewayMedian = OneClientMedian(viaGateway, 500000);
-        int gatewayFailed = 0;
-        double gatewayRate = Throughput(viaGateway, 600000, 8, 5, &gatewayFailed);
+        Rounds anchorRounds, formRounds, gatewayRounds;
+        for (int round = 0; round < 4; ++round) {
+            OneClient(direct, 100000 + 20 * round, 20, anchorRounds.times);
+            OneClient(directForm, 150000 + 20 * round, 20, formRounds.times);
+            OneClient(viaGateway, 500000 + 20 * round, 20, gatewayRounds.times);
+        }
+        for (int round = 0; round < 4; ++round) {
+            struct Side {
+                Rounds* rounds;
+                std::function<bool(int)> translate;
+                int first;
+            };
+            for (const Side& side :
+                 {Side{&anchorRounds, direct, 200000}, Side{&gatewayRounds, viaGateway, 600000}}) {
+                int done = 0, failed = 0;
+                auto t = Clock::now();
+                Throughput(side.translate, side.first + 10000 * round, 8, 2, &failed, &done);
+                side.rounds->seconds += MsSince(t) / 1000.0;
+                side.rounds->done += done;
+                side.rounds->failed += failed;
+            }
+        }
+        double anchorMedian = Median(anchorRounds.times), formMedian = Median(formRounds.times),
+               gatewayMedian = Median(gatewayRounds.times);
+        double anchorRate = anchorRounds.done / anchorRounds.seconds,
+               gatewayRate = gatewayRounds.done / gatewayRounds.seconds;
+        std::printf(
+            "anchor, one Apertium service asked directly (4 rounds, alternating with the "
+            "gateway): 1 client median %.1f ms (%.1f ms asked as the translators ask); "
+            "8 clients %.0f translations/s\n",
+            anchorMedian, formMedian, anchorRate);
         std::printf(
             "1 client through the gateway: median %.1f ms = %.2fx the anchor's %.1f ms "
             "(%.2fx asked alike)  target <= 1.15x\n",
-            gatewayMedian, gatewayMedian / anchorMedian, anchorMedian,
-            gatewayMedian / anchorFormMedian);
+            gatewayMedian, gatewayMedian / anchorMedian, anchorMedian, gatewayMedian / formMedian);
         std::printf(
             "8 clients through the gateway: %.0f translations/s (%d failed) = %.2fx the "
             "anchor's %.0f/s  target >= 1.5x\n",
-            gatewayRate, gatewayFailed, gatewayRate / anchorRate, anchorRate);
+            gatewayRate, gatewayRounds.failed, gatewayRate / anchorRate, anchorRate);
     } else {
         std::printf("the services did not start; see %s\n", dir.c_str());
     }
     std::printf("load average at the end (1, 5 min): %s\n", Load().c_str());
 
     StopGroup(gatewayPid);
+    StopGroup(anchorPid);
     for (pid_t pid : apyPids)
         StopGroup(pid);
     if (ok) fs::remove_all(dir);
