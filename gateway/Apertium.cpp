@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <thread>
@@ -118,24 +119,27 @@ void ApertiumClient::Give(Service& service, std::unique_ptr<httplib::Client> cli
 
 ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::string& utf8Text)
 {
-    // The least busy service first; the others in turn when it does not answer (a translation
-    // may be asked twice without harm).
+    // The least busy service first, the lowest in the list among equals: one client's requests
+    // keep to one warm process, several at once spread out. A service that did not answer a
+    // moment ago comes last; the others are tried in turn when one does not answer (a
+    // translation may be asked twice without harm).
     std::vector<Service*> order;
     {
         std::lock_guard lock(mutex);
-        size_t best = next % services.size();
-        for (size_t k = 0; k < services.size(); ++k) {
-            size_t i = (next + k) % services.size();
-            if (services[i]->inFlight < services[best]->inFlight) best = i;
-        }
-        next = best + 1;
-        for (size_t k = 0; k < services.size(); ++k)
-            order.push_back(services[(best + k) % services.size()].get());
+        auto now = std::chrono::steady_clock::now();
+        for (auto& service : services)
+            order.push_back(service.get());
+        std::stable_sort(order.begin(), order.end(), [now](const Service* a, const Service* b) {
+            bool aDown = a->downUntil > now, bDown = b->downUntil > now;
+            return aDown != bDown ? bDown : a->inFlight < b->inFlight;
+        });
     }
     ApertiumResult result;
     for (Service* service : order) {
         result = TranslateOn(*service, pair, utf8Text);
         if (result.kind != ApertiumResult::Kind::Unreachable) break;
+        std::lock_guard lock(mutex);
+        service->downUntil = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     }
     return result;
 }

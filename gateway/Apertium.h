@@ -2,6 +2,7 @@
 // Client of an Apertium translation service (APy's HTTP API: POST /translate). APy keeps its
 // pipelines warm and serves several requests at once; this side keeps a few connections open
 // and reuses them, one per request in flight.
+#include <chrono>
 #include <functional>
 #include <future>
 #include <list>
@@ -58,6 +59,7 @@ private:
         std::string address;
         std::vector<std::unique_ptr<httplib::Client>> idle;  // guarded by `mutex`
         int inFlight = 0;                                    // guarded by `mutex`
+        std::chrono::steady_clock::time_point downUntil;     // guarded by `mutex`
     };
 
     ApertiumResult TranslateOn(Service& service, const ApertiumPair& pair,
@@ -68,7 +70,6 @@ private:
     int timeoutSeconds;
     std::mutex mutex;
     std::vector<std::unique_ptr<Service>> services;
-    size_t next = 0;  // where the search for the least busy service starts, turn by turn
 };
 
 // The three web rows of one Translate post the same text with the same pair at the same moment:
