@@ -2,7 +2,78 @@
 
 #include <httplib.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <thread>
+
+namespace {
+
+// A service that trickles its reply a byte at a time never trips the read time-out. Past a
+// request's whole deadline its socket is shut from this thread, which ends the blocked read.
+class Deadlines {
+public:
+    using Clock = std::chrono::steady_clock;
+    static Deadlines& Instance()
+    {
+        static Deadlines deadlines;
+        return deadlines;
+    }
+    ~Deadlines()
+    {
+        {
+            std::lock_guard lock(mutex);
+            quit = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+    unsigned long long Arm(Clock::time_point when, httplib::Client* client)
+    {
+        std::lock_guard lock(mutex);
+        armed.emplace(next, std::make_pair(when, client));
+        changed.notify_all();
+        return next++;
+    }
+    // Once it returns, the client is not touched from here any more.
+    void Disarm(unsigned long long id)
+    {
+        std::lock_guard lock(mutex);
+        armed.erase(id);
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(mutex);
+        while (!quit) {
+            auto soonest = Clock::time_point::max();
+            for (auto it = armed.begin(); it != armed.end();) {
+                if (it->second.first <= Clock::now()) {
+                    it->second.second->stop();
+                    it = armed.erase(it);
+                } else {
+                    soonest = std::min(soonest, it->second.first);
+                    ++it;
+                }
+            }
+            if (soonest == Clock::time_point::max())
+                changed.wait(lock);
+            else
+                changed.wait_until(lock, soonest);
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<unsigned long long, std::pair<Clock::time_point, httplib::Client*>> armed;
+    unsigned long long next = 1;
+    bool quit = false;
+    std::thread thread{[this] { Run(); }};
+};
+
+}  // namespace
 
 ApertiumClient::ApertiumClient(std::string address, int timeoutSeconds)
     : address(std::move(address)), timeoutSeconds(timeoutSeconds)
@@ -52,7 +123,16 @@ ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::st
     // Plain text both ways (APy's default treats the text as HTML), unknown words unmarked.
     httplib::Params params{
         {"langpair", pair.LangPair()}, {"q", utf8Text}, {"markUnknown", "no"}, {"format", "txt"}};
+    const auto deadline = Deadlines::Clock::now() + std::chrono::seconds(timeoutSeconds);
+    unsigned long long watch = Deadlines::Instance().Arm(deadline, client.get());
     httplib::Result reply = client->Post("/translate", params);
+    Deadlines::Instance().Disarm(watch);
+    if (!reply && Deadlines::Clock::now() >= deadline) {
+        result.kind = ApertiumResult::Kind::Unreachable;
+        result.problem = "The translation service at " + address + " took longer than " +
+                         std::to_string(timeoutSeconds) + " s";
+        return result;
+    }
     if (!reply) {
         result.kind = ApertiumResult::Kind::Unreachable;
         result.problem = "The translation service at " + address +

@@ -25,7 +25,8 @@ struct ApertiumResult {
 
 class ApertiumClient {
 public:
-    // `address`: "http://host:port" (or https); the service's paths are appended.
+    // `address`: "http://host:port" (or https); the service's paths are appended. A request not
+    // answered whole within `timeoutSeconds` fails, however steadily the reply trickles.
     explicit ApertiumClient(std::string address, int timeoutSeconds = 20);
     ~ApertiumClient();
     ApertiumClient(const ApertiumClient&) = delete;
