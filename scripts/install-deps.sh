@@ -21,6 +21,7 @@ apertium-fr-es
 apertium-es-pt
 libsqlite3-dev
 libsodium-dev
+libmicrohttpd-dev libgnutls28-dev openssl
 nlohmann-json3-dev
 espeak-ng
 libespeak-ng-dev
