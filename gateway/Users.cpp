@@ -34,7 +34,7 @@ bool SplitLine(std::string_view line, std::string& name, std::string& hash)
     return true;
 }
 
-// Reads "key=N" at `at` of the hash's parameter field.
+// Reads "key=N" (and its comma) off the front of the hash's parameter field.
 bool ReadParameter(std::string_view& field, char key, unsigned long long& value)
 {
     if (field.size() < 3 || field[0] != key || field[1] != '=') return false;
@@ -239,9 +239,15 @@ void UserFile::ReloadIfChanged()
         return;
     }
     UsersText users = ParseUsers(text);
-    if (log)
-        for (const std::string& problem : users.problems)
-            log("users file " + path + " " + problem);
+    // A file of junk must not flood the log: the first lines tell what is wrong.
+    constexpr size_t kProblemsTold = 20;
+    if (log) {
+        for (size_t i = 0; i < users.problems.size() && i < kProblemsTold; ++i)
+            log("users file " + path + " " + users.problems[i]);
+        if (users.problems.size() > kProblemsTold)
+            log("users file " + path + ": " +
+                std::to_string(users.problems.size() - kProblemsTold) + " more lines left out");
+    }
     hashes = std::move(users.hashes);
     userCount = static_cast<int>(hashes.size());
 }
