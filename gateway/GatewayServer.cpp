@@ -26,7 +26,7 @@ struct GatewayServer::Link {
     bool cut = false;
 };
 
-// One request on its way through: read in, worked on, answered.
+// One request on its way through: its line, headers and body as they are read in.
 struct GatewayServer::Exchange {
     HttpRequest request;
     Link* link = nullptr;
@@ -102,7 +102,7 @@ MHD_Result Respond(MHD_Connection* connection, const HttpReply& reply)
 }  // namespace
 
 struct GatewayCallbacks {
-    static void* OnUri(void* self, const char* uri, MHD_Connection* connection)
+    static void* OnUri(void*, const char* uri, MHD_Connection* connection)
     {
         auto* exchange = new GatewayServer::Exchange;
         std::string_view text = uri ? uri : "";
@@ -115,7 +115,6 @@ struct GatewayCallbacks {
         if (info) exchange->link = static_cast<GatewayServer::Link*>(info->socket_context);
         info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
         if (info) exchange->request.clientAddress = AddressText(info->client_addr);
-        (void)self;
         return exchange;
     }
 
