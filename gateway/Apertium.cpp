@@ -4,11 +4,76 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <thread>
 
 namespace {
+
+// A service that trickles its reply a byte at a time never trips the read time-out. Past a
+// request's whole deadline its socket is shut from this thread, which ends the blocked read.
+class Deadlines {
+public:
+    using Clock = std::chrono::steady_clock;
+    static Deadlines& Instance()
+    {
+        static Deadlines deadlines;
+        return deadlines;
+    }
+    ~Deadlines()
+    {
+        {
+            std::lock_guard lock(mutex);
+            quit = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+    unsigned long long Arm(Clock::time_point when, httplib::Client* client)
+    {
+        std::lock_guard lock(mutex);
+        armed.emplace(next, std::make_pair(when, client));
+        changed.notify_all();
+        return next++;
+    }
+    // Once it returns, the client is not touched from here any more.
+    void Disarm(unsigned long long id)
+    {
+        std::lock_guard lock(mutex);
+        armed.erase(id);
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(mutex);
+        while (!quit) {
+            auto soonest = Clock::time_point::max();
+            for (auto it = armed.begin(); it != armed.end();) {
+                if (it->second.first <= Clock::now()) {
+                    it->second.second->stop();
+                    it = armed.erase(it);
+                } else {
+                    soonest = std::min(soonest, it->second.first);
+                    ++it;
+                }
+            }
+            if (soonest == Clock::time_point::max())
+                changed.wait(lock);
+            else
+                changed.wait_until(lock, soonest);
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<unsigned long long, std::pair<Clock::time_point, httplib::Client*>> armed;
+    unsigned long long next = 1;
+    bool quit = false;
+    std::thread thread{[this] { Run(); }};
+};
 
 constexpr char kMarks[] = {'*', '@', '#'};
 
@@ -134,9 +199,13 @@ ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::st
             return aDown != bDown ? bDown : a->inFlight < b->inFlight;
         });
     }
+    // One deadline for the whole translation, however many services it takes: a service that
+    // trickles its reply uses up the time, and the next one is asked only while some is left.
+    const auto deadline = Deadlines::Clock::now() + std::chrono::seconds(timeoutSeconds);
     ApertiumResult result;
     for (Service* service : order) {
-        result = TranslateOn(*service, pair, utf8Text);
+        if (service != order.front() && Deadlines::Clock::now() >= deadline) break;
+        result = TranslateOn(*service, pair, utf8Text, deadline);
         if (result.kind != ApertiumResult::Kind::Unreachable) break;
         std::lock_guard lock(mutex);
         service->downUntil = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -145,7 +214,8 @@ ApertiumResult ApertiumClient::Translate(const ApertiumPair& pair, const std::st
 }
 
 ApertiumResult ApertiumClient::TranslateOn(Service& service, const ApertiumPair& pair,
-                                           const std::string& utf8Text)
+                                           const std::string& utf8Text,
+                                           std::chrono::steady_clock::time_point deadline)
 {
     ApertiumResult result;
     auto client = Take(service);
@@ -161,10 +231,18 @@ ApertiumResult ApertiumClient::TranslateOn(Service& service, const ApertiumPair&
         std::lock_guard lock(mutex);
         ++service.inFlight;
     }
+    unsigned long long watch = Deadlines::Instance().Arm(deadline, client.get());
     httplib::Result reply = client->Post("/translate", params);
+    Deadlines::Instance().Disarm(watch);
     {
         std::lock_guard lock(mutex);
         --service.inFlight;
+    }
+    if (!reply && Deadlines::Clock::now() >= deadline) {
+        result.kind = ApertiumResult::Kind::Unreachable;
+        result.problem = "The translation service at " + service.address + " took longer than " +
+                         std::to_string(timeoutSeconds) + " s";
+        return result;
     }
     if (!reply) {
         result.kind = ApertiumResult::Kind::Unreachable;
@@ -239,7 +317,9 @@ void ApertiumClient::Warm(const std::vector<ApertiumPair>& first, bool all,
             }
             for (size_t i = 0; i < pairs.size(); ++i) {
                 if (leader && i == first.size()) firstReady.set_value();
-                ApertiumResult r = TranslateOn(*service, pairs[i], "1");
+                ApertiumResult r =
+                    TranslateOn(*service, pairs[i], "1",
+                                Deadlines::Clock::now() + std::chrono::seconds(timeoutSeconds));
                 if (r.kind != ApertiumResult::Kind::Ok)
                     say("warming " + pairs[i].LangPair() + " at " + service->address + ": " +
                         r.problem);

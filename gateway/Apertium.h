@@ -34,7 +34,9 @@ std::string WithoutApertiumMarks(const std::string& translation, const std::stri
 class ApertiumClient {
 public:
     // `addresses`: "http://host:port" (or https), several separated by blanks: each a service
-    // with every pair, e.g. one per core. Requests go to the one with the fewest in flight.
+    // with every pair, e.g. one per core. Requests go to the one with the fewest in flight. A
+    // translation not answered whole within `timeoutSeconds` fails, however steadily the reply
+    // trickles; another service is asked only within that time.
     explicit ApertiumClient(const std::string& addresses, int timeoutSeconds = 20);
     ~ApertiumClient();
     ApertiumClient(const ApertiumClient&) = delete;
@@ -62,8 +64,10 @@ private:
         std::chrono::steady_clock::time_point downUntil;     // guarded by `mutex`
     };
 
+    // Past `deadline` the reply is given up, however steadily it trickles.
     ApertiumResult TranslateOn(Service& service, const ApertiumPair& pair,
-                               const std::string& utf8Text);
+                               const std::string& utf8Text,
+                               std::chrono::steady_clock::time_point deadline);
     std::unique_ptr<httplib::Client> Take(Service& service);
     void Give(Service& service, std::unique_ptr<httplib::Client> client);
 

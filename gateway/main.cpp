@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "catalogue/TextFile.h"
+#include "gateway/Forms.h"
 #include "gateway/GatewayServer.h"
 #include "gateway/Languages.h"
 
@@ -36,7 +37,15 @@ constexpr const char* kUsage =
     "  --users FILE          users and password hashes (default talvero-users.txt)\n"
     "  --max-body BYTES      largest request body taken (default 65536)\n"
     "  --current-version N   version the update page announces (default 100000)\n"
-    "  --threads N           requests served at once (default 16)\n"
+    "  --threads N           requests worked on at once (default 16)\n"
+    "  --tls-cert FILE       serve HTTPS with this PEM certificate (chain); needs --tls-key\n"
+    "  --tls-key FILE        the certificate's PEM private key\n"
+    "  --max-connections N   connections open at once (default 4000)\n"
+    "  --max-per-address N   connections open at once from one address (default 64)\n"
+    "  --request-deadline S  a request not read and answered within S seconds is dropped,\n"
+    "                        however steadily it trickles (default 30)\n"
+    "  --apertium-deadline S a translation not back from Apertium within S seconds fails\n"
+    "                        (default 20)\n"
     "  --warm CODE           translate one word of the pair CODE (e.g. es|en) at start, so\n"
     "                        that the service has its pipeline ready; may repeat; \"all\":\n"
     "                        then every pair the service has, in the background\n";
@@ -55,35 +64,10 @@ bool ParseNumber(const std::string& text, long low, long high, long& value)
     return !text.empty() && *end == '\0' && errno == 0 && value >= low && value <= high;
 }
 
-// Writes the port so that a starter script can read it; the rename makes it appear whole.
+// Writes the port so that a starter script can read it; it appears whole or not at all.
 bool WritePortFile(const std::string& path, int port)
 {
-    std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary);
-        out << port << '\n';
-        if (!out) return false;
-    }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
-}
-
-// Quotes that `list` prints on one line: tabs, line breaks and backslashes escaped.
-std::string OneLine(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\\')
-            out += "\\\\";
-        else
-            out += c;
-    }
-    return out;
+    return AtomicWriteFile(path, std::to_string(port) + "\n");
 }
 
 int List(const std::string& database)
@@ -98,9 +82,11 @@ int List(const std::string& database)
         return 1;
     }
     bool ok = store.ForEach([](const UploadRow& row) {
-        std::cout << row.uploadedAt << '\t' << OneLine(row.user) << '\t' << row.sourceLanguage
-                  << '\t' << row.targetLanguage << '\t' << OneLine(row.original) << '\t'
-                  << OneLine(row.translation) << '\n';
+        // Uploaders choose these bytes; none of them may reach the terminal as a control.
+        std::cout << PrintableText(row.uploadedAt) << '\t' << PrintableText(row.user) << '\t'
+                  << PrintableText(row.sourceLanguage) << '\t' << PrintableText(row.targetLanguage)
+                  << '\t' << PrintableText(row.original) << '\t' << PrintableText(row.translation)
+                  << '\n';
     });
     if (!ok) {
         std::fprintf(stderr, "talvero-gateway: %s\n", store.Error().c_str());
@@ -141,6 +127,7 @@ int Serve(const GatewayConfig& config, const std::string& portFile,
 
     GatewayServer server(config);
     std::string error;
+    // Problems of the users file are told while it is read, line by line, before this.
     if (!server.Start(error)) {
         std::fprintf(stderr, "talvero-gateway: %s\n", error.c_str());
         return 1;
@@ -149,8 +136,7 @@ int Serve(const GatewayConfig& config, const std::string& portFile,
         std::fprintf(stderr, "talvero-gateway: could not write %s\n", portFile.c_str());
         return 1;
     }
-    UserFile users(config.usersFile);
-    int userCount = users.UserCount();
+    int userCount = server.UserCount();
     std::fprintf(stderr, "talvero-gateway: serving on %s; Apertium at %s; uploads into %s; %s\n",
                  server.BaseAddress().c_str(), config.apertiumAddress.c_str(),
                  UploadStore::Shown(config.databaseFile).c_str(),
@@ -162,9 +148,10 @@ int Serve(const GatewayConfig& config, const std::string& portFile,
         std::fprintf(stderr, "talvero-gateway: %s; uploads are refused until it answers\n",
                      server.StoreProblem().c_str());
 
-    std::thread([warm, warmAll, address = config.apertiumAddress] {
+    std::thread([warm, warmAll, address = config.apertiumAddress,
+                 deadline = config.apertiumDeadlineSeconds] {
         auto start = std::chrono::steady_clock::now();
-        ApertiumClient client(address);
+        ApertiumClient client(address, deadline);
         client.Warm(warm, warmAll, [](const std::string& problem) {
             std::fprintf(stderr, "talvero-gateway: %s\n", problem.c_str());
         });
@@ -244,6 +231,22 @@ int main(int argc, char** argv)
             config.threads = static_cast<int>(number);
         } else if (option == "--warm" && value == "all") {
             warmAll = true;
+        } else if (option == "--tls-cert") {
+            config.tlsCertFile = value;
+        } else if (option == "--tls-key") {
+            config.tlsKeyFile = value;
+        } else if (option == "--max-connections") {
+            if (!ParseNumber(value, 1, 1000000, number)) return Misuse("not a count: " + value);
+            config.maxConnections = static_cast<int>(number);
+        } else if (option == "--max-per-address") {
+            if (!ParseNumber(value, 1, 1000000, number)) return Misuse("not a count: " + value);
+            config.maxConnectionsPerAddress = static_cast<int>(number);
+        } else if (option == "--request-deadline") {
+            if (!ParseNumber(value, 1, 3600, number)) return Misuse("not seconds: " + value);
+            config.requestDeadlineSeconds = static_cast<int>(number);
+        } else if (option == "--apertium-deadline") {
+            if (!ParseNumber(value, 1, 3600, number)) return Misuse("not seconds: " + value);
+            config.apertiumDeadlineSeconds = static_cast<int>(number);
         } else if (option == "--warm") {
             auto pair = PairFromGoogleCode(value);
             if (!pair) return Misuse("not a pair code like es|en: " + value);

@@ -24,6 +24,7 @@ libpq-dev
 postgresql
 postgresql-common
 libsodium-dev
+libmicrohttpd-dev libgnutls28-dev openssl
 nlohmann-json3-dev
 espeak-ng
 libespeak-ng-dev
