@@ -272,13 +272,26 @@ TEST(GatewayApertium, AReplyThatTricklesFailsAtTheDeadline)
         }
         close(client);
     });
-    ApertiumClient client("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), 1);
+    // A second service listed after it: the deadline is the translation's, not each service's,
+    // so once the first has used it up the second is not asked.
+    int second = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in secondAddress = address;
+    secondAddress.sin_port = 0;
+    ASSERT_EQ(bind(second, reinterpret_cast<sockaddr*>(&secondAddress), sizeof secondAddress), 0);
+    ASSERT_EQ(listen(second, 4), 0);
+    length = sizeof secondAddress;
+    getsockname(second, reinterpret_cast<sockaddr*>(&secondAddress), &length);
+    ApertiumClient client("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) +
+                              " http://127.0.0.1:" + std::to_string(ntohs(secondAddress.sin_port)),
+                          1);
     ApertiumResult result = client.Translate(*PairFromGoogleCode("es|en"), "hola");
     done = true;
     slow.join();
     close(listener);
     EXPECT_EQ(result.kind, ApertiumResult::Kind::Unreachable);
     EXPECT_NE(result.problem.find("took longer than 1 s"), std::string::npos) << result.problem;
+    EXPECT_LT(accept(second, nullptr, nullptr), 0);  // nobody came
+    close(second);
 }
 
 }  // namespace
