@@ -8,6 +8,7 @@ WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& 
 {
     HttpLimits formLimits = limits;
     formLimits.totalTimeoutMs = std::min(formLimits.totalTimeoutMs, kFormPostTotalMs);
+    if (formLimits.caFile.empty()) formLimits.caFile = services.caFile;
     return [services, limits = formLimits](Engine engine, const std::string& text, int pairNumber) {
         std::unique_ptr<CWebTranslator> translator;
         switch (engine) {

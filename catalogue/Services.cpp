@@ -82,6 +82,18 @@ void ApplyServicesText(Services& services, std::string_view text)
         } else if (key == "PROXY SERVER") {
             services.proxyServer = std::string(value.substr(0, 1024));
             ++i;
+        } else if (key == "CA FILE") {
+            std::string path(value.substr(0, 4096));
+            std::string pem;
+            // A CA file that cannot be read would fail every https request with a puzzling
+            // certificate error; it is named instead and the system's authorities stay.
+            if (ReadWholeFile(path, pem) &&
+                pem.find("-----BEGIN CERTIFICATE-----") != std::string::npos)
+                services.caFile = path;
+            else
+                services.problems.push_back("CA FILE \"" + path.substr(0, 200) +
+                                            "\" is not a readable PEM file of certificates");
+            ++i;
         } else if (key == "PROXY PORT") {
             std::string v(value.substr(0, 32));
             long port = std::strtol(v.c_str(), nullptr, 10);

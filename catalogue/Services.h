@@ -16,6 +16,8 @@ struct Services {
     bool useProxy = false;
     std::string proxyServer;
     unsigned short proxyPort = 0;
+    // PEM file of extra certificate authorities for the https addresses above ("CA FILE").
+    std::string caFile;
 
     // One text per value that was ignored (its default stays), for callers that can tell the
     // user; the window has nowhere to show them.

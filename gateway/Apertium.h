@@ -2,6 +2,8 @@
 // Client of an Apertium translation service (APy's HTTP API: POST /translate). APy keeps its
 // pipelines warm and serves several requests at once; this side keeps a few connections open
 // and reuses them, one per request in flight.
+#include <chrono>
+#include <functional>
 #include <future>
 #include <list>
 #include <memory>
@@ -23,27 +25,55 @@ struct ApertiumResult {
     std::string problem;  // what went wrong otherwise
 };
 
+// Apertium marks words it could not translate ("*" unknown, "@" missing in the bilingual
+// dictionary, "#" not generated) by a sign in front of them. A reader of the result wants the
+// words without the signs: each is removed where it opens a word, unless `source` itself has that
+// sign opening a word (a "#tag" or an "@name" that was written, not added).
+std::string WithoutApertiumMarks(const std::string& translation, const std::string& source);
+
 class ApertiumClient {
 public:
-    // `address`: "http://host:port" (or https); the service's paths are appended.
-    explicit ApertiumClient(std::string address, int timeoutSeconds = 20);
+    // `addresses`: "http://host:port" (or https), several separated by blanks: each a service
+    // with every pair, e.g. one per core. Requests go to the one with the fewest in flight. A
+    // translation not answered whole within `timeoutSeconds` fails, however steadily the reply
+    // trickles; another service is asked only within that time.
+    explicit ApertiumClient(const std::string& addresses, int timeoutSeconds = 20);
     ~ApertiumClient();
     ApertiumClient(const ApertiumClient&) = delete;
     ApertiumClient& operator=(const ApertiumClient&) = delete;
 
-    // Plain text in, plain text out; unknown words come back as they are, unmarked. Thread-safe.
+    // Plain text in, plain text out; words Apertium could not translate come back as they are,
+    // without its marks. Thread-safe. A service that does not answer is passed over for another.
     ApertiumResult Translate(const ApertiumPair& pair, const std::string& utf8Text);
 
-    const std::string& Address() const { return address; }
+    // Starts the pipelines of `first`, then (with `all`) of every other pair the services have
+    // among the gateway's languages, on every service, so that no user waits for a pipeline to
+    // start. Each service is warmed on a thread of its own, one pair after the other, so that
+    // the machine keeps room for translations meanwhile. Returns when all are warm; `report`
+    // gets what failed.
+    void Warm(const std::vector<ApertiumPair>& first, bool all,
+              const std::function<void(const std::string&)>& report);
+
+    std::string Address() const;  // the addresses, separated by blanks
 
 private:
-    std::unique_ptr<httplib::Client> Take();
-    void Give(std::unique_ptr<httplib::Client> client);
+    struct Service {
+        std::string address;
+        std::vector<std::unique_ptr<httplib::Client>> idle;  // guarded by `mutex`
+        int inFlight = 0;                                    // guarded by `mutex`
+        std::chrono::steady_clock::time_point downUntil;     // guarded by `mutex`
+    };
 
-    std::string address;
+    // Past `deadline` the reply is given up, however steadily it trickles.
+    ApertiumResult TranslateOn(Service& service, const ApertiumPair& pair,
+                               const std::string& utf8Text,
+                               std::chrono::steady_clock::time_point deadline);
+    std::unique_ptr<httplib::Client> Take(Service& service);
+    void Give(Service& service, std::unique_ptr<httplib::Client> client);
+
     int timeoutSeconds;
     std::mutex mutex;
-    std::vector<std::unique_ptr<httplib::Client>> idle;
+    std::vector<std::unique_ptr<Service>> services;
 };
 
 // The three web rows of one Translate post the same text with the same pair at the same moment:

@@ -195,6 +195,42 @@ std::string Utf8ToWindows1252(std::string_view utf8)
     return out;
 }
 
+std::string PrintableText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    char hex[16];
+    char32_t c;
+    for (size_t at = 0; at < text.size();) {
+        size_t length = DecodeUtf8(text, at, c);
+        if (length == 0) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(text[at]));
+            out += hex;
+            ++at;
+            continue;
+        }
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+            out += hex;
+        } else if (c >= 0x80 && c <= 0x9F) {
+            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+            out += hex;
+        } else {
+            out.append(text.substr(at, length));
+        }
+        at += length;
+    }
+    return out;
+}
+
 std::string HtmlEscape(std::string_view text)
 {
     std::string out;

@@ -35,6 +35,11 @@ std::string Windows1252ToUtf8(std::string_view text);
 // Characters Windows-1252 lacks become "?".
 std::string Utf8ToWindows1252(std::string_view utf8);
 
+// `text` safe to print on a terminal: tab, line breaks and backslash as \t \n \r \\, every
+// other control byte (C0, DEL) and every byte outside well-formed UTF-8 as \xHH, and the C1
+// controls (U+0080 to U+009F) as \u00HH. Whatever an uploader sent cannot drive the terminal.
+std::string PrintableText(std::string_view text);
+
 // "&", "<" and ">" as entities: the translation can never close the marker around it.
 std::string HtmlEscape(std::string_view text);
 

@@ -1,31 +1,52 @@
 #pragma once
 // The local translation service: the three translation forms answered by Apertium, the upload
-// of phrase pairs into a database, and the update page. cpp-httplib serves; each request runs
-// on one of a fixed number of worker threads, with time limits on reading and writing so that a
-// slow or silent client cannot keep a worker.
+// of phrase pairs into a database, and the update page.
+//
+// libmicrohttpd serves: each of a fixed number of threads waits on epoll for its share of the
+// connections, so idle or trickling clients cost a socket and a little memory each, never a
+// thread, and a request is answered on the thread that read it once it is whole. Each address
+// may hold only so many connections, a client that sends nothing for a while is dropped, and so
+// is one whose request has not been read and answered within a deadline however steadily it
+// trickles.
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gateway/Apertium.h"
+#include "gateway/Handler.h"
 #include "gateway/UploadStore.h"
 #include "gateway/Users.h"
 
-namespace httplib {
-class Server;
-}
+struct MHD_Daemon;
+struct MHD_Connection;
 
 struct GatewayConfig {
     std::string listenAddress = "127.0.0.1";
     int port = 8730;  // 0: any free port
     std::string apertiumAddress = "http://127.0.0.1:2737";
-    std::string databaseFile = "talvero-uploads.sqlite";
+    std::string databaseFile = "talvero-uploads.sqlite";  // or a postgresql:// address
     std::string usersFile = "talvero-users.txt";
-    size_t maxBodyBytes = 64 * 1024;  // a longer request body is refused (413)
-    int currentVersion = 100000;      // announced by the update page
-    int threads = 16;
-    int clientTimeoutSeconds = 10;  // a client that sends or takes nothing this long is dropped
+    size_t maxBodyBytes = 64 * 1024;   // a longer request body is refused (413)
+    int currentVersion = 100000;       // announced by the update page
+    int threads = 16;                  // requests worked on at once
+    int clientTimeoutSeconds = 10;     // a client that sends or takes nothing this long is dropped
+    int requestDeadlineSeconds = 30;   // a request not read and answered by then is dropped
+    int apertiumDeadlineSeconds = 20;  // a translation not back by then fails
+    int maxConnections = 4000;
+    int maxConnectionsPerAddress = 64;
+    // Both set: HTTPS with this PEM certificate (chain) and its key.
+    std::string tlsCertFile;
+    std::string tlsKeyFile;
+    UserFile::Limits loginLimits;
+    // Where the administrator's messages go (store failures, users file problems); stderr when
+    // unset.
+    std::function<void(const std::string&)> log;
 };
 
 class GatewayServer {
@@ -35,29 +56,53 @@ public:
     GatewayServer(const GatewayServer&) = delete;
     GatewayServer& operator=(const GatewayServer&) = delete;
 
-    // Opens the database and binds the port. False with `error` when either fails.
+    // Reads the users file, opens the database, loads the certificate, binds the port and starts
+    // serving. False with `error` when any of them fails.
     bool Start(std::string& error);
-    // Serves until Stop() (from any thread or a signal watcher).
+    // Waits until Stop() (from any thread or a signal watcher).
     void Serve();
-    // Start() and Serve() on a thread of its own (tests, benchmarks); Stop() ends it.
-    bool StartInBackground(std::string& error);
+    // Start() for tests and benchmarks; Stop() ends it.
+    bool StartInBackground(std::string& error) { return Start(error); }
     void Stop();
 
     int Port() const { return port; }
-    std::string BaseAddress() const;  // "http://127.0.0.1:PORT"
+    std::string BaseAddress() const;  // "http://127.0.0.1:PORT", https with a certificate
     const GatewayConfig& Config() const { return config; }
+    // Why a database server could not be reached at Start(); empty when it could.
+    const std::string& StoreProblem() const { return storeProblem; }
+    int UserCount() { return users.UserCount(); }
+
+    struct Exchange;
+    struct Link;
 
 private:
-    void Route();
-    void WaitUntilRunning();
+    void Log(const std::string& message);
+    bool Listen(std::string& error);
+    void Sweep();
+
+    friend struct GatewayCallbacks;
 
     GatewayConfig config;
-    std::unique_ptr<httplib::Server> server;
     ApertiumClient apertium;
     SharedTranslations translations{apertium};
     UploadStore store;
     UserFile users;
+    std::string storeProblem;
+    RequestParts parts;
+    std::string certificate, key;
+    MHD_Daemon* daemon = nullptr;
+    int listenSocket = -1;
     int port = 0;
-    std::atomic<bool> serving{false};
-    std::thread thread;
+
+    // Every open connection, for the deadline sweep.
+    std::mutex linksMutex;
+    std::map<Link*, int> links;  // the link and a descriptor of its socket of our own
+    std::thread sweeper;
+    std::mutex sweepMutex;
+    std::condition_variable sweepWake;
+    bool stopping = false;
+
+    std::mutex serveMutex;
+    std::condition_variable stopped;
+    bool running = false;
 };

@@ -81,3 +81,10 @@ const GatewayLanguage* UploadLanguage(std::string_view code)
     if (code == "du") code = "nl";
     return Find(code, &GatewayLanguage::googleCode);
 }
+
+bool IsGatewayApertiumCode(std::string_view code)
+{
+    for (const GatewayLanguage& language : GatewayLanguages())
+        if (code == language.apertiumCode) return true;
+    return false;
+}

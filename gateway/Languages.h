@@ -34,3 +34,6 @@ std::optional<ApertiumPair> PairFromFreeTranslationName(std::string_view name);
 
 // A language code of the upload ("es", "du", "zh-TW"); nullptr when unknown.
 const GatewayLanguage* UploadLanguage(std::string_view code);
+
+// Whether `code` ("spa", "zho_TW") is the Apertium code of one of the 24 languages.
+bool IsGatewayApertiumCode(std::string_view code);

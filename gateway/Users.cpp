@@ -1,16 +1,21 @@
 #include "gateway/Users.h"
 
-#include <fcntl.h>
 #include <sodium.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <vector>
+#include <cstdlib>
+
+#include "catalogue/TextFile.h"
 
 namespace {
+
+// Two checks run at once; each may take this much memory and this many passes. libsodium's own
+// "moderate" cost is the most a login here may cost; its "interactive" cost is what `passwd`
+// writes.
+constexpr unsigned long long kMostHashMemoryKiB = 256 * 1024;
+constexpr unsigned long kMostHashPasses = 10;
+constexpr unsigned long kMostHashLanes = 8;
 
 bool SodiumReady()
 {
@@ -19,7 +24,7 @@ bool SodiumReady()
 }
 
 // "name:hash" lines; anything else is kept as it is when the file is rewritten.
-bool SplitLine(const std::string& line, std::string& name, std::string& hash)
+bool SplitLine(std::string_view line, std::string& name, std::string& hash)
 {
     if (line.empty() || line[0] == '#') return false;
     size_t colon = line.find(':');
@@ -29,36 +34,56 @@ bool SplitLine(const std::string& line, std::string& name, std::string& hash)
     return true;
 }
 
-std::vector<std::string> ReadLines(const std::string& path)
+// Reads "key=N" (and its comma) off the front of the hash's parameter field.
+bool ReadParameter(std::string_view& field, char key, unsigned long long& value)
 {
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    if (field.size() < 3 || field[0] != key || field[1] != '=') return false;
+    field.remove_prefix(2);
+    value = 0;
+    size_t digits = 0;
+    while (digits < field.size() && field[digits] >= '0' && field[digits] <= '9' && digits < 12)
+        value = value * 10 + static_cast<unsigned>(field[digits++] - '0');
+    if (digits == 0) return false;
+    field.remove_prefix(digits);
+    if (!field.empty() && field[0] == ',') field.remove_prefix(1);
+    return true;
 }
 
-bool WriteAtomically(const std::string& path, const std::string& content, std::string& error)
+// Why `hash` cannot be used: not an Argon2 string libsodium reads, or a cost past the bounds.
+// Empty when it can.
+std::string HashProblem(const std::string& hash)
 {
-    std::string temporary = path + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        error = "Could not write beside " + path;
-        return false;
-    }
-    fchmod(fd, 0600);
-    bool ok = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()) &&
-              fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        error = "Could not write " + path;
-        return false;
-    }
-    return true;
+    if (!SodiumReady()) return "libsodium could not start";
+    if (crypto_pwhash_str_needs_rehash(hash.c_str(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                       crypto_pwhash_MEMLIMIT_INTERACTIVE) < 0)
+        return "not an Argon2 hash made by \"talvero-gateway passwd\"";
+    // "$argon2id$v=19$m=65536,t=2,p=1$salt$hash": the parameters are the fourth field.
+    std::string_view rest = hash;
+    for (int i = 0; i < 3 && !rest.empty(); ++i)
+        rest.remove_prefix(std::min(rest.size(), rest.find('$') + 1));
+    std::string_view field = rest.substr(0, rest.find('$'));
+    unsigned long long memory = 0, passes = 0, lanes = 0;
+    if (!ReadParameter(field, 'm', memory) || !ReadParameter(field, 't', passes) ||
+        !ReadParameter(field, 'p', lanes))
+        return "the hash's cost cannot be read";
+    if (memory > kMostHashMemoryKiB || passes > kMostHashPasses || lanes > kMostHashLanes)
+        return "the hash's cost (m=" + std::to_string(memory) + ",t=" + std::to_string(passes) +
+               ",p=" + std::to_string(lanes) +
+               ") is past the limit of m=" + std::to_string(kMostHashMemoryKiB) +
+               ",t=" + std::to_string(kMostHashPasses) + ",p=" + std::to_string(kMostHashLanes);
+    return {};
+}
+
+// A hash that no password matches, checked for names that are not in the file so that they
+// take as long as names that are.
+const std::string& DummyHash()
+{
+    static const std::string hash = [] {
+        unsigned char random[32];
+        if (SodiumReady()) randombytes_buf(random, sizeof random);
+        return HashPassword(std::string(reinterpret_cast<char*>(random), sizeof random));
+    }();
+    return hash;
 }
 
 }  // namespace
@@ -80,6 +105,12 @@ bool SetUserPassword(const std::string& path, const std::string& name, const std
         error = "A user name must not be empty, start with \"#\" or hold \":\" or a line break.";
         return false;
     }
+    std::string old;
+    // A file that is there but cannot be read must not be replaced by one holding only `name`.
+    if (ReadFileIfPresent(path, old) == FileRead::Unreadable) {
+        error = "Could not read " + path + " (or it is not a regular file)";
+        return false;
+    }
     std::string hash = HashPassword(password);
     if (hash.empty()) {
         error = "The password could not be hashed (out of memory?).";
@@ -87,23 +118,97 @@ bool SetUserPassword(const std::string& path, const std::string& name, const std
     }
     std::string content;
     bool replaced = false;
-    for (const std::string& line : ReadLines(path)) {
+    for (std::string_view line : SplitLines(old)) {
         std::string lineName, lineHash;
         if (SplitLine(line, lineName, lineHash) && lineName == name) {
             if (replaced) continue;
             content += name + ":" + hash + "\n";
             replaced = true;
         } else {
-            content += line + "\n";
+            content += std::string(line) + "\n";
         }
     }
     if (!replaced) content += name + ":" + hash + "\n";
-    return WriteAtomically(path, content, error);
+    if (!AtomicWriteFile(path, content, 0600, true)) {
+        error = "Could not write " + path;
+        return false;
+    }
+    return true;
 }
 
-UserFile::UserFile(std::string path) : path(std::move(path))
+UsersText ParseUsers(std::string_view text)
+{
+    UsersText users;
+    std::map<std::string, size_t> firstLine;
+    size_t number = 0;
+    for (std::string_view line : SplitLines(text)) {
+        ++number;
+        std::string at = "line " + std::to_string(number) + ": ";
+        if (TrimWhiteSpace(line).empty() || line[0] == '#') continue;
+        std::string name, hash;
+        if (!SplitLine(line, name, hash)) {
+            users.problems.push_back(at + "not \"name:hash\"");
+            continue;
+        }
+        if (auto seen = firstLine.find(name); seen != firstLine.end()) {
+            users.problems.push_back(at + "a second line for a user of line " +
+                                     std::to_string(seen->second) + "; the first counts");
+            continue;
+        }
+        firstLine.emplace(name, number);
+        if (std::string problem = HashProblem(hash); !problem.empty()) {
+            users.problems.push_back(at + problem);
+            continue;
+        }
+        users.hashes.emplace(std::move(name), std::move(hash));
+    }
+    return users;
+}
+
+bool AttemptCounter::Allowed(const std::string& key)
+{
+    std::lock_guard lock(mutex);
+    auto it = failures.find(key);
+    if (it == failures.end()) return true;
+    auto start = Clock::now() - limit.window;
+    std::erase_if(it->second, [&](Clock::time_point t) { return t < start; });
+    return static_cast<int>(it->second.size()) < limit.maxFailures;
+}
+
+void AttemptCounter::Failed(const std::string& key)
+{
+    std::lock_guard lock(mutex);
+    auto now = Clock::now();
+    // Names and addresses are the client's choice: the table must not grow without bound.
+    if (failures.size() >= 100000) DropExpired(now);
+    if (failures.size() >= 100000) failures.erase(failures.begin());
+    auto& times = failures[key];
+    times.push_back(now);
+    if (static_cast<int>(times.size()) > limit.maxFailures) times.erase(times.begin());
+}
+
+void AttemptCounter::Forget(const std::string& key)
+{
+    std::lock_guard lock(mutex);
+    failures.erase(key);
+}
+
+void AttemptCounter::DropExpired(Clock::time_point now)
+{
+    auto start = now - limit.window;
+    std::erase_if(failures, [&](const auto& entry) {
+        return entry.second.empty() || entry.second.back() < start;
+    });
+}
+
+UserFile::UserFile(std::string path, Limits limits, Log log)
+    : path(std::move(path)),
+      log(std::move(log)),
+      names(limits.perName),
+      addresses(limits.perAddress)
 {
     if (SodiumReady()) crypto_generichash_keygen(digestKey);
+    DummyHash();  // made now, so that the first unknown name takes no longer than later ones
 }
 
 void UserFile::ReloadIfChanged()
@@ -113,6 +218,7 @@ void UserFile::ReloadIfChanged()
         hashes.clear();
         passed.clear();
         userCount = -1;
+        unreadable = false;
         size = -1;
         return;
     }
@@ -124,11 +230,39 @@ void UserFile::ReloadIfChanged()
     modified = st.st_mtim;
     hashes.clear();
     passed.clear();
-    for (const std::string& line : ReadLines(path)) {
-        std::string name, hash;
-        if (SplitLine(line, name, hash)) hashes[name] = hash;
+    std::string text;
+    FileRead read = ReadFileIfPresent(path, text);
+    unreadable = read == FileRead::Unreadable;
+    if (read != FileRead::Read) {
+        userCount = -1;
+        if (unreadable && log) log("users file " + path + " cannot be read or is no regular file");
+        return;
     }
+    UsersText users = ParseUsers(text);
+    // A file of junk must not flood the log: the first lines tell what is wrong.
+    constexpr size_t kProblemsTold = 20;
+    if (log) {
+        for (size_t i = 0; i < users.problems.size() && i < kProblemsTold; ++i)
+            log("users file " + path + " " + users.problems[i]);
+        if (users.problems.size() > kProblemsTold)
+            log("users file " + path + ": " +
+                std::to_string(users.problems.size() - kProblemsTold) + " more lines left out");
+    }
+    hashes = std::move(users.hashes);
     userCount = static_cast<int>(hashes.size());
+}
+
+bool UserFile::Check(int& count, std::string& error)
+{
+    std::lock_guard lock(mutex);
+    size = -1;  // read it now, whatever was read before
+    ReloadIfChanged();
+    count = userCount;
+    if (unreadable) {
+        error = "The users file " + path + " cannot be read or is not a regular file";
+        return false;
+    }
+    return true;
 }
 
 int UserFile::UserCount()
@@ -150,27 +284,39 @@ std::string UserFile::Digest(const std::string& name, const std::string& passwor
     return std::string(reinterpret_cast<char*>(digest), sizeof digest);
 }
 
-bool UserFile::Verify(const std::string& name, const std::string& password)
+LoginVerdict UserFile::Verify(const std::string& name, const std::string& password,
+                              const std::string& address)
 {
-    if (!SodiumReady() || name.empty() || password.empty()) return false;
+    if (!SodiumReady() || name.empty() || password.empty()) return LoginVerdict::Refused;
+    // Refused before any hash is checked: a guesser gets no answer and costs no work.
+    if (!names.Allowed(name) || !addresses.Allowed(address)) return LoginVerdict::TooManyAttempts;
     std::string hash;
+    bool known = false;
     std::string digest = Digest(name, password);
     {
         std::lock_guard lock(mutex);
         ReloadIfChanged();
         auto it = hashes.find(name);
-        if (it == hashes.end()) return false;
-        if (passed.count(digest)) return true;
-        hash = it->second;
+        if (it != hashes.end()) {
+            if (passed.count(digest)) return LoginVerdict::Accepted;
+            hash = it->second;
+            known = true;
+        }
     }
+    if (!known) hash = DummyHash();
     hashing.acquire();
     bool ok = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
     hashing.release();
-    if (ok) {
-        std::lock_guard lock(mutex);
-        // Only when the file still holds the hash that was checked.
-        auto it = hashes.find(name);
-        if (it != hashes.end() && it->second == hash) passed.insert(digest);
+    ok = ok && known;
+    if (!ok) {
+        names.Failed(name);
+        addresses.Failed(address);
+        return LoginVerdict::Refused;
     }
-    return ok;
+    names.Forget(name);
+    std::lock_guard lock(mutex);
+    // Only when the file still holds the hash that was checked.
+    auto it = hashes.find(name);
+    if (it != hashes.end() && it->second == hash) passed.insert(digest);
+    return LoginVerdict::Accepted;
 }

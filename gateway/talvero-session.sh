@@ -43,19 +43,38 @@ wait_for_port() {
     cat "$1"
 }
 
+# One Apertium service per core (TALVERO_APERTIUM_SERVICES sets another count): each runs every
+# pair, and the gateway spreads the requests over them (one service is a single Python process,
+# which one core bounds).
+services_count=${TALVERO_APERTIUM_SERVICES:-$(nproc 2>/dev/null || echo 1)}
+case $services_count in '' | *[!0-9]* | 0) services_count=1 ;; esac
+
 start_services() {
-    /usr/bin/python3 "$APERTIUM_SERVICE" --port-file "$RUNDIR/apertium.port" \
-        -p 0 /usr/share/apertium/modes >"$RUNDIR/apertium.log" 2>&1 &
-    PIDS="$PIDS $!"
-    apertium_port=$(wait_for_port "$RUNDIR/apertium.port" $!) || {
-        echo "talvero: Apertium's service did not start:" >&2
-        tail -n 5 "$RUNDIR/apertium.log" >&2
-        return 1
-    }
-    "$GATEWAY" --port 0 --port-file "$RUNDIR/gateway.port" \
-        --apertium "http://127.0.0.1:$apertium_port" \
+    apertium_options=""
+    n=0
+    while [ "$n" -lt "$services_count" ]; do
+        /usr/bin/python3 "$APERTIUM_SERVICE" --port-file "$RUNDIR/apertium$n.port" \
+            -p 0 /usr/share/apertium/modes >"$RUNDIR/apertium$n.log" 2>&1 &
+        PIDS="$PIDS $!"
+        eval "apertium_pid$n=$!"
+        n=$((n + 1))
+    done
+    n=0
+    while [ "$n" -lt "$services_count" ]; do
+        eval "pid=\$apertium_pid$n"
+        apertium_port=$(wait_for_port "$RUNDIR/apertium$n.port" "$pid") || {
+            echo "talvero: Apertium's service did not start:" >&2
+            tail -n 5 "$RUNDIR/apertium$n.log" >&2
+            return 1
+        }
+        apertium_options="$apertium_options --apertium http://127.0.0.1:$apertium_port"
+        n=$((n + 1))
+    done
+    # Spanish to English is warmed first; the other pairs follow in the background.
+    # shellcheck disable=SC2086
+    "$GATEWAY" --port 0 --port-file "$RUNDIR/gateway.port" $apertium_options \
         --database "$WORKDIR/gateway/uploads.sqlite" --users "$WORKDIR/gateway/users.txt" \
-        --warm 'es|en' 2>"$RUNDIR/gateway.log" &
+        --warm 'es|en' --warm all 2>"$RUNDIR/gateway.log" &
     PIDS="$PIDS $!"
     gateway_port=$(wait_for_port "$RUNDIR/gateway.port" $!) || {
         echo "talvero: the translation gateway did not start:" >&2

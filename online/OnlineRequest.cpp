@@ -36,7 +36,9 @@ OnlineReply OnlineGet(const Services& services, const std::string& url, const st
     CWebGrab grab;
     if (services.useProxy) grab.SetProxy(services.proxyServer, services.proxyPort, true);
     grab.SetReload(true);
-    grab.SetLimits(hooks.limits);
+    HttpLimits limits = hooks.limits;
+    if (limits.caFile.empty()) limits.caFile = services.caFile;
+    grab.SetLimits(limits);
     if (hooks.pump) grab.SetEventPump(hooks.pump);
     if (hooks.cancelled) grab.SetCancelCheck(hooks.cancelled);
     reply.read = grab.GetFile(url, reply.body, agent, hooks.caption);

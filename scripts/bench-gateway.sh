@@ -1,8 +1,12 @@
 #!/bin/sh
-# Builds and runs the local translation service's benchmark: Apertium's service and
-# talvero-gateway started fresh on loopback ports (first translation after start), then a
-# Translate with the three web rows through them, then 8 clients at once. Extra arguments go to
-# Apertium's service (e.g. -j 2 for two processes).
+# Builds and runs the local translation service's benchmark, all in one run with a different
+# phrase for every request: one Apertium service asked directly (the anchor: 1 client and 8),
+# then the service as the session starts it (one Apertium service per core behind
+# talvero-gateway, on loopback ports): first translation after start, first request of each
+# installed pair once warming is done, a Translate with the three web rows, and 1 and 8 clients
+# against the anchor. Prints the load average beside the figures: the machine is shared, so run
+# it when the load is low. Extra arguments go to the gateway's Apertium services;
+# TALVERO_APERTIUM_SERVICES=N runs N of them instead of one per core.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh

@@ -2,7 +2,7 @@
 # Fuzzes one reader for a set time with libFuzzer (Debian's clang, address and undefined-behaviour
 # sanitizers):
 #   scripts/fuzz.sh NAME [SECONDS] [RUNS] [more libFuzzer options]
-# NAME is one of: settings dictionary html dictd ding updatepage wav. The run stops after SECONDS (default 60)
+# NAME is one of: settings dictionary html dictd ding updatepage wav gateway. The run stops after SECONDS (default 60)
 # or RUNS executions (default 10000000), whichever comes first, at low priority. It starts from
 # the seed corpus fuzz/corpus/NAME; inputs that reach new code go to build-fuzz/corpus/NAME (copy
 # the useful ones into fuzz/corpus/NAME), a crashing input to build-fuzz/crashes/NAME/ and the log
@@ -14,8 +14,8 @@ seconds=${2:-60}
 runs=${3:-10000000}
 [ $# -ge 3 ] && shift 3 || shift $#
 case "$name" in
-settings | dictionary | html | dictd | ding | updatepage | wav) ;;
-*) echo "fuzz: unknown target '$name' (settings dictionary html dictd ding updatepage wav)" >&2; exit 2 ;;
+settings | dictionary | html | dictd | ding | updatepage | wav | gateway) ;;
+*) echo "fuzz: unknown target '$name' (settings dictionary html dictd ding updatepage wav gateway)" >&2; exit 2 ;;
 esac
 
 BUILD=${TALVERO_FUZZ_BUILD_DIR:-build-fuzz}

@@ -23,9 +23,13 @@ apertium-eng-spa
 apertium-fr-es
 apertium-es-pt
 libsqlite3-dev
+libpq-dev
+postgresql
+postgresql-common
 libsodium-dev
 libxxhash-dev
 time
+libmicrohttpd-dev libgnutls28-dev openssl
 nlohmann-json3-dev
 espeak-ng
 libespeak-ng-dev

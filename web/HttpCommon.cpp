@@ -11,6 +11,12 @@ void EnsureHttpLibrary()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+void ApplyCaFile(void* curlHandle, const std::string& url, const HttpLimits& limits)
+{
+    if (limits.caFile.empty() || url.compare(0, 8, "https://") != 0) return;
+    curl_easy_setopt(static_cast<CURL*>(curlHandle), CURLOPT_CAINFO, limits.caFile.c_str());
+}
+
 std::string PercentEncode(std::string_view value)
 {
     if (value.empty()) return {};

@@ -13,7 +13,14 @@ struct HttpLimits {
     // and then never stalls, and the window waits on it.
     long totalTimeoutMs = 120000;
     std::size_t maxBodyBytes = std::size_t{16} << 20;  // a longer reply body fails the request
+    // PEM file of the certificate authorities that https addresses are checked against, beside
+    // the system's (a private CA of one's own gateway); empty: the system's alone. It travels
+    // with the limits because every request made for the services file shares both.
+    std::string caFile;
 };
+
+// Sets the CA file of `limits` on a curl handle for an https URL.
+void ApplyCaFile(void* curlHandle, const std::string& url, const HttpLimits& limits);
 
 // Watches a transfer for stalls: Moved() with the byte counts so far answers false once nothing
 // has moved for longer than the limit.

@@ -98,6 +98,7 @@ bool CHttpRetriever::Post(const char* url, const char* bodyBytes, long bodyLengt
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, bodyBytes);
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, bodyLength);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    ApplyCaFile(h, url, limits);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
     StallWatch watch(limits.stallTimeoutMs);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);

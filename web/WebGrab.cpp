@@ -308,6 +308,7 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, extra);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReadStep);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    ApplyCaFile(h, url, limits);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
     StallWatch watch(limits.stallTimeoutMs);
     t.watch = &watch;

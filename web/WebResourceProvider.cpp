@@ -208,6 +208,64 @@ void CWebResourceProvider::StripHtml(std::string& text)
         std::string by = step.by ? std::string(step.by) : CodePageChar(step.character);
         text = ReplaceNoCase(text, step.replaced, by);
     }
+    DecodeMarkupReferences(text);
+}
+
+void CWebResourceProvider::DecodeMarkupReferences(std::string& text)
+{
+    // Pages escape "<", ">" and quotes, and write other characters as numeric references; left
+    // as they are, a translation such as "x < 5" would reach the box as "x &lt; 5". One pass, so
+    // that a decoded "&" never starts another reference.
+    if (text.find('&') == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t amp = text.find('&', pos);
+        if (amp == std::string::npos) break;
+        out.append(text, pos, amp - pos);
+        pos = amp + 1;
+        size_t semicolon = text.find(';', pos);
+        // The longest reference taken is "&#x10FFFF;" with zeros in front; no further look.
+        if (semicolon == std::string::npos || semicolon - pos > 12) {
+            out += '&';
+            continue;
+        }
+        std::string_view name(text.data() + pos, semicolon - pos);
+        std::string decoded;
+        if (name == "lt") {
+            decoded = "<";
+        } else if (name == "gt") {
+            decoded = ">";
+        } else if (name == "quot") {
+            decoded = "\"";
+        } else if (name.size() > 1 && name[0] == '#') {
+            bool hex = name[1] == 'x' || name[1] == 'X';
+            std::string_view digits = name.substr(hex ? 2 : 1);
+            char32_t value = 0;
+            bool valid = !digits.empty();
+            for (char c : digits) {
+                int d = std::isdigit(static_cast<unsigned char>(c))           ? c - '0'
+                        : hex && std::isxdigit(static_cast<unsigned char>(c)) ? Lower(c) - 'a' + 10
+                                                                              : -1;
+                if (d < 0) valid = false;
+                if (!valid) break;
+                value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
+                if (value > 0x10FFFF) valid = false;
+            }
+            // NUL, surrogates and values past Unicode are no characters: left as written.
+            if (valid && value != 0 && (value < 0xD800 || value > 0xDFFF))
+                decoded = CodePageChar(value);
+        }
+        if (decoded.empty()) {
+            out += '&';
+            continue;
+        }
+        out += decoded;
+        pos = semicolon + 1;
+    }
+    out.append(text, pos, std::string::npos);
+    text = std::move(out);
 }
 
 void CWebResourceProvider::ParseBetween(const std::string& startMarker,

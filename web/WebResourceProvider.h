@@ -34,7 +34,10 @@ public:
 
     // Text helpers (static: they need no provider).
     static void NormalizeWhitespace(std::string& text);
+    // Tags out, then the fixed entity table, then DecodeMarkupReferences.
     static void StripHtml(std::string& text);
+    // "&lt;", "&gt;", "&quot;" and numeric references (decimal, "&#x" hex) into the code page.
+    static void DecodeMarkupReferences(std::string& text);
     static std::string ReplaceNoCase(const std::string& text, const std::string& pattern,
                                      const std::string& replacement);
     // Position of `pattern` in `text` at or after `start`, letters compared lower-cased; -1 when

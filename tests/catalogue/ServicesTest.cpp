@@ -60,10 +60,12 @@ TEST(Services, IgnoredValuesAreNamed)
     Services s;
     ApplyServicesText(s,
                       "GOOGLE FORM ADDRESS\nftp://x\nBABELFISH FORM ADDRESS\nHTTP://ok:81/\n"
-                      "PROXY PORT\n-1");
-    ASSERT_EQ(s.problems.size(), 2u);
+                      "PROXY PORT\n-1\nCA FILE\n/nonexistent/ca.pem");
+    ASSERT_EQ(s.problems.size(), 3u);
     EXPECT_NE(s.problems[0].find("GOOGLE FORM ADDRESS \"ftp://x\""), std::string::npos);
     EXPECT_NE(s.problems[1].find("PROXY PORT"), std::string::npos);
+    EXPECT_NE(s.problems[2].find("CA FILE \"/nonexistent/ca.pem\""), std::string::npos);
+    EXPECT_EQ(s.caFile, "");  // the system's authorities stay
     EXPECT_EQ(s.babelfishFormAddress, "http://ok:81");
 }
 

@@ -2,6 +2,7 @@
 // the character sets.
 #include <gtest/gtest.h>
 
+#include "gateway/Apertium.h"
 #include "gateway/Forms.h"
 #include "web/Translators.h"
 
@@ -45,6 +46,18 @@ TEST(GatewayPairs, MappingTable)
     EXPECT_STREQ(UploadLanguage("du")->apertiumCode, "nld");
     EXPECT_STREQ(UploadLanguage("zh-TW")->apertiumCode, "zho_TW");
     EXPECT_EQ(UploadLanguage("xx"), nullptr);
+}
+
+TEST(GatewayApertiumMarks, SignsOpeningAWordGoUnlessTheSourceWroteThem)
+{
+    EXPECT_EQ(WithoutApertiumMarks("#\u00BFD\u00F3nde *xyzzy @casa (#pron) \u00BF#s\u00ED?", "q"),
+              "\u00BFD\u00F3nde xyzzy casa (pron) \u00BFs\u00ED?");
+    EXPECT_EQ(WithoutApertiumMarks("#*word", "q"), "word");  // stacked
+    // Inside a word, alone, or at the end: not a mark.
+    EXPECT_EQ(WithoutApertiumMarks("ana@example.org C# a * b 5*3 x#", "q"),
+              "ana@example.org C# a * b 5*3 x#");
+    // Written in the source: that sign stays everywhere, the others still go.
+    EXPECT_EQ(WithoutApertiumMarks("#hello @ana *xyzzy", "#hola @ana"), "#hello @ana xyzzy");
 }
 
 TEST(GatewayForms, DecodingAndTheFieldsOfEachForm)

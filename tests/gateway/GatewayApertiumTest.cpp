@@ -81,6 +81,25 @@ TEST_F(WithApertium, EachTranslatorGetsEnglishFromSpanish)
     EXPECT_EQ(german.GetErrorFlag(), 1);
 }
 
+TEST_F(WithApertium, ResultsArePlainTextWithoutApertiumMarks)
+{
+    // Apertium's "<" and ">" reach the box as they are, and its "#" before a word it could not
+    // generate (French to Spanish, a Spanish question) does not.
+    std::string base = gateway->BaseAddress();
+    BabelfishTranslator less(
+        "si x < 5 y z > 3",
+        PairNumberForPosition(PairList::Babelfish, Position(PairList::Babelfish)), base);
+    less.Retrieve();
+    EXPECT_EQ(less.GetResult(), "If x < 5 and z > 3");
+    int frenchToSpanish = 0;
+    while (Translator::PairCode(frenchToSpanish) != "fr|es")
+        ++frenchToSpanish;
+    Translator marked("\u00BFD\u00F3nde est\u00E1 \u00E9l?", frenchToSpanish, base);
+    marked.Retrieve();
+    EXPECT_EQ(marked.GetErrorFlag(), 0);
+    EXPECT_EQ(marked.GetResult().find('#'), std::string::npos) << marked.GetResult();
+}
+
 TEST_F(WithApertium, CliTranslateFillsTheThreeWebRows)
 {
     Settings s;

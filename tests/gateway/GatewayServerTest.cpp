@@ -55,7 +55,7 @@ TEST_F(GatewayFixture, EachFormThroughItsUnchangedTranslator)
     Translator google("pan & <vino>", 491, base);  // Spanish to English
     google.Retrieve();
     EXPECT_EQ(google.GetErrorFlag(), 0) << google.GetErrorText();
-    EXPECT_EQ(google.GetResult(), "[spa|eng] pan & &lt;vino&gt;");
+    EXPECT_EQ(google.GetResult(), "[spa|eng] pan & <vino>");
     BabelfishTranslator babel("uno\ndos", 34, base);
     babel.Retrieve();
     EXPECT_EQ(babel.GetResult(), "[spa|eng] uno dos");
@@ -95,6 +95,15 @@ TEST_F(GatewayFixture, WhatCannotBeTranslatedFailsTheEngineQuietly)
         EXPECT_EQ(raw.GetStatusCode(), 400) << body;
     }
 
+    // Of several services, one that is gone is passed over; with none left the engine fails.
+    config.apertiumAddress = "http://127.0.0.1:1 " + apertium.BaseAddress();
+    gateway.reset();
+    StartGateway();
+    for (int i = 0; i < 3; ++i) {
+        Translator google("hola " + std::to_string(i), 491, gateway->BaseAddress());
+        google.Retrieve();
+        EXPECT_EQ(google.GetResult(), "[spa|eng] hola " + std::to_string(i));
+    }
     config.apertiumAddress = "http://127.0.0.1:1";  // nobody there
     gateway.reset();
     StartGateway();
