@@ -1,6 +1,8 @@
 #pragma once
 // Pieces shared by the two HTTP clients: libcurl set-up, limits, percent-encoding.
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,18 +15,22 @@ struct HttpLimits {
     // and then never stalls, and the window waits on it.
     long totalTimeoutMs = 120000;
     std::size_t maxBodyBytes = std::size_t{16} << 20;  // a longer reply body fails the request
+    // Set by the request's owner when it no longer wants the answer (its window is going):
+    // the transfer ends at curl's next progress call, within about a second.
+    std::shared_ptr<const std::atomic<bool>> cancel;
 };
 
 // Watches a transfer for stalls: Moved() with the byte counts so far answers false once nothing
 // has moved for longer than the limit.
 class StallWatch {
 public:
-    explicit StallWatch(long limitMs);
+    explicit StallWatch(long limitMs, std::shared_ptr<const std::atomic<bool>> cancel = {});
     bool Moved(long long downloaded, long long uploaded);
     bool Stalled() const { return stalled; }
 
 private:
     long limitMs;
+    std::shared_ptr<const std::atomic<bool>> cancel;
     long long lastTotal = -1;
     long long lastChangeMs = 0;
     bool stalled = false;
