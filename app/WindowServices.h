@@ -83,6 +83,9 @@ public:
     virtual std::string LastSpokenText() { return {}; }
     // On while recognition is suspended for the voice's speech.
     virtual bool SpeechSuspended() { return false; }
+    // How the layer turns the recognizer off while the voice speaks and on again afterwards
+    // (the window owns the recognizer).
+    virtual void SetRecognizerSwitch(std::function<void(bool active)> onSwitch) { (void)onSwitch; }
     // An engine change: the voice is dropped (with what it had queued) and a new one takes its
     // place with the default voice, rate, volume and output; nothing chosen earlier carries
     // over. Returns the new voice (null when none could be made).
