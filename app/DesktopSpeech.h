@@ -1,7 +1,7 @@
 #pragma once
-// The program's speech layer behind ISpeech: the voice and its event handling. Recognition
-// joins it here; until then SetRecognizerActive is the seam through which the voice's streams
-// suspend and resume it.
+// The program's speech layer behind ISpeech: the voice and its event handling. The voice's
+// streams suspend and resume recognition through SetRecognizerActive, which hands the change to
+// the recognizer's owner (SetRecognizerSwitch).
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,14 +28,22 @@ public:
     std::string LastSpokenText() override { return lastSpokenText; }
     bool SpeechSuspended() override { return speechSuspended; }
     IVoice* ReplaceVoice() override;
+    void SetRecognizerSwitch(std::function<void(bool active)> onSwitch) override
+    {
+        recognizerSwitch = std::move(onSwitch);
+    }
 
 protected:
     // Recognition goes inactive, dropping what it heard so far (false), or active again.
-    virtual void SetRecognizerActive(bool /*active*/) {}
+    virtual void SetRecognizerActive(bool active)
+    {
+        if (recognizerSwitch) recognizerSwitch(active);
+    }
 
 private:
     std::function<std::unique_ptr<IVoice>()> makeVoice;
     std::unique_ptr<IVoice> voice;
     std::string lastSpokenText;
     bool speechSuspended = false;
+    std::function<void(bool)> recognizerSwitch;
 };

@@ -1,11 +1,7 @@
 #include "app/TranslationDispatch.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <future>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <thread>
 
 #include "catalogue/Catalogue.h"
@@ -111,80 +107,80 @@ LocalStep MakeLocalStep(LocalDictionary& dictionary)
     };
 }
 
-TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
-                              const TranslateEngines& engines, const WebWait& wait)
+TranslateOutcome BeginTranslate(std::string_view input, const Settings& settings)
 {
     TranslateOutcome out;
     out.pairNumbers = WebPairNumbers(settings);
     out.text = TrimInput(input);
-    if (out.text.empty()) {
-        out.emptyInput = true;
-        return out;
-    }
+    out.emptyInput = out.text.empty();
+    return out;
+}
 
-    // Every ticked web engine is asked at once; nothing is applied before all have answered.
-    // The threads share only this round with the caller, so a caller that stops waiting (a
-    // window closing) leaves nothing behind that they still use.
-    struct Round {
-        std::mutex mutex;
-        std::condition_variable answered;
-        std::array<WebAnswer, kWebEngineCount> answers;
-        int remaining = 0;
-    };
-    auto round = std::make_shared<Round>();
-    std::array<bool, kWebEngineCount> asked{};
+bool AsksTheWeb(const Settings& settings)
+{
+    for (Engine e : kWebEngines)
+        if (UseFlag(settings, e)) return true;
+    return false;
+}
+
+WebRound AskWebEngines(const TranslateOutcome& begun, const Settings& settings,
+                       const WebEngineRunner& web)
+{
+    // Every ticked web engine is asked at once; each thread writes only its own answer, and
+    // all are joined here, so nothing the engines use outlives this call.
+    WebRound round;
+    std::array<std::thread, kWebEngineCount> threads;
     for (int i = 0; i < kWebEngineCount; ++i) {
         if (!UseFlag(settings, kWebEngines[i])) continue;
-        asked[i] = true;
-        if (engines.web)
-            ++round->remaining;
-        else
-            round->answers[i] = WebAnswer{true, {}, "No web engine available", "no web engine"};
-    }
-    for (int i = 0; i < kWebEngineCount; ++i) {
-        if (!asked[i] || !engines.web) continue;
-        std::thread([round, web = engines.web, e = kWebEngines[i], text = out.text,
-                     pair = out.pairNumbers[i], i] {
+        round.asked[i] = true;
+        if (!web) {
+            round.answers[i] = WebAnswer{true, {}, "No web engine available", "no web engine"};
+            continue;
+        }
+        threads[i] = std::thread([&round, &web, &begun, i] {
             WebAnswer answer;
             try {
-                answer = web(e, text, pair);
+                answer = web(kWebEngines[i], begun.text, begun.pairNumbers[i]);
             } catch (const std::exception& ex) {
                 answer = WebAnswer{true, {}, ex.what(), ex.what()};
             } catch (...) {
                 answer = WebAnswer{true, {}, "Unknown failure", "unknown failure"};
             }
-            std::lock_guard<std::mutex> lock(round->mutex);
-            round->answers[i] = std::move(answer);
-            --round->remaining;
-            round->answered.notify_all();
-        }).detach();
+            round.answers[i] = std::move(answer);
+        });
     }
-    if (wait && !wait([round] {
-            std::lock_guard<std::mutex> lock(round->mutex);
-            return round->remaining == 0;
-        })) {
-        out.abandoned = true;
-        return out;
-    }
-    std::array<WebAnswer, kWebEngineCount> answers;
-    {
-        std::unique_lock<std::mutex> lock(round->mutex);
-        round->answered.wait(lock, [&] { return round->remaining == 0; });
-        answers = round->answers;
-    }
+    for (std::thread& t : threads)
+        if (t.joinable()) t.join();
+    return round;
+}
+
+TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
+                              const TranslateEngines& engines)
+{
+    TranslateOutcome out = BeginTranslate(input, settings);
+    if (out.emptyInput) return out;
+    const WebRound round = AskWebEngines(out, settings, engines.web);
+    return FinishTranslate(std::move(out), round, settings, engines.local);
+}
+
+TranslateOutcome FinishTranslate(TranslateOutcome out, const WebRound& round,
+                                 const Settings& settings, const LocalStep& local)
+{
+    if (out.emptyInput) return out;
     const bool bannerOn = settings.showTranslationBanner;
     for (int i = 0; i < kWebEngineCount; ++i) {
         Engine e = kWebEngines[i];
-        if (!asked[i]) continue;
+        if (!round.asked[i]) continue;
+        const WebAnswer& answer = round.answers[i];
         EngineResult& r = out.engines[static_cast<int>(e)];
-        if (answers[i].failed) {
+        if (answer.failed) {
             r.outcome = EngineOutcome::Failed;
-            r.errorText = answers[i].errorText;
-            r.reason = answers[i].reason;
+            r.errorText = answer.errorText;
+            r.reason = answer.reason;
             continue;
         }
         r.outcome = EngineOutcome::Changed;
-        r.text = answers[i].text;
+        r.text = answer.text;
         if (!r.text.empty() && bannerOn && settings.bannerSource == BannerSourceOf(e))
             out.banner = MakeBanner(e, out.text, r.text, settings.showOriginalTextBanner);
     }
@@ -192,16 +188,16 @@ TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
     if (settings.useLocalDictionary) {
         EngineResult& r = out.engines[static_cast<int>(Engine::Local)];
         r.outcome = EngineOutcome::Unchanged;
-        if (engines.local) {
-            LocalStepResult local = engines.local(out.text, settings);
-            if (local.found && !local.translation.empty()) {
+        if (local) {
+            LocalStepResult found = local(out.text, settings);
+            if (found.found && !found.translation.empty()) {
                 r.outcome = EngineOutcome::Changed;
-                r.text = local.translation;
+                r.text = found.translation;
                 if (bannerOn && settings.bannerSource == BannerSourceOf(Engine::Local))
                     out.banner = MakeBanner(Engine::Local, out.text, r.text,
                                             settings.showOriginalTextBanner);
             }
-            out.nearList = std::move(local.nearList);
+            out.nearList = std::move(found.nearList);
         }
     }
 

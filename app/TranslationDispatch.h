@@ -5,10 +5,10 @@
 // end of every automatic translation) and `talvero-cli translate` both run it and then apply the
 // outcome to their own surfaces.
 //
-// The ticked web engines run at the same time, each on its own HTTP client in its own thread; the
-// call returns when all of them have finished, so the outcome is the one the engines would give
-// one after the other, only sooner. Meanwhile the caller's wait (TranslateEngines::wait) runs:
-// the window keeps handling its events there; without one the calling thread blocks.
+// The ticked web engines run at the same time, each on its own HTTP client in its own thread,
+// joined before the web step returns, so the outcome is the one the engines would give one
+// after the other, only sooner. RunTranslate blocks its caller; the window runs the web step
+// (AskWebEngines) on a worker and the rest (FinishTranslate) back on its own thread.
 #include <array>
 #include <functional>
 #include <string>
@@ -56,12 +56,6 @@ using WebEngineRunner =
 // kFormPostTotalMs at the latest, whatever `limits` says: the user waits for all of them.
 inline constexpr long kFormPostTotalMs = 30000;
 WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& limits = {});
-
-// How the caller waits for the web engines: called with a test that tells whether all have
-// answered, it returns true once they have, or false when the caller gives up (its window is
-// closing); the action then ends at once and its outcome is `abandoned`. The engines' threads
-// finish on their own.
-using WebWait = std::function<bool(const std::function<bool()>& answered)>;
 
 // The local dictionary's part (LocalStepResult and TranslateLocal come with the dictionary):
 // `found` when it gave a non-empty translation (the word limit of "MAX NUMBER OF WORDS IN
@@ -115,8 +109,7 @@ struct TranslateOutcome {
     // Blank input: show kEmptyInputMessage and put the focus into the input box; nothing else
     // changes (apart from the near-match list 1006, which is always emptied first).
     bool emptyInput = false;
-    bool abandoned = false;  // the caller stopped waiting for the web engines: apply nothing
-    std::string text;        // the trimmed input
+    std::string text;  // the trimmed input
     // Pair numbers handed to Google, Babelfish, FreeTranslation (-1 / 255 for no selection).
     std::array<int, kWebEngineCount> pairNumbers{-1, 255, 255};
     std::array<EngineResult, kEngineCount> engines;  // indexed by Engine
@@ -129,9 +122,23 @@ struct TranslateOutcome {
 // focus, end; for Google, Babelfish, FreeTranslation, Local replace the boxes whose outcome is
 // Changed; show the banner when banner.show (Hide, SetSkinForLines, Show); fill 1006 from
 // nearList; SpeakText each speakQueue item in order.
-// `wait` may be empty: the calling thread then blocks until the engines answer.
 TranslateOutcome RunTranslate(std::string_view input, const Settings& settings,
-                              const TranslateEngines& engines, const WebWait& wait = {});
+                              const TranslateEngines& engines);
+
+// The three steps of RunTranslate, for a caller that waits for the web elsewhere.
+// 1. The trimmed input and the pair numbers; emptyInput when there is nothing to translate.
+TranslateOutcome BeginTranslate(std::string_view input, const Settings& settings);
+// 2. The ticked web engines' answers (blocks; thread-safe). No thread outlives the call.
+struct WebRound {
+    std::array<bool, kWebEngineCount> asked{};
+    std::array<WebAnswer, kWebEngineCount> answers;
+};
+bool AsksTheWeb(const Settings& settings);
+WebRound AskWebEngines(const TranslateOutcome& begun, const Settings& settings,
+                       const WebEngineRunner& web);
+// 3. Boxes, banner, local step, near list and speak queue from the web's answers.
+TranslateOutcome FinishTranslate(TranslateOutcome begun, const WebRound& round,
+                                 const Settings& settings, const LocalStep& local);
 
 // Helpers the action is built from, for callers that need them alone.
 std::string TrimInput(std::string_view input);

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <new>
 #include <thread>
 
 #include "catalogue/Services.h"
@@ -27,7 +29,7 @@ public:
                                   const std::string& personalFile) override
     {
         WaitForLoad();
-        return dictionary->Load(localFile, personalFile);
+        return LoadOrSayWhy(localFile, personalFile);
     }
     std::vector<std::string> LoadInBackground(
         const std::string& localFile, const std::string& personalFile,
@@ -44,7 +46,7 @@ public:
                 ::close(fd);
         }
         loading = std::thread([this, localFile, personalFile, known, later = std::move(later)] {
-            std::vector<std::string> found = dictionary->Load(localFile, personalFile);
+            std::vector<std::string> found = LoadOrSayWhy(localFile, personalFile);
             std::erase_if(found, [&known](const std::string& m) {
                 return std::find(known.begin(), known.end(), m) != known.end();
             });
@@ -77,6 +79,27 @@ private:
     {
         if (loading.joinable()) loading.join();
     }
+    // A dictionary larger than the memory the program may have: the window goes on with an empty
+    // one and says which file it could not take (on the loading thread the exception would end
+    // the program).
+    std::vector<std::string> LoadOrSayWhy(const std::string& localFile,
+                                          const std::string& personalFile)
+    {
+        try {
+            return dictionary->Load(localFile, personalFile);
+        } catch (const std::bad_alloc&) {
+            dictionary.reset();
+            dictionary = std::make_unique<LocalDictionary>();
+            dictionary->localDictionaryFile = localFile;
+            dictionary->personalDictionaryFile = personalFile;
+            // The larger file is the one that did not fit.
+            std::error_code e1, e2;
+            const auto localSize = std::filesystem::file_size(localFile, e1);
+            const auto personalSize = std::filesystem::file_size(personalFile, e2);
+            const bool personal = !e2 && (e1 || personalSize > localSize);
+            return {NotEnoughMemoryMessage(personal ? personalFile : localFile)};
+        }
+    }
 
     std::unique_ptr<LocalDictionary> dictionary = std::make_unique<LocalDictionary>();
     std::thread loading;  // a load under way in the background
@@ -84,31 +107,55 @@ private:
 
 class DispatchEngines : public ITranslationEngines {
 public:
-    explicit DispatchEngines(ILocalDictionary& dictionary)
-        : dictionary(dictionary), web(MakeWebEngineRunner(LoadServices()))
+    explicit DispatchEngines(ILocalDictionary& dictionary) : dictionary(dictionary)
     {
+        HttpLimits limits;
+        limits.cancel = workers.StopFlag();
+        web = MakeWebEngineRunner(LoadServices(), limits);
     }
+    ~DispatchEngines() override { workers.StopAndJoin(); }
     TranslateOutcome Translate(std::string_view input, const Settings& settings) override
     {
-        TranslateEngines engines;
-        engines.web = web;
-        // The dictionary as it is when the web engines have answered: the window may have
-        // loaded another pair while it waited.
-        engines.local = [this](const std::string& text, const Settings& s) {
+        return RunTranslate(input, settings, {web, Local()});
+    }
+    void StartTranslate(std::string_view input, const Settings& settings, const PostToOwner& post,
+                        std::function<void(TranslateOutcome)> done) override
+    {
+        TranslateOutcome begun = BeginTranslate(input, settings);
+        if (begun.emptyInput || !AsksTheWeb(settings) || !post) {
+            done(FinishTranslate(std::move(begun), {}, settings, Local()));
+            return;
+        }
+        // The web step on a worker; the local step and the rest back on the caller's thread,
+        // with the dictionary as it is then (another pair may have been loaded meanwhile).
+        workers.Start([this, begun = std::move(begun), settings, post, done = std::move(done)] {
+            WebRound round = AskWebEngines(begun, settings, web);
+            post([this, begun, round = std::move(round), settings, done] {
+                done(FinishTranslate(begun, round, settings, Local()));
+            });
+        });
+    }
+
+private:
+    LocalStep Local()
+    {
+        return [this](const std::string& text, const Settings& s) {
             LocalDictionary* d = dictionary.Engine();
             return d ? TranslateLocal(*d, text, s) : LocalStepResult{};
         };
-        return RunTranslate(input, settings, engines, wait);
     }
-    void SetWebWait(WebWait wait) override { this->wait = std::move(wait); }
 
-private:
     ILocalDictionary& dictionary;
     WebEngineRunner web;
-    WebWait wait;
+    OwnedThreads workers;  // last: joined before the runner goes
 };
 
 }  // namespace
+
+std::string NotEnoughMemoryMessage(const std::string& file)
+{
+    return "Not enough memory to load the file: " + file;
+}
 
 std::unique_ptr<ILocalDictionary> MakeLocalDictionary()
 {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/OwnedThreads.h"
 #include "app/TranslationDispatch.h"
 
 struct Settings;
@@ -20,8 +21,16 @@ public:
     // The Translate action for the input box's text: what each box, the banner, the near list
     // and the voice get.
     virtual TranslateOutcome Translate(std::string_view input, const Settings& settings) = 0;
-    // How Translate waits for the web engines (the window handles its events meanwhile).
-    virtual void SetWebWait(WebWait wait) { (void)wait; }
+    // The same action without holding the caller: returns at once, and `done` gets the
+    // outcome later through `post` (on the caller's thread). Engines that answer at once call
+    // `done` before returning; that is the default. Work still under way when the engines
+    // are destroyed is stopped and joined then, and its `done` never runs.
+    virtual void StartTranslate(std::string_view input, const Settings& settings,
+                                const PostToOwner& post, std::function<void(TranslateOutcome)> done)
+    {
+        (void)post;
+        done(Translate(input, settings));
+    }
 };
 
 class ILocalDictionary {
@@ -74,11 +83,17 @@ public:
     virtual std::string LastSpokenText() { return {}; }
     // On while recognition is suspended for the voice's speech.
     virtual bool SpeechSuspended() { return false; }
+    // How the layer turns the recognizer off while the voice speaks and on again afterwards
+    // (the window owns the recognizer).
+    virtual void SetRecognizerSwitch(std::function<void(bool active)> onSwitch) { (void)onSwitch; }
     // An engine change: the voice is dropped (with what it had queued) and a new one takes its
     // place with the default voice, rate, volume and output; nothing chosen earlier carries
     // over. Returns the new voice (null when none could be made).
     virtual IVoice* ReplaceVoice() { return Voice(); }
 };
+
+// "Not enough memory to load the file: <name>", for a dictionary the program cannot hold.
+std::string NotEnoughMemoryMessage(const std::string& file);
 
 // The program's local dictionary (files of the working directory).
 std::unique_ptr<ILocalDictionary> MakeLocalDictionary();

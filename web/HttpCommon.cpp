@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <utility>
 
 void EnsureHttpLibrary()
 {
@@ -39,10 +40,14 @@ long long NowMs()
 
 }  // namespace
 
-StallWatch::StallWatch(long limitMs) : limitMs(limitMs), lastChangeMs(NowMs()) {}
+StallWatch::StallWatch(long limitMs, std::shared_ptr<const std::atomic<bool>> cancel)
+    : limitMs(limitMs), cancel(std::move(cancel)), lastChangeMs(NowMs())
+{
+}
 
 bool StallWatch::Moved(long long downloaded, long long uploaded)
 {
+    if (cancel && cancel->load()) return false;
     long long total = downloaded + uploaded;
     long long now = NowMs();
     if (total != lastTotal) {

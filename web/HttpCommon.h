@@ -1,6 +1,8 @@
 #pragma once
 // Pieces shared by the two HTTP clients: libcurl set-up, limits, percent-encoding.
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,9 @@ struct HttpLimits {
     // the system's (a private CA of one's own gateway); empty: the system's alone. It travels
     // with the limits because every request made for the services file shares both.
     std::string caFile;
+    // Set by the request's owner when it no longer wants the answer (its window is going):
+    // the transfer ends at curl's next progress call, within about a second.
+    std::shared_ptr<const std::atomic<bool>> cancel;
 };
 
 // Sets the CA file of `limits` on a curl handle for an https URL.
@@ -26,12 +31,13 @@ void ApplyCaFile(void* curlHandle, const std::string& url, const HttpLimits& lim
 // has moved for longer than the limit.
 class StallWatch {
 public:
-    explicit StallWatch(long limitMs);
+    explicit StallWatch(long limitMs, std::shared_ptr<const std::atomic<bool>> cancel = {});
     bool Moved(long long downloaded, long long uploaded);
     bool Stalled() const { return stalled; }
 
 private:
     long limitMs;
+    std::shared_ptr<const std::atomic<bool>> cancel;
     long long lastTotal = -1;
     long long lastChangeMs = 0;
     bool stalled = false;

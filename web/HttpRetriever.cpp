@@ -100,7 +100,7 @@ bool CHttpRetriever::Post(const char* url, const char* bodyBytes, long bodyLengt
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     ApplyCaFile(h, url, limits);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
-    StallWatch watch(limits.stallTimeoutMs);
+    StallWatch watch(limits.stallTimeoutMs, limits.cancel);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CHttpRetriever::OnProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &watch);

@@ -310,7 +310,7 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     ApplyCaFile(h, url, limits);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
-    StallWatch watch(limits.stallTimeoutMs);
+    StallWatch watch(limits.stallTimeoutMs, limits.cancel);
     t.watch = &watch;
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);

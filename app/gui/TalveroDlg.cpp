@@ -29,7 +29,6 @@
 #include "ui/GtkTweaks.h"
 #include "ui/MessageBox.h"
 #include "ui/TextSelection.h"
-#include "ui/WaitPumping.h"
 
 namespace {
 
@@ -135,6 +134,11 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
 
 CTalveroDlg::~CTalveroDlg()
 {
+    // Nothing started for this window may continue into it or outlive it.
+    tasks.Drop();
+    parts.engines.reset();
+    if (translation.running) wxEndBusyCursor();
+    if (autoDelay) autoDelay->Stop();
     StopDictation();
 }
 
@@ -402,7 +406,6 @@ void CTalveroDlg::StartUp()
         });
     });
     punctuation->SetSelection(1);
-    SetUpResponsiveTranslate();
     LoadSettingsIntoWindow();
     RegisterCaptureHotkey();
     StartDictionaryLoad();
@@ -486,6 +489,8 @@ void CTalveroDlg::Shutdown()
 void CTalveroDlg::EndDialogWith(int result)
 {
     ended = true;
+    autoPass.Stop();
+    if (autoDelay) autoDelay->Stop();
     if (IsModal()) {
         EndModal(result);
     } else {
@@ -550,71 +555,10 @@ void CTalveroDlg::OnTranslate(wxCommandEvent&)
     Translate();
 }
 
-void CTalveroDlg::Translate()
+void CTalveroDlg::SetPairPositionsFromCombos()
 {
-    // While the web engines run the window handles its events: a second Translate (a hotkey,
-    // dictation, an automatic translation) waits for the next turn instead of nesting.
-    if (translating) return;
-    ClearNearList();
-    const std::string text = ToPhrase(input->GetValue());
-    if (TrimInput(text).empty()) {
-        TalveroMessageBox(kEmptyInputMessage, res::kAppName, wxOK | wxICON_WARNING, this);
-        input->SetFocus();
-        return;
-    }
     for (int i = 0; i < 4; ++i)
         settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
-
-    TranslateOutcome outcome = TranslateKeepingTheWindowResponsive(text);
-    if (outcome.abandoned || ended) return;
-    for (int i = 0; i < kEngineCount; ++i)
-        if (outcome.engines[i].outcome == EngineOutcome::Changed)
-            resultBoxes[i]->ChangeValue(FromPhrase(outcome.engines[i].text));
-    if (outcome.banner.show) parts.banners->ShowTranslation(outcome.banner);
-    FillNearList(std::move(outcome.nearList));
-    for (const SpeakItem& item : outcome.speakQueue)
-        parts.speech->SpeakText(item.text);
-}
-
-void CTalveroDlg::OnInputChanged(wxCommandEvent&)
-{
-    // The change notification arrives while the toolkit is still inside the edit (a paste
-    // sends it between removing the selection and inserting the text). The pass waits and
-    // may empty the box, so it starts once the edit is complete, from the event loop.
-    if (autoTranslatePending || ended) return;
-    autoTranslatePending = true;
-    CallAfter([this] {
-        autoTranslatePending = false;
-        AutoTranslate();
-    });
-}
-
-void CTalveroDlg::AutoTranslate()
-{
-    if (ended) return;
-    ::AutoTranslate(*this, autoState, settings);
-}
-
-std::string CTalveroDlg::ReadInput()
-{
-    return ToPhrase(input->GetValue());
-}
-
-bool CTalveroDlg::WaitPumping(double ms)
-{
-    return ::WaitPumping(ms, [this] { return !ended; });
-}
-
-void CTalveroDlg::SpeakRecognizedText()
-{
-    // The recognizer's last result; before any, whatever the speech layer remembers.
-    parts.speech->SpeakText(lastRecognizedText.empty() ? parts.speech->LastRecognizedText()
-                                                       : lastRecognizedText);
-}
-
-void CTalveroDlg::EmptyInput()
-{
-    input->ChangeValue(wxString());
 }
 
 void CTalveroDlg::OnHistorySelectionChanged()

@@ -3,13 +3,16 @@
 // flags), start-up, routing of commands, the Translate action and the automatic translation.
 // Handlers stay thin: read controls, call the core, write controls.
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/AutoTranslate.h"
 #include "app/WindowServices.h"
 #include "app/gui/Banners.h"
+#include "app/gui/UiTask.h"
 #include "catalogue/Settings.h"
 #include "platform/Platform.h"
 #include "speech/Recognizer.h"
@@ -27,6 +30,7 @@ class wxTextCtrl;
 class wxFont;
 class wxMenu;
 class wxThreadEvent;
+class wxTimer;
 
 class CTalveroDlg : public CTrayDialog, private IAutoTranslateHost {
 public:
@@ -52,6 +56,8 @@ public:
 
     // The actions behind the controls (public for the tray and for tests).
     void Translate();
+    // On from Translate until its outcome is applied; the window goes on meanwhile.
+    bool IsTranslating() const { return translation.running; }
     void AutoTranslate();
     void ApplyTextBoxFont(int size);
     static wxFont TextBoxFont(int size);  // Arial bold (or the like) at `size` points
@@ -107,9 +113,10 @@ private:
 
     // IAutoTranslateHost
     std::string ReadInput() override;
-    bool WaitPumping(double ms) override;
+    void StartDelay(double ms) override;
     void SpeakRecognizedText() override;
-    void EmptyInput() override;
+    void TranslateInput() override;
+    void SetInput(const std::string& text) override;
 
     void OnInitDialog(wxInitDialogEvent& event);
     void OnExit(wxCommandEvent& event);
@@ -148,6 +155,8 @@ private:
     void OnUndo(wxCommandEvent& event);
     void RunAddAction(const std::string& original, const std::string& translation);
     void UploadAddition(const std::string& original, const std::string& translation);
+    void ObtainCapturedText(std::function<void(std::optional<std::string>)> then);
+    void ApplyCapturedText(const std::string& text);
     HotkeyBox nextHotkeyBox = HotkeyBox::Text;
     bool captureBusy = false;
     bool additionBusy = false;
@@ -169,18 +178,28 @@ private:
     Parts parts;
     Settings settings;  // the settings values; its engine, speak and mode members are the flags
     AutoTranslateState autoState;
+    AutoTranslatePass autoPass{*this, autoState, settings};
+    std::unique_ptr<wxTimer> autoDelay;  // the pass's delay
     bool historyClearing = false;
     bool historySelectionPending = false;
     // Reliability: the history's selection signal, disconnected with the window's members,
-    // before wx takes the controls down; the Translate action waiting for the web engines
-    // while the window handles its events (TalveroDlgTranslateWait.cpp); a settings file that
-    // could not be read is not saved over.
+    // before wx takes the controls down; a settings file that could not be read is not saved
+    // over.
     SelectionWatch historySelectionWatch;
-    bool translating = false;
     bool settingsUnreadable = false;
-    void SetUpResponsiveTranslate();
-    TranslateOutcome TranslateKeepingTheWindowResponsive(const std::string& text);
-    bool autoTranslatePending = false;
+
+    // The Translate action (TalveroDlgTranslate.cpp): started here, its outcome applied when the
+    // engines have answered, while the window goes on; one at a time.
+    struct Translation {
+        bool running = false;
+        bool forPass = false;     // started by the automatic pass, which is told at the end
+        bool passQueued = false;  // the pass's turn, asked for while another one ran
+        bool buttonWasEnabled = true;
+    };
+    Translation translation;
+    void StartTranslation(bool forPass);
+    void SetPairPositionsFromCombos();
+    void FinishTranslation(TranslateOutcome outcome);
     bool disabled = false;
     bool startedUp = false;
     bool ended = false;
@@ -223,6 +242,10 @@ private:
     wxComboBox* punctuation = nullptr;         // 1065
     std::array<wxTextCtrl*, 4> resultBoxes{};  // 1002, 1003, 1004, 1005
     std::array<wxChoice*, 4> pairCombos{};     // 1028, 1034, 1035, 1036
+
+    // Work on other threads for this window; declared last so that its continuations and
+    // workers go first (the destructor drops them before anything else).
+    UiTasks tasks;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -166,6 +166,16 @@ void CTalveroDlg::CaptureSelection()
 {
     if (!settings.hotkeyFillsBoxes || captureBusy || ended) return;
     captureBusy = true;
+    ObtainCapturedText([this](std::optional<std::string> text) {
+        captureBusy = false;
+        if (text && !ended) ApplyCapturedText(*text);
+    });
+}
+
+// How the selected text is obtained, in one step that hands it on: the copy to the clipboard
+// and the wait for its owner today.
+void CTalveroDlg::ObtainCapturedText(std::function<void(std::optional<std::string>)> then)
+{
     IClipboard& clipboard = *parts.platform.clipboard;
     const uint64_t before = clipboard.ChangeCount();
     // The hotkey's own keys are still held: released first, or the program would see
@@ -173,14 +183,16 @@ void CTalveroDlg::CaptureSelection()
     if (std::optional<HotkeyCombo> combo = HotkeyComboOf(settings))
         parts.platform.keyboard->ReleaseKeys(*combo);
     parts.platform.keyboard->SendCopy();
-    const std::optional<std::string> text = clipboard.ReadTextAfterChange(
-        before, kCaptureWaitMs, kCaptureReadMs, [this](int ms, const std::function<bool()>& until) {
-            ::WaitPumping(ms, [&] { return !ended && !until(); });
-            return !ended;
-        });
-    captureBusy = false;
-    if (!text || ended) return;
-    const wxString value = FromPhrase(Utf8ToCodePage(*text));
+    then(clipboard.ReadTextAfterChange(before, kCaptureWaitMs, kCaptureReadMs,
+                                       [this](int ms, const std::function<bool()>& until) {
+                                           ::WaitPumping(ms, [&] { return !ended && !until(); });
+                                           return !ended;
+                                       }));
+}
+
+void CTalveroDlg::ApplyCapturedText(const std::string& text)
+{
+    const wxString value = FromPhrase(Utf8ToCodePage(text));
     if (nextHotkeyBox == HotkeyBox::Text) {
         static_cast<wxTextCtrl*>(FindWindow(kNewText))->ChangeValue(value);
         nextHotkeyBox = HotkeyBox::Translation;

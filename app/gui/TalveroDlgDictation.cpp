@@ -42,6 +42,11 @@ void CTalveroDlg::SetUpDictation()
     Bind(wxEVT_CHOICE, &CTalveroDlg::OnEngineChanged, this, kEngine);
     Bind(wxEVT_BUTTON, &CTalveroDlg::OnTrainWithTextFile, this, kTrain);
     Bind(TALVERO_EVT_ENGINE_LOADED, [this](wxThreadEvent&) { ApplyLoadedEngine(); });
+    // The voice turns recognition off while it speaks and on again after: what the
+    // recognizer hears meanwhile is the program's own output.
+    parts.speech->SetRecognizerSwitch([this](bool active) {
+        if (recognizer) recognizer->SetActive(active && !speechSuspended);
+    });
     recognitionEngines = ListRecognizerEngines();
     auto* engines = static_cast<wxChoice*>(FindWindow(kEngine));
     for (const RecognizerEngine& engine : recognitionEngines)
@@ -60,6 +65,7 @@ void CTalveroDlg::SetUpDictation()
 
 void CTalveroDlg::StopDictation()
 {
+    parts.speech->SetRecognizerSwitch({});
     engineLoader.reset();
     // A training thread may still hold the recognizer; its feeder must stop now all the same.
     if (recognizer) recognizer->Stop();
@@ -76,7 +82,7 @@ const RecognizerEngine* CTalveroDlg::FindRecognitionEngine(const std::string& de
 void CTalveroDlg::StartRecognizer(std::shared_ptr<Recognizer> next,
                                   std::unique_ptr<IRecognizerAudio> audio)
 {
-    next->SetActive(!speechSuspended);
+    next->SetActive(!speechSuspended && !parts.speech->SpeechSuspended());
     next->Start(std::move(audio), [this] {
         // From the recognizer's thread: the window fetches the events on its own thread.
         wxQueueEvent(this, new wxThreadEvent(TALVERO_EVT_RECOGNITION));
@@ -138,7 +144,7 @@ std::string CTalveroDlg::RecognitionLanguage() const
 void CTalveroDlg::SuspendRecognition(bool on)
 {
     speechSuspended = on;
-    if (recognizer) recognizer->SetActive(!on);
+    if (recognizer) recognizer->SetActive(!on && !parts.speech->SpeechSuspended());
 }
 
 void CTalveroDlg::HandleRecognitionEvents()

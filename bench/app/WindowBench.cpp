@@ -152,7 +152,8 @@ void BM_UiBlockWhileTranslating(benchmark::State& state)
             tick.Start(5);
             const auto t0 = Clock::now();
             last = t0;
-            dlg.Translate();
+            dlg.Translate();  // returns at once; the outcome is applied when the form answers
+            WaitPumping(10000, [&] { return dlg.IsTranslating(); });
             wall = std::chrono::duration<double>(Clock::now() - t0).count();
             tick.Stop();
             result = static_cast<wxTextCtrl*>(dlg.FindWindow(1002))->GetValue().utf8_string();

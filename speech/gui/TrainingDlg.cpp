@@ -25,7 +25,7 @@ constexpr size_t kShownBytes = 64 * 1024;
 
 }  // namespace
 
-// Shared with the worker thread, which may outlive a cancelled dialog.
+// Shared with the worker thread, which the dialog joins when it goes.
 struct CTrainingDlg::Job {
     std::string bytes;
     RecognizerEngine engine;
@@ -91,9 +91,11 @@ CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes, const Recogn
 
 CTrainingDlg::~CTrainingDlg()
 {
-    // A training still under way is told to stop; its thread ends on its own.
+    // A training still under way is told to stop, and the dialog waits for it: the thread uses
+    // the recognizer and the files the window goes on with.
     job->progress.cancel = true;
     timer.Stop();
+    if (worker.joinable()) worker.join();
 }
 
 bool CTrainingDlg::IsTraining() const
@@ -111,13 +113,13 @@ void CTrainingDlg::StartTraining()
     if (finished || IsTraining()) return;
     trainButton->Disable();
     status->ChangeValue("Training... 0 %");
-    std::thread([job = job] {
+    worker = std::thread([job = job] {
         job->result = TrainLanguageModel(job->bytes, job->engine, job->workDir, job->progress);
         std::shared_ptr<Recognizer> recognizer = job->recognizer.lock();
         if (job->result.ok && !job->progress.cancel && recognizer)
             recognizer->ReloadTrainedModel(job->reloadError);
         job->done = true;
-    }).detach();
+    });
     timer.Start(50);
 }
 

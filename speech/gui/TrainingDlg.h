@@ -3,6 +3,7 @@
 // thread, so the window keeps answering; Cancel leaves the engine and its files as they were.
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -37,6 +38,7 @@ private:
     void Finish();
 
     std::shared_ptr<Job> job;
+    std::thread worker;  // the training, joined with the dialog
     wxTimer timer;
     wxTextCtrl* status = nullptr;
     wxButton* trainButton = nullptr;

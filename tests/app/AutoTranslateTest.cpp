@@ -1,6 +1,6 @@
 #include "app/AutoTranslate.h"
 
-#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,33 +10,41 @@
 
 namespace {
 
-// A window stand-in: the input box's text changes during waits as scripted.
+// A window stand-in: the delay is a timer the test fires by hand, and Translate either ends at
+// once (as the local dictionary does) or when the test says (a web engine).
 class FakeHost : public IAutoTranslateHost {
 public:
     std::string input;
-    std::deque<std::string> typedDuringWait;  // one entry per wait; "" keeps the text
-    std::vector<double> waits;
+    std::vector<double> delays;
     std::vector<std::string> log;
-    bool windowEnding = false;
-    std::function<void()> duringWait;
+    bool translateLater = false;
+    bool delayRunning = false;
+    AutoTranslatePass* pass = nullptr;
 
     std::string ReadInput() override { return input; }
-    bool WaitPumping(double ms) override
+    void StartDelay(double ms) override
     {
-        waits.push_back(ms);
-        if (duringWait) duringWait();
-        if (!typedDuringWait.empty()) {
-            if (!typedDuringWait.front().empty()) input = typedDuringWait.front();
-            typedDuringWait.pop_front();
-        }
-        return !windowEnding;
+        delays.push_back(ms);
+        delayRunning = true;
     }
     void SpeakRecognizedText() override { log.push_back("speak"); }
-    void Translate() override { log.push_back("translate:" + input); }
-    void EmptyInput() override
+    void TranslateInput() override
     {
-        log.push_back("empty");
-        input.clear();
+        log.push_back("translate:" + input);
+        if (!translateLater) pass->Translated();
+    }
+    void SetInput(const std::string& text) override
+    {
+        log.push_back("input:" + text);
+        input = text;
+    }
+    // The timer fires; `typed` first changes the input as the user would.
+    void Elapse(const char* typed = nullptr)
+    {
+        ASSERT_TRUE(delayRunning);
+        delayRunning = false;
+        if (typed) input = typed;
+        pass->Elapsed();
     }
 };
 
@@ -44,51 +52,42 @@ struct AutoTranslateTest : ::testing::Test {
     FakeHost host;
     AutoTranslateState state;
     Settings settings;
-    AutoTranslateTest() { settings.launchTranslationAutomatically = true; }
+    AutoTranslatePass pass{host, state, settings};
+    AutoTranslateTest()
+    {
+        settings.launchTranslationAutomatically = true;
+        host.pass = &pass;
+    }
 };
 
-TEST_F(AutoTranslateTest, TranslatesSettledTextAfterOneDelayAndEmptiesInput)
+TEST_F(AutoTranslateTest, SettledTextIsTranslatedAfterFullDelaysAndTheInputEmptied)
 {
-    host.input = "hola";
-    AutoTranslate(host, state, settings);
-    EXPECT_EQ(host.waits, std::vector<double>{1000.0});
-    EXPECT_EQ(host.log, (std::vector<std::string>{"translate:hola", "empty"}));
-    EXPECT_FALSE(state.autoTranslateBusy);
-}
-
-TEST_F(AutoTranslateTest, TextChangedDuringTheWaitRestartsAFullDelay)
-{
-    host.input = "ho";
-    host.typedDuringWait = {"hol", "hola", ""};
     settings.translationDelay = 250;
-    AutoTranslate(host, state, settings);
-    EXPECT_EQ(host.waits, (std::vector<double>{250, 250, 250}));
-    EXPECT_EQ(host.log, (std::vector<std::string>{"translate:hola", "empty"}));
+    host.input = "ho";
+    pass.InputChanged();
+    pass.InputChanged();  // a change while waiting starts nothing new
+    host.Elapse("hol");
+    host.Elapse("hola");
+    EXPECT_TRUE(host.log.empty());
+    host.Elapse();
+    EXPECT_EQ(host.delays, (std::vector<double>{250, 250, 250}));
+    EXPECT_EQ(host.log, (std::vector<std::string>{"translate:hola", "input:"}));
+    EXPECT_FALSE(state.autoTranslateBusy);
 }
 
-TEST_F(AutoTranslateTest, EmptyInputOrLoadingDictionaryStartsNothing)
+TEST_F(AutoTranslateTest, EmptyInputLoadingDictionaryOrEndingWindowDoNothing)
 {
-    AutoTranslate(host, state, settings);
-    EXPECT_TRUE(host.waits.empty());
-    EXPECT_FALSE(state.autoTranslateBusy);
-
+    pass.InputChanged();
     host.input = "hola";
     state.dictionaryLoading = true;
-    AutoTranslate(host, state, settings);
-    EXPECT_TRUE(host.waits.empty());
+    pass.InputChanged();
+    EXPECT_TRUE(host.delays.empty());
+    state.dictionaryLoading = false;
+    pass.InputChanged();
+    pass.Stop();
+    host.Elapse();
     EXPECT_TRUE(host.log.empty());
-}
-
-TEST_F(AutoTranslateTest, PassStartedDuringAWaitIsDropped)
-{
-    host.input = "hola";
-    int nested = 0;
-    host.duringWait = [&] {
-        if (nested++ == 0) AutoTranslate(host, state, settings);  // a change while busy
-    };
-    AutoTranslate(host, state, settings);
-    EXPECT_EQ(host.waits.size(), 1u);
-    EXPECT_EQ(host.log, (std::vector<std::string>{"translate:hola", "empty"}));
+    EXPECT_EQ(host.input, "hola");
     EXPECT_FALSE(state.autoTranslateBusy);
 }
 
@@ -97,29 +96,33 @@ TEST_F(AutoTranslateTest, AutomaticTranslationOffOnlySpeaksBackAndKeepsTheText)
     settings.launchTranslationAutomatically = false;
     settings.speakRecognizedText = true;
     host.input = "hola";
-    AutoTranslate(host, state, settings);
+    pass.InputChanged();
+    host.Elapse();
     EXPECT_EQ(host.log, std::vector<std::string>{"speak"});
     EXPECT_EQ(host.input, "hola");
     EXPECT_FALSE(state.autoTranslateBusy);
 }
 
-TEST_F(AutoTranslateTest, WindowEndingDuringTheWaitStopsThePass)
+// A phrase that arrives while a slow translation runs is neither swallowed by the emptying nor
+// merged into the running pass: it stays, and gets a pass of its own.
+TEST_F(AutoTranslateTest, TextArrivingDuringTheTranslationGetsItsOwnPass)
 {
-    host.input = "hola";
-    host.windowEnding = true;
-    AutoTranslate(host, state, settings);
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_EQ(host.input, "hola");
-    EXPECT_FALSE(state.autoTranslateBusy);
-}
-
-TEST_F(AutoTranslateTest, DelayZeroStillMakesOnePass)
-{
-    settings.translationDelay = 0;
-    host.input = "x";
-    AutoTranslate(host, state, settings);
-    EXPECT_EQ(host.waits, std::vector<double>{0.0});
-    EXPECT_EQ(host.log.front(), "translate:x");
+    host.translateLater = true;
+    host.input = "go forward ";
+    pass.InputChanged();
+    host.Elapse();
+    host.input += "turn left ";
+    pass.InputChanged();  // the dictated phrase's notification, while the web engines work
+    EXPECT_TRUE(state.autoTranslateBusy);
+    pass.Translated();
+    EXPECT_EQ(host.input, "turn left ");
+    ASSERT_TRUE(host.delayRunning);
+    host.Elapse();
+    pass.Translated();
+    EXPECT_EQ(host.log, (std::vector<std::string>{"translate:go forward ", "input:turn left ",
+                                                  "translate:turn left ", "input:"}));
+    EXPECT_EQ(AutoTranslatePass::Remainder("xy", "abc"), "xy");
+    EXPECT_EQ(AutoTranslatePass::Remainder("abc ", "abc"), " ");
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ TEST_F(EndToEndTest, TranslateRunsTheTickedEnginesAndTheLocalDictionary)
         Ctl<wxTextCtrl>(&dlg, id)->ChangeValue("before");
     Ctl<wxTextCtrl>(&dlg, 1000)->ChangeValue(" el perro ");
     Click(&dlg, 1032);
+    WaitPumping(10000, [&] { return dlg.IsTranslating(); });  // the window goes on meanwhile
 
     EXPECT_EQ(Text(&dlg, 1002), "the dog");
     EXPECT_EQ(Text(&dlg, 1003), "before");  // failed: keeps its text

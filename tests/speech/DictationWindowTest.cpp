@@ -85,6 +85,31 @@ TEST_F(DictationWindowTest, NothingTakenWhileOffDisabledOrSuspended)
     }
 }
 
+// The real voice speaks the first phrase back while the recognizer listens: recognition rests
+// while the voice speaks and goes on afterwards, so the phrase said again later is heard.
+TEST_F(DictationWindowTest, DictationGoesOnAfterTheVoiceHasSpoken)
+{
+    const std::string once = recotest::GoForwardWav(audio);
+    const std::string quiet = audio / "quiet.wav", twice = audio / "twice.wav";
+    ASSERT_TRUE(recotest::Shell("sox '" + once + "' '" + quiet + "' pad 0 6 && sox '" + quiet +
+                                "' '" + once + "' '" + twice + "'"));
+    setenv("TALVERO_AUDIO_IN", twice.c_str(), 1);
+    WriteFile("TalveroConfig.txt",
+              "ACTIVATE SPEECH RECOGNITION\nYES\nSPEAK RECOGNIZED TEXT WITH TTS\nYES\n"
+              "SUSPEND TEXT RECOGNITION DURING TTS\nYES\n"
+              "TIME DELAY BEFORE AUTOMATIC TRANSLATION\n0\n");
+    std::string error;
+    auto voice = MakeEspeakVoice(MakeWavAudioSink(audio / "spoken.wav", true, error), error);
+    ASSERT_TRUE(voice) << error;
+    CTalveroDlg::Parts parts = FakeServices();
+    parts.speech = std::make_unique<DesktopSpeech>(std::move(voice));
+    CTalveroDlg dlg(nullptr, std::move(parts));
+    dlg.Show();
+    auto* history = Ctl<wxTextCtrl>(&dlg, kHistory);
+    WaitPumping(40000, [&] { return history->GetNumberOfLines() < 3; });
+    EXPECT_EQ(history->GetValue(), "go forward ten meters\ngo forward ten meters\n");
+}
+
 TEST_F(DictationWindowTest, EngineThatCannotListenSaysSo)
 {
     setenv("TALVERO_AUDIO_IN", "/nonexistent.wav", 1);

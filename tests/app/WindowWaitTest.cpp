@@ -1,0 +1,101 @@
+// The window while the web engines take their time: it goes on taking input, keeps what arrives
+// meanwhile, and leaves nothing running when it ends.
+#include <chrono>
+
+#include <wx/uiaction.h>
+
+#include "app/gui/TalveroDlg.h"
+#include "tests/app/WindowTestSupport.h"
+#include "tests/web/LoopbackServer.h"
+
+namespace {
+
+void PumpUntil(const std::function<bool()>& done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        WaitPumping(10);
+}
+
+class SlowFormTest : public WindowTest {
+protected:
+    loopback::HttpServer form;
+
+    // The real engines, Google posting to the loopback form, which answers after `delayMs`
+    // (or never).
+    CTalveroDlg::Parts SlowGoogle(int delayMs, bool hang, const std::string& config)
+    {
+        form.SetReply({200, loopback::GooglePage("done"), "text/html", delayMs, false, hang});
+        WriteFile("TalveroServices.txt", "GOOGLE FORM ADDRESS\n" + form.BaseAddress() + "\n");
+        WriteFile("TalveroConfig.txt", "USE GOOGLE\nYES\nUSE LOCAL DICTIONARY\nNO\n" + config);
+        CTalveroDlg::Parts parts = FakeServices();
+        parts.engines = MakeTranslationEngines(*parts.dictionary);
+        return parts;
+    }
+    std::string Sent(size_t i) { return loopback::Field(form.Requests().at(i).form, "text"); }
+};
+
+TEST_F(SlowFormTest, APhraseDictatedWhileTheFormWaitsGetsItsOwnTranslation)
+{
+    CTalveroDlg dlg(nullptr, SlowGoogle(1000, false,
+                                        "LAUNCH TRANSLATION AUTOMATICALLY\nYES\n"
+                                        "TIME DELAY BEFORE AUTOMATIC TRANSLATION\n100\n"));
+    RunModal(dlg, [&] {
+        auto* input = Ctl<wxTextCtrl>(&dlg, 1000);
+        input->WriteText("uno ");  // as dictation inserts a phrase
+        PumpUntil([&] { return form.Requests().size() == 1; });
+        input->WriteText("dos ");
+        PumpUntil([&] { return form.Requests().size() == 2 && input->IsEmpty(); });
+    });
+    ASSERT_EQ(form.Requests().size(), 2u);
+    EXPECT_EQ(Sent(0), "uno");
+    EXPECT_EQ(Sent(1), "dos");
+}
+
+TEST_F(SlowFormTest, KeysTypedDuringASlowTranslationAreKept)
+{
+    CTalveroDlg dlg(nullptr, SlowGoogle(1500, false, ""));
+    std::string typed, result;
+    RunModal(dlg, [&] {
+        auto* input = Ctl<wxTextCtrl>(&dlg, 1000);
+        input->ChangeValue("hola");
+        Click(&dlg, 1032);
+        input->SetFocus();
+        PumpUntil([&] { return wxWindow::FindFocus() == input; });
+        input->SetInsertionPointEnd();
+        wxUIActionSimulator().Text(" mundo");
+        PumpUntil([&] { return Text(&dlg, 1002) == "done"; });
+        WaitPumping(100);
+        typed = Text(&dlg, 1000);
+        result = Text(&dlg, 1002);
+    });
+    EXPECT_EQ(result, "done");
+    EXPECT_EQ(typed, "hola mundo");
+    EXPECT_EQ(Sent(0), "hola");
+}
+
+// Twenty presses while a form never answers ask it once; the window then ends at once, its
+// engine thread stopped and joined (a thread left behind shows under the sanitizers).
+TEST_F(SlowFormTest, PressesDuringAWaitAndEndingWhileItRunsLeaveNothingBehind)
+{
+    size_t requests = 0;
+    {
+        CTalveroDlg dlg(nullptr, SlowGoogle(0, true, ""));
+        RunModal(dlg, [&] {
+            Ctl<wxTextCtrl>(&dlg, 1000)->ChangeValue("hola");
+            for (int i = 0; i < 20; ++i) {
+                dlg.Translate();
+                WaitPumping(5);
+            }
+            PumpUntil([&] { return !form.Requests().empty(); });
+            WaitPumping(200);
+            requests = form.Requests().size();
+            EXPECT_TRUE(wxIsBusy());
+        });
+        EXPECT_EQ(Text(&dlg, 1002), "");
+    }
+    EXPECT_EQ(requests, 1u);
+    EXPECT_FALSE(wxIsBusy());
+}
+
+}  // namespace
