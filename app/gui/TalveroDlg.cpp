@@ -433,12 +433,16 @@ void CTalveroDlg::LoadSettingsIntoWindow()
 {
     // A file that is there but cannot be read still holds the user's settings: start on the
     // defaults, say so, and leave the file alone at exit.
-    settingsUnreadable = LoadSettingsFile(settings) == SettingsLoad::Unreadable;
+    // A file set aside or values brought into range are said once too: the user edited
+    // something that did not take.
+    std::string settingsMessage;
+    settingsUnreadable =
+        LoadSettingsFile(settings, kSettingsFileName, &settingsMessage) == SettingsLoad::Unreadable;
     if (settingsUnreadable)
-        TalveroMessageBox(FromPhrase(UnreadableSettingsMessage() +
-                                     ". Talvero starts with the default settings and will not "
-                                     "save over that file."),
-                          res::kAppName, wxOK | wxICON_WARNING, this);
+        settingsMessage +=
+            ". Talvero starts with the default settings and will not save over that file.";
+    if (!settingsMessage.empty())
+        TalveroMessageBox(FromPhrase(settingsMessage), res::kAppName, wxOK | wxICON_WARNING, this);
     for (const CheckBinding& b : kCheckBindings)
         static_cast<wxCheckBox*>(FindWindow(b.id))->SetValue(settings.*b.member);
     for (int i = 0; i < 4; ++i) {

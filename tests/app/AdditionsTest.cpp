@@ -183,7 +183,13 @@ TEST_F(AdditionsTest, HotkeyFromEditedSettings)
             CTalveroDlg dlg(nullptr, FakeServices());
             dlg.StartUp();
             EXPECT_EQ(desktop.registered, c.registered) << c.position;
-            EXPECT_EQ(boxes.size(), c.registered ? 0u : 1u) << c.position;
+            // A key beyond the list is first reported as mended by the settings reader, then
+            // the missing key fails to register as before.
+            const std::size_t expected = c.registered ? 0u : c.position == 57 ? 2u : 1u;
+            EXPECT_EQ(boxes.size(), expected) << c.position;
+            if (!boxes.empty()) {
+                EXPECT_EQ(boxes.back().text, "RegisterHotKey failed");
+            }
             EXPECT_GE(desktop.unregistrations, 1);
         }
     }

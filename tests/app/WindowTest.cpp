@@ -288,6 +288,27 @@ TEST_F(WindowTest, AnUnreadableSettingsFileIsReportedAndNotSavedOver)
     EXPECT_TRUE(std::filesystem::is_fifo("TalveroConfig.txt"));
 }
 
+TEST_F(WindowTest, ASettingsFileWithNoKnownKeyIsKeptAsideWithOneMessage)
+{
+    {
+        std::ofstream("TalveroConfig.txt", std::ios::binary) << std::string("\x01\xff\0junk\n", 8);
+    }
+    {
+        CTalveroDlg dlg(nullptr, FakeServices());
+        dlg.CallAfter([&] {
+            // No ASSERT here: the dialog must still be ended below.
+            EXPECT_EQ(boxes.size(), 1u);
+            const MessageBoxCall box = boxes.empty() ? MessageBoxCall{} : boxes[0];
+            EXPECT_EQ(box.text,
+                      "TalveroConfig.txt holds no setting Talvero knows; it was kept "
+                      "as TalveroConfig.txt.bad and the defaults apply");
+            Click(&dlg, 1);
+        });
+        EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+    }
+    EXPECT_EQ(std::filesystem::file_size("TalveroConfig.txt.bad"), 8u);
+}
+
 TEST_F(WindowTest, MissingDictionaryFilesAreReportedOnceEach)
 {
     CTalveroDlg::Parts s = FakeServices();
