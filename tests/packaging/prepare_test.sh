@@ -5,6 +5,9 @@
 # dict-freedict-eng-spa (its .index without its data) and a pair the program has no local
 # dictionary for. Prints "N passed, N failed".
 set -u
+# Without a display its error messages stay on stderr: a dialog left on the shared test display
+# would be taken for the window by the tests that run after this one.
+unset DISPLAY WAYLAND_DISPLAY
 PREPARE=$1
 CLI=$2
 SPA_ENG=/usr/share/dictd/freedict-spa-eng
