@@ -345,7 +345,7 @@ TEST_F(AdditionsTest, CaptureFillsTheBoxesInTurnAndAddsAfterTheSecond)
     };
     capture("uno");
     EXPECT_EQ(Text(&dlg, 1007), "uno");
-    EXPECT_EQ(desktop.keyLog, (std::vector<std::string>{"release 90/3", "copy"}));
+    EXPECT_TRUE(desktop.keyLog.empty());  // no key goes to any program
     capture("one");
     EXPECT_EQ(Text(&dlg, 1008), "one");
     EXPECT_EQ(Personal(), "casa\nhouse\nuno\none");
