@@ -485,6 +485,7 @@ void CTalveroDlg::EmptyNewTranslationsFile()
 void CTalveroDlg::Shutdown()
 {
     ReadControlsIntoSettings();
+    KeepBatchUploadChoices();
     if (!settingsUnreadable) SaveSettings(settings);
     parts.platform.hotkey->Unregister();
     // An addition waiting for its upload still holds the dictionary; it is freed with the window.

@@ -98,13 +98,28 @@ void CTalveroDlg::OnAddFromResults(wxCommandEvent&)
 
 void CTalveroDlg::RunAddAction(const std::string& originalIn, const std::string& translationIn)
 {
-    // The confirmation and the upload let other commands run meanwhile; one addition at a time.
-    if (additionBusy) return;
+    // The confirmation and the upload let other commands run meanwhile; one addition at a time,
+    // and one asked for meanwhile follows in turn.
+    if (additionBusy) {
+        waitingAdditions.emplace_back(originalIn, translationIn);
+        return;
+    }
     additionBusy = true;
     struct Done {
         bool& flag;
         ~Done() { flag = false; }
     } done{additionBusy};
+    RunOneAddition(originalIn, translationIn);
+    while (!waitingAdditions.empty() && !ended) {
+        const std::pair<std::string, std::string> next = std::move(waitingAdditions.front());
+        waitingAdditions.pop_front();
+        RunOneAddition(next.first, next.second);
+    }
+    waitingAdditions.clear();
+}
+
+void CTalveroDlg::RunOneAddition(const std::string& originalIn, const std::string& translationIn)
+{
     std::string original(TrimWhiteSpace(originalIn));
     std::string translation(TrimWhiteSpace(translationIn));
     if (settings.confirmBeforeAdding) {
@@ -133,6 +148,8 @@ void CTalveroDlg::AddTranslation(std::string original, std::string translation)
     // The pair could not be stored in the personal file: say so rather than pretend.
     if (!added.error.empty())
         TalveroMessageBox(FromPhrase(added.error), res::kAppName, wxOK | wxICON_WARNING, this);
+    // Nothing was added (an empty side): nothing to announce.
+    if (added.original.empty() || added.translation.empty()) return;
     if (settings.showTranslationBanner && !ended) {
         const std::string text = added.original + " <===> " + added.translation;
         parts.banners->ShowAddition(text, AdditionBannerLines(text.size()));
