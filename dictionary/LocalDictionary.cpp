@@ -368,16 +368,16 @@ LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,
     AddResult result;
     RemoveLineBreaks(original);
     RemoveLineBreaks(translation);
-    if (!original.empty() && !translation.empty()) {
-        result.error = AppendPair(personalDictionaryFile, true, original, translation);
-        if (result.error.empty()) {
-            result.written = true;
-            ++additionsCount;
-        }
-        if (uploadPair) uploadPair(original, translation);
-        // The new-translations file is emptied (created) by the window at start-up.
-        AppendPair(newTranslationsFile, false, original, translation);
+    // A pair with an empty side is no addition: neither the files nor memory get it.
+    if (original.empty() || translation.empty()) return result;
+    result.error = AppendPair(personalDictionaryFile, true, original, translation);
+    if (result.error.empty()) {
+        result.written = true;
+        ++additionsCount;
     }
+    if (uploadPair) uploadPair(original, translation);
+    // The new-translations file is emptied (created) by the window at start-up.
+    AppendPair(newTranslationsFile, false, original, translation);
     int64_t index = table.Append(original, translation);
     if (index >= 0) {
         ++tree->entryCount;

@@ -136,6 +136,7 @@ CTalveroDlg::~CTalveroDlg()
 {
     // Nothing started for this window may continue into it or outlive it.
     tasks.Drop();
+    if (parts.platform.clipboard) parts.platform.clipboard->CancelCapture();
     parts.engines.reset();
     if (translation.running) wxEndBusyCursor();
     if (autoDelay) autoDelay->Stop();
@@ -484,6 +485,7 @@ void CTalveroDlg::EmptyNewTranslationsFile()
 void CTalveroDlg::Shutdown()
 {
     ReadControlsIntoSettings();
+    KeepBatchUploadChoices();
     if (!settingsUnreadable) SaveSettings(settings);
     parts.platform.hotkey->Unregister();
     // An addition waiting for its upload still holds the dictionary; it is freed with the window.
@@ -493,6 +495,8 @@ void CTalveroDlg::Shutdown()
 void CTalveroDlg::EndDialogWith(int result)
 {
     ended = true;
+    // A capture still waiting for the selection's owner must not answer into an ended window.
+    if (parts.platform.clipboard) parts.platform.clipboard->CancelCapture();
     autoPass.Stop();
     if (autoDelay) autoDelay->Stop();
     if (IsModal()) {

@@ -3,6 +3,7 @@
 // flags), start-up, routing of commands, the Translate action and the automatic translation.
 // Handlers stay thin: read controls, call the core, write controls.
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -146,6 +147,7 @@ private:
     void SetUpOnline();
     void OnUploadPairsFile(wxCommandEvent& event);
     void SpeakUploadedTranslation(const std::string& text);
+    void KeepBatchUploadChoices();
     std::shared_ptr<Online> online;
     // Additions, options and the capture hotkey (TalveroDlgAdditions.cpp).
     void SetUpAdditions();
@@ -154,12 +156,14 @@ private:
     void OnAddFromResults(wxCommandEvent& event);
     void OnUndo(wxCommandEvent& event);
     void RunAddAction(const std::string& original, const std::string& translation);
+    void RunOneAddition(const std::string& original, const std::string& translation);
     void UploadAddition(const std::string& original, const std::string& translation);
     void ObtainCapturedText(std::function<void(std::optional<std::string>)> then);
     void ApplyCapturedText(const std::string& text);
     HotkeyBox nextHotkeyBox = HotkeyBox::Text;
     bool captureBusy = false;
     bool additionBusy = false;
+    std::deque<std::pair<std::string, std::string>> waitingAdditions;  // asked for while busy
     bool capturePending = false;
 
     // Text-to-speech voice (TalveroDlgSpeech.cpp): its buttons, the voice name box 1050, the

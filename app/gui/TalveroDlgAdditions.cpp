@@ -1,12 +1,11 @@
 // The main window's additions to the local dictionary, the options dialog and the capture
 // hotkey: the Add, Undo and add-from-results buttons, the confirmation, the additions banner,
-// the hotkey's registration and its capture of the focused program's selection.
+// the hotkey's registration and its capture of the desktop's selection.
 #include <wx/checkbox.h>
 #include <wx/textctrl.h>
 
 #include "app/gui/TalveroDlg.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/CodePage.h"
 #include "catalogue/Hotkey.h"
 #include "catalogue/Options.h"
 #include "catalogue/Services.h"
@@ -17,7 +16,6 @@
 #include "res/Templates.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
-#include "ui/WaitPumping.h"
 
 namespace {
 
@@ -25,10 +23,8 @@ using namespace res::ctl;
 
 constexpr const char* kHotkeyFailedMessage = "RegisterHotKey failed";
 
-// The capture waits this long for the focused program's copy and the clipboard's answer; the
-// last part is kept for the answer.
+// The capture waits this long for the selection's owner to answer.
 constexpr int kCaptureWaitMs = 400;
-constexpr int kCaptureReadMs = 100;
 
 // Lines the additions banner grows by for a text of `length` bytes.
 unsigned AdditionBannerLines(size_t length)
@@ -102,13 +98,28 @@ void CTalveroDlg::OnAddFromResults(wxCommandEvent&)
 
 void CTalveroDlg::RunAddAction(const std::string& originalIn, const std::string& translationIn)
 {
-    // The confirmation and the upload let other commands run meanwhile; one addition at a time.
-    if (additionBusy) return;
+    // The confirmation and the upload let other commands run meanwhile; one addition at a time,
+    // and one asked for meanwhile follows in turn.
+    if (additionBusy) {
+        waitingAdditions.emplace_back(originalIn, translationIn);
+        return;
+    }
     additionBusy = true;
     struct Done {
         bool& flag;
         ~Done() { flag = false; }
     } done{additionBusy};
+    RunOneAddition(originalIn, translationIn);
+    while (!waitingAdditions.empty() && !ended) {
+        const std::pair<std::string, std::string> next = std::move(waitingAdditions.front());
+        waitingAdditions.pop_front();
+        RunOneAddition(next.first, next.second);
+    }
+    waitingAdditions.clear();
+}
+
+void CTalveroDlg::RunOneAddition(const std::string& originalIn, const std::string& translationIn)
+{
     std::string original(TrimWhiteSpace(originalIn));
     std::string translation(TrimWhiteSpace(translationIn));
     if (settings.confirmBeforeAdding) {
@@ -137,6 +148,8 @@ void CTalveroDlg::AddTranslation(std::string original, std::string translation)
     // The pair could not be stored in the personal file: say so rather than pretend.
     if (!added.error.empty())
         TalveroMessageBox(FromPhrase(added.error), res::kAppName, wxOK | wxICON_WARNING, this);
+    // Nothing was added (an empty side): nothing to announce.
+    if (added.original.empty() || added.translation.empty()) return;
     if (settings.showTranslationBanner && !ended) {
         const std::string text = added.original + " <===> " + added.translation;
         parts.banners->ShowAddition(text, AdditionBannerLines(text.size()));
@@ -172,27 +185,22 @@ void CTalveroDlg::CaptureSelection()
     });
 }
 
-// How the selected text is obtained, in one step that hands it on: the copy to the clipboard
-// and the wait for its owner today.
+// How the selected text is obtained, in one step that hands it on: the desktop's selection is
+// read without a key sent to any program, the clipboard only when nothing is selected.
 void CTalveroDlg::ObtainCapturedText(std::function<void(std::optional<std::string>)> then)
 {
-    IClipboard& clipboard = *parts.platform.clipboard;
-    const uint64_t before = clipboard.ChangeCount();
-    // The hotkey's own keys are still held: released first, or the program would see
-    // Control+C together with them.
-    if (std::optional<HotkeyCombo> combo = HotkeyComboOf(settings))
-        parts.platform.keyboard->ReleaseKeys(*combo);
-    parts.platform.keyboard->SendCopy();
-    then(clipboard.ReadTextAfterChange(before, kCaptureWaitMs, kCaptureReadMs,
-                                       [this](int ms, const std::function<bool()>& until) {
-                                           ::WaitPumping(ms, [&] { return !ended && !until(); });
-                                           return !ended;
-                                       }));
+    parts.platform.clipboard->CaptureSelection(kCaptureWaitMs,
+                                               [then = std::move(then)](const CapturedText& got) {
+                                                   if (got.outcome == CaptureOutcome::Text)
+                                                       then(got.text);
+                                                   else
+                                                       then(std::nullopt);
+                                               });
 }
 
 void CTalveroDlg::ApplyCapturedText(const std::string& text)
 {
-    const wxString value = FromPhrase(Utf8ToCodePage(text));
+    const wxString value = FromPhrase(text);
     if (nextHotkeyBox == HotkeyBox::Text) {
         static_cast<wxTextCtrl*>(FindWindow(kNewText))->ChangeValue(value);
         nextHotkeyBox = HotkeyBox::Translation;

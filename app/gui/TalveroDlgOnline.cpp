@@ -122,6 +122,15 @@ void CTalveroDlg::UploadPairsFile(const std::string& path)
     online->batchRunning = false;
 }
 
+void CTalveroDlg::KeepBatchUploadChoices()
+{
+    // Quitting while a batch waits on the server ends the window before the batch returns:
+    // the choices made in its dialogs so far are taken from here.
+    if (!online || !online->batchRunning) return;
+    settings.uploadLanguageFrom = online->batch.uploadFromIndex;
+    settings.uploadLanguageTo = online->batch.uploadToIndex;
+}
+
 void CTalveroDlg::OnUploadPairsFile(wxCommandEvent&)
 {
     if (!online || online->batchRunning) return;

@@ -114,6 +114,28 @@ TEST_F(OnlineWindowTest, BatchUploadsEachPairWhileTheWindowKeepsWorking)
     EXPECT_GT(ticks, 10);  // the timer ran while the two requests waited on the server
 }
 
+TEST_F(OnlineWindowTest, QuittingDuringABatchKeepsItsLanguageChoices)
+{
+    UseServer(false);
+    loopback::Reply hang;
+    hang.hang = true;
+    server.SetReply(hang);
+    WriteFile("pairs.txt", "uno\none");
+    CTalveroDlg dlg(nullptr, FakeServices());
+    RunModal(dlg, [&] {
+        DialogAnswerer answer({[&dlg](CUploadDictionaryDlg& d) {
+            Choose(&d, kUploadFrom, Ctl<wxChoice>(&d, kUploadFrom)->FindString("Swedish"));
+            Click(&d, kOk);
+            dlg.CallAfter([&dlg] { Click(&dlg, 1); });  // Exit while the request waits
+        }});
+        dlg.UploadPairsFile("pairs.txt");
+    });
+    Settings saved;
+    ASSERT_TRUE(LoadSettings(saved));
+    EXPECT_EQ(saved.uploadLanguageFrom, 23);
+    EXPECT_EQ(saved.uploadLanguageTo, 8);
+}
+
 TEST_F(OnlineWindowTest, UpdateCheckAnnouncesOnTheWindowThreadAndEndsWithTheUsualTitle)
 {
     UseServer(true);

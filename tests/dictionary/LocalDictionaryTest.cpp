@@ -413,10 +413,10 @@ TEST_F(DictionaryTest, AdditionsGoToBothFilesAndMemory)
     EXPECT_EQ(Translate("gato"), "cat");
     EXPECT_EQ(dict.Tree().entryCount, 4);
 
-    // An empty translation writes nothing and does not count, but is found in memory.
+    // An empty translation writes nothing, does not count and is not put into memory.
     r = dict.AddTranslation("pez", "");
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(dict.FindTranslation("pez"), "");
+    EXPECT_EQ(Translate("pez"), "<none>");
     EXPECT_EQ(dict.additionsCount, 2);
 
     // A new translation of a cached phrase is found at once.
