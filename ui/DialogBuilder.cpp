@@ -1,6 +1,8 @@
 #include "ui/DialogBuilder.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -110,21 +112,115 @@ void TagTemplateControls(wxWindow* window, const res::Dialog& dialog)
 
 namespace {
 
-// Moves the dialog's content, controls and sizer, into a scrolled window that fills it.
+wxRect WorkAreaOf(const wxWindow* window)
+{
+    const int display = wxDisplay::GetFromWindow(window);
+    return wxDisplay(display == wxNOT_FOUND ? 0u : unsigned(display)).GetClientArea();
+}
+
+// The room the work area leaves the client area, with the frame as far as it is known: the
+// window manager tells it only once the window shows.
+wxSize ClientRoom(const wxTopLevelWindow* window)
+{
+    return WorkAreaOf(window).GetSize() - (window->GetSize() - window->GetClientSize());
+}
+
+wxScrolledWindow* ContentScroller(const wxTopLevelWindow* window)
+{
+    for (wxWindow* child : window->GetChildren())
+        if (auto* scroller = dynamic_cast<wxScrolledWindow*>(child)) return scroller;
+    return nullptr;
+}
+
+wxSize ContentMinSize(const wxTopLevelWindow* window)
+{
+    const wxScrolledWindow* scroller = ContentScroller(window);
+    const wxSizer* sizer = scroller ? scroller->GetSizer() : window->GetSizer();
+    return sizer ? const_cast<wxSizer*>(sizer)->GetMinSize() : window->GetClientSize();
+}
+
+// Moves the dialog's content, controls and sizer, into a scrolled window that fills it. The
+// controls keep their tab order and the focus stays where it was; windows of their own (banners
+// owned by the dialog) stay out.
 void ScrollContent(wxTopLevelWindow* dialog)
 {
-    auto* scroller = new wxScrolledWindow(dialog, wxID_ANY);
-    for (wxWindow* child : wxWindowList(dialog->GetChildren()))
-        if (child != scroller) child->Reparent(scroller);
+    wxWindow* focus = wxWindow::FindFocus();
     wxSizer* content = dialog->GetSizer();
+    auto* scroller = new wxScrolledWindow(dialog, wxID_ANY);
+    wxWindow* previous = nullptr;
+    for (wxWindow* child : wxWindowList(dialog->GetChildren())) {
+        if (child == scroller || child->IsTopLevel()) continue;
+        // A hidden control outside the layout stays behind: scrolling moves every child, and the
+        // toolkit objects to moving hidden ones.
+        if (!child->IsShown() && !content->GetItem(child, true)) continue;
+        child->Reparent(scroller);
+        if (previous) child->MoveAfterInTabOrder(previous);
+        previous = child;
+    }
     dialog->SetSizer(nullptr, false);
     scroller->SetSizer(content);
     const wxSize step = dialog->ConvertDialogToPixels(wxSize(4, 8));
     scroller->SetScrollRate(step.x, step.y);
     KeepScrollBarsShown(scroller);
+    // The window, not its content, says how small it may become.
+    scroller->SetMinSize(step);
     auto* whole = new wxBoxSizer(wxVERTICAL);
     whole->Add(scroller, 1, wxEXPAND);
     dialog->SetSizer(whole);
+    if (focus && focus != dialog && dialog->IsDescendant(focus)) focus->SetFocus();
+}
+
+// Brings the whole window, its frame included, onto the work area: what the content needs
+// beyond that scrolls. A resizable window may not become smaller than its content, nor need more
+// than the work area to be allowed.
+void FitIntoWorkArea(wxTopLevelWindow* window, bool resizable)
+{
+    const wxSize content = ContentMinSize(window);
+    const wxSize room = ClientRoom(window);
+    wxSize client = window->GetClientSize();
+    client.IncTo(content);
+    if (window->GetSizer() && !ContentScroller(window) &&
+        (content.x > room.x || content.y > room.y)) {
+        ScrollContent(window);
+        const int bar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, window);
+        client.IncBy(bar > 0 ? bar : 0);
+    }
+    if (resizable) {
+        wxSize least = content;
+        least.DecTo(room);
+        window->SetMinClientSize(least);
+    }
+    client.DecTo(room);
+    window->SetClientSize(client);
+    if (window->IsShown()) {
+        const wxRect work = WorkAreaOf(window);
+        wxRect outer = window->GetRect();
+        const wxPoint was = outer.GetPosition();
+        outer.x = std::max(work.x, std::min(outer.x, work.GetRight() + 1 - outer.width));
+        outer.y = std::max(work.y, std::min(outer.y, work.GetBottom() + 1 - outer.height));
+        if (outer.GetPosition() != was) window->Move(outer.GetPosition());
+    }
+    window->Layout();
+}
+
+// Fits the window again when it first shows, and once more when the window manager has put its
+// frame around it.
+void FitWhenShownAndFramed(wxTopLevelWindow* window, bool resizable)
+{
+    auto shown = std::make_shared<bool>(false);
+    window->Bind(wxEVT_SHOW, [window, resizable, shown](wxShowEvent& event) {
+        event.Skip();
+        if (!event.IsShown() || *shown) return;
+        *shown = true;
+        FitIntoWorkArea(window, resizable);
+    });
+    auto framed = std::make_shared<bool>(false);
+    window->Bind(wxEVT_SIZE, [window, resizable, shown, framed](wxSizeEvent& event) {
+        event.Skip();
+        if (*framed || !*shown || window->GetSize() == window->GetClientSize()) return;
+        *framed = true;
+        window->CallAfter([window, resizable] { FitIntoWorkArea(window, resizable); });
+    });
 }
 
 }  // namespace
@@ -136,10 +232,7 @@ void SizeToTemplate(wxTopLevelWindow* dialog, const res::Dialog& t)
     wxSize client = dialog->GetClientSize();
     client.IncTo(wanted);
     // A large font on a small screen: the window stays on it, and what does not fit scrolls.
-    const int display = wxDisplay::GetFromWindow(dialog);
-    const wxRect work = wxDisplay(display == wxNOT_FOUND ? 0u : unsigned(display)).GetClientArea();
-    const wxSize frame = dialog->GetSize() - dialog->GetClientSize();
-    const wxSize room = work.GetSize() - frame;
+    const wxSize room = ClientRoom(dialog);
     if (dialog->GetSizer() && (client.x > room.x || client.y > room.y)) {
         ScrollContent(dialog);
         const int bar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, dialog);
@@ -148,6 +241,17 @@ void SizeToTemplate(wxTopLevelWindow* dialog, const res::Dialog& t)
     client.DecTo(room);
     dialog->SetClientSize(client);
     dialog->Layout();
+    FitWhenShownAndFramed(dialog, false);
+}
+
+void SizeResizableToTemplate(wxTopLevelWindow* window, const res::Dialog& t)
+{
+    wxSize client = window->ConvertDialogToPixels(wxSize(t.widthDu, t.heightDu));
+    client.IncTo(ContentMinSize(window));
+    client.DecTo(ClientRoom(window));
+    window->SetClientSize(client);
+    window->Layout();
+    FitWhenShownAndFramed(window, true);
 }
 
 std::string ToPhrase(const wxString& text)

@@ -23,8 +23,14 @@ void TagTemplateControls(wxWindow* window, const res::Dialog& dialog);
 
 // Sizes a dialog laid out by a sizer: its template's size in dialog units (which follow the
 // desktop's dialog font), grown where the content needs more, and no larger than the screen's
-// work area.
+// work area, its frame counted once the window manager has drawn it; what does not fit scrolls.
 void SizeToTemplate(wxTopLevelWindow* dialog, const res::Dialog& t);
+
+// The same for a window that the user may resize and maximize: it may not become smaller than
+// its content (nor need more than the work area to be allowed). Its content moves into a
+// scrolled window only when it is first shown and does not fit, so that a tab order arranged
+// after the layout goes with it.
+void SizeResizableToTemplate(wxTopLevelWindow* window, const res::Dialog& t);
 
 // Conversions at the edges between wx text and the program's code-page phrases.
 std::string ToPhrase(const wxString& text);

@@ -1,9 +1,11 @@
 #include "ui/GtkTweaks.h"
 
+#include <algorithm>
+
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/statbox.h>
 #include <wx/textctrl.h>
-#include <wx/toplevel.h>
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -26,15 +28,56 @@ void WrapCheckBoxLabel(wxCheckBox* box, int maxChars)
 #endif
 }
 
-void MakeNotResizable(wxTopLevelWindow* window)
-{
+namespace {
+
+class WrappingGroup : public wxStaticBox {
+public:
+    WrappingGroup(wxWindow* parent, const wxString& title, int maxChars)
+        : wxStaticBox(parent, wxID_ANY, title)
+    {
 #ifdef __WXGTK__
-    if (!window) return;
-    GtkWidget* widget = window->GetHandle();
-    if (widget && GTK_IS_WINDOW(widget)) gtk_window_set_resizable(GTK_WINDOW(widget), FALSE);
+        label = gtk_frame_get_label_widget(GTK_FRAME(GetHandle()));
+        if (label && GTK_IS_LABEL(label)) {
+            gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+            gtk_label_set_max_width_chars(GTK_LABEL(label), maxChars);
+            // The frame's top line meets the title's last line, not the middle of the title.
+            float xalign = 0;
+            gtk_frame_get_label_align(GTK_FRAME(GetHandle()), &xalign, nullptr);
+            gtk_frame_set_label_align(GTK_FRAME(GetHandle()), xalign, 1.0f);
+        } else {
+            label = nullptr;
+        }
 #else
-    (void)window;
+        (void)maxChars;
 #endif
+    }
+
+protected:
+    // The toolkit's own measure takes the title on one line.
+    wxSize DoGetBestSize() const override
+    {
+        wxSize best = wxStaticBox::DoGetBestSize();
+#ifdef __WXGTK__
+        if (label) {
+            int natural = 0;
+            gtk_widget_get_preferred_width(label, nullptr, &natural);
+            best.x = std::min(best.x, natural + 3 * GetCharWidth());
+        }
+#endif
+        return best;
+    }
+
+private:
+#ifdef __WXGTK__
+    GtkWidget* label = nullptr;
+#endif
+};
+
+}  // namespace
+
+wxStaticBox* CreateWrappingGroup(wxWindow* parent, const wxString& title, int maxChars)
+{
+    return new WrappingGroup(parent, title, maxChars);
 }
 
 void SetComboEntryWidth(wxComboBox* combo, int chars)

@@ -2,17 +2,17 @@
 // Small look adjustments that wx does not offer, done on the toolkit's widgets.
 class wxCheckBox;
 class wxComboBox;
+class wxStaticBox;
+class wxString;
 class wxTextCtrl;
-class wxTopLevelWindow;
 class wxWindow;
 
 // Lets a check box's label wrap onto further lines beyond `maxChars` characters.
 void WrapCheckBoxLabel(wxCheckBox* box, int maxChars);
 
-// A fixed-size window: the window manager is offered neither resizing nor maximizing (the
-// size hints and the Motif hints say so). Openbox 3.6 still draws its maximize button beside
-// the minimize button, but the button does nothing.
-void MakeNotResizable(wxTopLevelWindow* window);
+// A group box whose title wraps onto further lines beyond `maxChars` characters: a long title
+// otherwise makes the whole group as wide.
+wxStaticBox* CreateWrappingGroup(wxWindow* parent, const wxString& title, int maxChars);
 
 // Makes the edit field of a drop-down with an edit field wide enough for `chars` characters of
 // its own font; the toolkit otherwise sizes it by its button and clips short entries.

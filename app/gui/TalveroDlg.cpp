@@ -35,8 +35,6 @@ namespace {
 // Control ids of the main window.
 using namespace res::ctl;
 
-constexpr int kDialogFontPoints = 9;
-
 // Check boxes held by settings keys. Flag boxes update their member when clicked; the others are
 // read from the control when the settings are written.
 struct CheckBinding {
@@ -108,7 +106,8 @@ CTalveroDlg::Parts CTalveroDlg::DefaultParts()
 CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     : CTrayDialog(parent, wxID_ANY, wxString::FromUTF8(res::MainDialog().caption),
                   wxDefaultPosition, wxDefaultSize,
-                  wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
+                  wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxMAXIMIZE_BOX | wxCLOSE_BOX |
+                      wxRESIZE_BORDER),
       parts(std::move(partsIn))
 {
     if (!parts.dictionary) parts.dictionary = MakeLocalDictionary();
@@ -116,10 +115,6 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     if (!parts.speech) parts.speech = MakeSilentSpeech();
     if (!parts.banners) parts.banners = MakeBanners();
     if (!parts.platform.hotkey) parts.platform = MakeDesktopPlatform();
-
-    wxFont font = GetFont();
-    font.SetPointSize(kDialogFontPoints);
-    SetFont(font);
 
     CreateControls();
     LayOut();
@@ -204,10 +199,16 @@ void CTalveroDlg::LayOut()
     };
     auto make = [&](wxWindow* parent, int id) { return CreateTemplateControl(parent, t, id); };
 
-    auto* top = new wxBoxSizer(wxVERTICAL);
+    // Flexible grids rather than box sizers with proportions: the latter make every item's
+    // least size as large as its share, which keeps the window from a small screen.
+    auto* top = new wxFlexGridSizer(1, 0, 0);
+    top->AddGrowableCol(0);
 
     // Input, history and hypothesis, dictation.
-    auto* band1 = new wxBoxSizer(wxHORIZONTAL);
+    auto* band1 = new wxFlexGridSizer(3, 0, 0);
+    band1->AddGrowableCol(0, 1);
+    band1->AddGrowableCol(1, 1);
+    band1->AddGrowableRow(0);
     auto* inputCol = new wxBoxSizer(wxVERTICAL);
     inputCol->Add(label(this, "Text to translate"));
     inputCol->Add(input, 1, wxEXPAND | wxTOP, vgap);
@@ -220,7 +221,7 @@ void CTalveroDlg::LayOut()
     auto* autoTranslate = static_cast<wxCheckBox*>(win(kAutoTranslate));
     WrapCheckBoxLabel(autoTranslate, 34);
     inputCol->Add(autoTranslate, 0, wxTOP, vgap * 2);
-    band1->Add(inputCol, 1, wxEXPAND);
+    band1->Add(inputCol, 0, wxEXPAND);
 
     auto* historyCol = new wxBoxSizer(wxVERTICAL);
     auto* historyHead = new wxBoxSizer(wxHORIZONTAL);
@@ -233,8 +234,11 @@ void CTalveroDlg::LayOut()
     historyCol->Add(label(this, "Speech recognition hypothesis:"), 0, wxTOP, vgap * 2);
     hypothesis->SetMinSize(wxSize(-1, ConvertDialogToPixels(wxSize(0, 20)).y));
     historyCol->Add(hypothesis, 0, wxEXPAND | wxTOP, vgap);
-    historyCol->Add(win(kTranslateHypothesis), 0, wxTOP, vgap);
-    band1->Add(historyCol, 1, wxEXPAND | wxLEFT, gap + gap / 2);
+    // Two lines where needed: the three columns of the band then fit a 1024 pixels wide screen.
+    auto* translateHypothesis = static_cast<wxCheckBox*>(win(kTranslateHypothesis));
+    WrapCheckBoxLabel(translateHypothesis, 30);
+    historyCol->Add(translateHypothesis, 0, wxTOP, vgap);
+    band1->Add(historyCol, 0, wxEXPAND | wxLEFT, gap + gap / 2);
 
     auto* dictation = new wxStaticBoxSizer(wxVERTICAL, this, "Dictation");
     wxWindow* box = dictation->GetStaticBox();
@@ -258,6 +262,7 @@ void CTalveroDlg::LayOut()
     dictation->Add(make(box, kTrain), 0, wxEXPAND);
     band1->Add(dictation, 0, wxEXPAND | wxLEFT, gap + gap / 2);
     top->Add(band1, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
+    top->AddGrowableRow(0, 1);
 
     // The four engine rows: use box over pair list, result box, Speak over Add.
     auto* engines = new wxFlexGridSizer(3, vgap, gap + gap / 2);
@@ -265,10 +270,13 @@ void CTalveroDlg::LayOut()
     const int uses[4] = {kUseGoogle, kUseBabelfish, kUseFreeTranslation, kUseLocal};
     const int speaks[4] = {kSpeakGoogle, kSpeakBabelfish, kSpeakFreeTranslation, kSpeakLocal};
     const int adds[4] = {kAddGoogle, kAddBabelfish, kAddFreeTranslation, 0};
+    int resultLine = 0;
+    const wxFont resultFont = TextBoxFont(Settings().fontSize);
+    GetTextExtent("Ag", nullptr, &resultLine, nullptr, nullptr, &resultFont);
     for (int i = 0; i < 4; ++i) {
-        // The result boxes' large font must not push the rows beyond the window.
-        resultBoxes[i]->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(120, 0)).x,
-                                          ConvertDialogToPixels(wxSize(0, 20)).y));
+        // Two whole lines of the boxes' default font, more as the window grows.
+        resultBoxes[i]->SetMinSize(
+            wxSize(ConvertDialogToPixels(wxSize(120, 0)).x, 2 * resultLine + vgap * 2));
         auto* left = new wxBoxSizer(wxVERTICAL);
         left->Add(win(uses[i]), 0, wxBOTTOM, vgap);
         left->Add(pairCombos[i], 0, wxEXPAND);
@@ -280,7 +288,8 @@ void CTalveroDlg::LayOut()
         engines->Add(right, 0, wxEXPAND);
         engines->AddGrowableRow(i, 1);
     }
-    top->Add(engines, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
+    top->Add(engines, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
+    top->AddGrowableRow(1, 2);
 
     // Near search, additions, voice and the window's own buttons.
     auto* band3 = new wxBoxSizer(wxHORIZONTAL);
@@ -291,8 +300,10 @@ void CTalveroDlg::LayOut()
     nearCol->Add(nearList, 1, wxEXPAND | wxTOP, vgap);
     band3->Add(nearCol, 1, wxEXPAND);
 
-    auto* adding =
-        new wxStaticBoxSizer(wxVERTICAL, this, "Add new translations to the personal dictionary");
+    // Its long title on two lines: the band's three columns then fit a 1024 pixels wide screen.
+    auto* adding = new wxStaticBoxSizer(
+        CreateWrappingGroup(this, "Add new translations to the personal dictionary", 32),
+        wxVERTICAL);
     box = adding->GetStaticBox();
     auto* fields = new wxFlexGridSizer(2, vgap, gap);
     fields->AddGrowableCol(1, 1);
@@ -304,13 +315,16 @@ void CTalveroDlg::LayOut()
     auto* addButtons = new wxBoxSizer(wxHORIZONTAL);
     addButtons->Add(make(box, kAdd));
     addButtons->Add(make(box, kUndo), 0, wxLEFT, gap);
-    // "^" needs no more than its own width; the hotkey box shares the row, which keeps the
-    // window's fixed height within reach of every row.
+    // "^" needs no more than its own width.
     wxWindow* upload = make(box, kUpload);
     upload->SetWindowStyleFlag(upload->GetWindowStyleFlag() | wxBU_EXACTFIT);
     upload->InvalidateBestSize();
     addButtons->Add(upload, 0, wxLEFT, gap);
-    addButtons->Add(make(box, kHotkeyFills), 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap * 2);
+    // The hotkey box shares the row, on two lines no higher than the buttons, which keeps the
+    // group narrow and low.
+    auto* hotkeyFills = static_cast<wxCheckBox*>(make(box, kHotkeyFills));
+    WrapCheckBoxLabel(hotkeyFills, 16);
+    addButtons->Add(hotkeyFills, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap * 2);
     adding->Add(addButtons, 0, wxBOTTOM, vgap);
     auto* addAuto = static_cast<wxCheckBox*>(make(box, kAddAutomatically));
     WrapCheckBoxLabel(addAuto, 37);
@@ -336,6 +350,7 @@ void CTalveroDlg::LayOut()
     rightCol->Add(windowButtons, 0, wxALIGN_RIGHT | wxTOP, vgap * 2);
     band3->Add(rightCol, 0, wxEXPAND | wxLEFT, gap + gap / 2);
     top->Add(band3, 0, wxEXPAND | wxALL, margin);
+    top->AddGrowableRow(2, 1);
 
     // Keep the groups' contents off their frames, the bottom one included: the toolkit's own
     // bottom margin is thin enough for the frame to cut into the last row of buttons.
@@ -353,13 +368,7 @@ void CTalveroDlg::LayOut()
         win(id)->Hide();
 
     SetSizer(top);
-    const res::Dialog& d = res::MainDialog();
-    const wxSize fixed = ConvertDialogToPixels(wxSize(d.widthDu, d.heightDu));
-    SetClientSize(fixed);
-    const wxSize outer = GetSize();
-    SetSizeHints(outer, outer);
-    MakeNotResizable(this);
-    Layout();
+    SizeResizableToTemplate(this, t);
 }
 
 // ---------------------------------------------------------------------------------------------

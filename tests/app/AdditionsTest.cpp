@@ -409,7 +409,10 @@ void FocusOn(wxWindow* w)
 
 TEST_F(AdditionsTest, KeyboardTranslatesOpensNearEntriesAndTabsInReadingOrder)
 {
-    rec.outcome.nearList = {"perro", "perro que ladra no muerde, pero molesta a todo el barrio"};
+    // The long entry is wider than the list even in a maximized window.
+    rec.outcome.nearList = {"perro",
+                            "perro que ladra no muerde, pero molesta a todo el barrio y a "
+                            "los vecinos de la calle de al lado durante la noche entera"};
     rec.entries["perro"] = "dog";
     CTalveroDlg dlg(nullptr, FakeServices());
     RunModal(dlg, [&] {
