@@ -61,6 +61,60 @@ const CheckBinding kCheckBindings[] = {
     {kCopyOnlyToHistory, &Settings::copyRecognizedOnlyToHistory, true},
 };
 
+// A box sizer whose growing items share out only the space beyond everybody's least size, by
+// their proportions. The toolkit's own gives each its share of the whole, which on a small screen
+// is less than some items need, and so makes each growing item's least size as large as its
+// share: that kept the window from fitting a small screen.
+class LeastBoxSizer : public wxBoxSizer {
+public:
+    using wxBoxSizer::wxBoxSizer;
+
+    wxSize CalcMin() override
+    {
+        wxSize least;
+        for (wxSizerItem* item : GetChildren()) {
+            if (!item->IsShown()) continue;
+            const wxSize one = item->CalcMin();  // with its border
+            SizeInMajorDir(least) += GetSizeInMajorDir(one);
+            SizeInMinorDir(least) = std::max(GetSizeInMinorDir(least), GetSizeInMinorDir(one));
+        }
+        return least;
+    }
+
+    void RepositionChildren(const wxSize& least) override
+    {
+        int proportions = 0;
+        for (wxSizerItem* item : GetChildren())
+            if (item->IsShown()) proportions += item->GetProportion();
+        const int extra = std::max(0, GetSizeInMajorDir(m_size) - GetSizeInMajorDir(least));
+        const int room = GetSizeInMinorDir(m_size);
+        int major = GetSizeInMajorDir(wxSize(m_position.x, m_position.y));
+        int sharedSoFar = 0;
+        for (wxSizerItem* item : GetChildren()) {
+            if (!item->IsShown()) continue;
+            wxSize one = item->GetMinSizeWithBorder();
+            if (item->GetProportion() > 0 && proportions > 0) {
+                const int before = extra * sharedSoFar / proportions;
+                sharedSoFar += item->GetProportion();
+                SizeInMajorDir(one) += extra * sharedSoFar / proportions - before;
+            }
+            wxPoint at = m_position;
+            PosInMajorDir(at) = major;
+            const int flags = item->GetFlag();
+            const bool vertical = m_orient == wxVERTICAL;
+            if (flags & wxEXPAND) {
+                SizeInMinorDir(one) = room;
+            } else if (flags & (vertical ? wxALIGN_RIGHT : wxALIGN_BOTTOM)) {
+                PosInMinorDir(at) += room - GetSizeInMinorDir(one);
+            } else if (flags & (vertical ? wxALIGN_CENTER_HORIZONTAL : wxALIGN_CENTER_VERTICAL)) {
+                PosInMinorDir(at) += (room - GetSizeInMinorDir(one)) / 2;
+            }
+            item->SetDimension(at, one);
+            major += GetSizeInMajorDir(one);
+        }
+    }
+};
+
 const PairList kPairLists[4] = {PairList::Google, PairList::Babelfish, PairList::FreeTranslation,
                                 PairList::Local};
 int Settings::*const kPairMembers[4] = {
@@ -199,16 +253,10 @@ void CTalveroDlg::LayOut()
     };
     auto make = [&](wxWindow* parent, int id) { return CreateTemplateControl(parent, t, id); };
 
-    // Flexible grids rather than box sizers with proportions: the latter make every item's
-    // least size as large as its share, which keeps the window from a small screen.
-    auto* top = new wxFlexGridSizer(1, 0, 0);
-    top->AddGrowableCol(0);
+    auto* top = new LeastBoxSizer(wxVERTICAL);
 
     // Input, history and hypothesis, dictation.
-    auto* band1 = new wxFlexGridSizer(3, 0, 0);
-    band1->AddGrowableCol(0, 1);
-    band1->AddGrowableCol(1, 1);
-    band1->AddGrowableRow(0);
+    auto* band1 = new LeastBoxSizer(wxHORIZONTAL);
     auto* inputCol = new wxBoxSizer(wxVERTICAL);
     inputCol->Add(label(this, "Text to translate"));
     inputCol->Add(input, 1, wxEXPAND | wxTOP, vgap);
@@ -221,7 +269,7 @@ void CTalveroDlg::LayOut()
     auto* autoTranslate = static_cast<wxCheckBox*>(win(kAutoTranslate));
     WrapCheckBoxLabel(autoTranslate, 34);
     inputCol->Add(autoTranslate, 0, wxTOP, vgap * 2);
-    band1->Add(inputCol, 0, wxEXPAND);
+    band1->Add(inputCol, 1, wxEXPAND);
 
     auto* historyCol = new wxBoxSizer(wxVERTICAL);
     auto* historyHead = new wxBoxSizer(wxHORIZONTAL);
@@ -238,7 +286,7 @@ void CTalveroDlg::LayOut()
     auto* translateHypothesis = static_cast<wxCheckBox*>(win(kTranslateHypothesis));
     WrapCheckBoxLabel(translateHypothesis, 30);
     historyCol->Add(translateHypothesis, 0, wxTOP, vgap);
-    band1->Add(historyCol, 0, wxEXPAND | wxLEFT, gap + gap / 2);
+    band1->Add(historyCol, 1, wxEXPAND | wxLEFT, gap + gap / 2);
 
     auto* dictation = new wxStaticBoxSizer(wxVERTICAL, this, "Dictation");
     wxWindow* box = dictation->GetStaticBox();
@@ -261,8 +309,7 @@ void CTalveroDlg::LayOut()
     dictation->Add(engineRow, 0, wxEXPAND | wxBOTTOM, vgap);
     dictation->Add(make(box, kTrain), 0, wxEXPAND);
     band1->Add(dictation, 0, wxEXPAND | wxLEFT, gap + gap / 2);
-    top->Add(band1, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
-    top->AddGrowableRow(0, 1);
+    top->Add(band1, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
 
     // The four engine rows: use box over pair list, result box, Speak over Add.
     auto* engines = new wxFlexGridSizer(3, vgap, gap + gap / 2);
@@ -288,8 +335,7 @@ void CTalveroDlg::LayOut()
         engines->Add(right, 0, wxEXPAND);
         engines->AddGrowableRow(i, 1);
     }
-    top->Add(engines, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
-    top->AddGrowableRow(1, 2);
+    top->Add(engines, 2, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
 
     // Near search, additions, voice and the window's own buttons.
     auto* band3 = new wxBoxSizer(wxHORIZONTAL);
@@ -349,8 +395,7 @@ void CTalveroDlg::LayOut()
     windowButtons->Add(win(kExit), 0, wxLEFT, gap);
     rightCol->Add(windowButtons, 0, wxALIGN_RIGHT | wxTOP, vgap * 2);
     band3->Add(rightCol, 0, wxEXPAND | wxLEFT, gap + gap / 2);
-    top->Add(band3, 0, wxEXPAND | wxALL, margin);
-    top->AddGrowableRow(2, 1);
+    top->Add(band3, 1, wxEXPAND | wxALL, margin);
 
     // Keep the groups' contents off their frames, the bottom one included: the toolkit's own
     // bottom margin is thin enough for the frame to cut into the last row of buttons.

@@ -1,14 +1,16 @@
-// The dialogs beside the main window as the desktop makes them: its font and size for labels,
-// every control whole and apart from the others, text readable on the theme's background, the
-// dialog on the screen. The suite runs three times: with the test display's defaults, with a
-// 14 pt desktop font and a dark theme (TALVERO_DESKTOP_FONT_POINTS says which size GTK's settings
-// file asked for), and at twice the scale, where the display is too small for some dialogs.
+// The main window and the dialogs beside it as the desktop makes them: its font and size for
+// labels, every control whole and apart from the others, text readable on the theme's background,
+// the whole window, frame included, on the work area. The suite runs with the test display's
+// defaults, with a 14 pt desktop font and a dark theme (TALVERO_DESKTOP_FONT_POINTS says which
+// size GTK's settings file asked for), at twice the scale, and on a 1024x600 screen: there the
+// display is too small for some windows, whose content must then scroll.
 #include <gtest/gtest.h>
 #include <wx/choice.h>
 #include <wx/dialog.h>
 #include <wx/display.h>
 #include <wx/scrolwin.h>
 #include <wx/settings.h>
+#include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
@@ -22,6 +24,7 @@
 #include "catalogue/gui/OptionsDlg.h"
 #include "dictionary/gui/ConfirmationDlg.h"
 #include "online/gui/UploadDictionaryDlg.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/support/GuiTestSupport.h"
 #include "ui/Accessibility.h"
 #include "ui/MessageBox.h"
@@ -46,7 +49,7 @@ void Leaves(wxWindow* w, std::vector<wxWindow*>& out)
     }
 }
 
-void CheckLayout(wxDialog* dlg)
+void CheckLayout(wxDialog* dlg, const std::function<void()>& more = {})
 {
     SCOPED_TRACE(dlg->GetTitle().utf8_string());
     dlg->Show();
@@ -76,7 +79,12 @@ void CheckLayout(wxDialog* dlg)
     Leaves(content, controls);
     std::vector<wxRect> rects;
     for (wxWindow* w : controls) {
-        const wxRect r(content->ScreenToClient(w->GetScreenPosition()) + scrolled, w->GetSize());
+        // A group box's screen position is that of its inside, below its title.
+        const wxPoint at =
+            dynamic_cast<wxStaticBox*>(w)
+                ? content->ScreenToClient(w->GetParent()->ClientToScreen(w->GetPosition()))
+                : content->ScreenToClient(w->GetScreenPosition());
+        const wxRect r(at + scrolled, w->GetSize());
         const std::string what = wxString(w->GetClassInfo()->GetClassName()).utf8_string() + " " +
                                  w->GetLabel().utf8_string();
         EXPECT_TRUE(bounds.Contains(r)) << what;
@@ -92,6 +100,7 @@ void CheckLayout(wxDialog* dlg)
             EXPECT_GT(std::abs(Luminance(label->GetForegroundColour()) - background), 0.4) << what;
         }
     }
+    if (more) more();
     // For a look with one's own eyes: TALVERO_SHOT_DIR=dir keeps a picture of each dialog.
     if (const char* shots = std::getenv("TALVERO_SHOT_DIR")) {
         const unsigned long xid = GDK_WINDOW_XID(gtk_widget_get_window(dlg->GetHandle()));
@@ -102,6 +111,28 @@ void CheckLayout(wxDialog* dlg)
     }
     dlg->Destroy();
     PumpUntil([] { return wxTopLevelWindows.empty(); });
+}
+
+// First: the main window is the program's first window, whose frame nobody knows beforehand.
+TEST_F(WindowTest, TheMainWindowFollowsTheDesktopsFontThemeAndScreen)
+{
+    auto* dlg = new CTalveroDlg(nullptr, FakeServices());
+    CheckLayout(dlg, [&] {
+        // Content the work area cannot hold scrolls, in the same reading order.
+        wxScrolledWindow* scroller = nullptr;
+        for (wxWindow* child : dlg->GetChildren())
+            if (auto* s = dynamic_cast<wxScrolledWindow*>(child)) scroller = s;
+        const wxSize content = (scroller ? scroller->GetSizer() : dlg->GetSizer())->GetMinSize();
+        const wxSize room =
+            wxDisplay(0u).GetClientArea().GetSize() - (dlg->GetSize() - dlg->GetClientSize());
+        if (content.x <= room.x && content.y <= room.y) return;
+        ASSERT_TRUE(scroller);
+        std::vector<int> order;
+        for (wxWindow* w : scroller->GetChildren())
+            for (int id : {1000, 1032, 1005, 1006, 1057, 1})
+                if (w->GetId() == id) order.push_back(id);
+        EXPECT_EQ(order, (std::vector<int>{1000, 1032, 1005, 1006, 1057, 1}));
+    });
 }
 
 TEST(DialogLayout, DialogsFollowTheDesktopsFontAndTheme)
