@@ -191,7 +191,7 @@ void FitIntoWorkArea(wxTopLevelWindow* window, bool resizable)
         window->SetMinClientSize(least);
     }
     client.DecTo(room);
-    window->SetClientSize(client);
+    ResizeClientArea(window, client);
     if (window->IsShown()) {
         const wxRect work = WorkAreaOf(window);
         wxRect outer = window->GetRect();
@@ -201,10 +201,14 @@ void FitIntoWorkArea(wxTopLevelWindow* window, bool resizable)
         if (outer.GetPosition() != was) window->Move(outer.GetPosition());
     }
     window->Layout();
+    fprintf(stderr, "fit content %dx%d room %dx%d client %dx%d size %dx%d shown %d\n", content.x,
+            content.y, room.x, room.y, window->GetClientSize().x, window->GetClientSize().y,
+            window->GetSize().x, window->GetSize().y, window->IsShown());
 }
 
-// Fits the window again when it first shows, and once more when the window manager has put its
-// frame around it.
+// Fits the window again when it first shows, and whenever its frame takes it beyond the work
+// area: the window manager tells the frame only after the window shows, and wx, learning it, may
+// grow the window by it once more.
 void FitWhenShownAndFramed(wxTopLevelWindow* window, bool resizable)
 {
     auto shown = std::make_shared<bool>(false);
@@ -217,7 +221,10 @@ void FitWhenShownAndFramed(wxTopLevelWindow* window, bool resizable)
     auto framed = std::make_shared<bool>(false);
     window->Bind(wxEVT_SIZE, [window, resizable, shown, framed](wxSizeEvent& event) {
         event.Skip();
-        if (*framed || !*shown || window->GetSize() == window->GetClientSize()) return;
+        if (!*shown || window->GetSize() == window->GetClientSize()) return;
+        const wxSize work = WorkAreaOf(window).GetSize();
+        const wxSize outer = window->GetSize();
+        if (*framed && outer.x <= work.x && outer.y <= work.y) return;
         *framed = true;
         window->CallAfter([window, resizable] { FitIntoWorkArea(window, resizable); });
     });

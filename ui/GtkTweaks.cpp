@@ -6,6 +6,7 @@
 #include <wx/combobox.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
+#include <wx/toplevel.h>
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
@@ -119,5 +120,18 @@ void KeepScrollBarsShown(wxWindow* scrolled)
         gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(widget), FALSE);
 #else
     (void)scrolled;
+#endif
+}
+
+void ResizeClientArea(wxTopLevelWindow* window, const wxSize& client)
+{
+    window->SetClientSize(client);
+#ifdef __WXGTK__
+    GtkWidget* widget = window->GetHandle();
+    if (!widget || !GTK_IS_WINDOW(widget)) return;
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(widget), &width, &height);
+    if (width != client.x || height != client.y)
+        gtk_window_resize(GTK_WINDOW(widget), client.x, client.y);
 #endif
 }

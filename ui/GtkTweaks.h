@@ -3,8 +3,10 @@
 class wxCheckBox;
 class wxComboBox;
 class wxStaticBox;
+class wxSize;
 class wxString;
 class wxTextCtrl;
+class wxTopLevelWindow;
 class wxWindow;
 
 // Lets a check box's label wrap onto further lines beyond `maxChars` characters.
@@ -25,3 +27,8 @@ void ShowScrollBarWhenNeeded(wxTextCtrl* text);
 // Keeps a scrolled window's scroll bars on screen (the toolkit otherwise overlays them only while
 // the pointer moves), so that a user sees there is more to scroll to.
 void KeepScrollBarsShown(wxWindow* scrolled);
+
+// Gives a shown window `client` as its client area. wx alone takes a request for the size it
+// believes the window has for done; while it learns the window manager's frame that belief can
+// differ from the window's real size.
+void ResizeClientArea(wxTopLevelWindow* window, const wxSize& client);

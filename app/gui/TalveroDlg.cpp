@@ -277,6 +277,9 @@ void CTalveroDlg::LayOut()
     historyHead->AddStretchSpacer();
     historyHead->Add(win(kClearHistory), 0, wxLEFT, gap);
     historyCol->Add(historyHead, 0, wxEXPAND);
+    // The history and the near list grow with the window; a large desktop font must not
+    // squeeze them to nothing.
+    history->SetMinSize(wxSize(-1, ConvertDialogToPixels(wxSize(0, 20)).y));
     historyCol->Add(history, 1, wxEXPAND | wxTOP, vgap);
     historyCol->Add(win(kTranslateHistorySelection), 0, wxTOP, vgap);
     historyCol->Add(label(this, "Speech recognition hypothesis:"), 0, wxTOP, vgap * 2);
@@ -343,6 +346,7 @@ void CTalveroDlg::LayOut()
     auto* nearSearch = static_cast<wxCheckBox*>(win(kNearSearch));
     WrapCheckBoxLabel(nearSearch, 24);
     nearCol->Add(nearSearch);
+    nearList->SetMinSize(wxSize(-1, ConvertDialogToPixels(wxSize(0, 24)).y));
     nearCol->Add(nearList, 1, wxEXPAND | wxTOP, vgap);
     band3->Add(nearCol, 1, wxEXPAND);
 

@@ -68,6 +68,13 @@ void CheckLayout(wxDialog* dlg, const std::function<void()>& more = {})
     const wxRect work = wxDisplay(0u).GetClientArea();
     EXPECT_LE(dlg->GetSize().x, work.width);
     EXPECT_LE(dlg->GetSize().y, work.height);
+    // The same as the window system has it, frame included: wx's own idea can lag behind.
+    GdkRectangle outer{};
+    gdk_window_get_frame_extents(gtk_widget_get_window(dlg->GetHandle()), &outer);
+    // (A frame of an odd number of pixels at twice the scale rounds up by one.)
+    EXPECT_TRUE(
+        wxRect(work).Inflate(1).Contains(wxRect(outer.x, outer.y, outer.width, outer.height)))
+        << outer.x << "," << outer.y << " " << outer.width << "x" << outer.height;
     wxScrolledWindow* scroller = nullptr;
     for (wxWindow* child : dlg->GetChildren())
         if (auto* s = dynamic_cast<wxScrolledWindow*>(child)) scroller = s;
