@@ -35,15 +35,6 @@ public:
                                  std::to_string(combo.modifiers));
         return true;
     }
-    bool SendCopy() override
-    {
-        desktop.keyLog.push_back("copy");
-        if (desktop.selection) {
-            desktop.clipboardText = desktop.selection;
-            ++desktop.clipboardChanges;
-        }
-        return true;
-    }
 
 private:
     FakeDesktop& desktop;
@@ -52,15 +43,6 @@ private:
 class FakeClipboard : public IClipboard {
 public:
     explicit FakeClipboard(FakeDesktop& d) : desktop(d) {}
-    uint64_t ChangeCount() override { return desktop.clipboardChanges; }
-    std::optional<std::string> ReadTextAfterChange(uint64_t since, int totalMs, int readMs,
-                                                   const Waiter& wait) override
-    {
-        if (!wait(totalMs - readMs, [&] { return desktop.clipboardChanges > since; }))
-            return std::nullopt;
-        return desktop.clipboardText;
-    }
-
     void CaptureSelection(int, std::function<void(const CapturedText&)> done) override
     {
         ++desktop.captures;

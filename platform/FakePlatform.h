@@ -1,6 +1,6 @@
 #pragma once
 // Stand-ins for the desktop, for tests of the logic around it: they record what was asked and
-// play a focused program whose selection a copy puts on the clipboard.
+// play the user's selection and the clipboard.
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,12 +17,11 @@ struct FakeDesktop {
     HotkeyStatus nextStatus = HotkeyStatus::Registered;
 
     // Keyboard
-    std::vector<std::string> keyLog;  // "release <vk>/<mods>", "copy"
+    std::vector<std::string> keyLog;  // "release <vk>/<mods>"
 
-    // Clipboard and the focused program: a copy puts `selection` on the clipboard (when set).
+    // What the user has selected and what the clipboard holds (when set).
     std::optional<std::string> selection;
     std::optional<std::string> clipboardText;
-    uint64_t clipboardChanges = 0;
     // The selection's owner offers a picture, not text.
     bool selectionIsPicture = false;
     // Captures asked for; with `captureAnswersLater` the answer waits in `answerCapture` until

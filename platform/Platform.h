@@ -1,9 +1,8 @@
 #pragma once
-// What the desktop gives the program, behind small interfaces: a global hotkey, synthesized key
-// strokes, the clipboard's text and the notification area's place. The desktop's own code
+// What the desktop gives the program, behind small interfaces: a global hotkey, the release of
+// held keys, the selected text and the notification area's place. The desktop's own code
 // (X11, GDK) stays in this folder; the window and the tray see only these classes, and tests
 // hand them the fakes of FakePlatform.h. No toolkit types here.
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,8 +36,6 @@ public:
     // keys synthesized next reach the focused program without them. False: nothing can be
     // synthesized here.
     virtual bool ReleaseKeys(const HotkeyCombo& combo) = 0;
-    // Control+C to the focused program.
-    virtual bool SendCopy() = 0;
 };
 
 // What a capture of the user's selected text found.
@@ -70,19 +67,6 @@ public:
     // later CaptureSelection or the end of this object.
     virtual void CaptureSelection(int timeoutMs, std::function<void(const CapturedText&)> done) = 0;
     virtual void CancelCapture() = 0;
-
-    // Waits up to `ms` milliseconds, returning early when `until` says so. Handles the window's
-    // events meanwhile; false when the window ended during the wait.
-    using Waiter = std::function<bool(int ms, const std::function<bool()>& until)>;
-
-    // The older way, for a copy made by synthesized keys: changes of the clipboard's owner seen
-    // so far (each copy by any program is one).
-    virtual uint64_t ChangeCount() = 0;
-    // Waits for a change after `since`, then reads the clipboard's text as UTF-8, all within
-    // `totalMs`; the last `readMs` of it are kept for the read. Nothing when the clipboard holds
-    // no text, its owner does not answer in time, or the window ended.
-    virtual std::optional<std::string> ReadTextAfterChange(uint64_t since, int totalMs, int readMs,
-                                                           const Waiter& wait) = 0;
 };
 
 struct ScreenRect {

@@ -65,7 +65,7 @@ fi
 if [ "${TALVERO_NO_TRAY:-0}" != 1 ]; then
     trayer --edge bottom --align right --widthtype request --height 28 >/dev/null 2>&1 &
     PIDS+=($!)
-    wait_for xdotool search --class trayer || fail "the tray host (trayer) did not start on $DPY"
+    wait_for xdotool search --class trayer || fail "the tray host (trayer) did not start on $DISPLAY"
 fi
 "$@"
 exit $?

@@ -15,7 +15,6 @@ public:
 class NoKeyboard : public IKeyboard {
 public:
     bool ReleaseKeys(const HotkeyCombo&) override { return false; }
-    bool SendCopy() override { return false; }
 };
 
 class NoNotificationArea : public INotificationArea {

@@ -14,11 +14,6 @@
 
 namespace {
 
-struct TextRequest {
-    bool done = false;
-    std::optional<std::string> text;
-};
-
 // One capture in flight. The toolkit's answer cannot be called off, so its callback keeps the
 // capture alive and finds it finished (or cancelled) when it comes too late.
 struct Capture {
@@ -35,13 +30,8 @@ public:
         if (!gdk_display_get_default()) return;
         clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
         primary = gtk_clipboard_get(GDK_SELECTION_PRIMARY);
-        handlerId = g_signal_connect(clipboard, "owner-change", G_CALLBACK(OnOwnerChange), this);
     }
-    ~GtkClipboardText() override
-    {
-        CancelCapture();
-        if (clipboard && handlerId) g_signal_handler_disconnect(clipboard, handlerId);
-    }
+    ~GtkClipboardText() override { CancelCapture(); }
 
     void CaptureSelection(int timeoutMs, std::function<void(const CapturedText&)> done) override
     {
@@ -80,25 +70,6 @@ public:
         if (current->timer) g_source_remove(current->timer);
         current->timer = 0;
         current.reset();
-    }
-
-    uint64_t ChangeCount() override { return changes; }
-
-    std::optional<std::string> ReadTextAfterChange(uint64_t since, int totalMs, int readMs,
-                                                   const Waiter& wait) override
-    {
-        if (!clipboard) return std::nullopt;
-        const gint64 deadline = g_get_monotonic_time() + gint64(totalMs) * 1000;
-        if (!wait(totalMs - readMs, [&] { return changes > since; })) return std::nullopt;
-        // The request outlives this call when the owner answers late: the callback owns one
-        // reference and frees it.
-        auto request = std::make_shared<TextRequest>();
-        gtk_clipboard_request_text(clipboard, &GtkClipboardText::OnText,
-                                   new std::shared_ptr<TextRequest>(request));
-        const int left = int((deadline - g_get_monotonic_time()) / 1000);
-        if (!request->done && left > 0 && !wait(left, [&] { return request->done; }))
-            return std::nullopt;
-        return request->done ? request->text : std::nullopt;
     }
 
 private:
@@ -165,23 +136,9 @@ private:
         if (done) done(result);
     }
 
-    static void OnOwnerChange(GtkClipboard*, GdkEvent*, gpointer data)
-    {
-        ++static_cast<GtkClipboardText*>(data)->changes;
-    }
-    static void OnText(GtkClipboard*, const gchar* text, gpointer data)
-    {
-        auto* holder = static_cast<std::shared_ptr<TextRequest>*>(data);
-        (*holder)->done = true;
-        if (text) (*holder)->text = std::string(text);
-        delete holder;
-    }
-
     GtkClipboard* clipboard = nullptr;
     GtkClipboard* primary = nullptr;
     std::shared_ptr<Capture> current;
-    gulong handlerId = 0;
-    uint64_t changes = 0;
 };
 
 }  // namespace

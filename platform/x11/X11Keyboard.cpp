@@ -1,7 +1,6 @@
 // Synthesized key strokes through the XTest extension.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 #include <gdk/gdkx.h>
 
 #include "platform/x11/X11Backends.h"
@@ -32,22 +31,6 @@ public:
         gdk_x11_display_error_trap_push(gdisplay);
         for (KeyCode k : keys)
             if (down[k / 8] & (1 << (k % 8))) XTestFakeKeyEvent(display, k, False, CurrentTime);
-        XFlush(display);
-        gdk_x11_display_error_trap_pop_ignored(gdisplay);
-        return true;
-    }
-
-    bool SendCopy() override
-    {
-        if (!available) return false;
-        const KeyCode control = XKeysymToKeycode(display, XK_Control_L);
-        const KeyCode c = XKeysymToKeycode(display, XK_c);
-        if (!control || !c) return false;
-        gdk_x11_display_error_trap_push(gdisplay);
-        XTestFakeKeyEvent(display, control, True, CurrentTime);
-        XTestFakeKeyEvent(display, c, True, CurrentTime);
-        XTestFakeKeyEvent(display, c, False, CurrentTime);
-        XTestFakeKeyEvent(display, control, False, CurrentTime);
         XFlush(display);
         gdk_x11_display_error_trap_pop_ignored(gdisplay);
         return true;

@@ -46,14 +46,6 @@ bool NumLockOn()
     return mask & Mod2Mask;
 }
 
-IClipboard::Waiter Pumping()
-{
-    return [](int ms, const std::function<bool()>& until) {
-        WaitPumping(ms, [&] { return !until(); });
-        return true;
-    };
-}
-
 // The second program, started with `text` selected and given the focus.
 class SelectionSource {
 public:
@@ -149,40 +141,6 @@ TEST_F(DesktopTest, CombinationHeldByAnotherClientShowsTheFailureAndOkTriesAgain
             ADD_FAILURE() << b.text.utf8_string();
     }
     if (other) XCloseDisplay(other);
-}
-
-TEST_F(DesktopTest, ClipboardReadsEndInTimeWhateverTheOwnerHolds)
-{
-    Platform p = MakeDesktopPlatform();
-    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-    using Clock = std::chrono::steady_clock;
-    auto read = [&](std::optional<std::string>& text) {
-        const auto start = Clock::now();
-        text = p.clipboard->ReadTextAfterChange(p.clipboard->ChangeCount(), 400, 100, Pumping());
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    };
-    std::optional<std::string> text;
-
-    // Ten megabytes of text, then a picture only.
-    gtk_clipboard_set_text(clipboard, std::string(10 << 20, 'a').c_str(), -1);
-    EXPECT_LT(read(text), 1000);
-    if (text) {
-        EXPECT_EQ(text->size(), size_t(10) << 20);
-    }
-    GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 4, 4);
-    gtk_clipboard_set_image(clipboard, picture);
-    g_object_unref(picture);
-    EXPECT_LT(read(text), 1000);
-    EXPECT_FALSE(text);
-
-    // An owner that never answers.
-    Display* other = XOpenDisplay(nullptr);
-    Window silent = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0);
-    XSetSelectionOwner(other, XInternAtom(other, "CLIPBOARD", False), silent, CurrentTime);
-    XSync(other, False);
-    EXPECT_LT(read(text), 1000);
-    EXPECT_FALSE(text);
-    XCloseDisplay(other);
 }
 
 TEST_F(DesktopTest, CaptureFillsTextThenTranslationFromAnotherProgramAndAddsThePair)
