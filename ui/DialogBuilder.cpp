@@ -261,6 +261,51 @@ void SizeResizableToTemplate(wxTopLevelWindow* window, const res::Dialog& t)
     FitWhenShownAndFramed(window, true);
 }
 
+wxSize LeastBoxSizer::CalcMin()
+{
+    wxSize least;
+    for (wxSizerItem* item : GetChildren()) {
+        if (!item->IsShown()) continue;
+        const wxSize one = item->CalcMin();  // with its border
+        SizeInMajorDir(least) += GetSizeInMajorDir(one);
+        SizeInMinorDir(least) = std::max(GetSizeInMinorDir(least), GetSizeInMinorDir(one));
+    }
+    return least;
+}
+
+void LeastBoxSizer::RepositionChildren(const wxSize& least)
+{
+    int proportions = 0;
+    for (wxSizerItem* item : GetChildren())
+        if (item->IsShown()) proportions += item->GetProportion();
+    const int extra = std::max(0, GetSizeInMajorDir(m_size) - GetSizeInMajorDir(least));
+    const int room = GetSizeInMinorDir(m_size);
+    int major = GetSizeInMajorDir(wxSize(m_position.x, m_position.y));
+    int sharedSoFar = 0;
+    for (wxSizerItem* item : GetChildren()) {
+        if (!item->IsShown()) continue;
+        wxSize one = item->GetMinSizeWithBorder();
+        if (item->GetProportion() > 0 && proportions > 0) {
+            const int before = extra * sharedSoFar / proportions;
+            sharedSoFar += item->GetProportion();
+            SizeInMajorDir(one) += extra * sharedSoFar / proportions - before;
+        }
+        wxPoint at = m_position;
+        PosInMajorDir(at) = major;
+        const int flags = item->GetFlag();
+        const bool vertical = m_orient == wxVERTICAL;
+        if (flags & wxEXPAND) {
+            SizeInMinorDir(one) = room;
+        } else if (flags & (vertical ? wxALIGN_RIGHT : wxALIGN_BOTTOM)) {
+            PosInMinorDir(at) += room - GetSizeInMinorDir(one);
+        } else if (flags & (vertical ? wxALIGN_CENTER_HORIZONTAL : wxALIGN_CENTER_VERTICAL)) {
+            PosInMinorDir(at) += (room - GetSizeInMinorDir(one)) / 2;
+        }
+        item->SetDimension(at, one);
+        major += GetSizeInMajorDir(one);
+    }
+}
+
 std::string ToPhrase(const wxString& text)
 {
     const wxScopedCharBuffer utf8 = text.utf8_str();

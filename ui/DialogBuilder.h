@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include <wx/sizer.h>
 #include <wx/string.h>
 
 #include "res/Templates.h"
@@ -31,6 +32,17 @@ void SizeToTemplate(wxTopLevelWindow* dialog, const res::Dialog& t);
 // scrolled window only when it is first shown and does not fit, so that a tab order arranged
 // after the layout goes with it.
 void SizeResizableToTemplate(wxTopLevelWindow* window, const res::Dialog& t);
+
+// A box sizer whose growing items share out only the space beyond everybody's least size, by
+// their proportions. The toolkit's own gives each its share of the whole, which on a small screen
+// is less than some items need, and so makes each growing item's least size as large as its
+// share: a window laid out with it cannot become smaller than that.
+class LeastBoxSizer : public wxBoxSizer {
+public:
+    using wxBoxSizer::wxBoxSizer;
+    wxSize CalcMin() override;
+    void RepositionChildren(const wxSize& least) override;
+};
 
 // Conversions at the edges between wx text and the program's code-page phrases.
 std::string ToPhrase(const wxString& text);
