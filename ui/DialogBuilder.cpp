@@ -201,9 +201,6 @@ void FitIntoWorkArea(wxTopLevelWindow* window, bool resizable)
         if (outer.GetPosition() != was) window->Move(outer.GetPosition());
     }
     window->Layout();
-    fprintf(stderr, "fit content %dx%d room %dx%d client %dx%d size %dx%d shown %d\n", content.x,
-            content.y, room.x, room.y, window->GetClientSize().x, window->GetClientSize().y,
-            window->GetSize().x, window->GetSize().y, window->IsShown());
 }
 
 // Fits the window again when it first shows, and whenever its frame takes it beyond the work
