@@ -1,6 +1,5 @@
 #include "app/gui/TalveroDlg.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include <wx/button.h>
@@ -14,13 +13,12 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/utils.h>
 
 #include "app/gui/AboutDlg.h"
 #include "app/gui/DelayDlg.h"
-#include "app/gui/TalveroEvents.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/FieldValidation.h"
+#include "catalogue/Options.h"
+#include "catalogue/gui/OptionsDlg.h"
 #include "res/Icons.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
@@ -28,7 +26,6 @@
 #include "ui/DialogBuilder.h"
 #include "ui/GtkTweaks.h"
 #include "ui/MessageBox.h"
-#include "ui/TextSelection.h"
 
 namespace {
 
@@ -77,14 +74,8 @@ wxBEGIN_EVENT_TABLE(CTalveroDlg, CTrayDialog)
     EVT_BUTTON(kCancel, CTalveroDlg::OnCancel)
     EVT_CLOSE(CTalveroDlg::OnClose)
     EVT_CHAR_HOOK(CTalveroDlg::OnCharHook)
-    EVT_BUTTON(kTranslate, CTalveroDlg::OnTranslate)
-    EVT_TEXT(kInput, CTalveroDlg::OnInputChanged)
-    EVT_BUTTON(kClear, CTalveroDlg::OnClear)
-    EVT_BUTTON(kClearHistory, CTalveroDlg::OnClearHistory)
     EVT_BUTTON(kSetDelay, CTalveroDlg::OnSetTimeDelay)
     EVT_CHECKBOX(wxID_ANY, CTalveroDlg::OnFlagCheck)
-    EVT_CHOICE(kLocalPair, CTalveroDlg::OnLocalPairChanged)
-    EVT_LISTBOX_DCLICK(kNearList, CTalveroDlg::OnNearListDoubleClick)
     EVT_BUTTON(kOptions, CTalveroDlg::OnOptions)
     EVT_MENU(res::kCmdOptions, CTalveroDlg::OnOptions)
     EVT_MENU(res::kCmdAbout, CTalveroDlg::OnAbout)
@@ -125,10 +116,23 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     LayOut();
     TagTemplateControls(this, res::MainDialog());
 
-    Bind(TALVERO_EVT_RECOGNITION, &CTalveroDlg::OnRecognitionEvent, this);
-    Bind(TALVERO_EVT_VOICE, &CTalveroDlg::OnVoiceEvent, this);
     SetEscapeId(wxID_NONE);  // Esc is routed to the hidden "Cancel" in OnCharHook
-    SetUpAdditions();
+    translation = std::make_unique<CTranslationView>(
+        CTranslationView::Controls{this, input, translateButton, resultBoxes, pairCombos, nearList},
+        *parts.engines, *parts.dictionary, *parts.speech, *parts.banners, settings, tasks.Poster());
+    voice = std::make_unique<CVoiceController>(
+        this, *parts.speech, settings, state,
+        [this](const std::function<void()>& dialog) { dictation->HoldSpeechDuring(dialog); });
+    dictation = std::make_unique<CDictationController>(
+        CDictationController::Controls{this, input, history, hypothesis, resultBoxes[3],
+                                       punctuation},
+        *parts.speech, *parts.dictionary, settings, state, translation->Presenter(),
+        [this] { voice->ConnectVoice(); });
+    additions = std::make_unique<CAdditionsController>(
+        this, input, *parts.dictionary, *parts.banners, parts.platform, settings, state,
+        [this](const std::string& original, const std::string& translated) {
+            if (online) online->UploadPair(original, translated);
+        });
     SetUpKeys();
 }
 
@@ -136,11 +140,11 @@ CTalveroDlg::~CTalveroDlg()
 {
     // Nothing started for this window may continue into it or outlive it.
     tasks.Drop();
-    if (parts.platform.clipboard) parts.platform.clipboard->CancelCapture();
+    additions->Stop();
+    online.reset();
+    translation->Stop();
     parts.engines.reset();
-    if (translation.running) wxEndBusyCursor();
-    if (autoDelay) autoDelay->Stop();
-    StopDictation();
+    dictation->Stop();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -378,18 +382,17 @@ bool CTalveroDlg::Show(bool show)
 
 void CTalveroDlg::StartUp()
 {
-    if (startedUp) return;
-    startedUp = true;
+    if (state.StartedUp()) return;
+    state.stage = MainWindowState::Stage::Running;
     // The window menu ("Options", "&About Talvero...") is built when it is opened: this
     // desktop's window manager menu cannot be extended.
     SetIcons(res::IconBundle(res::kMainIcon));
     FillLanguagePairCombos();
-    SetUpListsForSpeed();
+    translation->SetUpNearList();
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
-    SetUpVoice();
-    SetUpDictation();
-    autoState.autoTranslateBusy = false;
+    voice->ConnectVoice();
+    dictation->SetUp();
     parts.banners->Create(this);
     settings.minimizeToTray = true;
     minimizeToTray = true;
@@ -398,20 +401,13 @@ void CTalveroDlg::StartUp()
     TraySetMenu(res::kTrayMenu);
     settings.localDictionaryFile = LocalDictionaryFileName("es_en");
     settings.personalDictionaryFile = PersonalDictionaryFileName("es_en");
-    historySelectionWatch = WatchSelectionChanges(history, [this] {
-        if (historyClearing || historySelectionPending) return;
-        historySelectionPending = true;
-        CallAfter([this] {
-            historySelectionPending = false;
-            OnHistorySelectionChanged();
-        });
-    });
     punctuation->SetSelection(1);
     LoadSettingsIntoWindow();
-    RegisterCaptureHotkey();
-    StartDictionaryLoad();
+    additions->RegisterHotkey();
+    translation->StartDictionaryLoad();
     ApplyTextBoxFont(settings.fontSize);
-    SetUpOnline();
+    online = std::make_unique<COnlineController>(this, *parts.speech, settings, state);
+    online->Start();
     EmptyNewTranslationsFile();
     input->SetFocus();
 }
@@ -470,13 +466,6 @@ void CTalveroDlg::ReadControlsIntoSettings()
         settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
 }
 
-void CTalveroDlg::LoadDictionary()
-{
-    for (const std::string& message :
-         parts.dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
-        TalveroMessageBox(FromPhrase(message), res::kAppName, wxOK, this);
-}
-
 void CTalveroDlg::EmptyNewTranslationsFile()
 {
     if (std::FILE* f = std::fopen(kNewTranslationsFileName, "w")) std::fclose(f);
@@ -485,20 +474,18 @@ void CTalveroDlg::EmptyNewTranslationsFile()
 void CTalveroDlg::Shutdown()
 {
     ReadControlsIntoSettings();
-    KeepBatchUploadChoices();
+    if (online) online->KeepBatchUploadChoices();
     if (!settingsUnreadable) SaveSettings(settings);
     parts.platform.hotkey->Unregister();
     // An addition waiting for its upload still holds the dictionary; it is freed with the window.
-    if (!additionBusy) parts.dictionary->Discard();
+    if (!additions->Busy()) parts.dictionary->Discard();
 }
 
 void CTalveroDlg::EndDialogWith(int result)
 {
-    ended = true;
-    // A capture still waiting for the selection's owner must not answer into an ended window.
-    if (parts.platform.clipboard) parts.platform.clipboard->CancelCapture();
-    autoPass.Stop();
-    if (autoDelay) autoDelay->Stop();
+    state.stage = MainWindowState::Stage::Ended;
+    additions->Stop();
+    translation->Stop();
     if (IsModal()) {
         EndModal(result);
     } else {
@@ -509,12 +496,12 @@ void CTalveroDlg::EndDialogWith(int result)
 
 void CTalveroDlg::EndWithoutSaving()
 {
-    if (!ended) EndDialogWith(wxID_OK);
+    if (!state.Ended()) EndDialogWith(wxID_OK);
 }
 
 void CTalveroDlg::OnExit(wxCommandEvent&)
 {
-    if (ended) return;
+    if (state.Ended()) return;
     Shutdown();
     EndDialogWith(wxID_OK);
 }
@@ -522,9 +509,9 @@ void CTalveroDlg::OnExit(wxCommandEvent&)
 // The tray menu's "Disable"/"Enable": silences the speech side and shows the other tray icon.
 void CTalveroDlg::OnTrayDisable(wxCommandEvent&)
 {
-    disabled = !disabled;
-    TrayShowDisabled(disabled);
-    if (disabled) parts.speech->PurgeSpeech();
+    state.disabled = !state.disabled;
+    TrayShowDisabled(state.disabled);
+    if (state.disabled) parts.speech->PurgeSpeech();
 }
 
 void CTalveroDlg::OnTrayExit(wxCommandEvent&)
@@ -534,12 +521,12 @@ void CTalveroDlg::OnTrayExit(wxCommandEvent&)
 
 void CTalveroDlg::OnCancel(wxCommandEvent&)
 {
-    if (!ended) EndDialogWith(wxID_CANCEL);
+    if (!state.Ended()) EndDialogWith(wxID_CANCEL);
 }
 
 void CTalveroDlg::OnClose(wxCloseEvent&)
 {
-    if (ended) return;
+    if (state.Ended()) return;
     Shutdown();
     EndDialogWith(wxID_CANCEL);
 }
@@ -556,40 +543,12 @@ void CTalveroDlg::OnCharHook(wxKeyEvent& event)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Translation
+// Flags, delay, font, options, About, window menu
 
-void CTalveroDlg::OnTranslate(wxCommandEvent&)
+void CTalveroDlg::OnFlagCheck(wxCommandEvent& event)
 {
-    Translate();
-}
-
-void CTalveroDlg::SetPairPositionsFromCombos()
-{
-    for (int i = 0; i < 4; ++i)
-        settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
-}
-
-void CTalveroDlg::OnHistorySelectionChanged()
-{
-    if (historyClearing || ended) return;
-    if (!static_cast<wxCheckBox*>(FindWindow(kTranslateHistorySelection))->GetValue()) return;
-    input->ChangeValue(history->GetStringSelection());
-    AutoTranslate();
-}
-
-void CTalveroDlg::OnClear(wxCommandEvent&)
-{
-    input->ChangeValue(wxString());
-    for (wxTextCtrl* box : resultBoxes)
-        box->ChangeValue(wxString());
-    ClearNearList();
-}
-
-void CTalveroDlg::OnClearHistory(wxCommandEvent&)
-{
-    historyClearing = true;
-    history->ChangeValue(wxString());
-    historyClearing = false;
+    for (const CheckBinding& b : kCheckBindings)
+        if (b.id == event.GetId() && b.isFlag) settings.*b.member = event.IsChecked();
 }
 
 void CTalveroDlg::OnSetTimeDelay(wxCommandEvent&)
@@ -605,43 +564,6 @@ void CTalveroDlg::OnSetTimeDelay(wxCommandEvent&)
     CDelayDlg dlg(this, shown);
     if (dlg.ShowModal() == wxID_OK) settings.translationDelay = dlg.delay;
 }
-
-void CTalveroDlg::OnFlagCheck(wxCommandEvent& event)
-{
-    for (const CheckBinding& b : kCheckBindings)
-        if (b.id == event.GetId() && b.isFlag) settings.*b.member = event.IsChecked();
-}
-
-void CTalveroDlg::OnLocalPairChanged(wxCommandEvent&)
-{
-    const PairEntry* e = PairAt(PairList::Local, pairCombos[3]->GetSelection());
-    if (!e) return;  // a change without a valid selection loads nothing
-    autoState.dictionaryLoading = true;
-    translateButton->Disable();
-    pairCombos[3]->Disable();
-    settings.localPairPosition = e->position;
-    settings.localDictionaryFile = LocalDictionaryFileName(e->dictionaryCode);
-    settings.personalDictionaryFile = PersonalDictionaryFileName(e->dictionaryCode);
-    {
-        wxBusyCursor wait;
-        LoadDictionary();
-    }
-    translateButton->Enable();
-    pairCombos[3]->Enable();
-    autoState.dictionaryLoading = false;
-}
-
-void CTalveroDlg::OnNearListDoubleClick(wxCommandEvent&)
-{
-    int sel = nearList->GetSelection();
-    if (sel == wxNOT_FOUND) return;
-    std::optional<std::string> translation =
-        parts.dictionary->Find(ToPhrase(nearList->GetString(sel)));
-    if (translation) resultBoxes[3]->ChangeValue(FromPhrase(*translation));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Font, topmost, options, About, window menu
 
 wxFont CTalveroDlg::TextBoxFont(int size)
 {
@@ -669,20 +591,19 @@ void CTalveroDlg::ApplyTextBoxFont(int size)
     Layout();
 }
 
-void CTalveroDlg::OnOptions(wxCommandEvent&)
+void CTalveroDlg::RunOptionsDialog()
 {
-    RunOptionsDialog();
-}
-
-void CTalveroDlg::ShowAboutBox()
-{
-    CAboutDlg dlg(this);
-    dlg.ShowModal();
-}
-
-void CTalveroDlg::OnAbout(wxCommandEvent&)
-{
-    ShowAboutBox();
+    const Services services = LoadServices();
+    ProxyConnection connection{services.useProxy, services.proxyPort, services.proxyServer};
+    COptionsDlg dlg(this, settings, connection);
+    if (dlg.ShowModal() != wxID_OK) return;
+    const int oldFontSize = settings.fontSize;
+    const bool oldTopmost = settings.topmostWindow;
+    CopyOptions(dlg.values, settings);
+    minimizeToTray = settings.minimizeToTray;
+    if (settings.fontSize != oldFontSize) ApplyTextBoxFont(settings.fontSize);
+    additions->RegisterHotkey();
+    if (settings.topmostWindow != oldTopmost) SetTopmost(settings.topmostWindow);
 }
 
 wxMenu* CTalveroDlg::BuildWindowMenu() const
@@ -698,18 +619,23 @@ wxMenu* CTalveroDlg::BuildWindowMenu() const
     return menu;
 }
 
-void CTalveroDlg::ShowWindowMenu()
+void CTalveroDlg::ShowWindowMenu(wxPoint at)
 {
     std::unique_ptr<wxMenu> menu(BuildWindowMenu());
-    if (menu->GetMenuItemCount() == 0) return;
-    wxWindow* button = FindWindow(res::kWindowMenuButton);
-    PopupMenu(menu.get(),
-              button ? button->GetPosition() + wxPoint(0, button->GetSize().y) : wxDefaultPosition);
+    if (menu->GetMenuItemCount() != 0) PopupMenu(menu.get(), at);
+}
+
+void CTalveroDlg::OnAbout(wxCommandEvent&)
+{
+    CAboutDlg dlg(this);
+    dlg.ShowModal();
 }
 
 void CTalveroDlg::OnWindowMenuButton(wxCommandEvent&)
 {
-    ShowWindowMenu();
+    wxWindow* button = FindWindow(res::kWindowMenuButton);
+    ShowWindowMenu(button ? button->GetPosition() + wxPoint(0, button->GetSize().y)
+                          : wxDefaultPosition);
 }
 
 void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
@@ -720,24 +646,6 @@ void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
         event.Skip();
         return;
     }
-    std::unique_ptr<wxMenu> menu(BuildWindowMenu());
-    if (menu->GetMenuItemCount() == 0) return;
-    wxPoint at = event.GetPosition();
-    PopupMenu(menu.get(), at == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(at));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Speech notifications: ignored while the tool is disabled from the tray menu.
-
-void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
-{
-    HandleRecognitionEvents();  // or drops them while they are ignored
-    if (disabled || !settings.activateSpeechRecognition) return;
-    parts.speech->OnRecognitionEvent();
-}
-
-void CTalveroDlg::OnVoiceEvent(wxThreadEvent&)
-{
-    if (disabled) return;
-    parts.speech->OnVoiceEvent(settings);
+    const wxPoint at = event.GetPosition();
+    ShowWindowMenu(at == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(at));
 }
