@@ -95,20 +95,24 @@ void CAdditionsController::OnAdd(wxCommandEvent&)
 
 void CAdditionsController::RunAddAction(const std::string& original, const std::string& translation)
 {
-    // The confirmation and the upload let other commands run meanwhile.
     if (busy) {
         waiting.emplace_back(original, translation);
         return;
     }
     busy = true;
     RunOneAddition(original, translation);
-    while (!waiting.empty() && !state.Ended()) {
-        const std::pair<std::string, std::string> next = std::move(waiting.front());
-        waiting.pop_front();
-        RunOneAddition(next.first, next.second);
+}
+
+void CAdditionsController::RunNextAddition()
+{
+    if (waiting.empty() || state.Ended()) {
+        waiting.clear();
+        busy = false;
+        return;
     }
-    waiting.clear();
-    busy = false;
+    const std::pair<std::string, std::string> next = std::move(waiting.front());
+    waiting.pop_front();
+    RunOneAddition(next.first, next.second);
 }
 
 void CAdditionsController::RunOneAddition(const std::string& originalIn,
@@ -120,20 +124,32 @@ void CAdditionsController::RunOneAddition(const std::string& originalIn,
         CConfirmationDlg dlg(window);
         dlg.originalText = original;
         dlg.translatedText = translation;
-        if (dlg.ShowModal() != wxID_OK) return;
+        if (dlg.ShowModal() != wxID_OK) {
+            RunNextAddition();
+            return;
+        }
         original = dlg.originalText;
         translation = dlg.translatedText;
     }
-    AddTranslation(std::move(original), std::move(translation));
+    AddTranslation(std::move(original), std::move(translation), [this] { RunNextAddition(); });
 }
 
-void CAdditionsController::AddTranslation(std::string original, std::string translation)
+void CAdditionsController::AddTranslation(std::string original, std::string translation,
+                                          std::function<void()> then)
 {
     LocalDictionary* engine = dictionary.Engine();
-    if (!engine) return;
+    if (!engine) {
+        then();
+        return;
+    }
+    // Both files take the pair before it goes to the server: a window closed or a program
+    // ended while the server takes its time loses nothing.
+    std::optional<std::pair<std::string, std::string>> toUpload;
     engine->uploadPair = nullptr;
-    // A failed upload passes silently: the pair is in the personal file either way.
-    if (settings.uploadNewTranslations) engine->uploadPair = upload;
+    if (settings.uploadNewTranslations)
+        engine->uploadPair = [&toUpload](const std::string& o, const std::string& t) {
+            toUpload.emplace(o, t);
+        };
     LocalDictionary::AddResult added =
         engine->AddTranslation(std::move(original), std::move(translation));
     engine->uploadPair = nullptr;
@@ -141,11 +157,19 @@ void CAdditionsController::AddTranslation(std::string original, std::string tran
     if (!added.error.empty())
         TalveroMessageBox(FromPhrase(added.error), res::kAppName, wxOK | wxICON_WARNING, window);
     // Nothing was added (an empty side): nothing to announce.
-    if (added.original.empty() || added.translation.empty()) return;
-    if (settings.showTranslationBanner && !state.Ended()) {
-        const std::string text = added.original + " <===> " + added.translation;
-        banners.ShowAddition(text, AdditionBannerLines(text.size()));
-    }
+    auto announce = [this, added, then = std::move(then)] {
+        if (!added.original.empty() && !added.translation.empty() &&
+            settings.showTranslationBanner && !state.Ended()) {
+            const std::string text = added.original + " <===> " + added.translation;
+            banners.ShowAddition(text, AdditionBannerLines(text.size()));
+        }
+        then();
+    };
+    // A failed upload passes silently: the pair is in the personal file either way.
+    if (toUpload)
+        upload(toUpload->first, toUpload->second, std::move(announce));
+    else
+        announce();
 }
 
 void CAdditionsController::OnUndo(wxCommandEvent&)

@@ -21,13 +21,16 @@ class wxWindow;
 class CAdditionsController {
 public:
     enum class HotkeyBox { Text, Translation };
-    // `upload` sends an added pair to the online dictionary (when the settings ask for it).
-    using Upload = std::function<void(const std::string& original, const std::string& translation)>;
+    // `upload` sends an added pair to the online dictionary (when the settings ask for it) and
+    // calls its last argument once that is over.
+    using Upload = std::function<void(const std::string& original, const std::string& translation,
+                                      std::function<void()> then)>;
     CAdditionsController(wxWindow* window, wxTextCtrl* input, ILocalDictionary& dictionary,
                          IBanners& banners, Platform& platform, const Settings& settings,
                          const MainWindowState& state, Upload upload);
 
-    void AddTranslation(std::string original, std::string translation);
+    // Stores the pair, then uploads it aside; `then` runs once all of it is done.
+    void AddTranslation(std::string original, std::string translation, std::function<void()> then);
     void CaptureSelection();
     // The settings' hotkey, registered anew (start-up and after the options dialog).
     void RegisterHotkey();
@@ -42,6 +45,7 @@ private:
     void OnUndo(wxCommandEvent& event);
     void RunAddAction(const std::string& original, const std::string& translation);
     void RunOneAddition(const std::string& original, const std::string& translation);
+    void RunNextAddition();
     void ApplyCapturedText(const std::string& text);
     wxTextCtrl* Box(int id) const;
 
@@ -54,7 +58,8 @@ private:
     const MainWindowState& state;
     Upload upload;
     HotkeyBox nextBox = HotkeyBox::Text;
-    // One addition at a time; those asked for meanwhile follow in turn.
+    // One addition at a time (its confirmation and its upload let other commands run); those
+    // asked for meanwhile follow in turn.
     bool busy = false;
     std::deque<std::pair<std::string, std::string>> waiting;
     // One capture at a time, and one press handled per turn of the event loop.

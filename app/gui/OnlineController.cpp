@@ -14,12 +14,8 @@
 #include "speech/Voice.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
-#include "ui/WaitPumping.h"
 
 namespace {
-// Each turn of a request's loop hands the window this long to handle its events (drawing and
-// idle work included), between looks at the connection.
-constexpr double kPumpMs = 10;
 constexpr const char* kPairsFileFilter =
     "Translation pairs text file (*.txt)|*.txt|All Files (*.*)|*.*";
 }  // namespace
@@ -35,10 +31,9 @@ COnlineController::COnlineController(wxTopLevelWindow* window, ISpeech& speech, 
 {
     OnlineHooks& hooks = uploader.Hooks();
     hooks.caption = this;
-    // While a request runs the window keeps handling its events; when it ends meanwhile the
-    // request stops at once.
-    hooks.pump = [this] { ::WaitPumping(kPumpMs, [this] { return !this->state.Ended(); }); };
-    hooks.cancelled = [this] { return this->state.Ended(); };
+    // When the window ends meanwhile a request stops at once.
+    hooks.cancelled = [stop = tasks.StopFlag(), ending = ending] { return *stop || *ending; };
+    post = tasks.Poster();
     window->Bind(wxEVT_BUTTON, &COnlineController::OnUploadPairsFile, this, res::ctl::kUpload);
 }
 
@@ -54,8 +49,29 @@ void COnlineController::Start()
 
 void COnlineController::SetStatusText(const std::string& text)
 {
+    // From a request's worker: the caption changes on the window's thread.
+    if (!wxIsMainThread()) {
+        post([this, text] { SetStatusText(text); });
+        return;
+    }
     window->SetTitle(wxString::FromUTF8(text));
     window->Update();
+}
+
+void COnlineController::Send(Requests requests, std::function<void(std::vector<UploadResult>)> then)
+{
+    const UploadAccount account{settings.onlineUsername, settings.onlinePassword};
+    tasks.Run<std::vector<UploadResult>>(
+        [this, requests = std::move(requests), account] {
+            std::vector<UploadResult> results;
+            for (size_t i = 0; i < requests.size(); ++i) {
+                if (i > 0 && uploader.Hooks().cancelled()) break;
+                const BatchUpload::Request& r = requests[i];
+                results.push_back(uploader.Send(r.original, r.translation, r.codes, account));
+            }
+            return results;
+        },
+        std::move(then));
 }
 
 void COnlineController::SetCaption(const std::string& caption)
@@ -79,13 +95,24 @@ void COnlineController::AnnounceNewVersion(const std::string& message)
     });
 }
 
-void COnlineController::UploadPair(const std::string& original, const std::string& translation)
+void COnlineController::UploadPair(const std::string& original, const std::string& translation,
+                                   std::function<void()> then)
 {
-    if (state.Ended()) return;
     auto* localPair = static_cast<wxChoice*>(window->FindWindow(res::ctl::kLocalPair));
     const PairEntry* pair = PairAt(PairList::Local, localPair->GetSelection());
-    ::UploadPair(uploader, pair ? pair->dictionaryCode : std::string(), original, translation,
-                 {settings.onlineUsername, settings.onlinePassword});
+    const std::optional<LanguageCodes> codes =
+        SplitPairCode(pair ? pair->dictionaryCode : std::string());
+    // Without a pair or an account nothing is sent, and the caption stays.
+    if (state.Ended() || !codes ||
+        !UploadAccount{settings.onlineUsername, settings.onlinePassword}.Complete()) {
+        then();
+        return;
+    }
+    ++uploads;
+    Send({{original, translation, *codes}}, [this, then = std::move(then)](auto) {
+        --uploads;
+        then();
+    });
 }
 
 void COnlineController::SpeakUploadedTranslation(const std::string& text)
@@ -99,17 +126,44 @@ void COnlineController::UploadPairsFile(const std::string& path)
 {
     if (batchRunning || state.Ended()) return;
     batchRunning = true;
-    wxWindow* button = window->FindWindow(res::ctl::kUpload);
-    button->Disable();
+    window->FindWindow(res::ctl::kUpload)->Disable();
     batch.uploadFromIndex = settings.uploadLanguageFrom;
     batch.uploadToIndex = settings.uploadLanguageTo;
+    running = std::make_unique<BatchUpload>(path, batch);
+    ShowNextPair();
+}
+
+void COnlineController::ShowNextPair()
+{
+    std::optional<UploadDialogFields> fields;
+    if (!state.Ended()) fields = running->Next();
+    if (!fields) {
+        FinishBatch();
+        return;
+    }
     CUploadDialogRunner dialog(window);
-    RunBatchUpload(path, batch, dialog, uploader,
-                   {settings.onlineUsername, settings.onlinePassword},
-                   [this](const std::string& text) { SpeakUploadedTranslation(text); });
+    const bool ok = dialog.Run(*fields);
+    BatchUpload::Answered answered =
+        running->Answer(*fields, ok, {settings.onlineUsername, settings.onlinePassword});
+    if (answered.chosen) SpeakUploadedTranslation(fields->translatedText);
+    if (answered.requests.empty()) {
+        // The next dialog from the event loop: a long run of skipped pairs must not nest.
+        post([this] { ShowNextPair(); });
+        return;
+    }
+    Send(std::move(answered.requests), [this](std::vector<UploadResult> results) {
+        for (const UploadResult& r : results)
+            running->Sent(r);
+        ShowNextPair();
+    });
+}
+
+void COnlineController::FinishBatch()
+{
+    running.reset();
     settings.uploadLanguageFrom = batch.uploadFromIndex;
     settings.uploadLanguageTo = batch.uploadToIndex;
-    button->Enable();
+    window->FindWindow(res::ctl::kUpload)->Enable();
     batchRunning = false;
 }
 

@@ -130,8 +130,12 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
         [this] { voice->ConnectVoice(); });
     additions = std::make_unique<CAdditionsController>(
         this, input, *parts.dictionary, *parts.banners, parts.platform, settings, state,
-        [this](const std::string& original, const std::string& translated) {
-            if (online) online->UploadPair(original, translated);
+        [this](const std::string& original, const std::string& translated,
+               std::function<void()> then) {
+            if (online)
+                online->UploadPair(original, translated, std::move(then));
+            else
+                then();
         });
     SetUpKeys();
 }
@@ -486,6 +490,7 @@ void CTalveroDlg::EndDialogWith(int result)
     state.stage = MainWindowState::Stage::Ended;
     additions->Stop();
     translation->Stop();
+    if (online) online->Stop();
     if (IsModal()) {
         EndModal(result);
     } else {

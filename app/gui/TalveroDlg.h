@@ -77,6 +77,8 @@ public:
     ILocalDictionary& Dictionary() { return *parts.dictionary; }
 
     void UploadPairsFile(const std::string& path) { online->UploadPairsFile(path); }
+    // An upload (single or batch) is under way.
+    bool IsUploading() const { return online && online->Busy(); }
     using HotkeyBox = CAdditionsController::HotkeyBox;
     HotkeyBox NextHotkeyBox() const { return additions->NextHotkeyBox(); }
 

@@ -18,8 +18,8 @@
 #include "app/gui/TalveroDlg.h"
 #include "platform/FakePlatform.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitPumping.h"
 #include "ui/MessageBox.h"
-#include "ui/WaitPumping.h"
 
 struct TranslateCall {
     std::string text;  // the input as handed over (trimmed by the action itself)
