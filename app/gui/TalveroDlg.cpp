@@ -16,6 +16,7 @@
 
 #include "app/gui/AboutDlg.h"
 #include "app/gui/DelayDlg.h"
+#include "app/gui/MainWindowSettings.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Options.h"
 #include "catalogue/gui/OptionsDlg.h"
@@ -33,38 +34,6 @@ namespace {
 using namespace res::ctl;
 
 constexpr int kDialogFontPoints = 9;
-
-// Check boxes held by settings keys. Flag boxes update their member when clicked; the others are
-// read from the control when the settings are written.
-struct CheckBinding {
-    int id;
-    bool Settings::*member;
-    bool isFlag;
-};
-const CheckBinding kCheckBindings[] = {
-    {kUseLocal, &Settings::useLocalDictionary, true},
-    {kUseGoogle, &Settings::useGoogle, true},
-    {kUseBabelfish, &Settings::useBabelfish, true},
-    {kUseFreeTranslation, &Settings::useFreeTranslation, true},
-    {kRecognition, &Settings::activateSpeechRecognition, true},
-    {kAutoTranslate, &Settings::launchTranslationAutomatically, true},
-    {kTranslateHypothesis, &Settings::translateHypothesis, false},
-    {kSpeakGoogle, &Settings::speakGoogle, true},
-    {kSpeakBabelfish, &Settings::speakBabelfish, true},
-    {kSpeakFreeTranslation, &Settings::speakFreeTranslation, true},
-    {kSpeakLocal, &Settings::speakLocal, true},
-    {kNearSearch, &Settings::nearSearch, true},
-    {kHotkeyFills, &Settings::hotkeyFillsBoxes, true},
-    {kAddAutomatically, &Settings::addAutomaticallyWhenFilled, false},
-    {kTranslateHistorySelection, &Settings::translateHistorySelection, false},
-    {kCopyOnlyToHistory, &Settings::copyRecognizedOnlyToHistory, true},
-};
-
-const PairList kPairLists[4] = {PairList::Google, PairList::Babelfish, PairList::FreeTranslation,
-                                PairList::Local};
-int Settings::*const kPairMembers[4] = {
-    &Settings::googlePairPosition, &Settings::babelfishPairPosition,
-    &Settings::freeTranslationPairPosition, &Settings::localPairPosition};
 
 }  // namespace
 
@@ -391,7 +360,7 @@ void CTalveroDlg::StartUp()
     // The window menu ("Options", "&About Talvero...") is built when it is opened: this
     // desktop's window manager menu cannot be extended.
     SetIcons(res::IconBundle(res::kMainIcon));
-    FillLanguagePairCombos();
+    FillPairLists(pairCombos, punctuation);
     translation->SetUpNearList();
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
@@ -406,7 +375,9 @@ void CTalveroDlg::StartUp()
     settings.localDictionaryFile = LocalDictionaryFileName("es_en");
     settings.personalDictionaryFile = PersonalDictionaryFileName("es_en");
     punctuation->SetSelection(1);
-    LoadSettingsIntoWindow();
+    settingsUnreadable = !LoadSettingsIntoControls(this, settings, pairCombos);
+    minimizeToTray = settings.minimizeToTray;
+    if (settings.topmostWindow) SetTopmost(true);
     additions->RegisterHotkey();
     translation->StartDictionaryLoad();
     ApplyTextBoxFont(settings.fontSize);
@@ -416,60 +387,6 @@ void CTalveroDlg::StartUp()
     input->SetFocus();
 }
 
-void CTalveroDlg::FillLanguagePairCombos()
-{
-    for (int i = 0; i < 4; ++i) {
-        wxArrayString names;
-        for (const PairEntry& e : PairsOf(kPairLists[i]))
-            names.Add(FromPhrase(e.displayName));
-        pairCombos[i]->Set(names);
-        pairCombos[i]->SetSelection(0);
-    }
-    const auto patterns = res::PunctuationPatterns();
-    for (const char* p : patterns)
-        punctuation->Append(wxString::FromUTF8(p));
-}
-
-void CTalveroDlg::LoadSettingsIntoWindow()
-{
-    // A file that is there but cannot be read still holds the user's settings: start on the
-    // defaults, say so, and leave the file alone at exit.
-    // A file set aside or values brought into range are said once too: the user edited
-    // something that did not take.
-    std::string settingsMessage;
-    settingsUnreadable =
-        LoadSettingsFile(settings, kSettingsFileName, &settingsMessage) == SettingsLoad::Unreadable;
-    if (settingsUnreadable)
-        settingsMessage +=
-            ". Talvero starts with the default settings and will not save over that file.";
-    if (!settingsMessage.empty())
-        TalveroMessageBox(FromPhrase(settingsMessage), res::kAppName, wxOK | wxICON_WARNING, this);
-    for (const CheckBinding& b : kCheckBindings)
-        static_cast<wxCheckBox*>(FindWindow(b.id))->SetValue(settings.*b.member);
-    for (int i = 0; i < 4; ++i) {
-        int pos = settings.*kPairMembers[i];
-        if (pos >= 0 && pos < static_cast<int>(pairCombos[i]->GetCount()))
-            pairCombos[i]->SetSelection(pos);
-    }
-    // The pair list shows the pair whose dictionary is loaded, also when no pair is stored
-    // (it would otherwise show position 0 while es_en loads, and save position 0 at exit).
-    for (const PairEntry& e : PairsOf(PairList::Local))
-        if (LocalDictionaryFileName(e.dictionaryCode) == settings.localDictionaryFile) {
-            pairCombos[3]->SetSelection(e.position);
-            settings.localPairPosition = e.position;
-        }
-    minimizeToTray = settings.minimizeToTray;
-    if (settings.topmostWindow) SetTopmost(true);
-}
-
-void CTalveroDlg::ReadControlsIntoSettings()
-{
-    for (const CheckBinding& b : kCheckBindings)
-        if (!b.isFlag) settings.*b.member = static_cast<wxCheckBox*>(FindWindow(b.id))->GetValue();
-    for (int i = 0; i < 4; ++i)
-        settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
-}
-
 void CTalveroDlg::EmptyNewTranslationsFile()
 {
     if (std::FILE* f = std::fopen(kNewTranslationsFileName, "w")) std::fclose(f);
@@ -477,7 +394,7 @@ void CTalveroDlg::EmptyNewTranslationsFile()
 
 void CTalveroDlg::Shutdown()
 {
-    ReadControlsIntoSettings();
+    ReadControlsIntoSettings(this, settings, pairCombos);
     if (online) online->KeepBatchUploadChoices();
     if (!settingsUnreadable) SaveSettings(settings);
     parts.platform.hotkey->Unregister();
@@ -550,12 +467,6 @@ void CTalveroDlg::OnCharHook(wxKeyEvent& event)
 // ---------------------------------------------------------------------------------------------
 // Flags, delay, font, options, About, window menu
 
-void CTalveroDlg::OnFlagCheck(wxCommandEvent& event)
-{
-    for (const CheckBinding& b : kCheckBindings)
-        if (b.id == event.GetId() && b.isFlag) settings.*b.member = event.IsChecked();
-}
-
 void CTalveroDlg::OnSetTimeDelay(wxCommandEvent&)
 {
     double d = settings.translationDelay;
@@ -570,24 +481,9 @@ void CTalveroDlg::OnSetTimeDelay(wxCommandEvent&)
     if (dlg.ShowModal() == wxID_OK) settings.translationDelay = dlg.delay;
 }
 
-wxFont CTalveroDlg::TextBoxFont(int size)
-{
-    // A size from an edited settings file may be anything; keep it drawable.
-    if (size < 1) size = 1;
-    if (size > 144) size = 144;
-    static const bool haveArial = wxFontEnumerator::IsValidFacename("Arial");
-    wxFontInfo info(size);
-    info.Bold();
-    if (haveArial)
-        info.FaceName("Arial");
-    else
-        info.Family(wxFONTFAMILY_SWISS);
-    return wxFont(info);
-}
-
 void CTalveroDlg::ApplyTextBoxFont(int size)
 {
-    textBoxFont = std::make_unique<wxFont>(TextBoxFont(size));
+    textBoxFont = std::make_unique<wxFont>(::TextBoxFont(size));
     for (wxTextCtrl* box :
          {input, hypothesis, resultBoxes[0], resultBoxes[1], resultBoxes[2], resultBoxes[3]}) {
         box->SetFont(*textBoxFont);

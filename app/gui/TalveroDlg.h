@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include <wx/font.h>
+
 #include "app/WindowServices.h"
 #include "app/gui/AdditionsController.h"
 #include "app/gui/Banners.h"
 #include "app/gui/DictationController.h"
+#include "app/gui/MainWindowSettings.h"
 #include "app/gui/MainWindowState.h"
 #include "app/gui/OnlineController.h"
 #include "app/gui/TranslationView.h"
@@ -24,7 +27,6 @@ class wxChoice;
 class wxComboBox;
 class wxListBox;
 class wxTextCtrl;
-class wxFont;
 class wxMenu;
 
 class CTalveroDlg : public CTrayDialog {
@@ -61,7 +63,7 @@ public:
         translation->FillNearList(std::move(phrases));
     }
     void ApplyTextBoxFont(int size);
-    static wxFont TextBoxFont(int size);  // Arial bold (or the like) at `size` points
+    static wxFont TextBoxFont(int size) { return ::TextBoxFont(size); }
     void RunOptionsDialog();
     // "Options" and "&About Talvero...": the desktop's window menu cannot be extended, so the
     // window offers them from its "Menu" button and its context menu.
@@ -98,9 +100,6 @@ private:
     void CreateControls();
     void LayOut();
     void SetUpKeys();  // TalveroDlgKeys.cpp
-    void FillLanguagePairCombos();
-    void LoadSettingsIntoWindow();
-    void ReadControlsIntoSettings();
     void Shutdown();
     void EndDialogWith(int result);
     void EmptyNewTranslationsFile();
@@ -113,7 +112,10 @@ private:
     void OnCharHook(wxKeyEvent& event);
     void OnNearListDoubleClick(wxCommandEvent&) { translation->OpenNearEntry(); }
     void OnSetTimeDelay(wxCommandEvent& event);
-    void OnFlagCheck(wxCommandEvent& event);
+    void OnFlagCheck(wxCommandEvent& event)
+    {
+        TakeCheckedFlag(settings, event.GetId(), event.IsChecked());
+    }
     void OnContextMenu(wxContextMenuEvent& event);
     void OnTrayDisable(wxCommandEvent& event);
     void OnTrayExit(wxCommandEvent& event);
