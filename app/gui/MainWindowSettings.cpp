@@ -112,6 +112,13 @@ void TakeCheckedFlag(Settings& settings, int id, bool checked)
         if (b.id == id && b.isFlag) settings.*b.member = checked;
 }
 
+int ShownDelay(double d)
+{
+    if (d >= 2147483647.0) return 2147483647;
+    if (d > -2147483648.0) return static_cast<int>(d);
+    return -2147483647 - 1;
+}
+
 wxFont TextBoxFont(int size)
 {
     // A size from an edited settings file may be anything; keep it drawable.

@@ -19,5 +19,7 @@ bool LoadSettingsIntoControls(wxWindow* window, Settings& settings, const PairCo
 void ReadControlsIntoSettings(wxWindow* window, Settings& settings, const PairCombos& pairCombos);
 // A check box was clicked: the flag it holds follows at once.
 void TakeCheckedFlag(Settings& settings, int id, bool checked);
+// The delay as the delay dialog shows it: truncated into an int (1500.7 shows 1500).
+int ShownDelay(double ms);
 // Arial bold (or the like) at `size` points, kept drawable.
 wxFont TextBoxFont(int size);

@@ -17,6 +17,7 @@
 #include "app/gui/AboutDlg.h"
 #include "app/gui/DelayDlg.h"
 #include "app/gui/MainWindowSettings.h"
+#include "app/gui/WindowMenu.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Options.h"
 #include "catalogue/gui/OptionsDlg.h"
@@ -469,15 +470,7 @@ void CTalveroDlg::OnCharHook(wxKeyEvent& event)
 
 void CTalveroDlg::OnSetTimeDelay(wxCommandEvent&)
 {
-    double d = settings.translationDelay;
-    int shown = 0;
-    if (d >= 2147483647.0)
-        shown = 2147483647;
-    else if (d > -2147483648.0)
-        shown = static_cast<int>(d);  // truncates: 1500.7 shows 1500
-    else
-        shown = -2147483647 - 1;
-    CDelayDlg dlg(this, shown);
+    CDelayDlg dlg(this, ShownDelay(settings.translationDelay));
     if (dlg.ShowModal() == wxID_OK) settings.translationDelay = dlg.delay;
 }
 
@@ -507,25 +500,6 @@ void CTalveroDlg::RunOptionsDialog()
     if (settings.topmostWindow != oldTopmost) SetTopmost(settings.topmostWindow);
 }
 
-wxMenu* CTalveroDlg::BuildWindowMenu() const
-{
-    // The items the system menu carries elsewhere; without the "About" string, none.
-    auto* menu = new wxMenu;
-    const wxString about = wxString::FromUTF8(res::LoadString(res::kAboutMenuString));
-    if (!about.empty()) {
-        menu->Append(res::kCmdOptions, "Options");
-        menu->Append(res::kCmdAbout, about);
-    }
-    TagMenuItems(menu);
-    return menu;
-}
-
-void CTalveroDlg::ShowWindowMenu(wxPoint at)
-{
-    std::unique_ptr<wxMenu> menu(BuildWindowMenu());
-    if (menu->GetMenuItemCount() != 0) PopupMenu(menu.get(), at);
-}
-
 void CTalveroDlg::OnAbout(wxCommandEvent&)
 {
     CAboutDlg dlg(this);
@@ -535,18 +509,16 @@ void CTalveroDlg::OnAbout(wxCommandEvent&)
 void CTalveroDlg::OnWindowMenuButton(wxCommandEvent&)
 {
     wxWindow* button = FindWindow(res::kWindowMenuButton);
-    ShowWindowMenu(button ? button->GetPosition() + wxPoint(0, button->GetSize().y)
-                          : wxDefaultPosition);
+    PopUpWindowMenu(
+        this, button ? button->GetPosition() + wxPoint(0, button->GetSize().y) : wxDefaultPosition);
 }
 
 void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 {
-    // Text boxes keep their own menu (cut, copy, paste).
-    if (dynamic_cast<wxTextCtrl*>(event.GetEventObject()) ||
-        dynamic_cast<wxComboBox*>(event.GetEventObject())) {
+    if (HasOwnContextMenu(event.GetEventObject())) {
         event.Skip();
         return;
     }
     const wxPoint at = event.GetPosition();
-    ShowWindowMenu(at == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(at));
+    PopUpWindowMenu(this, at == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(at));
 }

@@ -18,6 +18,7 @@
 #include "app/gui/TranslationView.h"
 #include "app/gui/UiTask.h"
 #include "app/gui/VoiceController.h"
+#include "app/gui/WindowMenu.h"
 #include "catalogue/Settings.h"
 #include "platform/Platform.h"
 #include "tray/gui/TrayDialog.h"
@@ -67,7 +68,7 @@ public:
     void RunOptionsDialog();
     // "Options" and "&About Talvero...": the desktop's window menu cannot be extended, so the
     // window offers them from its "Menu" button and its context menu.
-    wxMenu* BuildWindowMenu() const;
+    wxMenu* BuildWindowMenu() const { return ::BuildWindowMenu(); }
     // The tray menu's "Exit": ends at once with the OK result, without saving.
     void EndWithoutSaving();
     void SetDisabled(bool on) { state.disabled = on; }
@@ -103,7 +104,6 @@ private:
     void Shutdown();
     void EndDialogWith(int result);
     void EmptyNewTranslationsFile();
-    void ShowWindowMenu(wxPoint at);
 
     void OnInitDialog(wxInitDialogEvent& event);
     void OnExit(wxCommandEvent& event);
