@@ -67,6 +67,12 @@ CAdditionsController::CAdditionsController(wxWindow* window, wxTextCtrl* input,
     });
 }
 
+CAdditionsController::~CAdditionsController()
+{
+    Stop();
+    platform.hotkey->SetHandler({});
+}
+
 wxTextCtrl* CAdditionsController::Box(int id) const
 {
     return static_cast<wxTextCtrl*>(window->FindWindow(id));

@@ -28,6 +28,7 @@ public:
     CAdditionsController(wxWindow* window, wxTextCtrl* input, ILocalDictionary& dictionary,
                          IBanners& banners, Platform& platform, const Settings& settings,
                          const MainWindowState& state, Upload upload);
+    ~CAdditionsController();
 
     // Stores the pair, then uploads it aside; `then` runs once all of it is done.
     void AddTranslation(std::string original, std::string translation, std::function<void()> then);
