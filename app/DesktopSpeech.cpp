@@ -23,9 +23,9 @@ IVoice* DesktopSpeech::ReplaceVoice()
     voice.reset();
     voice = makeVoice();
     // The old voice's end of stream will never come: recognition it suspended goes on now.
-    if (speechSuspended) {
-        speechSuspended = false;
-        SetRecognizerActive(true);
+    if (speaking) {
+        speaking = false;
+        SwitchRecognizer();
     }
     return voice.get();
 }
@@ -41,6 +41,12 @@ void DesktopSpeech::SpeakText(const std::string& text)
     lastSpokenText = text;
 }
 
+void DesktopSpeech::SuspendRecognition(bool on)
+{
+    held = on;
+    SwitchRecognizer();
+}
+
 void DesktopSpeech::PurgeSpeech()
 {
     if (voice) voice->Purge();
@@ -53,12 +59,12 @@ void DesktopSpeech::OnVoiceEvent(const Settings& settings)
     while (voice->GetEvent(event)) {
         if (event.kind == VoiceEventKind::StartStream) {
             if (settings.activateSpeechRecognition && settings.suspendRecognitionDuringTts) {
-                SetRecognizerActive(false);
-                speechSuspended = true;
+                speaking = true;
+                SwitchRecognizer();
             }
-        } else if (settings.activateSpeechRecognition && speechSuspended) {
-            SetRecognizerActive(true);
-            speechSuspended = false;
+        } else if (settings.activateSpeechRecognition && speaking) {
+            speaking = false;
+            SwitchRecognizer();
         }
     }
 }

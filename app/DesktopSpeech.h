@@ -1,7 +1,8 @@
 #pragma once
 // The program's speech layer behind ISpeech: the voice and its event handling. The voice's
 // streams suspend and resume recognition through SetRecognizerActive, which hands the change to
-// the recognizer's owner (SetRecognizerSwitch).
+// the recognizer's owner (SetRecognizerSwitch). Whether recognition is suspended is kept here
+// and nowhere else.
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,13 +21,12 @@ public:
 
     bool SetUp() override { return false; }
     void SpeakText(const std::string& text) override;
-    std::string LastRecognizedText() override { return {}; }
-    void OnRecognitionEvent() override {}
     void OnVoiceEvent(const Settings& settings) override;
     void PurgeSpeech() override;
     IVoice* Voice() override { return voice.get(); }
     std::string LastSpokenText() override { return lastSpokenText; }
-    bool SpeechSuspended() override { return speechSuspended; }
+    bool SpeechSuspended() override { return held || speaking; }
+    void SuspendRecognition(bool on) override;
     IVoice* ReplaceVoice() override;
     void SetRecognizerSwitch(std::function<void(bool active)> onSwitch) override
     {
@@ -43,7 +43,12 @@ protected:
 private:
     std::function<std::unique_ptr<IVoice>()> makeVoice;
     std::unique_ptr<IVoice> voice;
+    void SwitchRecognizer() { SetRecognizerActive(!held && !speaking); }
+
     std::string lastSpokenText;
-    bool speechSuspended = false;
+    // Why recognition is off: the voice is speaking, or someone holds it off. The recognizer
+    // runs only when neither is the case.
+    bool speaking = false;
+    bool held = false;
     std::function<void(bool)> recognizerSwitch;
 };

@@ -17,8 +17,6 @@ class SilentSpeech : public ISpeech {
 public:
     bool SetUp() override { return false; }
     void SpeakText(const std::string&) override {}
-    std::string LastRecognizedText() override { return {}; }
-    void OnRecognitionEvent() override {}
     void OnVoiceEvent(const Settings&) override {}
 };
 
@@ -50,7 +48,7 @@ public:
             std::erase_if(found, [&known](const std::string& m) {
                 return std::find(known.begin(), known.end(), m) != known.end();
             });
-            if (!found.empty() && later) later(std::move(found));
+            if (later) later(std::move(found));
         });
         return known;
     }

@@ -46,14 +46,16 @@ public:
     virtual void Discard() = 0;
     // Loads both files as Load does, but on another thread where it can, so that the window
     // appears meanwhile; every other call waits until the load is done. Returns at once with
-    // the messages for files that cannot be opened; `later` gets, from the loading thread, any
-    // that only the load itself finds. By default the load happens here and now.
+    // the messages for files that cannot be opened; `later` is called once the load is done,
+    // from the loading thread, with any that only the load itself found (often none). By
+    // default the load happens here and now, and `later` is called before the return.
     virtual std::vector<std::string> LoadInBackground(
         const std::string& localFile, const std::string& personalFile,
         std::function<void(std::vector<std::string> messages)> later)
     {
-        (void)later;
-        return Load(localFile, personalFile);
+        std::vector<std::string> messages = Load(localFile, personalFile);
+        if (later) later({});
+        return messages;
     }
     // The dictionary engine behind it, for the Translate action's local step (null: none).
     virtual LocalDictionary* Engine() = 0;
@@ -69,8 +71,6 @@ public:
     // Queues a code-page text behind whatever is being spoken (never purges) and makes it the
     // last spoken text.
     virtual void SpeakText(const std::string& text) = 0;
-    virtual std::string LastRecognizedText() = 0;
-    virtual void OnRecognitionEvent() = 0;
     // The voice's events: suspends recognition from the start of each spoken stream to its end
     // when `settings` ask for it (1012 checked and "SUSPEND TEXT RECOGNITION DURING TTS").
     virtual void OnVoiceEvent(const Settings& settings) = 0;
@@ -81,8 +81,10 @@ public:
     virtual IVoice* Voice() { return nullptr; }
     // The text of the latest SpeakText ("" before the first): what "Repeat" speaks.
     virtual std::string LastSpokenText() { return {}; }
-    // On while recognition is suspended for the voice's speech.
+    // On while recognition is suspended: for the voice's speech, or held by SuspendRecognition.
     virtual bool SpeechSuspended() { return false; }
+    // Holds recognition off (on) until released, whatever the voice does meanwhile.
+    virtual void SuspendRecognition(bool on) { (void)on; }
     // How the layer turns the recognizer off while the voice speaks and on again afterwards
     // (the window owns the recognizer).
     virtual void SetRecognizerSwitch(std::function<void(bool active)> onSwitch) { (void)onSwitch; }

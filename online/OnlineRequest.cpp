@@ -39,7 +39,6 @@ OnlineReply OnlineGet(const Services& services, const std::string& url, const st
     HttpLimits limits = hooks.limits;
     if (limits.caFile.empty()) limits.caFile = services.caFile;
     grab.SetLimits(limits);
-    if (hooks.pump) grab.SetEventPump(hooks.pump);
     if (hooks.cancelled) grab.SetCancelCheck(hooks.cancelled);
     reply.read = grab.GetFile(url, reply.body, agent, hooks.caption);
     reply.status = grab.GetStatusCode();

@@ -21,7 +21,6 @@ HttpLimits OnlineLimits();
 
 struct OnlineHooks {
     CStatusWindow* caption = nullptr;  // gets every progress text (the window's caption)
-    EventPump pump;                    // keeps the window working while a GET runs
     std::function<bool()> cancelled;   // answers true once the GET must stop (window ended)
     HttpLimits limits = OnlineLimits();
 };

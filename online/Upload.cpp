@@ -98,72 +98,104 @@ void AppendLine(const File& file, std::string_view text)
 
 }  // namespace
 
+struct BatchUpload::Files {
+    EntryTable pairs;
+    File originals;
+    File translations;
+};
+
+BatchUpload::BatchUpload(const std::string& pairsFile, BatchUploadState& state,
+                         const std::string& recordDir)
+    : state(state), files(std::make_unique<Files>())
+{
+    state.lastPairsFile = pairsFile;
+    // The pairs are read as a dictionary file is: plain files only (a directory, a pipe or a
+    // device is refused without waiting), lines ending in LF or CR LF, an odd last line paired
+    // with an empty translation.
+    bool tooLarge = false;
+    if (pairsFile.empty() || !files->pairs.AppendFile(pairsFile, tooLarge)) {
+        report.error = tooLarge ? "The file is too large: " + pairsFile
+                                : "Could not open the file: " + pairsFile;
+        return;
+    }
+    report.opened = true;
+    const std::string dir = recordDir.empty() ? std::string() : recordDir + "/";
+    files->originals.reset(std::fopen((dir + kOriginalsFileName).c_str(), "w"));
+    files->translations.reset(std::fopen((dir + kTranslationsFileName).c_str(), "w"));
+}
+
+BatchUpload::~BatchUpload() = default;
+
+std::optional<UploadDialogFields> BatchUpload::Next()
+{
+    if (!report.opened || report.aborted || next >= files->pairs.size()) return std::nullopt;
+    UploadDialogFields fields;
+    fields.originalText = std::string(files->pairs.Original(next));
+    fields.translatedText = std::string(files->pairs.Translation(next));
+    fields.fromIndex = state.uploadFromIndex;
+    fields.toIndex = state.uploadToIndex;
+    fields.reverse = state.uploadReverse;
+    fields.action = UploadDialogFields::Upload;
+    ++report.shown;
+    return fields;
+}
+
+BatchUpload::Answered BatchUpload::Answer(const UploadDialogFields& fields, bool ok,
+                                          const UploadAccount& account)
+{
+    Answered answered;
+    state.uploadFromIndex = fields.fromIndex;
+    state.uploadToIndex = fields.toIndex;
+    if (!ok) {  // Skip
+        ++next;
+        return answered;
+    }
+    state.uploadReverse = fields.reverse;
+    if (fields.action == UploadDialogFields::Abort) {
+        report.aborted = true;
+        return answered;
+    }
+    const LanguageCodes codes{UploadLanguageCode(state.uploadFromIndex, true),
+                              UploadLanguageCode(state.uploadToIndex, false)};
+    answered.chosen = true;
+    AppendLine(files->originals, fields.originalText);
+    AppendLine(files->translations, fields.translatedText);
+    ++report.chosen;
+    if (account.Complete()) {
+        answered.requests.push_back({fields.originalText, fields.translatedText, codes});
+        if (state.uploadReverse)
+            answered.requests.push_back(
+                {fields.translatedText, fields.originalText, {codes.to, codes.from}});
+    }
+    if (fields.action != UploadDialogFields::Repeat) ++next;
+    return answered;
+}
+
+void BatchUpload::Sent(const UploadResult& result)
+{
+    report.requests += result.sent ? 1 : 0;
+    report.stored += result.stored ? 1 : 0;
+}
+
 BatchUploadReport RunBatchUpload(const std::string& pairsFile, BatchUploadState& state,
                                  IUploadDialog& dialog, CUploader& uploader,
                                  const UploadAccount& account,
                                  const std::function<void(const std::string&)>& speak,
                                  const std::string& recordDir)
 {
-    BatchUploadReport report;
-    state.lastPairsFile = pairsFile;
-    // The pairs are read as a dictionary file is: plain files only (a directory, a pipe or a
-    // device is refused without waiting), lines ending in LF or CR LF, an odd last line paired
-    // with an empty translation.
-    EntryTable pairs;
-    bool tooLarge = false;
-    if (pairsFile.empty() || !pairs.AppendFile(pairsFile, tooLarge)) {
-        report.error = tooLarge ? "The file is too large: " + pairsFile
-                                : "Could not open the file: " + pairsFile;
-        return report;
-    }
-    report.opened = true;
-
-    const std::string dir = recordDir.empty() ? std::string() : recordDir + "/";
-    File originals(std::fopen((dir + kOriginalsFileName).c_str(), "w"));
-    File translations(std::fopen((dir + kTranslationsFileName).c_str(), "w"));
-
+    BatchUpload batch(pairsFile, state, recordDir);
     auto cancelled = [&] { return uploader.Hooks().cancelled && uploader.Hooks().cancelled(); };
-    for (uint32_t i = 0; i < pairs.size() && !report.aborted; ++i) {
-        bool again = true;
-        while (again) {
-            again = false;
-            if (cancelled()) return report;
-            UploadDialogFields fields;
-            fields.originalText = std::string(pairs.Original(i));
-            fields.translatedText = std::string(pairs.Translation(i));
-            fields.fromIndex = state.uploadFromIndex;
-            fields.toIndex = state.uploadToIndex;
-            fields.reverse = state.uploadReverse;
-            fields.action = UploadDialogFields::Upload;
-            ++report.shown;
-            const bool ok = dialog.Run(fields);
-            state.uploadFromIndex = fields.fromIndex;
-            state.uploadToIndex = fields.toIndex;
-            if (!ok) break;  // Skip
-            state.uploadReverse = fields.reverse;
-            if (fields.action == UploadDialogFields::Abort) {
-                report.aborted = true;
-                break;
-            }
-            const LanguageCodes codes{UploadLanguageCode(state.uploadFromIndex, true),
-                                      UploadLanguageCode(state.uploadToIndex, false)};
-            if (speak) speak(fields.translatedText);
-            AppendLine(originals, fields.originalText);
-            AppendLine(translations, fields.translatedText);
-            ++report.chosen;
-            if (account.Complete()) {
-                auto send = [&](const std::string& o, const std::string& t,
-                                const LanguageCodes& c) {
-                    UploadResult r = uploader.Send(o, t, c, account);
-                    report.requests += r.sent ? 1 : 0;
-                    report.stored += r.stored ? 1 : 0;
-                };
-                send(fields.originalText, fields.translatedText, codes);
-                if (state.uploadReverse && !cancelled())
-                    send(fields.translatedText, fields.originalText, {codes.to, codes.from});
-            }
-            again = fields.action == UploadDialogFields::Repeat;
+    while (!cancelled()) {
+        std::optional<UploadDialogFields> fields = batch.Next();
+        if (!fields) break;
+        const bool ok = dialog.Run(*fields);
+        const BatchUpload::Answered answered = batch.Answer(*fields, ok, account);
+        if (answered.chosen && speak) speak(fields->translatedText);
+        for (size_t i = 0; i < answered.requests.size(); ++i) {
+            if (i > 0 && cancelled()) break;
+            const BatchUpload::Request& r = answered.requests[i];
+            batch.Sent(uploader.Send(r.original, r.translation, r.codes, account));
         }
     }
-    return report;
+    return batch.Report();
 }

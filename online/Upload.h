@@ -3,9 +3,11 @@
 // an added pair, and the batch upload of a translation-pairs file pair by pair.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/Services.h"
 #include "online/OnlineRequest.h"
@@ -108,6 +110,41 @@ struct BatchUploadReport {
     int stored = 0;
     bool aborted = false;
     std::string error;
+};
+
+// The batch upload one step at a time, for a caller that shows the dialog on its own thread and
+// sends the requests elsewhere. Next gives the fields of the next dialog; Answer takes the
+// dialog's answer back, records a chosen pair and says what to send; Sent counts each result.
+class BatchUpload {
+public:
+    BatchUpload(const std::string& pairsFile, BatchUploadState& state,
+                const std::string& recordDir = {});
+    ~BatchUpload();
+    BatchUpload(const BatchUpload&) = delete;
+    BatchUpload& operator=(const BatchUpload&) = delete;
+
+    // Nothing once every pair was shown, after an abort, or when the file could not be read.
+    std::optional<UploadDialogFields> Next();
+    struct Request {
+        std::string original;
+        std::string translation;
+        LanguageCodes codes;
+    };
+    struct Answered {
+        bool chosen = false;            // the pair was chosen: its translation is spoken
+        std::vector<Request> requests;  // in order; the reverse one only after the first
+    };
+    // `ok` is false for "Skip".
+    Answered Answer(const UploadDialogFields& fields, bool ok, const UploadAccount& account);
+    void Sent(const UploadResult& result);
+    const BatchUploadReport& Report() const { return report; }
+
+private:
+    struct Files;
+    BatchUploadState& state;
+    BatchUploadReport report;
+    std::unique_ptr<Files> files;
+    uint32_t next = 0;
 };
 
 // Reads `pairsFile` as the dictionary loader reads a dictionary file and shows each pair in the

@@ -1,6 +1,5 @@
 #include "app/gui/TalveroDlg.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include <wx/button.h>
@@ -14,13 +13,14 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/utils.h>
 
 #include "app/gui/AboutDlg.h"
 #include "app/gui/DelayDlg.h"
-#include "app/gui/TalveroEvents.h"
+#include "app/gui/MainWindowSettings.h"
+#include "app/gui/WindowMenu.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/FieldValidation.h"
+#include "catalogue/Options.h"
+#include "catalogue/gui/OptionsDlg.h"
 #include "res/Icons.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
@@ -28,44 +28,11 @@
 #include "ui/DialogBuilder.h"
 #include "ui/GtkTweaks.h"
 #include "ui/MessageBox.h"
-#include "ui/TextSelection.h"
 
 namespace {
 
 // Control ids of the main window.
 using namespace res::ctl;
-
-// Check boxes held by settings keys. Flag boxes update their member when clicked; the others are
-// read from the control when the settings are written.
-struct CheckBinding {
-    int id;
-    bool Settings::*member;
-    bool isFlag;
-};
-const CheckBinding kCheckBindings[] = {
-    {kUseLocal, &Settings::useLocalDictionary, true},
-    {kUseGoogle, &Settings::useGoogle, true},
-    {kUseBabelfish, &Settings::useBabelfish, true},
-    {kUseFreeTranslation, &Settings::useFreeTranslation, true},
-    {kRecognition, &Settings::activateSpeechRecognition, true},
-    {kAutoTranslate, &Settings::launchTranslationAutomatically, true},
-    {kTranslateHypothesis, &Settings::translateHypothesis, false},
-    {kSpeakGoogle, &Settings::speakGoogle, true},
-    {kSpeakBabelfish, &Settings::speakBabelfish, true},
-    {kSpeakFreeTranslation, &Settings::speakFreeTranslation, true},
-    {kSpeakLocal, &Settings::speakLocal, true},
-    {kNearSearch, &Settings::nearSearch, true},
-    {kHotkeyFills, &Settings::hotkeyFillsBoxes, true},
-    {kAddAutomatically, &Settings::addAutomaticallyWhenFilled, false},
-    {kTranslateHistorySelection, &Settings::translateHistorySelection, false},
-    {kCopyOnlyToHistory, &Settings::copyRecognizedOnlyToHistory, true},
-};
-
-const PairList kPairLists[4] = {PairList::Google, PairList::Babelfish, PairList::FreeTranslation,
-                                PairList::Local};
-int Settings::*const kPairMembers[4] = {
-    &Settings::googlePairPosition, &Settings::babelfishPairPosition,
-    &Settings::freeTranslationPairPosition, &Settings::localPairPosition};
 
 }  // namespace
 
@@ -75,14 +42,8 @@ wxBEGIN_EVENT_TABLE(CTalveroDlg, CTrayDialog)
     EVT_BUTTON(kCancel, CTalveroDlg::OnCancel)
     EVT_CLOSE(CTalveroDlg::OnClose)
     EVT_CHAR_HOOK(CTalveroDlg::OnCharHook)
-    EVT_BUTTON(kTranslate, CTalveroDlg::OnTranslate)
-    EVT_TEXT(kInput, CTalveroDlg::OnInputChanged)
-    EVT_BUTTON(kClear, CTalveroDlg::OnClear)
-    EVT_BUTTON(kClearHistory, CTalveroDlg::OnClearHistory)
     EVT_BUTTON(kSetDelay, CTalveroDlg::OnSetTimeDelay)
     EVT_CHECKBOX(wxID_ANY, CTalveroDlg::OnFlagCheck)
-    EVT_CHOICE(kLocalPair, CTalveroDlg::OnLocalPairChanged)
-    EVT_LISTBOX_DCLICK(kNearList, CTalveroDlg::OnNearListDoubleClick)
     EVT_BUTTON(kOptions, CTalveroDlg::OnOptions)
     EVT_MENU(res::kCmdOptions, CTalveroDlg::OnOptions)
     EVT_MENU(res::kCmdAbout, CTalveroDlg::OnAbout)
@@ -120,10 +81,27 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     LayOut();
     TagTemplateControls(this, res::MainDialog());
 
-    Bind(TALVERO_EVT_RECOGNITION, &CTalveroDlg::OnRecognitionEvent, this);
-    Bind(TALVERO_EVT_VOICE, &CTalveroDlg::OnVoiceEvent, this);
     SetEscapeId(wxID_NONE);  // Esc is routed to the hidden "Cancel" in OnCharHook
-    SetUpAdditions();
+    translation = std::make_unique<CTranslationView>(
+        CTranslationView::Controls{this, input, translateButton, resultBoxes, pairCombos, nearList},
+        *parts.engines, *parts.dictionary, *parts.speech, *parts.banners, settings, tasks.Poster());
+    voice = std::make_unique<CVoiceController>(
+        this, *parts.speech, settings, state,
+        [this](const std::function<void()>& dialog) { dictation->HoldSpeechDuring(dialog); });
+    dictation = std::make_unique<CDictationController>(
+        CDictationController::Controls{this, input, history, hypothesis, resultBoxes[3],
+                                       punctuation},
+        *parts.speech, *parts.dictionary, settings, state, translation->Presenter(),
+        [this] { voice->ConnectVoice(); });
+    additions = std::make_unique<CAdditionsController>(
+        this, input, *parts.dictionary, *parts.banners, parts.platform, settings, state,
+        [this](const std::string& original, const std::string& translated,
+               std::function<void()> then) {
+            if (online)
+                online->UploadPair(original, translated, std::move(then));
+            else
+                then();
+        });
     SetUpKeys();
 }
 
@@ -131,11 +109,11 @@ CTalveroDlg::~CTalveroDlg()
 {
     // Nothing started for this window may continue into it or outlive it.
     tasks.Drop();
-    if (parts.platform.clipboard) parts.platform.clipboard->CancelCapture();
+    additions->Stop();
+    online.reset();
+    translation->Stop();
     parts.engines.reset();
-    if (translation.running) wxEndBusyCursor();
-    if (autoDelay) autoDelay->Stop();
-    StopDictation();
+    dictation->Stop();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -382,18 +360,17 @@ bool CTalveroDlg::Show(bool show)
 
 void CTalveroDlg::StartUp()
 {
-    if (startedUp) return;
-    startedUp = true;
+    if (state.StartedUp()) return;
+    state.stage = MainWindowState::Stage::Running;
     // The window menu ("Options", "&About Talvero...") is built when it is opened: this
     // desktop's window manager menu cannot be extended.
     SetIcons(res::IconBundle(res::kMainIcon));
-    FillLanguagePairCombos();
-    SetUpListsForSpeed();
+    FillPairLists(pairCombos, punctuation);
+    translation->SetUpNearList();
     // Speech may report that no recognizer exists; start-up goes on either way.
     parts.speech->SetUp();
-    SetUpVoice();
-    SetUpDictation();
-    autoState.autoTranslateBusy = false;
+    voice->ConnectVoice();
+    dictation->SetUp();
     parts.banners->Create(this);
     settings.minimizeToTray = true;
     minimizeToTray = true;
@@ -402,83 +379,17 @@ void CTalveroDlg::StartUp()
     TraySetMenu(res::kTrayMenu);
     settings.localDictionaryFile = LocalDictionaryFileName("es_en");
     settings.personalDictionaryFile = PersonalDictionaryFileName("es_en");
-    historySelectionWatch = WatchSelectionChanges(history, [this] {
-        if (historyClearing || historySelectionPending) return;
-        historySelectionPending = true;
-        CallAfter([this] {
-            historySelectionPending = false;
-            OnHistorySelectionChanged();
-        });
-    });
     punctuation->SetSelection(1);
-    LoadSettingsIntoWindow();
-    RegisterCaptureHotkey();
-    StartDictionaryLoad();
-    ApplyTextBoxFont(settings.fontSize);
-    SetUpOnline();
-    EmptyNewTranslationsFile();
-    input->SetFocus();
-}
-
-void CTalveroDlg::FillLanguagePairCombos()
-{
-    for (int i = 0; i < 4; ++i) {
-        wxArrayString names;
-        for (const PairEntry& e : PairsOf(kPairLists[i]))
-            names.Add(FromPhrase(e.displayName));
-        pairCombos[i]->Set(names);
-        pairCombos[i]->SetSelection(0);
-    }
-    const auto patterns = res::PunctuationPatterns();
-    for (const char* p : patterns)
-        punctuation->Append(wxString::FromUTF8(p));
-}
-
-void CTalveroDlg::LoadSettingsIntoWindow()
-{
-    // A file that is there but cannot be read still holds the user's settings: start on the
-    // defaults, say so, and leave the file alone at exit.
-    // A file set aside or values brought into range are said once too: the user edited
-    // something that did not take.
-    std::string settingsMessage;
-    settingsUnreadable =
-        LoadSettingsFile(settings, kSettingsFileName, &settingsMessage) == SettingsLoad::Unreadable;
-    if (settingsUnreadable)
-        settingsMessage +=
-            ". Talvero starts with the default settings and will not save over that file.";
-    if (!settingsMessage.empty())
-        TalveroMessageBox(FromPhrase(settingsMessage), res::kAppName, wxOK | wxICON_WARNING, this);
-    for (const CheckBinding& b : kCheckBindings)
-        static_cast<wxCheckBox*>(FindWindow(b.id))->SetValue(settings.*b.member);
-    for (int i = 0; i < 4; ++i) {
-        int pos = settings.*kPairMembers[i];
-        if (pos >= 0 && pos < static_cast<int>(pairCombos[i]->GetCount()))
-            pairCombos[i]->SetSelection(pos);
-    }
-    // The pair list shows the pair whose dictionary is loaded, also when no pair is stored
-    // (it would otherwise show position 0 while es_en loads, and save position 0 at exit).
-    for (const PairEntry& e : PairsOf(PairList::Local))
-        if (LocalDictionaryFileName(e.dictionaryCode) == settings.localDictionaryFile) {
-            pairCombos[3]->SetSelection(e.position);
-            settings.localPairPosition = e.position;
-        }
+    settingsUnreadable = !LoadSettingsIntoControls(this, settings, pairCombos);
     minimizeToTray = settings.minimizeToTray;
     if (settings.topmostWindow) SetTopmost(true);
-}
-
-void CTalveroDlg::ReadControlsIntoSettings()
-{
-    for (const CheckBinding& b : kCheckBindings)
-        if (!b.isFlag) settings.*b.member = static_cast<wxCheckBox*>(FindWindow(b.id))->GetValue();
-    for (int i = 0; i < 4; ++i)
-        settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
-}
-
-void CTalveroDlg::LoadDictionary()
-{
-    for (const std::string& message :
-         parts.dictionary->Load(settings.localDictionaryFile, settings.personalDictionaryFile))
-        TalveroMessageBox(FromPhrase(message), res::kAppName, wxOK, this);
+    additions->RegisterHotkey();
+    translation->StartDictionaryLoad();
+    ApplyTextBoxFont(settings.fontSize);
+    online = std::make_unique<COnlineController>(this, *parts.speech, settings, state);
+    online->Start();
+    EmptyNewTranslationsFile();
+    input->SetFocus();
 }
 
 void CTalveroDlg::EmptyNewTranslationsFile()
@@ -488,21 +399,20 @@ void CTalveroDlg::EmptyNewTranslationsFile()
 
 void CTalveroDlg::Shutdown()
 {
-    ReadControlsIntoSettings();
-    KeepBatchUploadChoices();
+    ReadControlsIntoSettings(this, settings, pairCombos);
+    if (online) online->KeepBatchUploadChoices();
     if (!settingsUnreadable) SaveSettings(settings);
     parts.platform.hotkey->Unregister();
     // An addition waiting for its upload still holds the dictionary; it is freed with the window.
-    if (!additionBusy) parts.dictionary->Discard();
+    if (!additions->Busy()) parts.dictionary->Discard();
 }
 
 void CTalveroDlg::EndDialogWith(int result)
 {
-    ended = true;
-    // A capture still waiting for the selection's owner must not answer into an ended window.
-    if (parts.platform.clipboard) parts.platform.clipboard->CancelCapture();
-    autoPass.Stop();
-    if (autoDelay) autoDelay->Stop();
+    state.stage = MainWindowState::Stage::Ended;
+    additions->Stop();
+    translation->Stop();
+    if (online) online->Stop();
     if (IsModal()) {
         EndModal(result);
     } else {
@@ -513,12 +423,12 @@ void CTalveroDlg::EndDialogWith(int result)
 
 void CTalveroDlg::EndWithoutSaving()
 {
-    if (!ended) EndDialogWith(wxID_OK);
+    if (!state.Ended()) EndDialogWith(wxID_OK);
 }
 
 void CTalveroDlg::OnExit(wxCommandEvent&)
 {
-    if (ended) return;
+    if (state.Ended()) return;
     Shutdown();
     EndDialogWith(wxID_OK);
 }
@@ -526,9 +436,9 @@ void CTalveroDlg::OnExit(wxCommandEvent&)
 // The tray menu's "Disable"/"Enable": silences the speech side and shows the other tray icon.
 void CTalveroDlg::OnTrayDisable(wxCommandEvent&)
 {
-    disabled = !disabled;
-    TrayShowDisabled(disabled);
-    if (disabled) parts.speech->PurgeSpeech();
+    state.disabled = !state.disabled;
+    TrayShowDisabled(state.disabled);
+    if (state.disabled) parts.speech->PurgeSpeech();
 }
 
 void CTalveroDlg::OnTrayExit(wxCommandEvent&)
@@ -538,12 +448,12 @@ void CTalveroDlg::OnTrayExit(wxCommandEvent&)
 
 void CTalveroDlg::OnCancel(wxCommandEvent&)
 {
-    if (!ended) EndDialogWith(wxID_CANCEL);
+    if (!state.Ended()) EndDialogWith(wxID_CANCEL);
 }
 
 void CTalveroDlg::OnClose(wxCloseEvent&)
 {
-    if (ended) return;
+    if (state.Ended()) return;
     Shutdown();
     EndDialogWith(wxID_CANCEL);
 }
@@ -560,111 +470,17 @@ void CTalveroDlg::OnCharHook(wxKeyEvent& event)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Translation
-
-void CTalveroDlg::OnTranslate(wxCommandEvent&)
-{
-    Translate();
-}
-
-void CTalveroDlg::SetPairPositionsFromCombos()
-{
-    for (int i = 0; i < 4; ++i)
-        settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
-}
-
-void CTalveroDlg::OnHistorySelectionChanged()
-{
-    if (historyClearing || ended) return;
-    if (!static_cast<wxCheckBox*>(FindWindow(kTranslateHistorySelection))->GetValue()) return;
-    input->ChangeValue(history->GetStringSelection());
-    AutoTranslate();
-}
-
-void CTalveroDlg::OnClear(wxCommandEvent&)
-{
-    input->ChangeValue(wxString());
-    for (wxTextCtrl* box : resultBoxes)
-        box->ChangeValue(wxString());
-    ClearNearList();
-}
-
-void CTalveroDlg::OnClearHistory(wxCommandEvent&)
-{
-    historyClearing = true;
-    history->ChangeValue(wxString());
-    historyClearing = false;
-}
+// Flags, delay, font, options, About, window menu
 
 void CTalveroDlg::OnSetTimeDelay(wxCommandEvent&)
 {
-    double d = settings.translationDelay;
-    int shown = 0;
-    if (d >= 2147483647.0)
-        shown = 2147483647;
-    else if (d > -2147483648.0)
-        shown = static_cast<int>(d);  // truncates: 1500.7 shows 1500
-    else
-        shown = -2147483647 - 1;
-    CDelayDlg dlg(this, shown);
+    CDelayDlg dlg(this, ShownDelay(settings.translationDelay));
     if (dlg.ShowModal() == wxID_OK) settings.translationDelay = dlg.delay;
-}
-
-void CTalveroDlg::OnFlagCheck(wxCommandEvent& event)
-{
-    for (const CheckBinding& b : kCheckBindings)
-        if (b.id == event.GetId() && b.isFlag) settings.*b.member = event.IsChecked();
-}
-
-void CTalveroDlg::OnLocalPairChanged(wxCommandEvent&)
-{
-    const PairEntry* e = PairAt(PairList::Local, pairCombos[3]->GetSelection());
-    if (!e) return;  // a change without a valid selection loads nothing
-    autoState.dictionaryLoading = true;
-    translateButton->Disable();
-    pairCombos[3]->Disable();
-    settings.localPairPosition = e->position;
-    settings.localDictionaryFile = LocalDictionaryFileName(e->dictionaryCode);
-    settings.personalDictionaryFile = PersonalDictionaryFileName(e->dictionaryCode);
-    {
-        wxBusyCursor wait;
-        LoadDictionary();
-    }
-    translateButton->Enable();
-    pairCombos[3]->Enable();
-    autoState.dictionaryLoading = false;
-}
-
-void CTalveroDlg::OnNearListDoubleClick(wxCommandEvent&)
-{
-    int sel = nearList->GetSelection();
-    if (sel == wxNOT_FOUND) return;
-    std::optional<std::string> translation =
-        parts.dictionary->Find(ToPhrase(nearList->GetString(sel)));
-    if (translation) resultBoxes[3]->ChangeValue(FromPhrase(*translation));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Font, topmost, options, About, window menu
-
-wxFont CTalveroDlg::TextBoxFont(int size)
-{
-    // A size from an edited settings file may be anything; keep it drawable.
-    if (size < 1) size = 1;
-    if (size > 144) size = 144;
-    static const bool haveArial = wxFontEnumerator::IsValidFacename("Arial");
-    wxFontInfo info(size);
-    info.Bold();
-    if (haveArial)
-        info.FaceName("Arial");
-    else
-        info.Family(wxFONTFAMILY_SWISS);
-    return wxFont(info);
 }
 
 void CTalveroDlg::ApplyTextBoxFont(int size)
 {
-    textBoxFont = std::make_unique<wxFont>(TextBoxFont(size));
+    textBoxFont = std::make_unique<wxFont>(::TextBoxFont(size));
     for (wxTextCtrl* box :
          {input, hypothesis, resultBoxes[0], resultBoxes[1], resultBoxes[2], resultBoxes[3]}) {
         box->SetFont(*textBoxFont);
@@ -673,75 +489,40 @@ void CTalveroDlg::ApplyTextBoxFont(int size)
     Layout();
 }
 
-void CTalveroDlg::OnOptions(wxCommandEvent&)
+void CTalveroDlg::RunOptionsDialog()
 {
-    RunOptionsDialog();
+    const Services services = LoadServices();
+    ProxyConnection connection{services.useProxy, services.proxyPort, services.proxyServer};
+    COptionsDlg dlg(this, settings, connection);
+    if (dlg.ShowModal() != wxID_OK) return;
+    const int oldFontSize = settings.fontSize;
+    const bool oldTopmost = settings.topmostWindow;
+    CopyOptions(dlg.values, settings);
+    minimizeToTray = settings.minimizeToTray;
+    if (settings.fontSize != oldFontSize) ApplyTextBoxFont(settings.fontSize);
+    additions->RegisterHotkey();
+    if (settings.topmostWindow != oldTopmost) SetTopmost(settings.topmostWindow);
 }
 
-void CTalveroDlg::ShowAboutBox()
+void CTalveroDlg::OnAbout(wxCommandEvent&)
 {
     CAboutDlg dlg(this);
     dlg.ShowModal();
 }
 
-void CTalveroDlg::OnAbout(wxCommandEvent&)
-{
-    ShowAboutBox();
-}
-
-wxMenu* CTalveroDlg::BuildWindowMenu() const
-{
-    // The items the system menu carries elsewhere; without the "About" string, none.
-    auto* menu = new wxMenu;
-    const wxString about = wxString::FromUTF8(res::LoadString(res::kAboutMenuString));
-    if (!about.empty()) {
-        menu->Append(res::kCmdOptions, "Options");
-        menu->Append(res::kCmdAbout, about);
-    }
-    TagMenuItems(menu);
-    return menu;
-}
-
-void CTalveroDlg::ShowWindowMenu()
-{
-    std::unique_ptr<wxMenu> menu(BuildWindowMenu());
-    if (menu->GetMenuItemCount() == 0) return;
-    wxWindow* button = FindWindow(res::kWindowMenuButton);
-    PopupMenu(menu.get(),
-              button ? button->GetPosition() + wxPoint(0, button->GetSize().y) : wxDefaultPosition);
-}
-
 void CTalveroDlg::OnWindowMenuButton(wxCommandEvent&)
 {
-    ShowWindowMenu();
+    wxWindow* button = FindWindow(res::kWindowMenuButton);
+    PopUpWindowMenu(
+        this, button ? button->GetPosition() + wxPoint(0, button->GetSize().y) : wxDefaultPosition);
 }
 
 void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
 {
-    // Text boxes keep their own menu (cut, copy, paste).
-    if (dynamic_cast<wxTextCtrl*>(event.GetEventObject()) ||
-        dynamic_cast<wxComboBox*>(event.GetEventObject())) {
+    if (HasOwnContextMenu(event.GetEventObject())) {
         event.Skip();
         return;
     }
-    std::unique_ptr<wxMenu> menu(BuildWindowMenu());
-    if (menu->GetMenuItemCount() == 0) return;
-    wxPoint at = event.GetPosition();
-    PopupMenu(menu.get(), at == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(at));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Speech notifications: ignored while the tool is disabled from the tray menu.
-
-void CTalveroDlg::OnRecognitionEvent(wxThreadEvent&)
-{
-    HandleRecognitionEvents();  // or drops them while they are ignored
-    if (disabled || !settings.activateSpeechRecognition) return;
-    parts.speech->OnRecognitionEvent();
-}
-
-void CTalveroDlg::OnVoiceEvent(wxThreadEvent&)
-{
-    if (disabled) return;
-    parts.speech->OnVoiceEvent(settings);
+    const wxPoint at = event.GetPosition();
+    PopUpWindowMenu(this, at == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(at));
 }

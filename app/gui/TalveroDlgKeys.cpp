@@ -94,7 +94,7 @@ void CTalveroDlg::SetUpKeys()
                          kExit};
     wxClientDC dc(this);
     dc.SetFont(TextBoxFont(Settings().fontSize));
-    // As much as the fixed-size window leaves the local row; three lines of the default font fit.
+    // Three lines of the text-box font at least, however small the window is made.
     const int threeLines = 3 * dc.GetCharHeight();
     for (wxTextCtrl* box : {input, resultBoxes[3]})
         box->SetMinSize(wxSize(box->GetMinSize().x, std::max(box->GetMinSize().y, threeLines)));

@@ -45,8 +45,8 @@
 #include "app/WindowServices.h"
 #include "app/gui/TalveroDlg.h"
 #include "dictionary/LocalDictionary.h"
+#include "tests/support/WaitPumping.h"
 #include "tests/web/LoopbackServer.h"
-#include "ui/WaitPumping.h"
 
 extern char** environ;
 

@@ -260,6 +260,7 @@ TEST_F(AdditionsTest, AddUploadsThePairWhenTheSettingIsOn)
     SetText(&dlg, 1007, "gato");
     SetText(&dlg, 1008, "cat");
     Click(&dlg, 1009);
+    WaitPumping(5000, [&] { return dlg.IsUploading(); });
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].path, "/upload_es.php");
@@ -287,6 +288,7 @@ TEST_F(AdditionsTest, ExitWhileTheUploadWaitsStillRecordsThePair)
     SetText(&dlg, 1008, "cat");
     dlg.CallAfter([&dlg] { Click(&dlg, 1); });  // Exit, handled while the request waits
     Click(&dlg, 1009);
+    WaitPumping(5000, [&] { return dlg.IsUploading(); });
     EXPECT_EQ(Personal(), "casa\nhouse\ngato\ncat");
     EXPECT_EQ(ReadFile("newtranslationsadded.txt"), "gato\ncat");
     EXPECT_TRUE(rec.additionBanners.empty());  // no banner over a window that has ended
@@ -309,6 +311,7 @@ TEST_F(AdditionsTest, AnAddWhileTheUploadWaitsRunsAfterIt)
         Click(&dlg, 1009);
     });
     Click(&dlg, 1009);
+    WaitPumping(5000, [&] { return dlg.IsUploading() || server.Requests().size() < 2; });
     EXPECT_EQ(Personal(), "casa\nhouse\ngato\ncat\nperro\ndog");
     EXPECT_EQ(server.Requests().size(), 2u);
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/WaitPumping.h"
 #include "ui/ListSpeed.h"
-#include "ui/WaitPumping.h"
 
 namespace {
 

@@ -104,6 +104,7 @@ TEST_F(OnlineWindowTest, BatchUploadsEachPairWhileTheWindowKeepsWorking)
         clock.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { ++ticks; });
         clock.Start(20);
         dlg.UploadPairsFile("pairs.txt");
+        WaitPumping(10000, [&] { return dlg.IsUploading(); });
         EXPECT_EQ(dlg.GetTitle(), "Talvero (127.0.0.1)");
     });
     auto requests = server.Requests();
@@ -129,6 +130,7 @@ TEST_F(OnlineWindowTest, QuittingDuringABatchKeepsItsLanguageChoices)
             dlg.CallAfter([&dlg] { Click(&dlg, 1); });  // Exit while the request waits
         }});
         dlg.UploadPairsFile("pairs.txt");
+        WaitPumping(10000, [&] { return dlg.IsUploading(); });
     });
     Settings saved;
     ASSERT_TRUE(LoadSettings(saved));

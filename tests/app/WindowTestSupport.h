@@ -18,8 +18,8 @@
 #include "app/gui/TalveroDlg.h"
 #include "platform/FakePlatform.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitPumping.h"
 #include "ui/MessageBox.h"
-#include "ui/WaitPumping.h"
 
 struct TranslateCall {
     std::string text;  // the input as handed over (trimmed by the action itself)
@@ -36,7 +36,6 @@ struct Recorder {
     std::vector<BannerDecision> banners;
     std::vector<std::pair<std::string, unsigned>> additionBanners;
     int bannersCreated = 0;
-    int recognitionEvents = 0;
     int voiceEvents = 0;
     int discards = 0;
     std::function<void()> duringLoad;
@@ -80,9 +79,10 @@ public:
     explicit RecordingSpeech(Recorder& r) : rec(r) {}
     bool SetUp() override { return false; }
     void SpeakText(const std::string& text) override { rec.spoken.push_back(text); }
-    std::string LastRecognizedText() override { return "recognized "; }
-    void OnRecognitionEvent() override { ++rec.recognitionEvents; }
     void OnVoiceEvent(const Settings&) override { ++rec.voiceEvents; }
+    bool SpeechSuspended() override { return held; }
+    void SuspendRecognition(bool on) override { held = on; }
+    bool held = false;
     Recorder& rec;
 };
 

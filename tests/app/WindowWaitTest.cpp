@@ -5,6 +5,7 @@
 #include <wx/uiaction.h>
 
 #include "app/gui/TalveroDlg.h"
+#include "catalogue/Catalogue.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/web/LoopbackServer.h"
 
@@ -96,6 +97,38 @@ TEST_F(SlowFormTest, PressesDuringAWaitAndEndingWhileItRunsLeaveNothingBehind)
     }
     EXPECT_EQ(requests, 1u);
     EXPECT_FALSE(wxIsBusy());
+}
+
+// A local pair's dictionary loads aside: the window goes on, a second choice made meanwhile
+// wins, and a window closed during a load ends with the load and hears nothing more of it.
+TEST_F(WindowTest, PairSwitchLoadsAsideTheLastChoiceWinsAndClosingWaitsForNothing)
+{
+    auto position = [](const std::string& code) {
+        for (const PairEntry& e : PairsOf(PairList::Local))
+            if (e.dictionaryCode == code) return e.position;
+        return -1;
+    };
+    std::string big;
+    for (int i = 0; i < 200000; ++i)
+        big += "palabra" + std::to_string(i) + "\nord" + std::to_string(i) + "\n";
+    WriteFile("localdictionary_sv_es.txt", big);
+    WriteFile("localdictionary_de_es.txt", "hund\nperro\n");
+    for (int round = 0; round < 2; ++round) {
+        CTalveroDlg::Parts parts = FakeServices();
+        parts.dictionary = MakeLocalDictionary();
+        parts.engines = MakeTranslationEngines(*parts.dictionary);
+        CTalveroDlg dlg(nullptr, std::move(parts));
+        dlg.Show();
+        Choose(&dlg, 1036, position("sv_es"));
+        EXPECT_FALSE(dlg.FindWindow(1032)->IsEnabled());
+        if (round == 1) break;  // closed while the load runs
+        Choose(&dlg, 1036, position("de_es"));
+        PumpUntil([&] { return dlg.FindWindow(1036)->IsEnabled(); });
+        EXPECT_EQ(dlg.GetSettings().localDictionaryFile, "localdictionary_de_es.txt");
+        EXPECT_EQ(dlg.Dictionary().Find("hund"), std::optional<std::string>("perro"));
+        EXPECT_TRUE(dlg.FindWindow(1032)->IsEnabled());
+        EXPECT_FALSE(dlg.GetAutoTranslateState().dictionaryLoading);
+    }
 }
 
 }  // namespace

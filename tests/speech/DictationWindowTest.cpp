@@ -110,6 +110,34 @@ TEST_F(DictationWindowTest, DictationGoesOnAfterTheVoiceHasSpoken)
     EXPECT_EQ(history->GetValue(), "go forward ten meters\ngo forward ten meters\n");
 }
 
+// The voice speaks over the first phrase: that one is not taken, and the recognizer is back
+// when the voice ends, through the speech layer alone (no event of the recognizer wakes it),
+// so the phrase said later is.
+TEST_F(DictationWindowTest, RecognitionHeldOffWhileTheVoiceSpeaksIsBackWhenItEnds)
+{
+    const std::string once = recotest::GoForwardWav(audio);
+    const std::string late = audio / "late.wav", input = audio / "input.wav";
+    ASSERT_TRUE(recotest::Shell("sox '" + once + "' '" + late + "' pad 1 8 && sox '" + late +
+                                "' '" + once + "' '" + input + "'"));
+    setenv("TALVERO_AUDIO_IN", input.c_str(), 1);
+    WriteFile("TalveroConfig.txt",
+              "ACTIVATE SPEECH RECOGNITION\nYES\nSUSPEND TEXT RECOGNITION DURING TTS\nYES\n");
+    std::string error;
+    auto voice = MakeEspeakVoice(MakeWavAudioSink(audio / "spoken.wav", true, error), error);
+    ASSERT_TRUE(voice) << error;
+    CTalveroDlg::Parts parts = FakeServices();
+    parts.speech = std::make_unique<DesktopSpeech>(std::move(voice));
+    CTalveroDlg dlg(nullptr, std::move(parts));
+    dlg.Show();
+    dlg.Speech().SpeakText(
+        "the voice goes on speaking for a while, long enough to cover all of "
+        "the first phrase that the recognizer hears from its input");
+    auto* history = Ctl<wxTextCtrl>(&dlg, kHistory);
+    WaitPumping(30000, [&] { return history->IsEmpty(); });
+    WaitPumping(1000);
+    EXPECT_EQ(history->GetValue(), "go forward ten meters\n");
+}
+
 TEST_F(DictationWindowTest, EngineThatCannotListenSaysSo)
 {
     setenv("TALVERO_AUDIO_IN", "/nonexistent.wav", 1);

@@ -1,4 +1,4 @@
-#include "ui/WaitPumping.h"
+#include "tests/support/WaitPumping.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,5 +1,6 @@
 #pragma once
-// Waiting while the window keeps working.
+// Waiting while the window keeps working: for tests and benchmarks, which drive the window from
+// outside its event loop. The program itself never waits this way.
 #include <functional>
 
 // Waits at least `ms` milliseconds (steady clock) while the event loop handles the window's

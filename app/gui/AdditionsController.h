@@ -1,0 +1,69 @@
+#pragma once
+// Additions to the local dictionary and the capture hotkey: the Add, Undo and add-from-results
+// buttons, the confirmation, the additions banner, the hotkey's registration and its capture of
+// the desktop's selection into the two boxes of new translations.
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "app/gui/MainWindowState.h"
+#include "platform/Platform.h"
+
+class IBanners;
+class ILocalDictionary;
+struct Settings;
+class wxCommandEvent;
+class wxTextCtrl;
+class wxWindow;
+
+class CAdditionsController {
+public:
+    enum class HotkeyBox { Text, Translation };
+    // `upload` sends an added pair to the online dictionary (when the settings ask for it) and
+    // calls its last argument once that is over.
+    using Upload = std::function<void(const std::string& original, const std::string& translation,
+                                      std::function<void()> then)>;
+    CAdditionsController(wxWindow* window, wxTextCtrl* input, ILocalDictionary& dictionary,
+                         IBanners& banners, Platform& platform, const Settings& settings,
+                         const MainWindowState& state, Upload upload);
+    ~CAdditionsController();
+
+    // Stores the pair, then uploads it aside; `then` runs once all of it is done.
+    void AddTranslation(std::string original, std::string translation, std::function<void()> then);
+    void CaptureSelection();
+    // The settings' hotkey, registered anew (start-up and after the options dialog).
+    void RegisterHotkey();
+    HotkeyBox NextHotkeyBox() const { return nextBox; }
+    // An addition is under way (its confirmation or its upload is waiting).
+    bool Busy() const { return busy; }
+    // The window ends: a capture still waiting is not answered.
+    void Stop();
+
+private:
+    void OnAdd(wxCommandEvent& event);
+    void OnUndo(wxCommandEvent& event);
+    void RunAddAction(const std::string& original, const std::string& translation);
+    void RunOneAddition(const std::string& original, const std::string& translation);
+    void RunNextAddition();
+    void ApplyCapturedText(const std::string& text);
+    wxTextCtrl* Box(int id) const;
+
+    wxWindow* window;
+    wxTextCtrl* input;
+    ILocalDictionary& dictionary;
+    IBanners& banners;
+    Platform& platform;
+    const Settings& settings;
+    const MainWindowState& state;
+    Upload upload;
+    HotkeyBox nextBox = HotkeyBox::Text;
+    // One addition at a time (its confirmation and its upload let other commands run); those
+    // asked for meanwhile follow in turn.
+    bool busy = false;
+    std::deque<std::pair<std::string, std::string>> waiting;
+    // One capture at a time, and one press handled per turn of the event loop.
+    bool capturing = false;
+    bool captureQueued = false;
+};
