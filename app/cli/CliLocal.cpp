@@ -1,4 +1,8 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -28,6 +32,32 @@ bool WantsHelp(const CliArgs& args)
     return args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
 }
 
+// Writing a dictionary's first saved index takes about as long again as loading it from its
+// text, and the answer does not wait on it: a child, a copy of the process as the load built
+// it, writes the index while this one answers and ends. The index appears by a rename, so a
+// run that starts meanwhile finds none and loads from the text. In the child's place, when
+// there can be none, the index is written here.
+void WriteIndexInChild(const std::function<void()>& write)
+{
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) write();
+    if (pid != 0) return;
+    // Nothing of the child reaches the caller's terminal or pipes, which then end with this
+    // process rather than with the child.
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (null >= 0)
+            ::dup2(null, fd);
+        else
+            ::close(fd);
+    }
+    // The answer's process comes first on a busy machine.
+    (void)!::nice(19);
+    write();
+    ::_exit(0);
+}
+
 }  // namespace
 
 // talvero-cli local TEXT: the Translate action's local step for the stored pair.
@@ -52,6 +82,7 @@ int CliLocal(const CliArgs& args)
     else if (!message.empty())
         CliError(message);
     LocalDictionary dictionary;
+    dictionary.indexWriter = WriteIndexInChild;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :
          dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {
