@@ -76,7 +76,8 @@ bool InitializePortAudio()
     static bool ok = false;
     std::call_once(once, [] {
         snd_lib_error_set_handler(QuietAlsa);
-        setenv("JACK_NO_START_SERVER", "1", 1);
+        // Not overwritten when set: this may run while other threads read the environment.
+        setenv("JACK_NO_START_SERVER", "1", 0);
         using JackSetter = void (*)(void (*)(const char*));
         for (const char* name : {"jack_set_error_function", "jack_set_info_function"})
             if (auto set = reinterpret_cast<JackSetter>(dlsym(RTLD_DEFAULT, name))) set(QuietJack);
