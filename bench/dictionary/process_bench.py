@@ -9,7 +9,8 @@ dictionary's saved index after it (its figures are the "first run" columns; "ind
 when the index appeared, counted from the start of that run), so the medians are those of a
 load from the index; the anchor runs once before them too, so both find the file in the page
 cache.
-Then the same for an empty directory (no dictionary at all) and for `talvero-cli --help`.
+Then the same for an empty directory (no dictionary at all), for `talvero-cli --help` and for
+`espeak-ng --version`, the yardstick of the help's start.
 """
 import os
 import statistics
@@ -70,11 +71,15 @@ def main():
                   f"| {ready:.0f} |")
     with tempfile.TemporaryDirectory() as work:
         empty = [run([cli, "local", "Haus"], work) for _ in range(runs)]
-        helps = [run([cli, "--help"], work) for _ in range(runs)]
+        helps, versions = [], []
+        for _ in range(runs):
+            helps.append(run([cli, "--help"], work))
+            versions.append(run(["espeak-ng", "--version"], work))
     print()
     print("| talvero-cli | wall ms | peak MiB |")
     print("|---|---|---|")
-    for name, runs_ in (("local, no dictionary", empty), ("--help", helps)):
+    for name, runs_ in (("local, no dictionary", empty), ("--help", helps),
+                        ("espeak-ng --version", versions)):
         print(f"| {name} | {statistics.median(w for w, _ in runs_):.1f} "
               f"| {statistics.median(m for _, m in runs_):.1f} |")
 
