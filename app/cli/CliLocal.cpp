@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -34,15 +35,30 @@ bool WantsHelp(const CliArgs& args)
 
 // Writing a dictionary's first saved index takes about as long again as loading it from its
 // text, and the answer does not wait on it: a child, a copy of the process as the load built
-// it, writes the index while this one answers and ends. The index appears by a rename, so a
-// run that starts meanwhile finds none and loads from the text. In the child's place, when
-// there can be none, the index is written here.
+// it, writes the index once this one has answered and ended, so that the two never share the
+// processor. The index appears by a rename, so a run that starts meanwhile finds none and
+// loads from the text. In the child's place, when there can be none, the index is written
+// here.
 void WriteIndexInChild(const std::function<void()>& write)
 {
     std::fflush(nullptr);
+    // The child waits for the end of this pipe that only this process holds: it reads the end
+    // of the file when this process has ended, whichever way it ends.
+    int gate[2] = {-1, -1};
+    if (::pipe2(gate, O_CLOEXEC) != 0) gate[0] = gate[1] = -1;
     const pid_t pid = ::fork();
     if (pid < 0) write();
-    if (pid != 0) return;
+    if (pid != 0) {
+        if (gate[0] >= 0) ::close(gate[0]);
+        return;
+    }
+    if (gate[1] >= 0) {
+        ::close(gate[1]);
+        char byte;
+        while (::read(gate[0], &byte, 1) < 0 && errno == EINTR) {
+        }
+        ::close(gate[0]);
+    }
     // Nothing of the child reaches the caller's terminal or pipes, which then end with this
     // process rather than with the child.
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
