@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <xxhash.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -19,7 +20,7 @@ namespace {
 
 constexpr char kMagic[8] = {'T', 'l', 'v', 'I', 'd', 'x', '\r', '\n'};
 // Raised whenever the layout of the file or of a node, an entry or a slot changes.
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr uint32_t kByteOrder = 0x01020304u;
 constexpr uint64_t kAlign = 64;
 
@@ -30,7 +31,12 @@ struct Header {
     char codePage[32];
     uint64_t textSize;  // of the dictionary file
     int64_t textModifiedNs;
+    int64_t textChangedNs;
+    uint64_t textInode;
+    uint64_t textSampleHash;
     uint64_t textHash;
+    uint32_t textSettled;  // whether the sampled check is enough
+    uint32_t unused;
     uint64_t fileSize;
     uint64_t copyBytes;  // the pairs' text as the index keeps it
     uint64_t textOffset;
@@ -59,9 +65,46 @@ uint64_t HeaderHash(const Header& h)
     return XXH3_64bits(&h, offsetof(Header, headerHash));
 }
 
-int64_t ModifiedNs(const struct stat& st)
+int64_t Ns(const struct timespec& t)
 {
-    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+void FromStat(const struct stat& st, DictionaryIndex::Identity& identity)
+{
+    identity.size = static_cast<uint64_t>(st.st_size);
+    identity.modifiedNs = Ns(st.st_mtim);
+    identity.changedNs = Ns(st.st_ctim);
+    identity.inode = static_cast<uint64_t>(st.st_ino);
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    identity.statNs = Ns(now);
+    identity.sampleHash = identity.hash = 0;
+}
+
+bool Settled(const DictionaryIndex::Identity& identity)
+{
+    return identity.changedNs <= identity.statNs - DictionaryIndex::settledNs;
+}
+
+// The sampled places: 64 blocks of 4 KiB spread evenly from the first byte to the last (the
+// whole text when it is shorter than that).
+constexpr uint64_t kSampleBlocks = 64, kSampleBlock = 4096;
+
+template <typename ReadBlock>
+bool HashSamples(uint64_t size, uint64_t& hash, ReadBlock read)
+{
+    std::vector<char> bytes(std::min(size, kSampleBlocks * kSampleBlock));
+    if (size <= bytes.size()) {
+        if (!read(0, bytes.data(), size)) return false;
+    } else {
+        for (uint64_t k = 0; k < kSampleBlocks; ++k) {
+            const uint64_t at = k * (size - kSampleBlock) / (kSampleBlocks - 1);
+            if (!read(at, bytes.data() + k * kSampleBlock, kSampleBlock)) return false;
+        }
+    }
+    hash = XXH3_64bits(bytes.data(), bytes.size());
+    return true;
 }
 
 // The hash of what is left of `fd` from `from`, read rather than mapped, so that checking a
@@ -121,15 +164,17 @@ bool DictionaryIndex::StatText(const std::string& textPath, Identity& identity)
 {
     struct stat st {};
     if (::stat(textPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    identity.size = static_cast<uint64_t>(st.st_size);
-    identity.modifiedNs = ModifiedNs(st);
-    identity.hash = 0;
+    FromStat(st, identity);
     return true;
 }
 
-uint64_t DictionaryIndex::HashText(std::string_view text)
+void DictionaryIndex::HashText(std::string_view text, Identity& identity)
 {
-    return XXH3_64bits(text.data(), text.size());
+    identity.hash = XXH3_64bits(text.data(), text.size());
+    HashSamples(text.size(), identity.sampleHash, [&](uint64_t at, char* to, uint64_t bytes) {
+        std::memcpy(to, text.data() + at, bytes);
+        return true;
+    });
 }
 
 std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPath)
@@ -139,10 +184,15 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
     struct stat textStat {};
     if (textFile.fd < 0 || ::fstat(textFile.fd, &textStat) != 0) return nullptr;
     if (static_cast<uint64_t>(textSize) < minimumTextBytes) return nullptr;
+    Identity now;
+    FromStat(textStat, now);
 
     long long indexSize = 0;
     Fd indexFile{OpenPlainFile(PathFor(textPath), indexSize)};
-    if (indexFile.fd < 0 || static_cast<uint64_t>(indexSize) < sizeof(Header)) return nullptr;
+    struct stat indexStat {};
+    if (indexFile.fd < 0 || static_cast<uint64_t>(indexSize) < sizeof(Header) ||
+        ::fstat(indexFile.fd, &indexStat) != 0)
+        return nullptr;
     Header h;
     if (::pread(indexFile.fd, &h, sizeof h, 0) != static_cast<ssize_t>(sizeof h)) return nullptr;
 
@@ -155,8 +205,8 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
         std::strncmp(h.codePage, codePage.c_str(), sizeof h.codePage) != 0)
         return nullptr;
     const uint64_t fileSize = static_cast<uint64_t>(indexSize);
-    if (h.fileSize != fileSize || h.textSize != static_cast<uint64_t>(textSize) ||
-        h.textModifiedNs != ModifiedNs(textStat))
+    if (h.fileSize != fileSize || h.textSize != now.size || h.textModifiedNs != now.modifiedNs ||
+        h.textChangedNs != now.changedNs || h.textInode != now.inode)
         return nullptr;
     if (h.entryCount > EntryTable::kMaxEntries || h.copyBytes > EntryTable::kMaxTextBytes ||
         (h.exactSlots & (h.exactSlots - 1)) != 0 ||
@@ -177,7 +227,29 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
     // around what it reads, not a large block.
     ::posix_fadvise(indexFile.fd, 0, 0, POSIX_FADV_RANDOM);
     uint64_t hash = 0;
-    if (!HashDescriptor(textFile.fd, 0, h.textSize, hash) || hash != h.textHash) return nullptr;
+    const bool sampled = HashSamples(now.size, hash, [&](uint64_t at, char* to, uint64_t bytes) {
+        return ::pread(textFile.fd, to, bytes, static_cast<off_t>(at)) ==
+               static_cast<ssize_t>(bytes);
+    });
+    if (!sampled || hash != h.textSampleHash) return nullptr;
+    if (!h.textSettled) {
+        if (!HashDescriptor(textFile.fd, 0, h.textSize, hash) || hash != h.textHash) return nullptr;
+        // The whole text is what the index was built from, and any change from now on moves
+        // its change time: later loads need not hash it again.
+        if (Settled(now)) {
+            h.textSettled = 1;
+            h.headerHash = HeaderHash(h);
+            const int fd = ::open(PathFor(textPath).c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd >= 0) {
+                struct stat st {};
+                // Only into the index just checked, not one renamed over it meanwhile.
+                if (::fstat(fd, &st) == 0 && st.st_ino == indexStat.st_ino &&
+                    st.st_dev == indexStat.st_dev)
+                    (void)!::pwrite(fd, &h, sizeof h, 0);
+                ::close(fd);
+            }
+        }
+    }
     if (!HashDescriptor(indexFile.fd, sizeof(Header), fileSize - sizeof(Header), hash) ||
         hash != h.payloadHash)
         return nullptr;
@@ -263,7 +335,11 @@ bool DictionaryIndex::Write(const std::string& textPath, const Identity& identit
     std::memcpy(h.codePage, codePage.data(), codePage.size());
     h.textSize = identity.size;
     h.textModifiedNs = identity.modifiedNs;
+    h.textChangedNs = identity.changedNs;
+    h.textInode = identity.inode;
+    h.textSampleHash = identity.sampleHash;
     h.textHash = identity.hash;
+    h.textSettled = Settled(identity) ? 1 : 0;
     h.copyBytes = copy.size();
     h.entryCount = count;
     h.nodeCount = image.nodeCount;

@@ -231,8 +231,14 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
         tree->Build();
         if (read && known && identity.size == table.FileText().size() &&
             identity.size >= DictionaryIndex::minimumTextBytes) {
-            identity.hash = DictionaryIndex::HashText(table.FileText());
-            DictionaryIndex::Write(localDictionaryFile, identity, table, *tree);
+            const auto write = [&] {
+                DictionaryIndex::HashText(table.FileText(), identity);
+                DictionaryIndex::Write(localDictionaryFile, identity, table, *tree);
+            };
+            if (indexWriter)
+                indexWriter(write);
+            else
+                write();
         }
     }
 

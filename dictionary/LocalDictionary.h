@@ -98,6 +98,11 @@ public:
     // Called by AddTranslation between the two file appends when set.
     std::function<void(const std::string& original, const std::string& translation)> uploadPair;
 
+    // Runs the writing of the local file's saved index when a load from its text calls for
+    // one; the load goes on when it returns, and the writing must not outlive the call unless
+    // it works on a copy of the process (a forked child). Runs it at once when unset.
+    std::function<void(const std::function<void()>& write)> indexWriter;
+
     // Receives each "Resulting token: %s\n" line; standard output by default.
     void SetTraceSink(std::function<void(std::string_view line)> sink);
 

@@ -4,7 +4,9 @@
 # and peak resident memory, medians of RUNS runs (default 5), on the German-English dictionary,
 # a generated million pairs and a generated ten million pairs (written to DATA_DIR, default
 # <build dir>/bench-data, when missing). Each dictionary's first run writes its saved index; its
-# figures are shown apart. Then the window's resident memory half a second after it is mapped,
+# figures are shown apart. Then `talvero-cli speak --out` against `espeak-ng -w`: the time to
+# the first sample in the file and to the end of the run (bench/speech/speak_process_bench.py).
+# Then the window's resident memory half a second after it is mapped,
 # with the German dictionary, with empty ones and as a bare dialog (rss_MiB of window_bench's
 # BM_LaunchToMapped /0, /1 and /2, on a private display); TALVERO_BENCH_NO_WINDOW=1 skips it.
 set -eu
@@ -26,6 +28,8 @@ python3 bench/dictionary/process_bench.py "$BUILD_DIR/app/talvero-cli" \
     "de-en 391k=$DATA/localdictionary_de_en.txt:Haus" \
     "1M=$DATA/synthetic_1m.txt:ze" \
     "10M=$DATA/synthetic_10m.txt:ze"
+echo
+python3 bench/speech/speak_process_bench.py "$BUILD_DIR/app/talvero-cli" "$RUNS"
 if [ -z "${TALVERO_BENCH_NO_WINDOW:-}" ]; then
     cmake --build "$BUILD_DIR" --target window_bench talvero bare_dialog
     case "$DATA" in /*) ABS_DATA=$DATA ;; *) ABS_DATA="$(pwd)/$DATA" ;; esac

@@ -46,6 +46,7 @@ std::unique_ptr<IAudioSink> MakeDeviceAudioSink();
 bool InitializePortAudio();
 
 // The sink a program gets: TALVERO_AUDIO_OUT=FILE.wav names a (paced) WAV sink, else the sound
-// device, else the null sink. Never null. A note for the user lands in `note` when the WAV file
+// device, else the null sink, the device being looked for when the first speech starts. Never
+// null. A note for the user lands in `note` when the WAV file
 // could not be created.
 std::unique_ptr<IAudioSink> MakeDefaultAudioSink(std::string* note = nullptr);

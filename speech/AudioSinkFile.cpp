@@ -2,6 +2,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -151,6 +152,59 @@ std::unique_ptr<IAudioSink> MakeWavAudioSink(const std::string& path, bool paced
     return sink;
 }
 
+namespace {
+
+// The sound device, looked for when the first speech starts rather than at start-up: finding it
+// reads the sound system's configuration and probes its devices, which costs memory and time
+// that a window nobody listens to never needs back.
+class DeviceOnFirstUse final : public IAudioSink {
+public:
+    DeviceOnFirstUse()
+    {
+        // Set here, on the thread that makes the voice, rather than on the player thread while
+        // others may read the environment.
+        setenv("JACK_NO_START_SERVER", "1", 1);
+    }
+    bool Open(const AudioFormat& format) override
+    {
+        if (!sink) {
+            sink = MakeDeviceAudioSink();
+            if (!sink) sink = MakeNullAudioSink();
+            live.store(sink.get(), std::memory_order_release);
+        }
+        return sink->Open(format);
+    }
+    void Write(const std::uint8_t* data, std::size_t bytes) override { sink->Write(data, bytes); }
+    void Drain() override
+    {
+        if (sink) sink->Drain();
+    }
+    void Abort() override
+    {
+        if (sink) sink->Abort();
+    }
+    void Pause() override
+    {
+        if (sink) sink->Pause();
+    }
+    void Resume() override
+    {
+        if (sink) sink->Resume();
+    }
+    void Interrupt() override
+    {
+        // Nothing waits in a sink that does not exist yet.
+        if (IAudioSink* s = live.load(std::memory_order_acquire)) s->Interrupt();
+    }
+    std::string Describe() const override { return sink ? sink->Describe() : "sound device"; }
+
+private:
+    std::unique_ptr<IAudioSink> sink;  // the player thread's
+    std::atomic<IAudioSink*> live{nullptr};
+};
+
+}  // namespace
+
 std::unique_ptr<IAudioSink> MakeDefaultAudioSink(std::string* note)
 {
     if (const char* out = std::getenv("TALVERO_AUDIO_OUT"); out && *out) {
@@ -158,6 +212,5 @@ std::unique_ptr<IAudioSink> MakeDefaultAudioSink(std::string* note)
         if (auto sink = MakeWavAudioSink(out, true, error)) return sink;
         if (note) *note = error;
     }
-    if (auto sink = MakeDeviceAudioSink()) return sink;
-    return MakeNullAudioSink();
+    return std::make_unique<DeviceOnFirstUse>();
 }

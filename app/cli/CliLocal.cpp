@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -28,6 +33,47 @@ bool WantsHelp(const CliArgs& args)
     return args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
 }
 
+// Writing a dictionary's first saved index takes about as long again as loading it from its
+// text, and the answer does not wait on it: a child, a copy of the process as the load built
+// it, writes the index once this one has answered and ended, so that the two never share the
+// processor. The index appears by a rename, so a run that starts meanwhile finds none and
+// loads from the text. In the child's place, when there can be none, the index is written
+// here.
+void WriteIndexInChild(const std::function<void()>& write)
+{
+    std::fflush(nullptr);
+    // The child waits for the end of this pipe that only this process holds: it reads the end
+    // of the file when this process has ended, whichever way it ends.
+    int gate[2] = {-1, -1};
+    if (::pipe2(gate, O_CLOEXEC) != 0) gate[0] = gate[1] = -1;
+    const pid_t pid = ::fork();
+    if (pid < 0) write();
+    if (pid != 0) {
+        if (gate[0] >= 0) ::close(gate[0]);
+        return;
+    }
+    if (gate[1] >= 0) {
+        ::close(gate[1]);
+        char byte;
+        while (::read(gate[0], &byte, 1) < 0 && errno == EINTR) {
+        }
+        ::close(gate[0]);
+    }
+    // Nothing of the child reaches the caller's terminal or pipes, which then end with this
+    // process rather than with the child.
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (null >= 0)
+            ::dup2(null, fd);
+        else
+            ::close(fd);
+    }
+    // The answer's process comes first on a busy machine.
+    (void)!::nice(19);
+    write();
+    ::_exit(0);
+}
+
 }  // namespace
 
 // talvero-cli local TEXT: the Translate action's local step for the stored pair.
@@ -52,6 +98,7 @@ int CliLocal(const CliArgs& args)
     else if (!message.empty())
         CliError(message);
     LocalDictionary dictionary;
+    dictionary.indexWriter = WriteIndexInChild;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :
          dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {

@@ -152,10 +152,11 @@ int main(int argc, char** argv)
 #ifdef TALVERO_CLI_FRONT
 namespace {
 
-// The commands that need the voice, the recognizer or the HTTP client are in a program of
+// The commands that need the voice, the recognizer or the HTTP client are in programs of
 // their own, so that the dictionary commands and the help start without loading those
-// libraries: beside this one in a build, in the package's library directory once installed.
-int RunHeavy(const std::string& command, const CliArgs& args)
+// libraries, and speaking without the recognizer's and the HTTP client's: beside this one in a
+// build, in the package's library directory once installed.
+int RunHelper(const char* name, const std::string& command, const CliArgs& args)
 {
     std::string self(4096, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
@@ -167,11 +168,10 @@ int RunHeavy(const std::string& command, const CliArgs& args)
     for (std::string& a : argv)
         raw.push_back(a.data());
     raw.push_back(nullptr);
-    for (const std::string& helper :
-         {dir + "talvero-cli-full", dir + TALVERO_CLI_HELPER_DIR "/talvero-cli-full"}) {
+    for (const std::string& helper : {dir + name, dir + TALVERO_CLI_HELPER_DIR "/" + name}) {
         ::execv(helper.c_str(), raw.data());
     }
-    CliError("cannot run talvero-cli-full for '" + command + "': " + std::strerror(errno));
+    CliError(std::string("cannot run ") + name + " for '" + command + "': " + std::strerror(errno));
     return 1;
 }
 
@@ -181,15 +181,23 @@ int RunHeavy(const std::string& command, const CliArgs& args)
 int RunCommand(const std::string& command, CliArgs args)
 {
 #ifdef TALVERO_CLI_FRONT
-    if (command != "local" && command != "import") return RunHeavy(command, args);
+    if (command == "speak" || command == "voices")
+        return RunHelper("talvero-cli-voice", command, args);
+    if (command != "local" && command != "import")
+        return RunHelper("talvero-cli-full", command, args);
 #endif
+#ifdef TALVERO_CLI_VOICE
+    if (command == "speak") return CliSpeak(args);
+    if (command == "voices") return CliVoices(args);
+#else
     // Phrases typed on the command line become code-page text; file names stay as given.
     if (command == "local" || command == "add" || command == "translate" || command == "upload")
         for (std::string& arg : args)
             arg = CliFromTerminal(arg);
     if (command == "local") return CliLocal(args);
     if (command == "import") return CliImport(args);
-#ifndef TALVERO_CLI_FRONT
+#endif
+#if !defined(TALVERO_CLI_FRONT) && !defined(TALVERO_CLI_VOICE)
     if (command == "add") return CliAdd(args);
     if (command == "translate") return CliTranslate(args);
     if (command == "upload") return CliUpload(args);

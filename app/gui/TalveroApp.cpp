@@ -5,14 +5,29 @@
 #include <wx/uilocale.h>
 #include <wx/utils.h>
 
+#include <cstdlib>
+
 #include "app/gui/TalveroDlg.h"
 #include "res/Templates.h"
 
-CTalveroApp::CTalveroApp() = default;
+CTalveroApp::CTalveroApp()
+{
+    // The window draws nothing with OpenGL, yet the toolkit opens it at start to choose its
+    // visuals, and on a machine without a GPU driver that maps a software renderer of some
+    // 50 MiB. The toolkit reads this once, while it starts, which is after this constructor; a
+    // user's own setting stands.
+    if (!std::getenv("GDK_GL")) {
+        ::setenv("GDK_GL", "disable", 1);
+        unsetGl = true;
+    }
+}
+
 CTalveroApp::~CTalveroApp() = default;
 
 bool CTalveroApp::OnInit()
 {
+    // Programs the window starts (a browser, a mail client) choose for themselves.
+    if (unsetGl) ::unsetenv("GDK_GL");
     // The program takes no arguments; wxApp::OnInit would reject unknown ones, so it is not
     // called.
     instanceLock = std::make_unique<wxSingleInstanceChecker>();

@@ -19,4 +19,5 @@ public:
 private:
     std::unique_ptr<wxSingleInstanceChecker> instanceLock;  // held until the process ends
     bool anotherRunning = false;
+    bool unsetGl = false;  // GDK_GL was set here, for the toolkit's start alone
 };

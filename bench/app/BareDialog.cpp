@@ -7,6 +7,7 @@
 #include <wx/dialog.h>
 #include <wx/sizer.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "catalogue/Catalogue.h"
@@ -17,6 +18,8 @@ namespace {
 
 class BareApp : public wxApp {
 public:
+    // As the window does, so that the yardstick holds the same toolkit.
+    BareApp() { ::setenv("GDK_GL", "disable", 0); }
     bool OnInit() override
     {
         const bool fixed = argc > 1 && argv[1] == wxString("fixed");

@@ -6,7 +6,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/talvero bin/talvero-cli lib/talvero/talvero lib/talvero/talvero-cli-full lib/talvero/talvero-prepare
+foreach(f bin/talvero bin/talvero-cli lib/talvero/talvero lib/talvero/talvero-cli-full lib/talvero/talvero-cli-voice
+          lib/talvero/talvero-prepare
           share/applications/talvero.desktop share/metainfo/io.github.talvero.Talvero.metainfo.xml
           share/icons/hicolor/16x16/apps/talvero.png share/icons/hicolor/48x48/apps/talvero.png
           share/icons/hicolor/256x256/apps/talvero.png)

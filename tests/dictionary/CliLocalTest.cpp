@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +61,36 @@ TEST_F(CliTest, LocalPrintsResultThenNearListAndTracesToStandardError)
     r = Run({"local", "gato"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "\n");
+}
+
+// A dictionary large enough for a saved index: the run that writes it in the background and
+// the runs that use it print the same, and nothing of the writing is left but the index.
+TEST_F(CliTest, ALargeDictionaryAnswersAlikeBeforeAndAfterItsIndex)
+{
+    std::string text;
+    for (int i = 0; i < 6000; ++i)
+        text += "palabra" + std::to_string(i) + "\nword" + std::to_string(i) + "\n";
+    Write("localdictionary_es_en.txt", text + "el perro\nthe dog");
+    Write("personaldictionary_es_en.txt", "palabra7\nmine");
+    const Result first = Run({"local", "palabra7"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out.substr(0, 5), "mine\n");  // the personal pair wins
+    // The index comes from a process of its own, by a rename.
+    const fs::path index = dir + "/localdictionary_es_en.txt.index";
+    for (int i = 0; i < 3000 && !fs::exists(index); ++i)
+        ::usleep(10'000);
+    ASSERT_TRUE(fs::exists(index));
+    for (int run = 0; run < 2; ++run) {
+        const Result later = Run({"local", "palabra7"});
+        EXPECT_EQ(later.status, first.status);
+        EXPECT_EQ(later.out, first.out);
+        EXPECT_EQ(later.err, first.err);
+    }
+    EXPECT_EQ(Run({"local", "el perro"}).out.substr(0, 8), "the dog\n");
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir))
+        ++files;
+    EXPECT_EQ(files, 3u);
 }
 
 TEST_F(CliTest, EachUnreadableFileIsOneLineAndTheLookupStillRuns)

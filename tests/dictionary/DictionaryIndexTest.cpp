@@ -126,7 +126,11 @@ std::string Answers(const ReferenceTree& reference, const std::vector<std::strin
 class IndexTest : public ::testing::Test {
 protected:
     void SetUp() override { DictionaryIndex::minimumTextBytes = 0; }
-    void TearDown() override { DictionaryIndex::minimumTextBytes = kDefaultMinimum; }
+    void TearDown() override
+    {
+        DictionaryIndex::minimumTextBytes = kDefaultMinimum;
+        DictionaryIndex::settledNs = kDefaultSettled;
+    }
 
     std::string Path(const std::string& name) const { return temp.File(name); }
     LocalDictionary& Fresh()
@@ -139,6 +143,7 @@ protected:
     }
 
     static inline const uint64_t kDefaultMinimum = DictionaryIndex::minimumTextBytes;
+    static inline const int64_t kDefaultSettled = DictionaryIndex::settledNs;
     TempDir temp;
     std::vector<std::unique_ptr<LocalDictionary>> loaded;
     std::vector<std::string> messages;
@@ -289,6 +294,39 @@ TEST_F(IndexTest, ABadIndexIsNeverTrusted)
     ResetCodePageForTesting();
     EXPECT_FALSE(Fresh().UsesIndex());
     EXPECT_TRUE(Fresh().UsesIndex());
+}
+
+// A text that has long been left alone is checked by its times and sampled bytes, not read whole:
+// an index written while its text was fresh is marked settled by a later load and stays usable,
+// and an edit of the same size with its modification time put back is still caught.
+TEST_F(IndexTest, ASettledTextIsCheckedWithoutReadingItWhole)
+{
+    std::mt19937 rng(6);
+    Hostile h = MakeHostile(rng, 500, 12);
+    const std::string text = AsText(h.pairs, rng);
+    Spit(Path("local.txt"), text);
+    Spit(Path("personal.txt"), "x\ny");
+    const std::string expected = Answers(Fresh(), h.probes);
+    const std::string fresh = Slurp(Path("local.txt.index"));
+
+    DictionaryIndex::settledNs = -3'600'000'000'000;  // every text counts as long settled
+    EXPECT_TRUE(Fresh().UsesIndex());
+    EXPECT_NE(Slurp(Path("local.txt.index")), fresh);
+    EXPECT_EQ(Slurp(Path("local.txt.index")).size(), fresh.size());
+    LocalDictionary& settled = Fresh();
+    ASSERT_TRUE(settled.UsesIndex());
+    EXPECT_EQ(Answers(settled, h.probes), expected);
+
+    struct stat before {};
+    ASSERT_EQ(::stat(Path("local.txt").c_str(), &before), 0);
+    std::string changed = text;
+    changed.back() = changed.back() == '1' ? '2' : '1';
+    Spit(Path("local.txt"), changed);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Path("local.txt").c_str(), times, 0), 0);
+    LocalDictionary& edited = Fresh();
+    EXPECT_FALSE(edited.UsesIndex());
+    EXPECT_NE(Answers(edited, h.probes), expected);
 }
 
 // An index that cannot be written costs nothing but the speed; a text replaced under a mapped

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -217,6 +218,24 @@ TEST(Voice, RateVolumeVoiceAndBadInput)
     EXPECT_EQ(FindVoice(voices, "english (great britain)"), FindVoice(voices, "gmw/en"));
     EXPECT_EQ(FindVoice(voices, "es"), FindVoice(voices, "Spanish_(Spain)"));
     EXPECT_EQ(FindVoice(voices, "nonesuch"), -1);
+}
+
+// The default sink looks for the device only when the first speech starts: until then every
+// call is harmless, even from another thread, and speech through it ends as with any sink.
+TEST(Voice, TheDefaultSinkFindsItsDeviceAtTheFirstSpeech)
+{
+    ::unsetenv("TALVERO_AUDIO_OUT");
+    std::unique_ptr<IAudioSink> sink = MakeDefaultAudioSink();
+    sink->Interrupt();
+    sink->Drain();
+    sink->Abort();
+    sink->Pause();
+    sink->Resume();
+    EXPECT_EQ(sink->Describe(), "sound device");
+    auto voice = MakeVoice(std::move(sink));
+    voice->Speak("Hi.");
+    EXPECT_TRUE(voice->WaitUntilIdle(10000));
+    EXPECT_EQ(Drain(*voice).size(), 2u);  // its stream's start and end
 }
 
 }  // namespace
