@@ -21,9 +21,9 @@
 
 #include <cstring>
 
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
-#include "catalogue/Utf8.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -4,16 +4,16 @@
 #include <wx/checkbox.h>
 #include <wx/textctrl.h>
 
+#include "app/gui/OptionsDlg.h"
 #include "app/gui/TalveroDlg.h"
+#include "base/TextFile.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/Hotkey.h"
-#include "catalogue/Options.h"
-#include "catalogue/Services.h"
-#include "catalogue/TextFile.h"
-#include "catalogue/gui/OptionsDlg.h"
 #include "dictionary/LocalDictionary.h"
 #include "dictionary/gui/ConfirmationDlg.h"
 #include "res/Templates.h"
+#include "settings/Hotkey.h"
+#include "settings/Options.h"
+#include "settings/Services.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 

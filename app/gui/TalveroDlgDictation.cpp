@@ -12,7 +12,7 @@
 
 #include "app/gui/TalveroDlg.h"
 #include "app/gui/TalveroEvents.h"
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "dictionary/LocalDictionary.h"
 #include "res/Templates.h"
 #include "speech/LanguageModelTrainer.h"

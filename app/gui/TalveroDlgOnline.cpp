@@ -8,8 +8,8 @@
 #include <wx/filename.h>
 
 #include "app/gui/TalveroDlg.h"
+#include "base/CodePage.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/CodePage.h"
 #include "online/UpdateCheck.h"
 #include "online/Upload.h"
 #include "online/gui/UploadDictionaryDlg.h"

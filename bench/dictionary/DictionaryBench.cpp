@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 
 namespace {

@@ -6,10 +6,10 @@
 
 #include "LoopbackServer.h"
 #include "WindowTestSupport.h"
+#include "app/gui/OptionsDlg.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/Options.h"
-#include "catalogue/gui/OptionsDlg.h"
 #include "dictionary/gui/ConfirmationDlg.h"
+#include "settings/Options.h"
 
 namespace {
 

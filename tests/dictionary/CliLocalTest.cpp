@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "catalogue/Catalogue.h"
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/Catalogue.h"
-#include "catalogue/Settings.h"
 #include "gateway/GatewayServer.h"
+#include "settings/Settings.h"
 #include "tests/gateway/ChildProcess.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"

@@ -12,9 +12,9 @@
 #include <fstream>
 #include <random>
 
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 #include "bench/dictionary/SyntheticPairs.h"
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 #include "importer/Importer.h"
 #include "tests/support/CliRunner.h"

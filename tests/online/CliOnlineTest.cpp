@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"
 #include "tests/web/LoopbackServer.h"

@@ -6,7 +6,7 @@
 #include "WindowTestSupport.h"
 #include "app/DesktopSpeech.h"
 #include "app/gui/TalveroEvents.h"
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "res/Ids.h"
 #include "tests/speech/RecognitionTestSupport.h"
 #include "tests/support/GuiTestSupport.h"

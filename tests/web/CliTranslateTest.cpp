@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"
 #include "tests/web/LoopbackServer.h"

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "tests/web/LoopbackServer.h"
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"

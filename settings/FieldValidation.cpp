@@ -1,10 +1,10 @@
-#include "catalogue/FieldValidation.h"
+#include "settings/FieldValidation.h"
 
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 
 std::string TrimWhite(std::string_view text)
 {

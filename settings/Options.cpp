@@ -1,4 +1,4 @@
-#include "catalogue/Options.h"
+#include "settings/Options.h"
 
 void CopyOptions(const Settings& from, Settings& to)
 {

@@ -1,4 +1,4 @@
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,10 +14,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/TextFile.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/Hotkey.h"
-#include "catalogue/Options.h"
-#include "catalogue/TextFile.h"
+#include "settings/Hotkey.h"
+#include "settings/Options.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "catalogue/Services.h"
+#include "settings/Services.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <string>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 
 namespace {
 

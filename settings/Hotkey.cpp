@@ -1,6 +1,6 @@
-#include "catalogue/Hotkey.h"
+#include "settings/Hotkey.h"
 
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 
 const std::array<const char*, kHotkeyKeyCount>& HotkeyKeyNames()
 {

@@ -6,7 +6,7 @@
 
 #include <wx/dialog.h>
 
-#include "catalogue/Options.h"
+#include "settings/Options.h"
 
 class wxComboBox;
 class wxTextCtrl;

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "catalogue/Settings.h"
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
+#include "settings/Settings.h"
 #include "tests/support/TempDir.h"
 
 namespace {

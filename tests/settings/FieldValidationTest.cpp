@@ -1,4 +1,4 @@
-#include "catalogue/FieldValidation.h"
+#include "settings/FieldValidation.h"
 
 #include <cctype>
 #include <string>

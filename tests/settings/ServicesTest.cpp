@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "catalogue/Services.h"
+#include "settings/Services.h"
 #include "tests/support/TempDir.h"
 
 TEST(Services, DefaultsWhenTheFileIsMissing)

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "tests/support/TempDir.h"
 
 TEST(TextFile, SplitLinesTakesLfAndCrLfAlike)

@@ -1,4 +1,4 @@
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 
 int OpenPlainFile(const std::string& path, long long& size)
 {

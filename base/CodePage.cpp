@@ -1,4 +1,4 @@
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 
 #include <iconv.h>
 #include <langinfo.h>

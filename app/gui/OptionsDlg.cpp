@@ -1,4 +1,4 @@
-#include "catalogue/gui/OptionsDlg.h"
+#include "app/gui/OptionsDlg.h"
 
 #include <climits>
 
@@ -10,9 +10,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "catalogue/FieldValidation.h"
-#include "catalogue/Hotkey.h"
 #include "res/Templates.h"
+#include "settings/FieldValidation.h"
+#include "settings/Hotkey.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 
 inline constexpr int kOptionsMinFontSize = 6;
 inline constexpr int kOptionsMaxFontSize = 20;
