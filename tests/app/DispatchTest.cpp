@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "app/TranslationDispatch.h"
-#include "tests/web/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "catalogue/Catalogue.h"
 #include "gateway/GatewayServer.h"
 #include "settings/Settings.h"
-#include "tests/gateway/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"
 #include "web/Translators.h"

@@ -14,10 +14,10 @@
 
 #include "base/CodePage.h"
 #include "base/TextFile.h"
-#include "bench/dictionary/SyntheticPairs.h"
 #include "dictionary/LocalDictionary.h"
 #include "importer/Importer.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/SyntheticPairs.h"
 #include "tests/support/TempDir.h"
 
 void PrintTo(const PhrasePair& p, std::ostream* os)

@@ -6,7 +6,7 @@
 
 #include "online/UpdateCheck.h"
 #include "tests/online/OnlineTestSupport.h"
-#include "tests/web/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "base/CodePage.h"
-#include "tests/web/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"
 

@@ -9,8 +9,8 @@
 
 #include "settings/Settings.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/web/LoopbackServer.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 Target: every normal request answered within 200 ms. Also: replies to requests whose client
 half-closes after sending (40 tries), and how a single address is capped.
 
-Usage: bench-gateway-hostile.py GATEWAY_BINARY [SECONDS]
+Usage: hostile.py GATEWAY_BINARY [SECONDS]
 The hostile clients come from 127.0.0.2 and up, the normal requests from 127.0.0.1. Two rounds:
 "one address" (every hostile connection from 127.0.0.2) and "spread" (60 addresses, about 25
 connections each), so that the per-address cap does not simply refuse them all.

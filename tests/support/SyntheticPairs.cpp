@@ -1,4 +1,4 @@
-#include "bench/dictionary/SyntheticPairs.h"
+#include "tests/support/SyntheticPairs.h"
 
 #include <string>
 

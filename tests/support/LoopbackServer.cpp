@@ -1,4 +1,4 @@
-#include "tests/web/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>
