@@ -11,4 +11,4 @@ if command -v ccache >/dev/null 2>&1; then LAUNCHER=-DCMAKE_CXX_COMPILER_LAUNCHE
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
     -DTALVERO_WERROR=ON -DTALVERO_BUILD_TESTS=OFF -DTALVERO_BUILD_BENCH=OFF $LAUNCHER >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target core_link_checks talvero-cli
-echo "check-clang.sh: the core, the importer and talvero-cli build with $(clang++ --version | head -1)"
+echo "check-clang.sh: every core library (each linked on its own), the importer, the gateway and talvero-cli build with $(clang++ --version | head -1)"
