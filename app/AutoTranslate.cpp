@@ -1,6 +1,6 @@
 #include "app/AutoTranslate.h"
 
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 
 AutoTranslatePass::AutoTranslatePass(IAutoTranslateHost& host, AutoTranslateState& state,
                                      const Settings& settings)

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "catalogue/CodePage.h"
-#include "catalogue/Settings.h"
+#include "base/CodePage.h"
+#include "settings/Settings.h"
 
 DesktopSpeech::DesktopSpeech(std::unique_ptr<IVoice> v) : voice(std::move(v)) {}
 

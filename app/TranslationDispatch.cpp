@@ -4,8 +4,8 @@
 #include <memory>
 #include <thread>
 
+#include "base/TextFile.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/TextFile.h"
 
 namespace {
 

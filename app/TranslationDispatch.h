@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/Services.h"
-#include "catalogue/Settings.h"
 #include "dictionary/LocalDictionary.h"
 #include "res/Ids.h"
+#include "settings/Services.h"
+#include "settings/Settings.h"
 #include "web/HttpCommon.h"
 
 // The engines in the order in which every step visits them. The value is the index into

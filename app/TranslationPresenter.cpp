@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "app/WindowServices.h"
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 
 TranslationPresenter::TranslationPresenter(ITranslationView& view, ITranslationEngines& engines,
                                            ILocalDictionary& dictionary, ISpeech& speech,

@@ -7,9 +7,9 @@
 #include <new>
 #include <thread>
 
-#include "catalogue/Services.h"
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
+#include "settings/Services.h"
 
 namespace {
 

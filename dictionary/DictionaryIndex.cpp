@@ -13,8 +13,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 
 namespace {
 

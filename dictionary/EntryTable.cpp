@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 
 void EntryTable::Clear()
 {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "dictionary/DictionaryIndex.h"
 
 namespace {

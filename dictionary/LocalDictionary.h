@@ -11,11 +11,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "catalogue/Settings.h"
-#include "catalogue/TextFile.h"  // TrimWhiteSpace
+#include "base/TextFile.h"  // TrimWhiteSpace
 #include "dictionary/DictionaryIndex.h"
 #include "dictionary/EntryTable.h"
 #include "dictionary/TernarySearchTree.h"
+#include "settings/Settings.h"
 
 inline constexpr const char* kNewTranslationsFileName = "newtranslationsadded.txt";
 

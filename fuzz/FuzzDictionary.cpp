@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "catalogue/Settings.h"
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
+#include "settings/Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/Services.h"
-#include "catalogue/Settings.h"
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
+#include "settings/Services.h"
+#include "settings/Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

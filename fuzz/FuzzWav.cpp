@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "speech/RecognizerAudio.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "catalogue/Utf8.h"
+#include "base/Utf8.h"
 #include "web/Translators.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "gateway/Forms.h"
 
 using Clock = std::chrono::steady_clock;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 
 namespace {
 

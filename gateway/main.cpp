@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "gateway/Forms.h"
 #include "gateway/GatewayServer.h"
 #include "gateway/Languages.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "importer/ImportText.h"
 
 using namespace importer;

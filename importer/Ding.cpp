@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "importer/ImportText.h"
 
 using namespace importer;

@@ -5,8 +5,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 
 // ---- Output
 

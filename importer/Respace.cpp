@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "importer/ImportText.h"
 
 using namespace importer;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/Services.h"
+#include "settings/Services.h"
 #include "web/HttpCommon.h"
 #include "web/WebGrab.h"
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <thread>
 
-#include "catalogue/Services.h"
 #include "online/OnlineRequest.h"
+#include "settings/Services.h"
 
 inline constexpr const char* kUpdatePagePath = "/autoupdate.html";
 inline constexpr const char* kUpdateAgent = "Download new version";

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/TextFile.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/TextFile.h"
 #include "dictionary/EntryTable.h"
 #include "web/HttpCommon.h"
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/Services.h"
 #include "online/OnlineRequest.h"
+#include "settings/Services.h"
 
 inline constexpr const char* kUploadPath = "/upload_es.php";
 inline constexpr const char* kUploadAgent = "Upload new translations";

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/Hotkey.h"
+#include "settings/Hotkey.h"
 
 enum class HotkeyStatus {
     Registered,

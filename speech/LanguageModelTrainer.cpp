@@ -1,6 +1,7 @@
 #include "speech/LanguageModelTrainer.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,9 +22,9 @@
 
 #include <cstring>
 
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
-#include "catalogue/Utf8.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
+#include "base/Utf8.h"
 
 namespace {
 
@@ -146,34 +147,61 @@ std::string LetterToSound(const std::string& word)
     return phones.empty() ? "AH" : phones;
 }
 
+// Runs the program `args[0]` (found on PATH) with `args`, without a shell, its output into `out`
+// and its errors nowhere. True when it ran and exited with 0.
+bool RunForOutput(const std::vector<std::string>& args, std::string& out)
+{
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (spawned != 0) {
+        close(pipeFds[0]);
+        return false;
+    }
+    bool read = ReadFromDescriptor(pipeFds[0], out);
+    close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return read && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // espeak-ng's phoneme mnemonics for each word (one per line in, one per line out), or an empty
-// list when espeak-ng cannot be run or answers out of step.
+// list when espeak-ng cannot be run or answers out of step. The command rather than the linked
+// library: the library's state is the whole process's, and the voice may be speaking from it on
+// another thread meanwhile. The word list goes into a directory of its own, the voice name as an
+// argument of its own (no shell sees either).
 std::vector<std::string> EspeakPhonemes(const std::vector<std::string>& words,
                                         const std::string& voice)
 {
-    char inName[] = "/tmp/talvero-words-XXXXXX";
-    int fd = mkstemp(inName);
-    if (fd < 0) return {};
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/talvero-words-XXXXXX";
+    if (!mkdtemp(dir.data())) return {};
+    const std::string inName = dir + "/words.txt";
     std::string input;
     for (const std::string& w : words)
         input += w + "\n";
-    bool written = WriteAll(fd, input);
-    close(fd);
+    int fd = open(inName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    bool written = fd >= 0 && WriteAll(fd, input);
+    if (fd >= 0) close(fd);
     std::vector<std::string> lines;
-    if (written) {
-        std::string command = "espeak-ng -q -x -v '" + voice + "' -f '" + inName + "' 2>/dev/null";
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            std::string out;
-            char buf[4096];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
-                out.append(buf, n);
-            if (pclose(pipe) == 0)
-                for (std::string_view line : SplitLines(out))
-                    lines.emplace_back(TrimWhiteSpace(line));
-        }
-    }
-    unlink(inName);
+    std::string out;
+    if (written && RunForOutput({"espeak-ng", "-q", "-x", "-v", voice, "-f", inName}, out))
+        for (std::string_view line : SplitLines(out))
+            lines.emplace_back(TrimWhiteSpace(line));
+    unlink(inName.c_str());
+    rmdir(dir.c_str());
     if (lines.size() != words.size()) return {};
     return lines;
 }

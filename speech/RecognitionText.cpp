@@ -4,8 +4,8 @@
 
 #include <cwctype>
 
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "ui/Accessibility.h"
 #include "ui/GtkTweaks.h"
 

@@ -7,7 +7,7 @@
 // and markers are fixed. Form values are percent-encoded, so a text with "&" or "=" arrives whole.
 #include <string>
 
-#include "catalogue/Services.h"
+#include "settings/Services.h"
 #include "web/WebResourceProvider.h"
 
 // A translator's own parts: the text, its pair number, the base address, the result.

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "web/HttpRetriever.h"
 
 namespace {

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "app/cli/Commands.h"
-#include "catalogue/Settings.h"
 #include "dictionary/LocalDictionary.h"
+#include "settings/Settings.h"
 
 // Apart from `local`: an addition may upload, which brings in the HTTP client.
 namespace {

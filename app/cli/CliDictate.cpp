@@ -2,8 +2,8 @@
 #include <string>
 
 #include "app/cli/Commands.h"
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 #include "speech/LanguageModelTrainer.h"
 #include "speech/Recognizer.h"
 

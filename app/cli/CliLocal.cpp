@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/cli/Commands.h"
-#include "catalogue/Settings.h"
 #include "dictionary/LocalDictionary.h"
+#include "settings/Settings.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include "app/cli/Commands.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/Services.h"
-#include "catalogue/Settings.h"
 #include "online/UpdateCheck.h"
 #include "online/Upload.h"
+#include "settings/Services.h"
+#include "settings/Settings.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include "app/TranslationDispatch.h"
 #include "app/cli/Commands.h"
-#include "catalogue/Services.h"
-#include "catalogue/Settings.h"
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
+#include "settings/Services.h"
+#include "settings/Settings.h"
 
 namespace {
 

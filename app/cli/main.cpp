@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/cli/Commands.h"
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 
 #include "app/WindowServices.h"
 #include "app/gui/Banners.h"
-#include "catalogue/Hotkey.h"
-#include "catalogue/Settings.h"
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 #include "dictionary/gui/ConfirmationDlg.h"
 #include "res/Templates.h"
+#include "settings/Hotkey.h"
+#include "settings/Settings.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 

@@ -5,8 +5,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "catalogue/FieldValidation.h"
 #include "res/Templates.h"
+#include "settings/FieldValidation.h"
 #include "ui/Accessibility.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"

@@ -7,9 +7,9 @@
 #include <wx/fontenum.h>
 
 #include "catalogue/Catalogue.h"
-#include "catalogue/Settings.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
+#include "settings/Settings.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 

@@ -6,11 +6,11 @@
 #include <wx/toplevel.h>
 
 #include "app/WindowServices.h"
+#include "base/CodePage.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/CodePage.h"
-#include "catalogue/Settings.h"
 #include "online/gui/UploadDictionaryDlg.h"
 #include "res/Templates.h"
+#include "settings/Settings.h"
 #include "speech/Voice.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"

@@ -10,9 +10,9 @@
 
 #include "app/gui/MainWindowState.h"
 #include "app/gui/UiTask.h"
-#include "catalogue/Services.h"
 #include "online/UpdateCheck.h"
 #include "online/Upload.h"
+#include "settings/Services.h"
 
 class ISpeech;
 struct Settings;

@@ -19,8 +19,8 @@
 #include "app/gui/UiTask.h"
 #include "app/gui/VoiceController.h"
 #include "app/gui/WindowMenu.h"
-#include "catalogue/Settings.h"
 #include "platform/Platform.h"
+#include "settings/Settings.h"
 #include "tray/gui/TrayDialog.h"
 
 class wxButton;

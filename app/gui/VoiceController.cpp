@@ -5,7 +5,7 @@
 
 #include "app/WindowServices.h"
 #include "app/gui/TalveroEvents.h"
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "res/Ids.h"
 #include "speech/Voice.h"
 #include "speech/gui/VoiceSelectionDlg.h"

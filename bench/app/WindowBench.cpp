@@ -1,4 +1,4 @@
-// Window benchmarks, run on a display (scripts/bench-window.sh gives it a private one):
+// Window benchmarks, run on a display (scripts/bench.sh window gives it a private one):
 //   BM_AutoTranslateDelayCpu  processor time the program uses while an automatic translation
 //                             waits its 1000 ms delay, as a share of one core
 //   BM_UiBlockWhileTranslating longest time the window's event loop goes without a turn while
@@ -45,8 +45,8 @@
 #include "app/WindowServices.h"
 #include "app/gui/TalveroDlg.h"
 #include "dictionary/LocalDictionary.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/WaitPumping.h"
-#include "tests/web/LoopbackServer.h"
 
 extern char** environ;
 

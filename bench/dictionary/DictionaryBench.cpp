@@ -1,7 +1,7 @@
 // Benchmarks of the local dictionary against std::unordered_map loaded from the same file.
 // Inputs: TALVERO_BENCH_REAL (a converted real dictionary) and TALVERO_BENCH_1M (a generated
 // file of a million pairs), as scripts/make-bench-data.sh writes them;
-// scripts/bench-dictionary.sh runs everything.
+// scripts/bench.sh dictionary runs everything.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <time.h>
@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "catalogue/TextFile.h"
+#include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 
 namespace {

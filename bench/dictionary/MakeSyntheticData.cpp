@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "bench/dictionary/SyntheticPairs.h"
+#include "tests/support/SyntheticPairs.h"
 
 int main(int argc, char** argv)
 {

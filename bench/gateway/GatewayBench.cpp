@@ -30,7 +30,7 @@
 #include "app/TranslationDispatch.h"
 #include "catalogue/Catalogue.h"
 #include "gateway/Apertium.h"
-#include "tests/gateway/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"
 

@@ -4,7 +4,7 @@
 //   word error  20 phrases of a training text spoken by espeak-ng, before and after training
 //               with the text (target after <= 15 %)
 // Usage: dictation_bench DATA_DIR TRAINING_TEXT PHRASE_WAV...  (each WAV beside a .txt of what
-// it says; scripts/bench-dictation.sh makes them). The training goes into DATA_DIR/trained.
+// it says; scripts/bench.sh dictation makes them). The training goes into DATA_DIR/trained.
 #include <algorithm>
 #include <cctype>
 #include <chrono>

@@ -11,7 +11,7 @@
 #include <type_traits>
 
 #include "app/TranslationDispatch.h"
-#include "tests/web/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 #include "web/Translators.h"
 
 namespace {

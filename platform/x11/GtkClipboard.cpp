@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "platform/x11/X11Backends.h"
 #include "platform/x11/X11Keys.h"
 

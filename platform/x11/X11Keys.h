@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "catalogue/Hotkey.h"
+#include "settings/Hotkey.h"
 
 namespace x11 {
 

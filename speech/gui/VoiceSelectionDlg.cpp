@@ -8,7 +8,7 @@
 #include <wx/slider.h>
 #include <wx/stattext.h>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "res/Templates.h"
 #include "ui/DialogBuilder.h"
 

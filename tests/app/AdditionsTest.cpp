@@ -4,12 +4,12 @@
 #include <wx/dcclient.h>
 #include <wx/uiaction.h>
 
-#include "LoopbackServer.h"
 #include "WindowTestSupport.h"
+#include "app/gui/OptionsDlg.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/Options.h"
-#include "catalogue/gui/OptionsDlg.h"
 #include "dictionary/gui/ConfirmationDlg.h"
+#include "settings/Options.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 
 namespace {
 

@@ -20,10 +20,10 @@
 
 #include "app/gui/AboutDlg.h"
 #include "app/gui/DelayDlg.h"
-#include "catalogue/Settings.h"
-#include "catalogue/gui/OptionsDlg.h"
+#include "app/gui/OptionsDlg.h"
 #include "dictionary/gui/ConfirmationDlg.h"
 #include "online/gui/UploadDictionaryDlg.h"
+#include "settings/Settings.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/support/GuiTestSupport.h"
 #include "ui/Accessibility.h"

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/WindowServices.h"
+#include "dictionary/LocalDictionary.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -69,6 +70,28 @@ TEST(DictionaryMemory, AFileLargerThanMemoryIsNamedAndTheProgramGoesOn)
     EXPECT_EQ(WEXITSTATUS(status), 0);
     const std::string message = NotEnoughMemoryMessage(big);
     EXPECT_EQ(report, "background: " + message + "\nswitch: " + message + "\nlookup after: none\n");
+}
+
+// The window's start: the load runs on a thread of its own (also under ThreadSanitizer, where the
+// test above is skipped); the calls after it see its entries, and a file that cannot be opened is
+// said at once and once only.
+TEST(DictionaryMemory, ABackgroundLoadIsWhatTheCallsAfterItSee)
+{
+    TempDir temp;
+    const std::string local = (temp.Path() / "localdictionary_es_en.txt").string();
+    const std::string missing = (temp.Path() / "personaldictionary_es_en.txt").string();
+    std::ofstream(local) << "perro\ndog\ngato\ncat";
+    auto dictionary = MakeLocalDictionary();
+    std::vector<std::string> later;
+    EXPECT_EQ(dictionary->LoadInBackground(local, missing,
+                                           [&](std::vector<std::string> m) { later = m; }),
+              std::vector<std::string>{CouldNotOpenMessage(missing)});
+    EXPECT_EQ(dictionary->Find("perro"), "dog");
+    EXPECT_TRUE(later.empty());
+    // A second load at once after the first waits for it; the engine is the loaded one.
+    EXPECT_TRUE(dictionary->LoadInBackground(local, local, nullptr).empty());
+    ASSERT_NE(dictionary->Engine(), nullptr);
+    EXPECT_EQ(dictionary->Find("gato"), "cat");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The window with its real dictionary and real web engines against loopback servers.
-#include "LoopbackServer.h"
 #include "WindowTestSupport.h"
 #include "catalogue/Catalogue.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 

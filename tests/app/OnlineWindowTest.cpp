@@ -8,7 +8,7 @@
 
 #include "online/gui/UploadDictionaryDlg.h"
 #include "tests/app/WindowTestSupport.h"
-#include "tests/web/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/WindowServices.h"
-#include "catalogue/Settings.h"
+#include "settings/Settings.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "app/gui/TalveroDlg.h"
 #include "catalogue/Catalogue.h"
 #include "tests/app/WindowTestSupport.h"
-#include "tests/web/LoopbackServer.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 

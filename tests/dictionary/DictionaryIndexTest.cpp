@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ReferenceTree.h"
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "dictionary/DictionaryIndex.h"
 #include "dictionary/LocalDictionary.h"
 #include "tests/support/TempDir.h"

@@ -477,6 +477,22 @@ TEST_F(DictionaryTest, AFailedAppendIsTakenBackAndSaysWhy)
     EXPECT_EQ(Translate("mesa"), "table");
 }
 
+// Whether process `pid` is blocked on a flock: the kernel lists each waiter with "->".
+bool WaitsForAFileLock(pid_t pid)
+{
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, arrow, kind, mode, access;
+        long owner = 0;
+        if (fields >> number >> arrow >> kind >> mode >> access >> owner && arrow == "->" &&
+            kind == "FLOCK" && owner == pid)
+            return true;
+    }
+    return false;
+}
+
 TEST_F(DictionaryTest, TwoAdditionsAtOnceKeepTheirPairs)
 {
     Write("local.txt", "");
@@ -485,8 +501,11 @@ TEST_F(DictionaryTest, TwoAdditionsAtOnceKeepTheirPairs)
     // adds one: it must wait for the lock rather than slip its pair in.
     const std::string personal = Path("personal.txt");
     pid_t child = -1;
+    bool childWaited = false;
     LocalDictionary::beforeAppendWrite = [&] {
-        LocalDictionary::beforeAppendWrite = nullptr;
+        // Once, and not in the child (where `child` is 0). Not by clearing the hook: that would
+        // destroy this closure while it runs.
+        if (child >= 0) return;
         child = fork();
         if (child == 0) {
             for (int fd = 3; fd < 1024; ++fd)
@@ -496,11 +515,15 @@ TEST_F(DictionaryTest, TwoAdditionsAtOnceKeepTheirPairs)
             other.newTranslationsFile = personal + ".new";
             _exit(other.AddTranslation("silla", "chair").written ? 0 : 1);
         }
-        usleep(300 * 1000);
+        for (int i = 0; i < 1000 && !childWaited; ++i) {
+            childWaited = WaitsForAFileLock(child);
+            if (!childWaited) usleep(10 * 1000);
+        }
     };
     EXPECT_TRUE(dict.AddTranslation("mesa", "table").written);
     LocalDictionary::beforeAppendWrite = nullptr;
     ASSERT_GT(child, 0);
+    EXPECT_TRUE(childWaited) << "the other process never waited for the lock";
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <string>
 
-#include "catalogue/Settings.h"
 #include "dictionary/LocalDictionary.h"
+#include "settings/Settings.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/Catalogue.h"
-#include "catalogue/Settings.h"
 #include "gateway/GatewayServer.h"
-#include "tests/gateway/ChildProcess.h"
+#include "settings/Settings.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"
 #include "web/Translators.h"

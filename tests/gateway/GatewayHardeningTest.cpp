@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "catalogue/Services.h"
 #include "gateway/Forms.h"
 #include "gateway/Handler.h"
 #include "online/Upload.h"
+#include "settings/Services.h"
 #include "tests/gateway/GatewayTestSupport.h"
 #include "web/WebGrab.h"
 

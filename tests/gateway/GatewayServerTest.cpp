@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "catalogue/Catalogue.h"
-#include "catalogue/Settings.h"
 #include "gateway/Forms.h"
 #include "gateway/UploadStore.h"
 #include "online/UpdateCheck.h"
 #include "online/Upload.h"
+#include "settings/Settings.h"
 #include "tests/gateway/GatewayTestSupport.h"
 #include "tests/support/CliRunner.h"
 #include "web/HttpRetriever.h"

@@ -8,8 +8,8 @@
 
 #include "gateway/GatewayServer.h"
 #include "gateway/Users.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/web/LoopbackServer.h"
 
 namespace gatewaytest {
 

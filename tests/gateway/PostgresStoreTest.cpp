@@ -17,7 +17,7 @@
 
 #include "gateway/GatewayServer.h"
 #include "gateway/UploadStore.h"
-#include "tests/gateway/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -12,12 +12,12 @@
 #include <fstream>
 #include <random>
 
-#include "bench/dictionary/SyntheticPairs.h"
-#include "catalogue/CodePage.h"
-#include "catalogue/TextFile.h"
+#include "base/CodePage.h"
+#include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 #include "importer/Importer.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/SyntheticPairs.h"
 #include "tests/support/TempDir.h"
 
 void PrintTo(const PhrasePair& p, std::ostream* os)

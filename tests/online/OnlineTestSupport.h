@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/Services.h"
+#include "settings/Services.h"
 #include "web/WebGrab.h"
 
 inline Services LoopbackServices(const std::string& upload, const std::string& site)

@@ -7,8 +7,8 @@
 
 #include "online/Upload.h"
 #include "tests/online/OnlineTestSupport.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/web/LoopbackServer.h"
 
 using loopback::Field;
 

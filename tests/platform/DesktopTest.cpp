@@ -9,9 +9,9 @@
 
 #include "WindowTestSupport.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/Settings.h"
 #include "dictionary/LocalDictionary.h"
 #include "platform/Platform.h"
+#include "settings/Settings.h"
 
 // Last: Xlib's macros (None, Bool, Status) clash with names in the headers above.
 #include <X11/Xlib.h>

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "speech/RecognitionText.h"
 
 namespace {

@@ -56,7 +56,7 @@ inline std::string TempPath(const std::string& name)
     return dir.File(name);
 }
 
-// Keeps every byte with the time it arrived; paced like a device when asked.
+// Keeps every byte that reaches it; paced like a device when asked.
 class RecordingSink : public IAudioSink {
 public:
     explicit RecordingSink(bool paced = false) : paced(paced) {}
@@ -71,9 +71,6 @@ public:
         {
             std::lock_guard lock(mutex);
             bytes.insert(bytes.end(), data, data + n);
-            if (firstWrite == std::chrono::steady_clock::time_point{})
-                firstWrite = std::chrono::steady_clock::now();
-            lastWrite = std::chrono::steady_clock::now();
         }
         if (paced)
             std::this_thread::sleep_for(std::chrono::microseconds(
@@ -93,6 +90,5 @@ public:
     std::mutex mutex;
     AudioFormat format;
     std::vector<std::uint8_t> bytes;
-    std::chrono::steady_clock::time_point firstWrite, lastWrite;
     std::atomic<int> aborts{0};
 };

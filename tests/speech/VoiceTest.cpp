@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <thread>
@@ -100,6 +101,63 @@ bool WaitFor(const std::function<bool()>& ready)
     return ready();
 }
 
+// Passes everything on to the sink it wraps and keeps what pausing did: the player pauses the sink
+// once the slice it was writing is out, and a write between that and the sink's Resume is sound
+// the listener would hear during the pause.
+class PauseWatchingSink : public IAudioSink {
+public:
+    explicit PauseWatchingSink(std::unique_ptr<IAudioSink> inner) : inner(std::move(inner)) {}
+    bool Open(const AudioFormat& format) override { return inner->Open(format); }
+    void Write(const std::uint8_t* data, std::size_t n) override
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (paused) ++writesWhilePaused;
+        }
+        inner->Write(data, n);
+    }
+    void Drain() override { inner->Drain(); }
+    void Abort() override { inner->Abort(); }
+    void Pause() override
+    {
+        inner->Pause();
+        std::lock_guard lock(mutex);
+        paused = true;
+        ++pauses;
+        changed.notify_all();
+    }
+    void Resume() override
+    {
+        {
+            std::lock_guard lock(mutex);
+            paused = false;
+        }
+        inner->Resume();
+    }
+    void Interrupt() override { inner->Interrupt(); }
+    std::string Describe() const override { return inner->Describe(); }
+
+    // Waits until the player has paused the sink `count` times in all.
+    bool WaitForPauses(int count)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 10s, [&] { return pauses >= count; });
+    }
+    int WritesWhilePaused()
+    {
+        std::lock_guard lock(mutex);
+        return writesWhilePaused;
+    }
+
+private:
+    std::unique_ptr<IAudioSink> inner;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool paused = false;
+    int pauses = 0;
+    int writesWhilePaused = 0;
+};
+
 TEST(Voice, PauseHoldsOutputAndResumeGoesOnWithoutLosingOrRepeatingSamples)
 {
     WavFile whole = SpeakToWav(kPhrase, "whole.wav");
@@ -107,24 +165,24 @@ TEST(Voice, PauseHoldsOutputAndResumeGoesOnWithoutLosingOrRepeatingSamples)
 
     std::string error;
     std::string path = TempPath("paused.wav");
-    auto voice = MakeVoice(MakeWavAudioSink(path, true, error));
+    auto* watch = new PauseWatchingSink(MakeWavAudioSink(path, true, error));
+    auto voice = MakeVoice(std::unique_ptr<IAudioSink>(watch));
     voice->Speak(kPhrase);
     // Several pauses, so that some fall inside a piece of audio and some between two.
+    int pauses = 0;
     for (double at : {0.3, 0.8, 1.3, 1.8}) {
         ASSERT_TRUE(WaitFor([&] { return ReadWav(path).Seconds() > at; }));
         voice->Pause();
         EXPECT_TRUE(voice->IsPaused());
-        std::this_thread::sleep_for(60ms);  // the slice being written when Pause came
-        std::size_t atPause = ReadWav(path).samples.size();
-        EXPECT_LT(atPause, whole.samples.size());
+        ASSERT_TRUE(watch->WaitForPauses(++pauses));
+        EXPECT_LT(ReadWav(path).samples.size(), whole.samples.size());
         if (at > 1.5) voice->Speak("queued while paused");
-        std::this_thread::sleep_for(200ms);
-        EXPECT_EQ(ReadWav(path).samples.size(), atPause);  // nothing during the pause
         EXPECT_FALSE(voice->IsIdle());
         if (at < 1.5) voice->Resume();
     }
     voice->Resume();
     ASSERT_TRUE(voice->WaitUntilIdle(15000));
+    EXPECT_EQ(watch->WritesWhilePaused(), 0);  // nothing during the pauses
     voice.reset();
 
     WavFile after = ReadWav(path);
@@ -137,13 +195,14 @@ TEST(Voice, PauseHoldsOutputAndResumeGoesOnWithoutLosingOrRepeatingSamples)
 TEST(Voice, PurgeEndsTheCurrentStreamDropsTheQueueAndKeepsThePause)
 {
     auto* sink = new RecordingSink(true);
-    auto voice = MakeVoice(std::unique_ptr<IAudioSink>(sink));
+    auto* watch = new PauseWatchingSink(std::unique_ptr<IAudioSink>(sink));
+    auto voice = MakeVoice(std::unique_ptr<IAudioSink>(watch));
     std::uint64_t first = voice->Speak(kPhrase);
     voice->Speak(kPhrase);
     voice->Speak(kPhrase);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(WaitFor([&] { return sink->Size() > 0; }));
     voice->Pause();
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(watch->WaitForPauses(1));
     voice->Purge();  // Stop while paused
     ASSERT_TRUE(voice->WaitUntilIdle(1000));
     EXPECT_TRUE(voice->IsPaused());
@@ -155,24 +214,24 @@ TEST(Voice, PurgeEndsTheCurrentStreamDropsTheQueueAndKeepsThePause)
     // Still paused: a new text waits for Resume, then is heard.
     std::size_t before = sink->Size();
     std::uint64_t next = voice->Speak("again");
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(sink->Size(), before);
     voice->Resume();
     ASSERT_TRUE(voice->WaitUntilIdle(5000));
     EXPECT_GT(sink->Size(), before);
+    EXPECT_EQ(watch->WritesWhilePaused(), 0);
     events = Drain(*voice);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].stream, next);
 
-    // A purge while speaking, not paused, silences within a slice or two.
+    // A purge while speaking, not paused, silences within a slice or two: less than 60 ms of
+    // sound reaches the sink after it.
+    std::size_t heard = sink->Size();
     voice->Speak(kPhrase);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(WaitFor([&] { return sink->Size() > heard; }));
     voice->Purge();
-    auto purgedAt = std::chrono::steady_clock::now();
+    std::size_t atPurge = sink->Size();
     ASSERT_TRUE(voice->WaitUntilIdle(1000));
-    std::this_thread::sleep_for(100ms);
     std::lock_guard lock(sink->mutex);
-    EXPECT_LT(sink->lastWrite - purgedAt, 60ms);
+    EXPECT_LT(sink->bytes.size() - atPurge, std::size_t(sink->format.BytesPerSecond()) * 60 / 1000);
 }
 
 TEST(Voice, RateVolumeVoiceAndBadInput)

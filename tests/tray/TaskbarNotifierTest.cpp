@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "res/Resources.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/tray/TrayTestSupport.h"

@@ -13,10 +13,10 @@
 #include <functional>
 
 #include "app/gui/TalveroDlg.h"
+#include "base/CodePage.h"
 #include "catalogue/Catalogue.h"
-#include "catalogue/CodePage.h"
-#include "catalogue/Settings.h"
 #include "res/Resources.h"
+#include "settings/Settings.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/tray/TrayTestSupport.h"

@@ -2,7 +2,7 @@
 // entity steps with their exact-case test.
 #include <gtest/gtest.h>
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "web/HttpCommon.h"
 #include "web/WebResourceProvider.h"
 

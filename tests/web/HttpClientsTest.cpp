@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
-#include "tests/web/LoopbackServer.h"
 #include "web/HttpRetriever.h"
 #include "web/WebGrab.h"
 #include "web/WebResourceProvider.h"

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "catalogue/CodePage.h"
-#include "tests/web/LoopbackServer.h"
+#include "base/CodePage.h"
+#include "tests/support/LoopbackServer.h"
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"
 

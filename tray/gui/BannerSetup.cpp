@@ -1,6 +1,6 @@
 #include "tray/gui/BannerSetup.h"
 
-#include "catalogue/CodePage.h"
+#include "base/CodePage.h"
 #include "res/Ids.h"
 #include "tray/gui/TaskbarNotifier.h"
 

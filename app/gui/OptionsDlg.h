@@ -1,0 +1,44 @@
+#pragma once
+// "Set options": the settings without a control in the main window. OK validates the two
+// number boxes (the first invalid one keeps the dialog open with the focus on it) and stores
+// every control in `values`; Cancel leaves `values` as it was handed in.
+#include <span>
+
+#include <wx/dialog.h>
+
+#include "settings/Options.h"
+
+class wxComboBox;
+class wxTextCtrl;
+
+class COptionsDlg : public wxDialog {
+public:
+    struct Check {
+        int id;
+        bool Settings::*member;
+    };
+    // The dialog's check boxes and the settings they show, in the dialog's order.
+    static std::span<const Check> Checks();
+
+    COptionsDlg(wxWindow* parent, const Settings& values, const ProxyConnection& connection);
+
+    Settings values;             // the members that CopyOptions() copies
+    ProxyConnection connection;  // handed back unchanged
+
+private:
+    void LayOut();
+    void ShowValues();
+    bool ReadControls();
+    void OnOK(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+
+    wxComboBox* bannerSource = nullptr;
+    wxComboBox* hotkeyKey = nullptr;
+    wxTextCtrl* maxWords = nullptr;
+    wxTextCtrl* fontSize = nullptr;
+    wxTextCtrl* username = nullptr;
+    wxTextCtrl* password = nullptr;
+    wxString shownUsername;
+
+    wxDECLARE_EVENT_TABLE();
+};
