@@ -11,6 +11,7 @@
 #include "res/Templates.h"
 #include "settings/Hotkey.h"
 #include "settings/Settings.h"
+#include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
@@ -75,7 +76,7 @@ CAdditionsController::~CAdditionsController()
 
 wxTextCtrl* CAdditionsController::Box(int id) const
 {
-    return static_cast<wxTextCtrl*>(window->FindWindow(id));
+    return Control<wxTextCtrl>(window, id);
 }
 
 void CAdditionsController::Stop()
@@ -209,7 +210,7 @@ void CAdditionsController::ApplyCapturedText(const std::string& text)
     }
     Box(kNewTranslation)->ChangeValue(value);
     nextBox = HotkeyBox::Text;
-    if (static_cast<wxCheckBox*>(window->FindWindow(kAddAutomatically))->GetValue()) {
+    if (Control<wxCheckBox>(window, kAddAutomatically)->GetValue()) {
         wxCommandEvent add(wxEVT_BUTTON, kAdd);
         OnAdd(add);
     }

@@ -10,6 +10,7 @@
 #include "res/Resources.h"
 #include "res/Templates.h"
 #include "settings/Settings.h"
+#include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
@@ -81,7 +82,7 @@ bool LoadSettingsIntoControls(wxWindow* window, Settings& settings, const PairCo
         TalveroMessageBox(FromPhrase(settingsMessage), res::kAppName, wxOK | wxICON_WARNING,
                           window);
     for (const CheckBinding& b : kCheckBindings)
-        static_cast<wxCheckBox*>(window->FindWindow(b.id))->SetValue(settings.*b.member);
+        Control<wxCheckBox>(window, b.id)->SetValue(settings.*b.member);
     for (int i = 0; i < 4; ++i) {
         int pos = settings.*kPairMembers[i];
         if (pos >= 0 && pos < static_cast<int>(pairCombos[i]->GetCount()))
@@ -100,8 +101,7 @@ bool LoadSettingsIntoControls(wxWindow* window, Settings& settings, const PairCo
 void ReadControlsIntoSettings(wxWindow* window, Settings& settings, const PairCombos& pairCombos)
 {
     for (const CheckBinding& b : kCheckBindings)
-        if (!b.isFlag)
-            settings.*b.member = static_cast<wxCheckBox*>(window->FindWindow(b.id))->GetValue();
+        if (!b.isFlag) settings.*b.member = Control<wxCheckBox>(window, b.id)->GetValue();
     for (int i = 0; i < 4; ++i)
         settings.*kPairMembers[i] = pairCombos[i]->GetSelection();
 }

@@ -1,5 +1,6 @@
 #include "app/gui/OnlineController.h"
 
+#include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -12,6 +13,7 @@
 #include "res/Templates.h"
 #include "settings/Settings.h"
 #include "speech/Voice.h"
+#include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
@@ -98,7 +100,7 @@ void COnlineController::AnnounceNewVersion(const std::string& message)
 void COnlineController::UploadPair(const std::string& original, const std::string& translation,
                                    std::function<void()> then)
 {
-    auto* localPair = static_cast<wxChoice*>(window->FindWindow(res::ctl::kLocalPair));
+    auto* localPair = Control<wxChoice>(window, res::ctl::kLocalPair);
     const PairEntry* pair = PairAt(PairList::Local, localPair->GetSelection());
     const std::optional<LanguageCodes> codes =
         SplitPairCode(pair ? pair->dictionaryCode : std::string());
@@ -126,7 +128,7 @@ void COnlineController::UploadPairsFile(const std::string& path)
 {
     if (batchRunning || state.Ended()) return;
     batchRunning = true;
-    window->FindWindow(res::ctl::kUpload)->Disable();
+    Control<wxButton>(window, res::ctl::kUpload)->Disable();
     batch.uploadFromIndex = settings.uploadLanguageFrom;
     batch.uploadToIndex = settings.uploadLanguageTo;
     running = std::make_unique<BatchUpload>(path, batch);
@@ -163,7 +165,7 @@ void COnlineController::FinishBatch()
     running.reset();
     settings.uploadLanguageFrom = batch.uploadFromIndex;
     settings.uploadLanguageTo = batch.uploadToIndex;
-    window->FindWindow(res::ctl::kUpload)->Enable();
+    Control<wxButton>(window, res::ctl::kUpload)->Enable();
     batchRunning = false;
 }
 

@@ -13,6 +13,7 @@
 #include "res/Templates.h"
 #include "settings/FieldValidation.h"
 #include "settings/Hotkey.h"
+#include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
@@ -169,7 +170,7 @@ void COptionsDlg::LayOut()
 void COptionsDlg::ShowValues()
 {
     for (const Check& c : kChecks)
-        static_cast<wxCheckBox*>(FindWindow(c.id))->SetValue(values.*c.member);
+        Control<wxCheckBox>(this, c.id)->SetValue(values.*c.member);
     ShowPosition(bannerSource, values.bannerSource);
     ShowPosition(hotkeyKey, values.hotkeyBaseKeyCode);
     maxWords->ChangeValue(wxString::Format("%d", values.maxWordsInCombinations));
@@ -205,7 +206,7 @@ bool COptionsDlg::ReadControls()
         *n.target = field.value;
     }
     for (const Check& c : kChecks)
-        values.*c.member = static_cast<wxCheckBox*>(FindWindow(c.id))->GetValue();
+        values.*c.member = Control<wxCheckBox>(this, c.id)->GetValue();
     values.bannerSource = PositionOf(bannerSource);
     values.hotkeyBaseKeyCode = PositionOf(hotkeyKey);
     values.maxWordsInCombinations = words;

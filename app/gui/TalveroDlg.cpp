@@ -25,6 +25,7 @@
 #include "res/Templates.h"
 #include "settings/Options.h"
 #include "ui/Accessibility.h"
+#include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 #include "ui/GtkTweaks.h"
 #include "ui/MessageBox.h"
@@ -151,16 +152,16 @@ void CTalveroDlg::CreateControls()
                 CreateTemplateControl(this, t, c.id);
         }
     }
-    input = static_cast<wxTextCtrl*>(FindWindow(kInput));
-    translateButton = static_cast<wxButton*>(FindWindow(kTranslate));
-    history = static_cast<wxTextCtrl*>(FindWindow(kHistory));
-    hypothesis = static_cast<wxTextCtrl*>(FindWindow(kHypothesis));
-    nearList = static_cast<wxListBox*>(FindWindow(kNearList));
+    input = Control<wxTextCtrl>(this, kInput);
+    translateButton = Control<wxButton>(this, kTranslate);
+    history = Control<wxTextCtrl>(this, kHistory);
+    hypothesis = Control<wxTextCtrl>(this, kHypothesis);
+    nearList = Control<wxListBox>(this, kNearList);
     const int results[4] = {kGoogleResult, kBabelfishResult, kFreeTranslationResult, kLocalResult};
     const int pairs[4] = {kGooglePair, kBabelfishPair, kFreeTranslationPair, kLocalPair};
     for (int i = 0; i < 4; ++i) {
-        resultBoxes[i] = static_cast<wxTextCtrl*>(FindWindow(results[i]));
-        pairCombos[i] = static_cast<wxChoice*>(FindWindow(pairs[i]));
+        resultBoxes[i] = Control<wxTextCtrl>(this, results[i]);
+        pairCombos[i] = Control<wxChoice>(this, pairs[i]);
     }
 }
 
@@ -190,7 +191,7 @@ void CTalveroDlg::LayOut()
     inputButtons->Add(win(kSetDelay), 0, wxLEFT, gap);
     inputCol->Add(inputButtons, 0, wxTOP, vgap * 2);
     // Two lines, so that the dictation group has room for the punctuation patterns.
-    auto* autoTranslate = static_cast<wxCheckBox*>(win(kAutoTranslate));
+    auto* autoTranslate = Control<wxCheckBox>(this, kAutoTranslate);
     WrapCheckBoxLabel(autoTranslate, 34);
     inputCol->Add(autoTranslate, 0, wxTOP, vgap * 2);
     band1->Add(inputCol, 1, wxEXPAND);
@@ -210,7 +211,7 @@ void CTalveroDlg::LayOut()
     hypothesis->SetMinSize(wxSize(-1, ConvertDialogToPixels(wxSize(0, 20)).y));
     historyCol->Add(hypothesis, 0, wxEXPAND | wxTOP, vgap);
     // Two lines where needed: the three columns of the band then fit a 1024 pixels wide screen.
-    auto* translateHypothesis = static_cast<wxCheckBox*>(win(kTranslateHypothesis));
+    auto* translateHypothesis = Control<wxCheckBox>(this, kTranslateHypothesis);
     WrapCheckBoxLabel(translateHypothesis, 30);
     historyCol->Add(translateHypothesis, 0, wxTOP, vgap);
     band1->Add(historyCol, 1, wxEXPAND | wxLEFT, gap + gap / 2);
@@ -267,7 +268,7 @@ void CTalveroDlg::LayOut()
     // Near search, additions, voice and the window's own buttons.
     auto* band3 = new wxBoxSizer(wxHORIZONTAL);
     auto* nearCol = new wxBoxSizer(wxVERTICAL);
-    auto* nearSearch = static_cast<wxCheckBox*>(win(kNearSearch));
+    auto* nearSearch = Control<wxCheckBox>(this, kNearSearch);
     WrapCheckBoxLabel(nearSearch, 24);
     nearCol->Add(nearSearch);
     nearList->SetMinSize(wxSize(-1, ConvertDialogToPixels(wxSize(0, 24)).y));

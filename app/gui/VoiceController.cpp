@@ -9,6 +9,7 @@
 #include "res/Ids.h"
 #include "speech/Voice.h"
 #include "speech/gui/VoiceSelectionDlg.h"
+#include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 
 using namespace res::ctl;
@@ -44,22 +45,22 @@ void CVoiceController::ConnectVoice()
     ShowVoiceName();
     // A "Resume" left on the button would pause the new voice.
     paused = false;
-    if (wxWindow* button = window->FindWindow(kPause)) button->SetLabel("Pause");
+    Control<wxButton>(window, kPause)->SetLabel("Pause");
 }
 
 void CVoiceController::ShowVoiceName()
 {
     IVoice* voice = speech.Voice();
-    if (auto* box = static_cast<wxTextCtrl*>(window->FindWindow(kVoiceName)))
-        box->ChangeValue(voice ? FromPhrase(Utf8ToCodePage(voice->CurrentVoice().description))
-                               : wxString());
+    Control<wxTextCtrl>(window, kVoiceName)
+        ->ChangeValue(voice ? FromPhrase(Utf8ToCodePage(voice->CurrentVoice().description))
+                            : wxString());
 }
 
 void CVoiceController::OnPause(wxCommandEvent&)
 {
     IVoice* voice = speech.Voice();
     paused = !paused;
-    window->FindWindow(kPause)->SetLabel(paused ? "Resume" : "Pause");
+    Control<wxButton>(window, kPause)->SetLabel(paused ? "Resume" : "Pause");
     if (voice && paused) voice->Pause();
     if (voice && !paused) voice->Resume();
 }

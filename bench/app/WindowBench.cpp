@@ -47,6 +47,7 @@
 #include "dictionary/LocalDictionary.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/WaitPumping.h"
+#include "ui/Control.h"
 
 extern char** environ;
 
@@ -91,7 +92,7 @@ void BM_AutoTranslateDelayCpu(benchmark::State& state)
         double cpu = 0, wall = 0;
         std::string after;
         dlg.CallAfter([&] {
-            auto* input = static_cast<wxTextCtrl*>(dlg.FindWindow(1000));
+            auto* input = Control<wxTextCtrl>(&dlg, 1000);
             // Let the window finish appearing (mapping, first paint) before measuring the wait.
             WaitPumping(500);
             const double cpu0 = CpuSeconds();
@@ -138,7 +139,7 @@ void BM_UiBlockWhileTranslating(benchmark::State& state)
         std::string result;
         dlg.CallAfter([&] {
             WaitPumping(500);
-            static_cast<wxTextCtrl*>(dlg.FindWindow(1000))->ChangeValue("hola");
+            Control<wxTextCtrl>(&dlg, 1000)->ChangeValue("hola");
             // A timer every 5 ms: the longest time between two of its turns is the longest the
             // window went without handling its events.
             wxTimer tick;
@@ -156,7 +157,7 @@ void BM_UiBlockWhileTranslating(benchmark::State& state)
             WaitPumping(10000, [&] { return dlg.IsTranslating(); });
             wall = std::chrono::duration<double>(Clock::now() - t0).count();
             tick.Stop();
-            result = static_cast<wxTextCtrl*>(dlg.FindWindow(1002))->GetValue().utf8_string();
+            result = Control<wxTextCtrl>(&dlg, 1002)->GetValue().utf8_string();
             dlg.EndWithoutSaving();
         });
         dlg.ShowModal();
@@ -388,8 +389,8 @@ void BM_OneLetterInput(benchmark::State& state)
         parts.speech = MakeSilentSpeech();
         CTalveroDlg dlg(nullptr, std::move(parts));
         dlg.CallAfter([&] {
-            auto* input = static_cast<wxTextCtrl*>(dlg.FindWindow(1000));
-            auto* near = static_cast<wxListBox*>(dlg.FindWindow(1006));
+            auto* input = Control<wxTextCtrl>(&dlg, 1000);
+            auto* near = Control<wxListBox>(&dlg, 1006);
             WaitPumping(500);
             // Once to have the dictionary loaded and the caches warm, as a user would have.
             input->SetValue("e");
