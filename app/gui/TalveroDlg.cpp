@@ -86,6 +86,7 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
     translation = std::make_unique<CTranslationView>(
         CTranslationView::Controls{this, input, translateButton, resultBoxes, pairCombos, nearList},
         *parts.engines, *parts.dictionary, *parts.speech, *parts.banners, settings, tasks.Poster());
+    translation->UseDelay(parts.startDelay);
     voice = std::make_unique<CVoiceController>(
         this, *parts.speech, settings, state,
         [this](const std::function<void()>& dialog) { dictation->HoldSpeechDuring(dialog); });

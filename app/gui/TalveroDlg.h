@@ -2,6 +2,7 @@
 // The main window: its controls, layout and event table, the settings record it shows, and the
 // parts that carry its behaviour (translation, dictation, voice, additions, online services).
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,10 @@ public:
         std::unique_ptr<ISpeech> speech;
         std::unique_ptr<IBanners> banners;
         Platform platform;  // the desktop's: filled in when empty
+        // Starts the automatic pass's one-shot delay of `ms`, to call `elapsed` on the window's
+        // thread: the window's own timer when empty. Tests end the delay by hand, so that what
+        // they check does not hang on the clock.
+        std::function<void(int ms, std::function<void()> elapsed)> startDelay;
     };
     // The program's own parts. The engines refer to the dictionary given.
     static Parts DefaultParts();

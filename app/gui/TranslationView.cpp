@@ -145,6 +145,10 @@ void CTranslationView::FillNearList(std::vector<std::string> phrases)
 
 void CTranslationView::StartDelay(int ms)
 {
+    if (startDelay) {
+        startDelay(ms, [this] { presenter.DelayElapsed(); });
+        return;
+    }
     if (!delay) {
         delay = std::make_unique<wxTimer>();
         delay->Bind(wxEVT_TIMER, [this](wxTimerEvent&) { presenter.DelayElapsed(); });

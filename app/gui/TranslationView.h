@@ -3,6 +3,7 @@
 // four result boxes, the banner, the near list, the automatic pass's delay and the local pair's
 // dictionary loads. What happens is decided by TranslationPresenter; this shows it.
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ public:
     void SwitchLocalPair();
     // The window is ending.
     void Stop();
+    // Who runs the automatic pass's delay; the view's own timer when empty.
+    using DelayStarter = std::function<void(int ms, std::function<void()> elapsed)>;
+    void UseDelay(DelayStarter starter) { startDelay = std::move(starter); }
 
     // ITranslationView
     std::string ReadInput() override;
@@ -69,7 +73,8 @@ private:
     TranslationPresenter presenter;
     std::unique_ptr<CSortedListFiller> nearFiller;
     std::unique_ptr<wxTimer> delay;  // the automatic pass's
-    bool buttonWasEnabled = true;    // Translate's button before the running Translate
+    DelayStarter startDelay;
+    bool buttonWasEnabled = true;  // Translate's button before the running Translate
     // A pair's dictionary is loading; one asked for meanwhile follows it.
     bool pairLoading = false;
     bool pairQueued = false;

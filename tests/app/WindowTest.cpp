@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <utility>
 
 #include <wx/app.h>
 #include <wx/combobox.h>
@@ -10,7 +11,6 @@
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
-#include <wx/timer.h>
 
 #include "WindowTestSupport.h"
 #include "app/gui/AboutDlg.h"
@@ -492,29 +492,46 @@ void PumpUntil(const std::function<bool()>& done)
         WaitPumping(10);
 }
 
+// The automatic pass's delay held by the test and ended by hand: what happens before and after
+// it is then told apart by order, not by the clock.
+struct HandDelay {
+    std::vector<int> asked;  // each delay started, in ms
+    std::function<void()> pending;
+
+    CTalveroDlg::Parts Attach(CTalveroDlg::Parts parts)
+    {
+        parts.startDelay = [this](int ms, std::function<void()> elapsed) {
+            asked.push_back(ms);
+            pending = std::move(elapsed);
+        };
+        return parts;
+    }
+    void End() { std::exchange(pending, nullptr)(); }
+};
+
 TEST_F(WindowTest, TypingTranslatesAfterTheDelayNotBeforeAndEmptiesTheInput)
 {
     WriteFile("TalveroConfig.txt",
               "LAUNCH TRANSLATION AUTOMATICALLY\nYES\nTIME DELAY BEFORE AUTOMATIC TRANSLATION\n"
               "400\n");
-    CTalveroDlg dlg(nullptr, FakeServices());
+    HandDelay delay;
+    CTalveroDlg dlg(nullptr, delay.Attach(FakeServices()));
     size_t requestsBeforeTheDelay = 99;
-    std::chrono::steady_clock::duration elapsed{};
+    bool translatingBeforeTheDelay = true;
     std::string inputAfter = "?";
     RunModal(dlg, [&] {
         auto* input = Ctl<wxTextCtrl>(&dlg, 1000);
-        wxTimer probe;
-        probe.Bind(wxEVT_TIMER,
-                   [&](wxTimerEvent&) { requestsBeforeTheDelay = rec.requests.size(); });
-        auto start = std::chrono::steady_clock::now();
-        rec.duringTranslate = [&] { elapsed = std::chrono::steady_clock::now() - start; };
-        probe.StartOnce(200);
         input->SetValue("hola");  // a change notification, as typing gives
+        PumpUntil([&] { return delay.pending != nullptr; });
+        requestsBeforeTheDelay = rec.requests.size();
+        translatingBeforeTheDelay = dlg.IsTranslating();
+        delay.End();
         PumpUntil([&] { return !rec.requests.empty() && input->IsEmpty(); });
         inputAfter = input->GetValue().utf8_string();
     });
     EXPECT_EQ(requestsBeforeTheDelay, 0u);
-    EXPECT_GE(elapsed, std::chrono::milliseconds(400));
+    EXPECT_FALSE(translatingBeforeTheDelay);
+    EXPECT_EQ(delay.asked, std::vector<int>{400});
     ASSERT_EQ(rec.requests.size(), 1u);
     EXPECT_EQ(rec.requests[0].text, "hola");
     EXPECT_EQ(inputAfter, "");
@@ -526,17 +543,24 @@ TEST_F(WindowTest, TypingDuringTheWaitRestartsItAndTranslatesTheSettledText)
     WriteFile("TalveroConfig.txt",
               "LAUNCH TRANSLATION AUTOMATICALLY\nYES\nTIME DELAY BEFORE AUTOMATIC TRANSLATION\n"
               "400\n");
-    CTalveroDlg dlg(nullptr, FakeServices());
+    HandDelay delay;
+    CTalveroDlg dlg(nullptr, delay.Attach(FakeServices()));
     std::string inputAfter = "?";
+    size_t requestsAfterTheFirstDelay = 99;
     RunModal(dlg, [&] {
         auto* input = Ctl<wxTextCtrl>(&dlg, 1000);
-        wxTimer more;
-        more.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { input->AppendText("la"); });
-        more.StartOnce(150);
         input->SetValue("ho");
+        PumpUntil([&] { return delay.pending != nullptr; });
+        input->AppendText("la");
+        delay.End();
+        PumpUntil([&] { return delay.pending != nullptr; });
+        requestsAfterTheFirstDelay = rec.requests.size();
+        delay.End();
         PumpUntil([&] { return !rec.requests.empty() && input->IsEmpty(); });
         inputAfter = input->GetValue().utf8_string();
     });
+    EXPECT_EQ(requestsAfterTheFirstDelay, 0u);
+    EXPECT_EQ(delay.asked, (std::vector<int>{400, 400}));
     ASSERT_EQ(rec.requests.size(), 1u);
     EXPECT_EQ(rec.requests[0].text, "hola");
     EXPECT_EQ(inputAfter, "");
@@ -547,16 +571,17 @@ TEST_F(WindowTest, ExitDuringTheWaitEndsThePassAndTheWindowAtOnce)
     WriteFile("TalveroConfig.txt",
               "LAUNCH TRANSLATION AUTOMATICALLY\nYES\nTIME DELAY BEFORE AUTOMATIC TRANSLATION\n"
               "5000\n");
-    CTalveroDlg dlg(nullptr, FakeServices());
-    wxTimer exit;
-    exit.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { Click(&dlg, 1); });
-    auto start = std::chrono::steady_clock::now();
+    HandDelay delay;
+    CTalveroDlg dlg(nullptr, delay.Attach(FakeServices()));
     dlg.CallAfter([&] {
-        exit.StartOnce(300);
         Ctl<wxTextCtrl>(&dlg, 1000)->SetValue("hola");
+        PumpUntil([&] { return delay.pending != nullptr; });
+        Click(&dlg, 1);
     });
+    // The window ends while its delay is still running: it waits for nothing of the pass.
     EXPECT_EQ(dlg.ShowModal(), wxID_OK);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    ASSERT_TRUE(delay.pending);
+    delay.End();  // a delay that ends after the window has, finds the pass over
     EXPECT_TRUE(rec.requests.empty());
     EXPECT_FALSE(dlg.GetAutoTranslateState().autoTranslateBusy);
     EXPECT_TRUE(Exists("TalveroConfig.txt"));
