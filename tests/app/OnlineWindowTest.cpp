@@ -1,11 +1,14 @@
 // The window's online services: the upload dialog, the batch upload from "^", the update check
 // at start-up and quitting while it stalls. Real HTTP against loopback servers.
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 #include <wx/checkbox.h>
 #include <wx/timer.h>
 
+#include "catalogue/Catalogue.h"
 #include "online/gui/UploadDictionaryDlg.h"
 #include "tests/app/WindowTestSupport.h"
 #include "tests/support/LoopbackServer.h"
@@ -136,6 +139,55 @@ TEST_F(OnlineWindowTest, QuittingDuringABatchKeepsItsLanguageChoices)
     ASSERT_TRUE(LoadSettings(saved));
     EXPECT_EQ(saved.uploadLanguageFrom, 23);
     EXPECT_EQ(saved.uploadLanguageTo, 8);
+}
+
+size_t ThreadsRunning()
+{
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// The window goes away without Exit while the single upload of an added pair hangs: destroyed
+// outright, or closed by the window manager first. The first window also starts the toolkit's
+// own lasting threads, so threads are counted from the second on.
+TEST_F(OnlineWindowTest, WindowDestroyedWhileAnUploadHangsKeepsThePairAndLeavesNoThread)
+{
+    loopback::Reply hang;
+    hang.hang = true;
+    server.SetReply(hang);
+    WriteFile("TalveroServices.txt", "UPLOAD SERVER ADDRESS\n" + server.BaseAddress());
+    WriteFile("localdictionary_es_en.txt", "perro\ndog");
+    std::optional<size_t> threadsBefore;
+    for (const bool closeFirst : {false, true, false}) {
+        SCOPED_TRACE(closeFirst ? "closed first" : "destroyed outright");
+        WriteFile("personaldictionary_es_en.txt", "casa\nhouse");
+        Settings s;
+        s.uploadNewTranslations = true;
+        s.onlineUsername = "ana";
+        s.onlinePassword = "pw";
+        for (const PairEntry& e : PairsOf(PairList::Local))
+            if (e.dictionaryCode == "es_en") s.localPairPosition = e.position;
+        ASSERT_TRUE(SaveSettings(s));
+        const size_t requestsBefore = server.Requests().size();
+        CTalveroDlg::Parts parts = FakeServices();
+        parts.dictionary = MakeLocalDictionary();
+        auto* dlg = new CTalveroDlg(nullptr, std::move(parts));
+        dlg->StartUp();
+        Ctl<wxTextCtrl>(dlg, kNewText)->ChangeValue("gato");
+        Ctl<wxTextCtrl>(dlg, kNewTranslation)->ChangeValue("cat");
+        Click(dlg, kAdd);
+        WaitPumping(5000, [&] { return server.Requests().size() == requestsBefore; });
+        ASSERT_TRUE(dlg->IsUploading());
+        if (closeFirst) dlg->Close();
+        delete dlg;
+        EXPECT_EQ(ReadFile("personaldictionary_es_en.txt"), "casa\nhouse\ngato\ncat");
+        EXPECT_EQ(ReadFile("newtranslationsadded.txt"), "gato\ncat");
+        WaitPumping(20);  // nothing left behind may run into the destroyed window
+        if (threadsBefore)
+            EXPECT_LE(ThreadsRunning(), *threadsBefore);
+        else
+            threadsBefore = ThreadsRunning();
+    }
 }
 
 TEST_F(OnlineWindowTest, UpdateCheckAnnouncesOnTheWindowThreadAndEndsWithTheUsualTitle)
