@@ -172,7 +172,8 @@ void DictionaryIndex::HashText(std::string_view text, Identity& identity)
 {
     identity.hash = XXH3_64bits(text.data(), text.size());
     HashSamples(text.size(), identity.sampleHash, [&](uint64_t at, char* to, uint64_t bytes) {
-        std::memcpy(to, text.data() + at, bytes);
+        // An empty text has no bytes and may have no buffer either: nothing to copy then.
+        if (bytes > 0) std::memcpy(to, text.data() + at, bytes);
         return true;
     });
 }
