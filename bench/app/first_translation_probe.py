@@ -23,14 +23,10 @@ import subprocess
 import sys
 import tempfile
 import time
-import warnings
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
-
-warnings.simplefilter("ignore", DeprecationWarning)
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "support"))
+from atspi_window import find_frame, text_of, walk  # noqa: E402
 
 WORD, ANSWER = "Haus", "house"
 INPUT, TRANSLATE, LOCAL_RESULT = "1000", "1032", "1005"
@@ -38,37 +34,6 @@ CONFIG = ("USE LOCAL DICTIONARY\nYES\nLOCAL DICTIONARY LANGUAGE PAIR\nGERMAN TO 
           "CHECK FOR UPDATES AT STARTUP\nNO\n")
 LOCAL, PERSONAL = "localdictionary_de_en.txt", "personaldictionary_de_en.txt"
 TICKS = os.sysconf("SC_CLK_TCK")
-
-
-def is_main_window(name):
-    return name == "Talvero" or (name.startswith("Talvero (") and name.endswith(")"))
-
-
-def find_frame(pid):
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        if app is not None and app.get_process_id() == pid:
-            for j in range(app.get_child_count()):
-                frame = app.get_child_at_index(j)
-                if frame is not None and is_main_window(frame.get_name() or ""):
-                    return frame
-    return None
-
-
-def walk(node, out, depth=0):
-    if node is None or depth > 30:
-        return
-    acc_id = node.get_accessible_id()
-    if acc_id:
-        out.setdefault(acc_id, node)
-    for i in range(node.get_child_count()):
-        walk(node.get_child_at_index(i), out, depth + 1)
-
-
-def text_of(node):
-    t = node.get_text_iface()
-    return t.get_text(0, t.get_character_count()) if t else None
 
 
 def cpu_seconds(pid):
@@ -104,7 +69,7 @@ def one_run(talvero, work, timeout=60.0):
         while time.monotonic() < deadline:
             if proc.poll() is not None:
                 raise RuntimeError("the window ended with %d before it answered" % proc.returncode)
-            frame = find_frame(proc.pid)
+            frame = find_frame(proc.pid, timeout=0)
             if frame is not None:
                 controls.clear()
                 walk(frame, controls)

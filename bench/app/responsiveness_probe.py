@@ -22,14 +22,10 @@ import sys
 import tempfile
 import threading
 import time
-import warnings
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
-
-warnings.simplefilter("ignore", DeprecationWarning)
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "support"))
+from atspi_window import find_frame  # noqa: E402
 
 DELAY = float(sys.argv[2]) if len(sys.argv) > 2 else 3.0
 
@@ -118,21 +114,6 @@ class Pinger:
         return timeout * 1000
 
 
-def find_frame(pid, timeout=20):
-    end = time.time() + timeout
-    while time.time() < end:
-        desktop = Atspi.get_desktop(0)
-        for i in range(desktop.get_child_count()):
-            app = desktop.get_child_at_index(i)
-            if app is not None and app.get_process_id() == pid:
-                for j in range(app.get_child_count()):
-                    frame = app.get_child_at_index(j)
-                    if frame is not None and (frame.get_name() or "").startswith("Talvero"):
-                        return frame
-        time.sleep(0.2)
-    return None
-
-
 def find_id(node, wanted, depth=0):
     if node is None or depth > 30:
         return None
@@ -165,7 +146,7 @@ def main():
         env.pop("NO_AT_BRIDGE", None)
         proc = subprocess.Popen([sys.argv[1]], cwd=work, env=env)
         try:
-            frame = find_frame(proc.pid)
+            frame = find_frame(proc.pid, timeout=20)
             if frame is None:
                 print("window not found")
                 return 1

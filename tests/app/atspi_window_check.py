@@ -4,17 +4,12 @@ finds every control by its accessible id, reads names and states, types into the
 presses "Translate" and reads the local dictionary's result.
 
 usage: atspi_window_check.py PID EXPECTED_TRANSLATION"""
+import os
 import sys
 import time
-import warnings
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
-
-# The *_iface accessors are the ones this Debian release documents; newer names differ.
-warnings.simplefilter("ignore", DeprecationWarning)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from atspi_window import Atspi, find_frame, text_of, walk  # noqa: E402
 
 # Every control of the main window with an id.
 IDS = [1, 2, 1000, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013,
@@ -24,44 +19,9 @@ IDS = [1, 2, 1000, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1
 HIDDEN = {2, 1011, 1013}
 
 
-def is_main_window(name):
-    # "Talvero", or the usual title "Talvero (host)" once the update check has ended.
-    return name == "Talvero" or (name.startswith("Talvero (") and name.endswith(")"))
-
-
-def find_app(pid, timeout=15):
-    end = time.time() + timeout
-    while time.time() < end:
-        desktop = Atspi.get_desktop(0)
-        for i in range(desktop.get_child_count()):
-            app = desktop.get_child_at_index(i)
-            if app is not None and app.get_process_id() == pid:
-                for j in range(app.get_child_count()):
-                    frame = app.get_child_at_index(j)
-                    if frame is not None and is_main_window(frame.get_name()):
-                        return frame
-        time.sleep(0.2)
-    return None
-
-
-def walk(node, out, depth=0):
-    if node is None or depth > 30:
-        return
-    acc_id = node.get_accessible_id()
-    if acc_id:
-        out.setdefault(acc_id, node)
-    for i in range(node.get_child_count()):
-        walk(node.get_child_at_index(i), out, depth + 1)
-
-
-def text_of(node):
-    t = node.get_text_iface()
-    return t.get_text(0, t.get_character_count()) if t else None
-
-
 def main():
     pid, expected = int(sys.argv[1]), sys.argv[2]
-    frame = find_app(pid)
+    frame = find_frame(pid)
     if frame is None:
         print("no Talvero window of pid %d on the accessibility bus" % pid)
         return 1

@@ -8,16 +8,9 @@ and the counts; fails when an addition or Undo went wrong or nothing was added.
 usage: soak_window.py PID MINUTES [SAMPLE]"""
 import sys
 import time
-import warnings
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
-
-warnings.simplefilter("ignore", DeprecationWarning)
-sys.path.insert(0, __file__.rsplit("/", 1)[0])
-from atspi_window_check import find_app, text_of, walk  # noqa: E402
+sys.path.insert(0, __file__.rsplit("/", 1)[0] + "/../support")
+from atspi_window import Atspi, find_frame, text_of, walk  # noqa: E402
 
 WORDS = ["perro", "el perro", "gato", "casa blanca", "el perro come", "hola", "mesa"]
 
@@ -60,7 +53,7 @@ def press(controls, ident):
 def main():
     pid, minutes = int(sys.argv[1]), float(sys.argv[2])
     sample = float(sys.argv[3]) if len(sys.argv) > 3 else 30
-    frame = find_app(pid)
+    frame = find_frame(pid)
     if frame is None:
         print("no Talvero window of pid %d" % pid)
         return 1

@@ -4,31 +4,14 @@ the main window shows and nothing else does (an error box would be a second wind
 "el perro" is translated and the Google row and the local dictionary must both answer.
 
 usage: first_start_check.py PID"""
+import os
 import sys
 import time
-import warnings
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
-
-warnings.simplefilter("ignore", DeprecationWarning)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from atspi_window import Atspi, app_of, is_main_window, text_of, walk  # noqa: E402
 
 INPUT, GOOGLE, LOCAL, TRANSLATE = "1000", "1002", "1005", "1032"
-
-
-def is_main_window(name):
-    return name == "Talvero" or (name.startswith("Talvero (") and name.endswith(")"))
-
-
-def app_of(pid):
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        if app is not None and app.get_process_id() == pid:
-            return app
-    return None
 
 
 def showing_windows(app):
@@ -38,16 +21,6 @@ def showing_windows(app):
         if frame is not None and frame.get_state_set().contains(Atspi.StateType.SHOWING):
             out.append(frame)
     return out
-
-
-def walk(node, out, depth=0):
-    if node is None or depth > 30:
-        return
-    acc_id = node.get_accessible_id()
-    if acc_id:
-        out.setdefault(acc_id, node)
-    for i in range(node.get_child_count()):
-        walk(node.get_child_at_index(i), out, depth + 1)
 
 
 def texts(node, out, depth=0):
@@ -61,11 +34,6 @@ def texts(node, out, depth=0):
     for i in range(node.get_child_count()):
         texts(node.get_child_at_index(i), out, depth + 1)
     return out
-
-
-def text_of(node):
-    t = node.get_text_iface()
-    return t.get_text(0, t.get_character_count()) if t else None
 
 
 def main():
