@@ -7,16 +7,29 @@
 
 #include <wx/window.h>
 
+// Stops the program: control `id` should have been a `expected` and is `found` (none if null).
+[[noreturn]] inline void StopOnWrongControl(int id, const wxClassInfo* expected,
+                                            const wxWindow* found)
+{
+    const wxString wanted = expected->GetClassName();
+    const wxString actual =
+        found ? wxString(found->GetClassInfo()->GetClassName()) : wxString("nothing");
+    std::fprintf(stderr, "control %d: expected %s, found %s\n", id, wanted.utf8_str().data(),
+                 actual.utf8_str().data());
+    wxFAIL_MSG(wxString::Format("control %d: expected %s, found %s", id, wanted, actual));
+    std::abort();
+}
+
+// `window`, which is control `id`, as the type the caller needs.
+template <class T>
+T* ControlAs(wxWindow* window, int id)
+{
+    if (auto* control = dynamic_cast<T*>(window)) return control;
+    StopOnWrongControl(id, wxCLASSINFO(T), window);
+}
+
 template <class T>
 T* Control(wxWindow* parent, int id)
 {
-    wxWindow* found = parent ? parent->FindWindow(id) : nullptr;
-    if (auto* control = dynamic_cast<T*>(found)) return control;
-    const wxString expected = wxCLASSINFO(T)->GetClassName();
-    const wxString actual =
-        found ? wxString(found->GetClassInfo()->GetClassName()) : wxString("nothing");
-    std::fprintf(stderr, "control %d: expected %s, found %s\n", id, expected.utf8_str().data(),
-                 actual.utf8_str().data());
-    wxFAIL_MSG(wxString::Format("control %d: expected %s, found %s", id, expected, actual));
-    std::abort();
+    return ControlAs<T>(parent ? parent->FindWindow(id) : nullptr, id);
 }

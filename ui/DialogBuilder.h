@@ -8,6 +8,7 @@
 #include <wx/string.h>
 
 #include "res/Templates.h"
+#include "ui/Control.h"
 
 class wxTopLevelWindow;
 class wxWindow;
@@ -15,6 +16,14 @@ class wxStaticText;
 
 // Creates control `id` of `dialog` as a child of `parent` (hidden when the table says so).
 wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id);
+
+// The same as the kind the caller builds it for: a table that makes another kind stops here with
+// the id, as a lookup of the wrong kind does.
+template <class T>
+T* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id)
+{
+    return ControlAs<T>(CreateTemplateControl(parent, dialog, id), id);
+}
 
 // Creates the label of `dialog` whose text is `text` (which must be in the table).
 wxStaticText* CreateTemplateLabel(wxWindow* parent, const res::Dialog& dialog, const char* text);

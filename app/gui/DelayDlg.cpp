@@ -31,7 +31,7 @@ CDelayDlg::CDelayDlg(wxWindow* parent, int delayValue)
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(CreateTemplateLabel(this, t, "Time (milliseconds):"), 0, wxALIGN_CENTER_VERTICAL);
-    edit = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kDelayTime));
+    edit = CreateTemplateControl<wxTextCtrl>(this, t, kDelayTime);
     edit->ChangeValue(wxString::Format("%d", delay));
     row->Add(edit, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, margin);
     row->AddStretchSpacer();

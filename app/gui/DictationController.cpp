@@ -16,6 +16,7 @@
 #include "speech/LanguageModelTrainer.h"
 #include "speech/RecognitionText.h"
 #include "speech/gui/TrainingDlg.h"
+#include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
@@ -54,8 +55,7 @@ CDictationController::~CDictationController()
 
 bool CDictationController::Checked(int id) const
 {
-    auto* box = dynamic_cast<wxCheckBox*>(c.window->FindWindow(id));
-    return box && box->IsChecked();
+    return Control<wxCheckBox>(c.window, id)->IsChecked();
 }
 
 void CDictationController::SetUp()
@@ -67,7 +67,7 @@ void CDictationController::SetUp()
         if (recognizer) recognizer->SetActive(active);
     });
     engines = ListRecognizerEngines();
-    auto* list = static_cast<wxChoice*>(c.window->FindWindow(kEngine));
+    auto* list = Control<wxChoice>(c.window, kEngine);
     for (const RecognizerEngine& engine : engines)
         list->Append(FromPhrase(Utf8ToCodePage(engine.description)));
     if (engines.empty()) return;  // no engine: start-up goes on without speech
@@ -116,7 +116,7 @@ void CDictationController::OnClearHistory(wxCommandEvent&)
 
 const RecognizerEngine* CDictationController::SelectedEngine() const
 {
-    auto* list = static_cast<wxChoice*>(c.window->FindWindow(kEngine));
+    auto* list = Control<wxChoice>(c.window, kEngine);
     const std::string description = ToPhrase(list->GetStringSelection());
     for (const RecognizerEngine& e : engines)
         if (Utf8ToCodePage(e.description) == description) return &e;

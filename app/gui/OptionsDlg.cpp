@@ -99,7 +99,7 @@ void COptionsDlg::LayOut()
     auto numberRow = [&](const char* text, int id) {
         auto* row = new wxBoxSizer(wxHORIZONTAL);
         row->Add(label(this, text), 0, wxALIGN_CENTER_VERTICAL);
-        auto* edit = static_cast<wxTextCtrl*>(make(this, id));
+        auto* edit = CreateTemplateControl<wxTextCtrl>(this, t, id);
         edit->SetMinSize(wxSize(ConvertDialogToPixels(wxSize(30, 0)).x, -1));
         row->Add(edit, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap);
         top->Add(row, 0, wxBOTTOM, vgap);
@@ -112,7 +112,7 @@ void COptionsDlg::LayOut()
     auto* sourceRow = new wxBoxSizer(wxHORIZONTAL);
     sourceRow->Add(label(this, "Banner translation source (if active)"), 0,
                    wxALIGN_CENTER_VERTICAL | wxLEFT, margin * 2);
-    bannerSource = static_cast<wxComboBox*>(make(this, kOptBannerSource));
+    bannerSource = CreateTemplateControl<wxComboBox>(this, t, kOptBannerSource);
     for (const char* name : res::BannerSourceNames())
         bannerSource->Append(wxString::FromUTF8(name));
     sourceRow->Add(bannerSource, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap);
@@ -132,7 +132,7 @@ void COptionsDlg::LayOut()
     auto* hotkey = new wxStaticBoxSizer(wxHORIZONTAL, this,
                                         "Hotkey to capture expressions for the local dictionaries");
     wxWindow* box = hotkey->GetStaticBox();
-    hotkeyKey = static_cast<wxComboBox*>(make(box, kOptHotkeyKey));
+    hotkeyKey = CreateTemplateControl<wxComboBox>(box, t, kOptHotkeyKey);
     for (const char* name : HotkeyKeyNames())
         hotkeyKey->Append(name);
     hotkey->Add(hotkeyKey, 0, wxALIGN_CENTER_VERTICAL | wxALL, vgap);
@@ -144,10 +144,10 @@ void COptionsDlg::LayOut()
     box = online->GetStaticBox();
     auto* fields = new wxFlexGridSizer(2, vgap, gap);
     fields->Add(label(box, "User name:"), 0, wxALIGN_CENTER_VERTICAL);
-    username = static_cast<wxTextCtrl*>(make(box, kOptUsername));
+    username = CreateTemplateControl<wxTextCtrl>(box, t, kOptUsername);
     fields->Add(username, 0, wxEXPAND);
     fields->Add(label(box, "Password:"), 0, wxALIGN_CENTER_VERTICAL);
-    password = static_cast<wxTextCtrl*>(make(box, kOptPassword));
+    password = CreateTemplateControl<wxTextCtrl>(box, t, kOptPassword);
     // A hidden-text entry asks for less height than a plain one, and is then drawn cut off.
     password->SetMinSize(wxSize(-1, username->GetBestSize().y));
     fields->Add(password, 0, wxEXPAND);

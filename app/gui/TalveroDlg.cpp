@@ -223,7 +223,7 @@ void CTalveroDlg::LayOut()
     dictation->Add(make(box, kCopyOnlyToHistory), 0, wxBOTTOM, vgap);
     auto* punctRow = new wxBoxSizer(wxHORIZONTAL);
     punctRow->Add(make(box, kPunctuationMarks), 0, wxALIGN_CENTER_VERTICAL);
-    punctuation = static_cast<wxComboBox*>(make(box, kPunctuation));
+    punctuation = CreateTemplateControl<wxComboBox>(box, t, kPunctuation);
     // The patterns are a few characters long: the edit field must show them whole.
     SetComboEntryWidth(punctuation, 6);
     punctuation->SetMinSize(punctuation->GetBestSize());
@@ -298,11 +298,11 @@ void CTalveroDlg::LayOut()
     addButtons->Add(upload, 0, wxLEFT, gap);
     // The hotkey box shares the row, on two lines no higher than the buttons, which keeps the
     // group narrow and low.
-    auto* hotkeyFills = static_cast<wxCheckBox*>(make(box, kHotkeyFills));
+    auto* hotkeyFills = CreateTemplateControl<wxCheckBox>(box, t, kHotkeyFills);
     WrapCheckBoxLabel(hotkeyFills, 16);
     addButtons->Add(hotkeyFills, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, gap * 2);
     adding->Add(addButtons, 0, wxBOTTOM, vgap);
-    auto* addAuto = static_cast<wxCheckBox*>(make(box, kAddAutomatically));
+    auto* addAuto = CreateTemplateControl<wxCheckBox>(box, t, kAddAutomatically);
     WrapCheckBoxLabel(addAuto, 37);
     adding->Add(addAuto);
     band3->Add(adding, 0, wxEXPAND | wxLEFT, gap + gap / 2);

@@ -23,11 +23,11 @@ CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
                  this, t, "Do you want to add the next translation to the local dictionary?"),
              0, wxBOTTOM, vgap * 2);
     top->Add(CreateTemplateLabel(this, t, "Original text:"), 0, wxBOTTOM, vgap);
-    original = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kConfirmOriginal));
+    original = CreateTemplateControl<wxTextCtrl>(this, t, kConfirmOriginal);
     original->SetMinSize(box);
     top->Add(original, 1, wxEXPAND | wxBOTTOM, vgap * 2);
     top->Add(CreateTemplateLabel(this, t, "Translated text:"), 0, wxBOTTOM, vgap);
-    translated = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kConfirmTranslation));
+    translated = CreateTemplateControl<wxTextCtrl>(this, t, kConfirmTranslation);
     translated->SetMinSize(box);
     top->Add(translated, 1, wxEXPAND | wxBOTTOM, vgap * 2);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);

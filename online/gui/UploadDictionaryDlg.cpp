@@ -58,9 +58,9 @@ CUploadDictionaryDlg::CUploadDictionaryDlg(wxWindow* parent)
     const int margin = ConvertDialogToPixels(wxSize(7, 7)).x;
     const int gap = margin / 2;
 
-    fromList = static_cast<wxChoice*>(CreateTemplateControl(this, t, kUploadFrom));
-    toList = static_cast<wxChoice*>(CreateTemplateControl(this, t, kUploadTo));
-    reverseBox = static_cast<wxCheckBox*>(CreateTemplateControl(this, t, kUploadReverse));
+    fromList = CreateTemplateControl<wxChoice>(this, t, kUploadFrom);
+    toList = CreateTemplateControl<wxChoice>(this, t, kUploadTo);
+    reverseBox = CreateTemplateControl<wxCheckBox>(this, t, kUploadReverse);
     wxArrayString names;
     for (int i = 0; i < kLanguageCount; ++i)
         names.Add(EntryName(i));
@@ -82,10 +82,10 @@ CUploadDictionaryDlg::CUploadDictionaryDlg(wxWindow* parent)
     auto* texts = new wxFlexGridSizer(2, gap, margin);
     texts->AddGrowableCol(1);
     texts->Add(CreateTemplateLabel(this, t, "Original"), 0, wxALIGN_CENTER_VERTICAL);
-    originalEdit = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kUploadOriginal));
+    originalEdit = CreateTemplateControl<wxTextCtrl>(this, t, kUploadOriginal);
     texts->Add(originalEdit, 1, wxEXPAND);
     texts->Add(CreateTemplateLabel(this, t, "Translation"), 0, wxALIGN_CENTER_VERTICAL);
-    translationEdit = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kUploadTranslation));
+    translationEdit = CreateTemplateControl<wxTextCtrl>(this, t, kUploadTranslation);
     texts->Add(translationEdit, 1, wxEXPAND);
     top->Add(texts, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, margin);
 

@@ -64,10 +64,10 @@ CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes, const Recogn
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(CreateTemplateLabel(this, t, "The recognition engine will be adapted to this text:"),
              0, wxLEFT | wxRIGHT | wxTOP, margin);
-    auto* text = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kTrainingText));
+    auto* text = CreateTemplateControl<wxTextCtrl>(this, t, kTrainingText);
     text->ChangeValue(wxString::FromUTF8(shown));
     top->Add(text, 1, wxEXPAND | wxALL, margin);
-    status = static_cast<wxTextCtrl*>(CreateTemplateControl(this, t, kTrainingStatus));
+    status = CreateTemplateControl<wxTextCtrl>(this, t, kTrainingStatus);
     status->ChangeValue(
         totalBytes > kShownBytes
             ? wxString::Format("%zu bytes; the first %zu are shown.", totalBytes, kShownBytes)
@@ -76,8 +76,8 @@ CTrainingDlg::CTrainingDlg(wxWindow* parent, std::string fileBytes, const Recogn
     top->Add(status, 0, wxEXPAND | wxLEFT | wxRIGHT, margin);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer();
-    trainButton = static_cast<wxButton*>(CreateTemplateControl(this, t, kOk));
-    cancelButton = static_cast<wxButton*>(CreateTemplateControl(this, t, kCancel));
+    trainButton = CreateTemplateControl<wxButton>(this, t, kOk);
+    cancelButton = CreateTemplateControl<wxButton>(this, t, kCancel);
     buttons->Add(trainButton, 0, wxRIGHT, margin / 2);
     buttons->Add(cancelButton);
     top->Add(buttons, 0, wxEXPAND | wxALL, margin);

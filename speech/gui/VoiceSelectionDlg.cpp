@@ -58,10 +58,10 @@ CVoiceSelectionDlg::CVoiceSelectionDlg(wxWindow* parent, IVoice* v, int voicePos
         grid->Add(control, 1, wxEXPAND);
         return control;
     };
-    voiceList = static_cast<wxChoice*>(row("Voice", kVoiceList));
-    rate = static_cast<wxSlider*>(row("Rate", kVoiceRate));
-    volume = static_cast<wxSlider*>(row("Volume", kVoiceVolume));
-    formatList = static_cast<wxChoice*>(row("Format", kVoiceFormat));
+    voiceList = ControlAs<wxChoice>(row("Voice", kVoiceList), kVoiceList);
+    rate = ControlAs<wxSlider>(row("Rate", kVoiceRate), kVoiceRate);
+    volume = ControlAs<wxSlider>(row("Volume", kVoiceVolume), kVoiceVolume);
+    formatList = ControlAs<wxChoice>(row("Format", kVoiceFormat), kVoiceFormat);
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer();

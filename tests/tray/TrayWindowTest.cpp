@@ -21,6 +21,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/tray/TrayTestSupport.h"
 #include "tray/gui/TaskbarNotifier.h"
+#include "ui/Control.h"
 #include "ui/MessageBox.h"
 
 #ifdef __WXGTK__
@@ -100,7 +101,7 @@ protected:
     }
     static void TranslateText(CTalveroDlg& dlg, const char* text)
     {
-        static_cast<wxTextCtrl*>(dlg.FindWindow(kInput))->ChangeValue(text);
+        Control<wxTextCtrl>(&dlg, kInput)->ChangeValue(text);
         wxWindow* button = dlg.FindWindow(kTranslate);
         wxCommandEvent click(wxEVT_BUTTON, kTranslate);
         click.SetEventObject(button);
