@@ -44,7 +44,7 @@ public:
     virtual void Pause() = 0;
     virtual void Resume() = 0;
     virtual bool IsPaused() const = 0;
-    // Nothing queued, nothing being spoken.
+    // Nothing queued, nothing being spoken, and the end event of what was spoken is posted.
     virtual bool IsIdle() const = 0;
     // Waits up to `ms` for IsIdle(); false on time-out.
     virtual bool WaitUntilIdle(int ms) = 0;

@@ -402,11 +402,13 @@ private:
                 sink->Drain();
                 lock.lock();
                 if (chunk.generation == generation) {
+                    // The stream's end is posted (and its notify has returned) before the voice
+                    // counts as idle: whoever waits for idle then finds every event in place.
                     lastFinished = std::max(lastFinished, chunk.stream);
-                    playing = 0;
                     lock.unlock();
                     Post(VoiceEventKind::EndStream, chunk.stream);
                     lock.lock();
+                    if (playing == chunk.stream) playing = 0;
                     cv.notify_all();
                 }
             } else {
