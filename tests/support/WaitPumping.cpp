@@ -4,19 +4,34 @@
 #include <cmath>
 #include <memory>
 
+#include <wx/app.h>
 #include <wx/evtloop.h>
+
+namespace {
+
+// Tests (and a window shown before any loop runs) may have no active loop yet.
+class ActiveLoop {
+public:
+    ActiveLoop() : loop(wxEventLoopBase::GetActive())
+    {
+        if (loop) return;
+        own = std::make_unique<wxEventLoop>();
+        activate = std::make_unique<wxEventLoopActivator>(own.get());
+        loop = own.get();
+    }
+    wxEventLoopBase* operator->() const { return loop; }
+
+private:
+    wxEventLoopBase* loop;
+    std::unique_ptr<wxEventLoop> own;
+    std::unique_ptr<wxEventLoopActivator> activate;
+};
+
+}  // namespace
 
 bool WaitPumping(double ms, const std::function<bool()>& keepWaiting)
 {
-    // Tests (and a window shown before any loop runs) may have no active loop yet.
-    std::unique_ptr<wxEventLoop> ownLoop;
-    std::unique_ptr<wxEventLoopActivator> activate;
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    if (!loop) {
-        ownLoop = std::make_unique<wxEventLoop>();
-        activate = std::make_unique<wxEventLoopActivator>(ownLoop.get());
-        loop = ownLoop.get();
-    }
+    ActiveLoop loop;
     if (!(ms > 0)) ms = 0;  // negative or NaN: one pass only
     if (ms > 86400000.0) ms = 86400000.0;
     using Clock = std::chrono::steady_clock;
@@ -30,5 +45,19 @@ bool WaitPumping(double ms, const std::function<bool()>& keepWaiting)
         auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
         if (left <= 0) return true;
         loop->DispatchTimeout(static_cast<unsigned long>(left));
+    }
+}
+
+void DrainEvents()
+{
+    ActiveLoop loop;
+    // Bounded all the same: a handler that keeps asking for more idle time would otherwise
+    // keep the toolkit's queue busy for ever.
+    for (int round = 0; round < 10000; ++round) {
+        const bool toolkit = loop->Pending();
+        const bool queued = wxTheApp && wxTheApp->HasPendingEvents();
+        if (!toolkit && !queued) return;
+        if (toolkit) loop->DispatchTimeout(0);
+        if (queued) wxTheApp->ProcessPendingEvents();
     }
 }
