@@ -35,33 +35,6 @@ int PositionOf(PairList list, const std::string& display)
     return -1;
 }
 
-// Lets the window be mapped by the window manager, then laid out and drawn once: what is
-// measured afterwards is what shows. The deadlines only keep a broken test from hanging.
-void WaitUntilDrawn(wxWindow* top)
-{
-#ifdef __WXGTK__
-    GtkWidget* widget = top->GetHandle();
-    auto mapped = [widget] {
-        GdkWindow* gdk = gtk_widget_get_window(widget);
-        return gdk && !(gdk_window_get_state(gdk) & GDK_WINDOW_STATE_WITHDRAWN);
-    };
-    WaitPumping(10000, [&] { return !mapped(); });
-    GdkFrameClock* clock = gtk_widget_get_frame_clock(widget);
-    if (!clock) return;
-    // A frame lays out what is pending before it paints: one painted frame after the mapping
-    // has every control in its place.
-    bool painted = false;
-    const gulong handler = g_signal_connect_swapped(
-        clock, "after-paint", G_CALLBACK(+[](bool* flag) { *flag = true; }), &painted);
-    gtk_widget_queue_draw(widget);
-    WaitPumping(10000, [&] { return !painted; });
-    g_signal_handler_disconnect(clock, handler);
-#else
-    (void)top;
-    DrainEvents();
-#endif
-}
-
 #ifdef __WXGTK__
 AtkObject* Accessible(wxWindow* w)
 {
