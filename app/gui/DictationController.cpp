@@ -126,6 +126,7 @@ const RecognizerEngine* CDictationController::SelectedEngine() const
 void CDictationController::StartRecognizer(std::shared_ptr<Recognizer> next,
                                            std::unique_ptr<IRecognizerAudio> audio)
 {
+    heardToTheEnd = false;
     next->SetActive(!speech.SpeechSuspended());
     next->Start(std::move(audio), [w = c.window] {
         // From the recognizer's thread: the window fetches the events on its own thread.
@@ -187,9 +188,12 @@ void CDictationController::HandleRecognitionEvents()
     const bool suspended = speech.SpeechSuspended();
     recognizer->SetActive(!suspended);
     const bool taken = settings.activateSpeechRecognition && !state.disabled && !suspended;
+    // The recognizer queues its last events before its audio counts as ended.
+    const bool ended = recognizer->AudioEnded();
     RecognitionEvent event;
     while (recognizer && recognizer->NextEvent(event))
         if (taken) TakeResult(event);
+    if (ended && recognizer) heardToTheEnd = true;
 }
 
 void CDictationController::TakeResult(const RecognitionEvent& event)

@@ -48,6 +48,8 @@ public:
     bool Recognizing() const { return recognizer != nullptr; }
     bool LoadingEngine() const { return engineLoader && engineLoader->Busy(); }
     std::string Language() const { return recognizer ? recognizer->Language() : std::string(); }
+    // The recognizer's audio has ended and all it recognized has been taken or dropped.
+    bool HeardToTheEnd() const { return heardToTheEnd; }
 
 private:
     const RecognizerEngine* SelectedEngine() const;
@@ -72,6 +74,7 @@ private:
     std::shared_ptr<Recognizer> recognizer;
     std::unique_ptr<RecognizerLoader> engineLoader;  // declared after: stops first
     bool dialogHoldsSpeech = false;
+    bool heardToTheEnd = false;
     // The history's selection signal, disconnected before wx takes the controls down; one
     // selection change is handled at a time, after the toolkit's signal.
     SelectionWatch historyWatch;

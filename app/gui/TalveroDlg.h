@@ -91,6 +91,8 @@ public:
     HotkeyBox NextHotkeyBox() const { return additions->NextHotkeyBox(); }
 
     bool IsRecognizing() const { return dictation->Recognizing(); }
+    // The recognizer's audio (a file, when one is given) is over and all of it handled.
+    bool HeardRecognitionToTheEnd() const { return dictation->HeardToTheEnd(); }
     // An engine change loads the engine on another thread; the window goes on meanwhile.
     bool IsLoadingRecognitionEngine() const { return dictation->LoadingEngine(); }
     std::string RecognitionLanguage() const { return dictation->Language(); }

@@ -391,7 +391,7 @@ TEST_F(AdditionsTest, CaptureFillsTheBoxesInTurnAndAddsAfterTheSecond)
     Toggle(&dlg, 1015, false);
     desktop.keyLog.clear();
     desktop.PressHotkey();
-    WaitPumping(50);
+    DrainEvents();  // a capture the press asked for would have run by now
     EXPECT_TRUE(desktop.keyLog.empty());
 }
 
@@ -442,10 +442,14 @@ TEST_F(AdditionsTest, KeyboardTranslatesOpensNearEntriesAndTabsInReadingOrder)
 
         // The long entry shows whole in a tooltip.
         const int longItem = near->FindString(rec.outcome.nearList[1]);
-        WaitPumping(100);
         wxPoint at(4, 2);
-        for (; at.y < near->GetClientSize().y && near->HitTest(at) != longItem; ++at.y) {
-        }
+        auto findLongItem = [&] {  // once the list has laid out its rows
+            for (at.y = 2; at.y < near->GetClientSize().y && near->HitTest(at) != longItem;
+                 ++at.y) {
+            }
+            return at.y < near->GetClientSize().y;
+        };
+        PumpUntil(findLongItem);
         wxMouseEvent move(wxEVT_MOTION);
         move.SetPosition(at);
         move.SetEventObject(near);
@@ -456,8 +460,9 @@ TEST_F(AdditionsTest, KeyboardTranslatesOpensNearEntriesAndTabsInReadingOrder)
         FocusOn(input);
         std::vector<int> seen;
         for (int i = 0; i < 80 && (seen.empty() || seen.back() != 1); ++i) {
+            wxWindow* before = wxWindow::FindFocus();
             sim.Char(WXK_TAB);
-            WaitPumping(40);
+            WaitPumping(2000, [&] { return wxWindow::FindFocus() == before; });
             wxWindow* f = wxWindow::FindFocus();
             if (f && (seen.empty() || seen.back() != f->GetId())) seen.push_back(f->GetId());
         }

@@ -333,8 +333,9 @@ TEST(Dispatch, ACancelledRequestEndsWithoutItsAnswer)
     Settings s;
     s.useGoogle = true;
     s.useLocalDictionary = false;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::thread stopper([&] {  // once the form holds the request (ten seconds at most)
+        for (int i = 0; i < 10000 && server.Requests().empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         cancel->store(true);
     });
     TranslateOutcome o = RunTranslate("hola", s, {MakeWebEngineRunner(services, limits), {}});

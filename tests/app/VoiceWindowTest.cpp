@@ -101,8 +101,9 @@ TEST_F(VoiceWindowTest, PauseResumeStopAndRepeat)
     Click(&dlg, 1026);
     EXPECT_EQ(Ctl<wxButton>(&dlg, 1026)->GetLabel(), "Pause");
     EXPECT_FALSE(voice.IsPaused());
-    Pump(200);
-    EXPECT_EQ(ReadWav(wav).samples.size(), stopped);  // nothing left to resume
+    DrainEvents();
+    EXPECT_TRUE(Idle());  // nothing left to resume: no sample can follow
+    EXPECT_EQ(ReadWav(wav).samples.size(), stopped);
 
     Click(&dlg, 1070);  // Repeat: the translation once more, whole
     ASSERT_TRUE(PumpUntil([&] { return !Idle(); }));

@@ -1,6 +1,5 @@
 // The window while the web engines take their time: it goes on taking input, keeps what arrives
 // meanwhile, and leaves nothing running when it ends.
-#include <chrono>
 
 #include <wx/uiaction.h>
 
@@ -11,12 +10,35 @@
 
 namespace {
 
+// Pumps the window's events until `done`, or ten seconds (a generous deadline: only a failing
+// test waits that long).
 void PumpUntil(const std::function<bool()>& done)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        WaitPumping(10);
+    WaitPumping(10000, [&] { return !done(); });
 }
+
+// Counts the translations the window starts; each is started on the window's thread.
+class CountingEngines : public ITranslationEngines {
+public:
+    CountingEngines(std::unique_ptr<ITranslationEngines> real, int& started)
+        : real(std::move(real)), started(started)
+    {
+    }
+    TranslateOutcome Translate(std::string_view input, const Settings& settings) override
+    {
+        return real->Translate(input, settings);
+    }
+    void StartTranslate(std::string_view input, const Settings& settings, const PostToOwner& post,
+                        std::function<void(TranslateOutcome)> done) override
+    {
+        ++started;
+        real->StartTranslate(input, settings, post, std::move(done));
+    }
+
+private:
+    std::unique_ptr<ITranslationEngines> real;
+    int& started;
+};
 
 class SlowFormTest : public WindowTest {
 protected:
@@ -66,7 +88,8 @@ TEST_F(SlowFormTest, KeysTypedDuringASlowTranslationAreKept)
         input->SetInsertionPointEnd();
         wxUIActionSimulator().Text(" mundo");
         PumpUntil([&] { return Text(&dlg, 1002) == "done"; });
-        WaitPumping(100);
+        PumpUntil([&] { return Text(&dlg, 1000) == "hola mundo"; });
+        DrainEvents();  // what the applied result queued has run
         typed = Text(&dlg, 1000);
         result = Text(&dlg, 1002);
     });
@@ -79,23 +102,26 @@ TEST_F(SlowFormTest, KeysTypedDuringASlowTranslationAreKept)
 // engine thread stopped and joined (a thread left behind shows under the sanitizers).
 TEST_F(SlowFormTest, PressesDuringAWaitAndEndingWhileItRunsLeaveNothingBehind)
 {
-    size_t requests = 0;
+    int started = 0;
     {
-        CTalveroDlg dlg(nullptr, SlowGoogle(0, true, ""));
+        CTalveroDlg::Parts parts = SlowGoogle(0, true, "");
+        parts.engines = std::make_unique<CountingEngines>(std::move(parts.engines), started);
+        CTalveroDlg dlg(nullptr, std::move(parts));
         RunModal(dlg, [&] {
             Ctl<wxTextCtrl>(&dlg, 1000)->ChangeValue("hola");
             for (int i = 0; i < 20; ++i) {
                 dlg.Translate();
-                WaitPumping(5);
+                DrainEvents();
             }
             PumpUntil([&] { return !form.Requests().empty(); });
-            WaitPumping(200);
-            requests = form.Requests().size();
             EXPECT_TRUE(wxIsBusy());
         });
         EXPECT_EQ(Text(&dlg, 1002), "");
     }
-    EXPECT_EQ(requests, 1u);
+    // Every request comes from a translation started, and the window has joined its engine
+    // threads: the count is final.
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(form.Requests().size(), 1u);
     EXPECT_FALSE(wxIsBusy());
 }
 
