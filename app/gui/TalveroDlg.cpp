@@ -482,7 +482,7 @@ void CTalveroDlg::OnSetTimeDelay(wxCommandEvent&)
 
 void CTalveroDlg::ApplyTextBoxFont(int size)
 {
-    textBoxFont = std::make_unique<wxFont>(::TextBoxFont(size));
+    textBoxFont = std::make_unique<wxFont>(TextBoxFont(size));
     for (wxTextCtrl* box :
          {input, hypothesis, resultBoxes[0], resultBoxes[1], resultBoxes[2], resultBoxes[3]}) {
         box->SetFont(*textBoxFont);

@@ -19,7 +19,6 @@
 #include "app/gui/TranslationView.h"
 #include "app/gui/UiTask.h"
 #include "app/gui/VoiceController.h"
-#include "app/gui/WindowMenu.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
 #include "tray/gui/TrayDialog.h"
@@ -29,7 +28,6 @@ class wxChoice;
 class wxComboBox;
 class wxListBox;
 class wxTextCtrl;
-class wxMenu;
 
 class CTalveroDlg : public CTrayDialog {
 public:
@@ -69,11 +67,7 @@ public:
         translation->FillNearList(std::move(phrases));
     }
     void ApplyTextBoxFont(int size);
-    static wxFont TextBoxFont(int size) { return ::TextBoxFont(size); }
     void RunOptionsDialog();
-    // "Options" and "&About Talvero...": the desktop's window menu cannot be extended, so the
-    // window offers them from its "Menu" button and its context menu.
-    wxMenu* BuildWindowMenu() const { return ::BuildWindowMenu(); }
     // The tray menu's "Exit": ends at once with the OK result, without saving.
     void EndWithoutSaving();
     void SetDisabled(bool on) { state.disabled = on; }

@@ -5,6 +5,7 @@
 #include <wx/uiaction.h>
 
 #include "WindowTestSupport.h"
+#include "app/gui/MainWindowSettings.h"
 #include "app/gui/OptionsDlg.h"
 #include "catalogue/Catalogue.h"
 #include "dictionary/gui/ConfirmationDlg.h"
@@ -481,7 +482,7 @@ TEST_F(AdditionsTest, InputAndLocalResultShowThreeLinesOfTheDefaultFont)
     CTalveroDlg dlg(nullptr, FakeServices());
     dlg.StartUp();
     wxClientDC dc(&dlg);
-    dc.SetFont(CTalveroDlg::TextBoxFont(18));
+    dc.SetFont(TextBoxFont(18));
     for (int id : {1000, 1005})
         EXPECT_GE(Ctl<wxTextCtrl>(&dlg, id)->GetClientSize().y, 3 * dc.GetCharHeight()) << id;
 }

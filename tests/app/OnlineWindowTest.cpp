@@ -202,7 +202,7 @@ TEST_F(OnlineWindowTest, UpdateCheckAnnouncesOnTheWindowThreadAndEndsWithTheUsua
     });
     CTalveroDlg dlg(nullptr, FakeServices());
     RunModal(dlg, [&] {
-        ::WaitPumping(20000, [&] { return dlg.GetTitle() != "Talvero (127.0.0.1)"; });
+        WaitPumping(20000, [&] { return dlg.GetTitle() != "Talvero (127.0.0.1)"; });
     });
     EXPECT_EQ(dlg.GetTitle(), "Talvero (127.0.0.1)");
     ASSERT_EQ(boxes.size(), 1u);
@@ -221,7 +221,7 @@ TEST_F(OnlineWindowTest, ClosingWhileTheCheckStallsEndsAtOnce)
     {
         CTalveroDlg dlg(nullptr, FakeServices());
         RunModal(dlg, [&] {
-            ::WaitPumping(20000, [&] { return server.Requests().empty(); });
+            WaitPumping(20000, [&] { return server.Requests().empty(); });
             EXPECT_NE(dlg.GetTitle(), "Talvero (127.0.0.1)");
             start = std::chrono::steady_clock::now();
         });

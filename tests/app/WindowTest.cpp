@@ -16,6 +16,7 @@
 #include "app/gui/AboutDlg.h"
 #include "app/gui/DelayDlg.h"
 #include "app/gui/TalveroEvents.h"
+#include "app/gui/WindowMenu.h"
 #include "catalogue/Catalogue.h"
 #include "res/Icons.h"
 #include "res/Templates.h"
@@ -864,7 +865,7 @@ TEST_F(WindowTest, WindowMenuOffersOptionsAndAbout)
 {
     CTalveroDlg dlg(nullptr, FakeServices());
     dlg.Show();
-    std::unique_ptr<wxMenu> menu(dlg.BuildWindowMenu());
+    std::unique_ptr<wxMenu> menu(BuildWindowMenu());
     ASSERT_EQ(menu->GetMenuItemCount(), 2u);
     EXPECT_EQ(menu->FindItemByPosition(0)->GetId(), 0x2222);
     EXPECT_EQ(menu->FindItemByPosition(0)->GetItemLabel(), "Options");
