@@ -2,6 +2,8 @@
 
 #include "settings/Settings.h"
 
+namespace talvero {
+
 AutoTranslatePass::AutoTranslatePass(IAutoTranslateHost& host, AutoTranslateState& state,
                                      const Settings& settings)
     : host(host), state(state), settings(settings)
@@ -70,3 +72,5 @@ std::string AutoTranslatePass::Remainder(const std::string& now, const std::stri
     // The translated text itself was edited meanwhile: all of it stays, nothing is lost.
     return now;
 }
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 // supply a fake.
 #include <string>
 
+namespace talvero {
+
 struct Settings;
 
 class IAutoTranslateHost {
@@ -56,3 +58,5 @@ private:
     std::string text;  // what the pass waits on, then what it translates
     bool stopped = false;
 };
+
+}  // namespace talvero

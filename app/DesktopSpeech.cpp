@@ -5,6 +5,8 @@
 #include "base/CodePage.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 DesktopSpeech::DesktopSpeech(std::unique_ptr<IVoice> v) : voice(std::move(v)) {}
 
 DesktopSpeech::DesktopSpeech(std::function<std::unique_ptr<IVoice>()> make)
@@ -81,3 +83,5 @@ std::unique_ptr<ISpeech> MakeDesktopSpeech()
         return voice;
     });
 }
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "app/WindowServices.h"
 #include "speech/Voice.h"
 
+namespace talvero {
+
 class DesktopSpeech : public ISpeech {
 public:
     // `voice` may be null (espeak-ng could not start): then nothing is spoken. A layer made
@@ -52,3 +54,5 @@ private:
     bool held = false;
     std::function<void(bool)> recognizerSwitch;
 };
+
+}  // namespace talvero

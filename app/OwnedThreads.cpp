@@ -1,5 +1,7 @@
 #include "app/OwnedThreads.h"
 
+namespace talvero {
+
 void OwnedThreads::Start(std::function<void()> work)
 {
     JoinFinished();
@@ -47,3 +49,5 @@ int OwnedThreads::Running() const
         n += w.done ? 0 : 1;
     return n;
 }
+
+}  // namespace talvero

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+namespace talvero {
+
 class OwnedThreads {
 public:
     OwnedThreads() = default;
@@ -38,3 +40,5 @@ private:
 
 // Hands a continuation to the thread that owns the work (the window's), from any thread.
 using PostToOwner = std::function<void(std::function<void()>)>;
+
+}  // namespace talvero

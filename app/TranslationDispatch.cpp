@@ -7,6 +7,8 @@
 #include "base/TextFile.h"
 #include "catalogue/Catalogue.h"
 
+namespace talvero {
+
 namespace {
 
 constexpr std::array<Engine, kWebEngineCount> kWebEngines{Engine::Google, Engine::Babelfish,
@@ -211,3 +213,5 @@ TranslateOutcome FinishTranslate(TranslateOutcome out, const WebRound& round,
     }
     return out;
 }
+
+}  // namespace talvero

@@ -21,6 +21,8 @@
 #include "settings/Settings.h"
 #include "web/HttpCommon.h"
 
+namespace talvero {
+
 // The engines in the order in which every step visits them. The value is the index into
 // `TranslateOutcome::engines`.
 enum class Engine { Google = 0, Babelfish = 1, FreeTranslation = 2, Local = 3 };
@@ -145,3 +147,5 @@ std::string TrimInput(std::string_view input);
 std::array<int, kWebEngineCount> WebPairNumbers(const Settings& settings);
 BannerDecision MakeBanner(Engine source, const std::string& text, const std::string& result,
                           bool showOriginal);
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 #include "app/WindowServices.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 TranslationPresenter::TranslationPresenter(ITranslationView& view, ITranslationEngines& engines,
                                            ILocalDictionary& dictionary, ISpeech& speech,
                                            Settings& settings, PostToOwner post)
@@ -103,3 +105,5 @@ int AutoTranslateDelayMs(double ms)
     if (!(ms > 0)) return 0;
     return static_cast<int>(std::llround(std::min(ms, 86400000.0)));
 }
+
+}  // namespace talvero

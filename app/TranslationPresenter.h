@@ -11,6 +11,8 @@
 #include "app/OwnedThreads.h"
 #include "app/TranslationDispatch.h"
 
+namespace talvero {
+
 class ITranslationEngines;
 class ILocalDictionary;
 class ISpeech;
@@ -88,3 +90,5 @@ private:
 
 // A delay from an edited settings file may be anything: at most a day, at least nothing.
 int AutoTranslateDelayMs(double ms);
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 #include "app/TranslationDispatch.h"
 #include "web/Translators.h"
 
+namespace talvero {
+
 WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& limits)
 {
     HttpLimits formLimits = limits;
@@ -34,3 +36,5 @@ WebEngineRunner MakeWebEngineRunner(const Services& services, const HttpLimits& 
         return WebAnswer{false, translator->GetResult(), {}, {}};
     };
 }
+
+}  // namespace talvero

@@ -11,6 +11,8 @@
 #include "dictionary/LocalDictionary.h"
 #include "settings/Services.h"
 
+namespace talvero {
+
 namespace {
 
 class SilentSpeech : public ISpeech {
@@ -169,3 +171,5 @@ std::unique_ptr<ISpeech> MakeSilentSpeech()
 {
     return std::make_unique<SilentSpeech>();
 }
+
+}  // namespace talvero

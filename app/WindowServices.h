@@ -12,6 +12,8 @@
 #include "app/OwnedThreads.h"
 #include "app/TranslationDispatch.h"
 
+namespace talvero {
+
 struct Settings;
 class LocalDictionary;
 
@@ -110,3 +112,5 @@ std::unique_ptr<ISpeech> MakeSilentSpeech();
 // The program's speech layer: the voice on espeak-ng, its samples to the sound device (or the
 // WAV file named by TALVERO_AUDIO_OUT, or a null sink); each replacement voice is made alike.
 std::unique_ptr<ISpeech> MakeDesktopSpeech();
+
+}  // namespace talvero

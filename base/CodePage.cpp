@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <mutex>
 
+namespace talvero {
+
 namespace {
 
 std::mutex cacheMutex;
@@ -144,3 +146,5 @@ std::string CodePageChar(char32_t codePoint)
     std::wstring w(1, static_cast<wchar_t>(codePoint));
     return WideToCodePage(w);
 }
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvero {
+
 // Name of the code page in iconv's spelling, e.g. "UTF-8" or "CP1252".
 std::string CodePageName();
 bool CodePageIsUtf8();
@@ -25,3 +27,5 @@ std::string CodePageChar(char32_t codePoint);
 
 // For tests: forget the cached code page so that a changed TALVERO_CODEPAGE takes effect.
 void ResetCodePageForTesting();
+
+}  // namespace talvero

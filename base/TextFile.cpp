@@ -14,6 +14,8 @@
 
 #include "base/CodePage.h"
 
+namespace talvero {
+
 int OpenPlainFile(const std::string& path, long long& size)
 {
     // Not blocking on the open, and plain files only: a pipe would never end a read, and a
@@ -296,3 +298,5 @@ std::string KeyFileText(std::string bytes)
     }
     return bytes;
 }
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talvero {
+
 // Opens a plain file for reading without ever waiting: a pipe, a device or a directory in the
 // file's place gives -1, as does a file that cannot be opened. On success `size` is its size.
 int OpenPlainFile(const std::string& path, long long& size);
@@ -62,3 +64,5 @@ bool WriteAll(int fd, std::string_view data);
 
 // The platform's line end for files we write.
 inline constexpr std::string_view kLineEnd = "\n";
+
+}  // namespace talvero

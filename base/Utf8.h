@@ -3,6 +3,8 @@
 // local translation service) share it.
 #include <string>
 
+namespace talvero {
+
 inline void AppendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
@@ -21,3 +23,5 @@ inline void AppendUtf8(std::string& out, char32_t c)
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
+
+}  // namespace talvero

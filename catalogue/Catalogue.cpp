@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace talvero {
+
 namespace {
 
 constexpr int kChineseSimplified = 2;
@@ -236,3 +238,5 @@ std::string PersonalDictionaryFileName(std::string_view dictionaryCode)
 {
     return "personaldictionary_" + std::string(dictionaryCode) + ".txt";
 }
+
+}  // namespace talvero

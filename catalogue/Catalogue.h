@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talvero {
+
 enum class PairList { Google, Babelfish, FreeTranslation, Local };
 
 struct Language {
@@ -48,3 +50,5 @@ std::optional<int> UploadLanguageIndex(std::string_view word);
 // "localdictionary_<code>.txt" and "personaldictionary_<code>.txt".
 std::string LocalDictionaryFileName(std::string_view dictionaryCode);
 std::string PersonalDictionaryFileName(std::string_view dictionaryCode);
+
+}  // namespace talvero

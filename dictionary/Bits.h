@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 
+namespace talvero {
+
 // A 64-bit value read from big-endian bytes (so that integers compare like the bytes).
 inline uint64_t FromBigEndian(uint64_t v)
 {
@@ -37,3 +39,5 @@ inline void Prefetch(const void* p)
     (void)p;
 #endif
 }
+
+}  // namespace talvero

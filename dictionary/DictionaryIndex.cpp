@@ -16,6 +16,8 @@
 #include "base/CodePage.h"
 #include "base/TextFile.h"
 
+namespace talvero {
+
 namespace {
 
 constexpr char kMagic[8] = {'T', 'l', 'v', 'I', 'd', 'x', '\r', '\n'};
@@ -389,3 +391,5 @@ bool DictionaryIndex::Write(const std::string& textPath, const Identity& identit
     RemoveStaleTemporaries(indexPath);
     return AtomicWriteParts(indexPath, pages, 0644, false);
 }
+
+}  // namespace talvero

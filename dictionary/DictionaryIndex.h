@@ -23,6 +23,8 @@
 #include "dictionary/EntryTable.h"
 #include "dictionary/TernarySearchTree.h"
 
+namespace talvero {
+
 class DictionaryIndex {
 public:
     ~DictionaryIndex();
@@ -83,3 +85,5 @@ private:
     uint32_t entryCount = 0;
     CTSTImage tree;
 };
+
+}  // namespace talvero

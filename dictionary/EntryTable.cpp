@@ -8,6 +8,8 @@
 
 #include "base/TextFile.h"
 
+namespace talvero {
+
 void EntryTable::Clear()
 {
     std::string().swap(fileText);
@@ -176,3 +178,5 @@ int64_t EntryTable::Append(std::string_view original, std::string_view translati
     added.PushBack(e);
     return static_cast<int64_t>(size() - 1);
 }
+
+}  // namespace talvero

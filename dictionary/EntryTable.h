@@ -11,6 +11,8 @@
 
 #include "dictionary/MappedArray.h"
 
+namespace talvero {
+
 class EntryTable {
 public:
     // The largest number of entries and of text bytes a table holds (32-bit spans).
@@ -102,3 +104,5 @@ private:
         fileEntryBase = entries.data();
     }
 };
+
+}  // namespace talvero

@@ -13,6 +13,8 @@
 #include "base/TextFile.h"
 #include "dictionary/DictionaryIndex.h"
 
+namespace talvero {
+
 namespace {
 
 bool IsWordSeparator(char c)
@@ -460,3 +462,5 @@ LocalStepResult TranslateLocal(LocalDictionary& dictionary, const std::string& t
     result.nearList = tree.nearList.Strings();
     return result;
 }
+
+}  // namespace talvero

@@ -17,6 +17,8 @@
 #include "dictionary/TernarySearchTree.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 inline constexpr const char* kNewTranslationsFileName = "newtranslationsadded.txt";
 
 // "Could not open the file: %s" with the file name.
@@ -155,3 +157,5 @@ struct LocalStepResult {
 // fills the near list. Leaves the tree's nearList holding the same originals.
 LocalStepResult TranslateLocal(LocalDictionary& dictionary, const std::string& text,
                                const Settings& settings);
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+namespace talvero {
+
 namespace mapped {
 
 void* Grow(void* old, size_t oldBytes, size_t& bytes)
@@ -22,3 +24,5 @@ void Release(void* data, size_t bytes)
 }
 
 }  // namespace mapped
+
+}  // namespace talvero

@@ -7,6 +7,8 @@
 #include <new>
 #include <type_traits>
 
+namespace talvero {
+
 namespace mapped {
 // Maps `bytes` (rounded up to pages) anew, or moves `old` of `oldBytes` there; throws
 // std::bad_alloc when the system refuses. Returns the new start and sets `bytes` to the length.
@@ -82,3 +84,5 @@ private:
     size_t room = 0;
     size_t mappedBytes = 0;
 };
+
+}  // namespace talvero

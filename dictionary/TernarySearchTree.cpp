@@ -5,6 +5,8 @@
 
 #include "dictionary/Bits.h"
 
+namespace talvero {
+
 std::vector<std::string> NearList::Strings() const
 {
     std::vector<std::string> out;
@@ -831,3 +833,5 @@ void CTernarySearchTree::AppendSubtree(const CTSTImage& in, uint32_t start,
         descend(node.high);
     }
 }
+
+}  // namespace talvero

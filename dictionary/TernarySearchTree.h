@@ -17,6 +17,8 @@
 #include "dictionary/EntryTable.h"
 #include "dictionary/MappedArray.h"
 
+namespace talvero {
+
 struct CTSTNode {
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
     static constexpr uint32_t kTailBit = 0x80000000u;
@@ -190,3 +192,5 @@ private:
     std::optional<CTSTImage> base;       // the mapped part, when there is one
     std::vector<uint32_t> mine, theirs;  // the two parts' near lists, to be merged
 };
+
+}  // namespace talvero

@@ -9,6 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const size_t nul = input.find('\0');
     const std::string_view index = input.substr(0, nul);

@@ -13,6 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     int fd = memfd_create("dictionary", MFD_CLOEXEC);
     if (fd < 0) return 0;

@@ -8,6 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     if (size == 0) return 0;
     const bool reverse = data[0] & 1;
     const bool split = data[0] & 2;

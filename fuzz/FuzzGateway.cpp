@@ -11,6 +11,8 @@
 #include "gateway/Handler.h"
 #include "gateway/Users.h"
 
+namespace talvero {
+
 namespace {
 
 const RequestParts& Parts()
@@ -51,8 +53,11 @@ bool Printable(std::string_view text)
 
 }  // namespace
 
+}  // namespace talvero
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     if (size == 0) return 0;
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
     HttpRequest request;

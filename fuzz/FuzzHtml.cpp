@@ -5,6 +5,8 @@
 
 #include "web/Translators.h"
 
+namespace talvero {
+
 namespace {
 
 // Opens the cursor and the cut to the fuzzer: the page is what the server sent.
@@ -24,8 +26,11 @@ protected:
 
 }  // namespace
 
+}  // namespace talvero
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     const std::string page(reinterpret_cast<const char*>(data), size);
     std::string text = page;
     CWebResourceProvider::NormalizeWhitespace(text);

@@ -10,6 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     // As the loader reads a file: its encoding found first, then out-of-range values mended.
     const std::string text = KeyFileText(std::string(bytes));

@@ -7,6 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     const std::string_view page(reinterpret_cast<const char*>(data), size);
     bool markerFound = true;
     const long version = VersionOnUpdatePage(page, &markerFound);

@@ -14,6 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace talvero;
     int fd = memfd_create("audio", MFD_CLOEXEC);
     if (fd < 0) return 0;
     if (!WriteAll(fd, std::string_view(reinterpret_cast<const char*>(data), size))) {

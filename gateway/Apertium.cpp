@@ -10,6 +10,8 @@
 #include <string_view>
 #include <thread>
 
+namespace talvero {
+
 namespace {
 
 // A service that trickles its reply a byte at a time never trips the read time-out. Past a
@@ -371,3 +373,5 @@ ApertiumResult SharedTranslations::Translate(const ApertiumPair& pair, const std
     }
     return answer;
 }
+
+}  // namespace talvero

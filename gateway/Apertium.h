@@ -18,6 +18,8 @@ namespace httplib {
 class Client;
 }
 
+namespace talvero {
+
 struct ApertiumResult {
     enum class Kind { Ok, PairNotInstalled, Unreachable, Failed };
     Kind kind = Kind::Failed;
@@ -96,3 +98,5 @@ private:
     std::unordered_map<std::string, Entry> entries;
     std::list<std::string> ages;  // most recently used first
 };
+
+}  // namespace talvero

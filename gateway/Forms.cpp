@@ -6,6 +6,8 @@
 #include "base/Utf8.h"
 #include "web/Translators.h"
 
+namespace talvero {
+
 namespace {
 
 int HexValue(char c)
@@ -276,3 +278,5 @@ std::string UpdatePage(int version)
     std::snprintf(line, sizeof line, "<p>Current Version Update %06d</p>", version);
     return Page("Talvero", line);
 }
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 
 #include "gateway/Languages.h"
 
+namespace talvero {
+
 // The three translation forms, by the path each is posted to.
 enum class FormService { Google, Babelfish, FreeTranslation };
 
@@ -51,3 +53,5 @@ std::string ErrorPage(std::string_view message);
 
 // "/autoupdate.html": the marker, one blank, the version in six digits.
 std::string UpdatePage(int version);
+
+}  // namespace talvero

@@ -17,6 +17,8 @@
 #include "base/TextFile.h"
 #include "gateway/Forms.h"
 
+namespace talvero {
+
 using Clock = std::chrono::steady_clock;
 
 // One connection: when its current request began (its first byte, or the end of the request
@@ -408,3 +410,5 @@ void GatewayServer::Stop()
     }
     stopped.notify_all();
 }
+
+}  // namespace talvero

@@ -26,6 +26,8 @@
 struct MHD_Daemon;
 struct MHD_Connection;
 
+namespace talvero {
+
 struct GatewayConfig {
     std::string listenAddress = "127.0.0.1";
     int port = 8730;  // 0: any free port
@@ -106,3 +108,5 @@ private:
     std::condition_variable stopped;
     bool running = false;
 };
+
+}  // namespace talvero

@@ -2,6 +2,8 @@
 
 #include "gateway/Forms.h"
 
+namespace talvero {
+
 namespace {
 
 constexpr const char* kHtmlUtf8 = "text/html; charset=utf-8";
@@ -108,3 +110,5 @@ HttpReply TooLargeReply()
 {
     return Html(413, ErrorPage("Error 413"));
 }
+
+}  // namespace talvero

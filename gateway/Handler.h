@@ -9,6 +9,8 @@
 #include "gateway/UploadStore.h"
 #include "gateway/Users.h"
 
+namespace talvero {
+
 struct HttpRequest {
     std::string method;  // "GET", "POST", ...
     std::string path;    // without the query
@@ -39,3 +41,5 @@ HttpReply HandleRequest(const RequestParts& parts, const HttpRequest& request);
 
 // The reply to a request body over the size limit.
 HttpReply TooLargeReply();
+
+}  // namespace talvero

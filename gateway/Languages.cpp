@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace talvero {
+
 namespace {
 
 // Apertium's own codes where it has the language (ISO 639-3, with its variants for Chinese
@@ -88,3 +90,5 @@ bool IsGatewayApertiumCode(std::string_view code)
         if (code == language.apertiumCode) return true;
     return false;
 }
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvero {
+
 struct GatewayLanguage {
     const char* name;             // English name, for messages
     const char* googleCode;       // "es", "zh-CN"; the upload uses the same codes but "du"
@@ -37,3 +39,5 @@ const GatewayLanguage* UploadLanguage(std::string_view code);
 
 // Whether `code` ("spa", "zho_TW") is the Apertium code of one of the 24 languages.
 bool IsGatewayApertiumCode(std::string_view code);
+
+}  // namespace talvero

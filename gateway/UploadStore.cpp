@@ -3,6 +3,8 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+namespace talvero {
+
 namespace {
 
 constexpr const char* kSchema =
@@ -265,3 +267,5 @@ bool UploadStore::ForEachOnServer(const std::function<void(const UploadRow&)>& v
     }
     return ok;
 }
+
+}  // namespace talvero

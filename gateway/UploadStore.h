@@ -14,6 +14,8 @@ struct sqlite3;
 struct sqlite3_stmt;
 struct pg_conn;
 
+namespace talvero {
+
 struct UploadRow {
     std::string uploadedAt;  // "2026-12-07T12:00:00Z", filled in by the database
     std::string user;
@@ -61,3 +63,5 @@ private:
     std::chrono::steady_clock::time_point lastConnectAttempt;
     std::string error;
 };
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 
 #include "base/TextFile.h"
 
+namespace talvero {
+
 namespace {
 
 // Two checks run at once; each may take this much memory and this many passes. libsodium's own
@@ -320,3 +322,5 @@ LoginVerdict UserFile::Verify(const std::string& name, const std::string& passwo
     if (it != hashes.end() && it->second == hash) passed.insert(digest);
     return LoginVerdict::Accepted;
 }
+
+}  // namespace talvero

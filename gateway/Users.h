@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talvero {
+
 // Argon2id hash of `password` at libsodium's interactive cost.
 std::string HashPassword(const std::string& password);
 
@@ -104,3 +106,5 @@ private:
     AttemptCounter names;
     AttemptCounter addresses;
 };
+
+}  // namespace talvero

@@ -16,6 +16,8 @@
 #include "gateway/GatewayServer.h"
 #include "gateway/Languages.h"
 
+namespace talvero {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -175,8 +177,11 @@ int Serve(const GatewayConfig& config, const std::string& portFile,
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string command = "serve";
     if (!args.empty() && (args[0] == "serve" || args[0] == "list" || args[0] == "passwd")) {

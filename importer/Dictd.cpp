@@ -8,6 +8,8 @@
 #include "base/TextFile.h"
 #include "importer/ImportText.h"
 
+namespace talvero {
+
 using namespace importer;
 
 namespace {
@@ -426,3 +428,5 @@ ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCod
     outcome.ok = true;
     return outcome;
 }
+
+}  // namespace talvero

@@ -9,6 +9,8 @@
 #include "importer/PhrasePairs.h"
 #include "importer/Respace.h"
 
+namespace talvero {
+
 // ---- dictd / FreeDict
 
 // Decodes one of dictd's base64 numbers (most significant digit first, no padding). False for an
@@ -69,3 +71,5 @@ std::string FreeDictPairCode(const std::string& source, std::string_view pairCod
 // pair code comes from the file name unless `pairCode` is given. Translations that lost their
 // spaces are mended with the system word list of the target language, when one is installed.
 ImportOutcome ImportFreeDict(const std::string& source, std::string_view pairCode = {});
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 #include "base/TextFile.h"
 #include "importer/ImportText.h"
 
+namespace talvero {
+
 using namespace importer;
 
 std::string DingPairCode(const std::string& path, bool reverse, std::string_view pairCode,
@@ -147,3 +149,5 @@ ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynony
     if (!outcome.ok) outcome.error = path + ": " + outcome.error;
     return outcome;
 }
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 
 #include "importer/PhrasePairs.h"
 
+namespace talvero {
+
 // ---- ding (trans-de-en)
 
 // One side's alternative cleaned of markup: {f} {pl} {vt}, [Am.] [coll.], (notes), <old
@@ -33,3 +35,5 @@ std::string DingPairCode(const std::string& path, bool reverse, std::string_view
 // reversed "en_de") unless `pairCode` is given.
 ImportOutcome ImportDing(const std::string& path, bool reverse, bool splitSynonyms = false,
                          std::string_view pairCode = {});
+
+}  // namespace talvero

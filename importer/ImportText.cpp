@@ -5,6 +5,8 @@
 
 #include "importer/Languages.h"
 
+namespace talvero {
+
 namespace importer {
 
 // ---- Text helpers (UTF-8)
@@ -275,3 +277,5 @@ std::pair<std::string, std::string> LanguagesOfName(std::string name)
 }
 
 }  // namespace importer
+
+}  // namespace talvero

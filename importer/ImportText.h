@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+namespace talvero {
+
 namespace importer {
 
 bool IsSpace(char c);
@@ -36,3 +38,5 @@ bool ResolvePairCode(std::string_view from, std::string_view to, std::string_vie
                      std::string& code, std::string& error);
 
 }  // namespace importer
+
+}  // namespace talvero

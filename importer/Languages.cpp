@@ -4,6 +4,8 @@
 
 #include "catalogue/Catalogue.h"
 
+namespace talvero {
+
 // ---- Languages
 
 std::string CatalogueLanguageCode(std::string_view iso)
@@ -47,3 +49,5 @@ std::string LocalPairCode(std::string_view fromIso, std::string_view toIso)
     std::string code = from + "_" + to;
     return IsLocalPairCode(code) ? code : std::string();
 }
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvero {
+
 // ---- Languages
 
 // The catalogue's language code for an ISO 639-3, 639-2/B or 639-1 code ("spa", "es" -> "es";
@@ -15,3 +17,5 @@ std::string LocalPairCode(std::string_view fromIso, std::string_view toIso);
 
 // True when `code` is the dictionary code of a pair in the local list.
 bool IsLocalPairCode(std::string_view code);
+
+}  // namespace talvero

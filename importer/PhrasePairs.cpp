@@ -8,6 +8,8 @@
 #include "base/CodePage.h"
 #include "base/TextFile.h"
 
+namespace talvero {
+
 // ---- Output
 
 void MergeSenses(std::vector<PhrasePair>& pairs, const std::vector<uint64_t>& ranks)
@@ -79,3 +81,5 @@ bool WritePhrasePairs(const std::string& path, const std::vector<PhrasePair>& pa
     }
     return true;
 }
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace talvero {
+
 struct PhrasePair {
     std::string original;
     std::string translation;
@@ -71,3 +73,5 @@ std::string FormatPhrasePairs(const std::vector<PhrasePair>& pairs);
 // Writes FormatPhrasePairs atomically. False (with an error line) when the file cannot be written.
 bool WritePhrasePairs(const std::string& path, const std::vector<PhrasePair>& pairs,
                       std::string& error);
+
+}  // namespace talvero

@@ -7,6 +7,8 @@
 #include "base/TextFile.h"
 #include "importer/ImportText.h"
 
+namespace talvero {
+
 using namespace importer;
 
 // ---- Words that lost their spaces
@@ -259,3 +261,5 @@ std::string Respace(std::string_view text, const WordList& words)
     }
     return out;
 }
+
+}  // namespace talvero

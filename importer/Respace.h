@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace talvero {
+
 // ---- Words that lost their spaces
 
 // Some FreeDict databases lost the spaces of many phrases ("ontheleft", "theFarEast",
@@ -47,3 +49,5 @@ WordList SystemWordList(std::string_view languageCode);
 // without a small one between them only where KnownBigram says so. Tokens that cannot be cut
 // completely stay as they are. An empty list changes nothing.
 std::string Respace(std::string_view text, const WordList& words);
+
+}  // namespace talvero

@@ -2,6 +2,8 @@
 
 #include "res/Templates.h"
 
+namespace talvero {
+
 std::string HostOfAddress(std::string_view address)
 {
     if (size_t scheme = address.find("://"); scheme != std::string_view::npos)
@@ -50,3 +52,5 @@ OnlineReply OnlineGet(const Services& services, const std::string& url, const st
     }
     return reply;
 }
+
+}  // namespace talvero

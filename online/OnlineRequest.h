@@ -9,6 +9,8 @@
 #include "web/HttpCommon.h"
 #include "web/WebGrab.h"
 
+namespace talvero {
+
 // "Talvero (host)": the product name with the host of the update site's address.
 std::string UsualTitle(const Services& services);
 
@@ -35,3 +37,5 @@ struct OnlineReply {
 // One GET of `url` with `agent`: reload on, the proxy of `services` when its use flag is on.
 OnlineReply OnlineGet(const Services& services, const std::string& url, const std::string& agent,
                       const OnlineHooks& hooks);
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace talvero {
+
 std::string UpdatePageUrl(const Services& services)
 {
     return services.updateSiteAddress + kUpdatePagePath;
@@ -113,3 +115,5 @@ void CUpdateCheck::Run(Services services, IUpdateCheckHost& host, HttpLimits lim
     }
     finished = true;
 }
+
+}  // namespace talvero

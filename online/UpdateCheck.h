@@ -11,6 +11,8 @@
 #include "online/OnlineRequest.h"
 #include "settings/Services.h"
 
+namespace talvero {
+
 inline constexpr const char* kUpdatePagePath = "/autoupdate.html";
 inline constexpr const char* kUpdateAgent = "Download new version";
 inline constexpr const char* kUpdateMarker = "Current Version Update";
@@ -77,3 +79,5 @@ private:
     mutable std::mutex resultMutex;
     UpdateCheckResult result;
 };
+
+}  // namespace talvero

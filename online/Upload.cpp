@@ -8,6 +8,8 @@
 #include "dictionary/EntryTable.h"
 #include "web/HttpCommon.h"
 
+namespace talvero {
+
 std::optional<LanguageCodes> SplitPairCode(std::string_view code)
 {
     auto cut = [&](size_t fromLength, size_t toLength) {
@@ -199,3 +201,5 @@ BatchUploadReport RunBatchUpload(const std::string& pairsFile, BatchUploadState&
     }
     return batch.Report();
 }
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include "online/OnlineRequest.h"
 #include "settings/Services.h"
 
+namespace talvero {
+
 inline constexpr const char* kUploadPath = "/upload_es.php";
 inline constexpr const char* kUploadAgent = "Upload new translations";
 inline constexpr const char* kUploadingCaption = "Uploading new translation...";
@@ -157,3 +159,5 @@ BatchUploadReport RunBatchUpload(const std::string& pairsFile, BatchUploadState&
                                  const UploadAccount& account,
                                  const std::function<void(const std::string&)>& speak,
                                  const std::string& recordDir = {});
+
+}  // namespace talvero

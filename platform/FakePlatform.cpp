@@ -1,5 +1,7 @@
 #include "platform/FakePlatform.h"
 
+namespace talvero {
+
 namespace {
 
 class FakeHotkey : public IGlobalHotkey {
@@ -85,3 +87,5 @@ Platform MakeFakePlatform(FakeDesktop& desktop)
     p.notificationArea = std::make_unique<FakeNotificationArea>();
     return p;
 }
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 
 #include "platform/Platform.h"
 
+namespace talvero {
+
 struct FakeDesktop {
     // Hotkey
     std::function<void()> hotkeyHandler;
@@ -41,3 +43,5 @@ struct FakeDesktop {
 
 // The four services over one FakeDesktop, which must outlive them.
 Platform MakeFakePlatform(FakeDesktop& desktop);
+
+}  // namespace talvero

@@ -11,6 +11,8 @@
 
 #include "settings/Hotkey.h"
 
+namespace talvero {
+
 enum class HotkeyStatus {
     Registered,
     Taken,        // another client holds the combination
@@ -118,3 +120,5 @@ Platform MakeDesktopPlatform();
 std::unique_ptr<INotificationArea> MakeDesktopNotificationArea();
 // Null where there is no session bus to put an item on. `id` names the program to the panel.
 std::unique_ptr<IStatusNotifierItem> MakeDesktopStatusNotifierItem(const std::string& id);
+
+}  // namespace talvero

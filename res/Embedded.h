@@ -4,9 +4,13 @@
 #include <span>
 #include <string_view>
 
+namespace talvero {
+
 namespace res {
 
 // The file's bytes, or an empty span for an unknown name.
 std::span<const unsigned char> EmbeddedFile(std::string_view name);
 
 }  // namespace res
+
+}  // namespace talvero

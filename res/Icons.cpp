@@ -8,6 +8,8 @@
 #include "res/Embedded.h"
 #include "res/Templates.h"
 
+namespace talvero {
+
 namespace res {
 
 namespace {
@@ -47,3 +49,5 @@ wxIconBundle IconBundle(int iconId)
 }
 
 }  // namespace res
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 #include <wx/bitmap.h>
 #include <wx/iconbndl.h>
 
+namespace talvero {
+
 namespace res {
 
 // All sizes of icon 128 or 129; empty when `iconId` is neither.
@@ -13,3 +15,5 @@ wxIconBundle IconBundle(int iconId);
 wxBitmap IconBitmap(int iconId, int size);
 
 }  // namespace res
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 // controls of each dialog. The window layer, the tray and the templates (Templates.cpp) all use
 // these names; nothing else spells an id as a number.
 
+namespace talvero {
+
 namespace res {
 
 // Resources.
@@ -151,3 +153,5 @@ enum TrayMenuCommand {
     // carries the way back to the window that a double click gives elsewhere.
     ID_TRAY_SHOW = 32774,
 };
+
+}  // namespace talvero

@@ -5,7 +5,11 @@
 #include <cstddef>
 #include <span>
 
+namespace talvero {
+
 enum class ResourceKind { Icon, Bitmap };
 
 // The PNG bytes of a picture, or an empty span when the program has no such picture.
 std::span<const unsigned char> FindResourceData(ResourceKind kind, int id);
+
+}  // namespace talvero

@@ -9,6 +9,8 @@
 #include "res/Icons.h"
 #include "res/ResourceData.h"
 
+namespace talvero {
+
 namespace {
 
 bool DecodePng(ResourceKind kind, int id, wxImage& image)
@@ -70,3 +72,5 @@ std::unique_ptr<wxMenu> LoadPopupMenuResource(int id)
             return nullptr;
     }
 }
+
+}  // namespace talvero

@@ -9,6 +9,8 @@ class wxIcon;
 class wxImage;
 class wxMenu;
 
+namespace talvero {
+
 // Each returns false, leaving the argument as it was, when there is no such resource or it
 // does not decode.
 bool LoadIconResource(int id, wxIcon& icon);
@@ -29,3 +31,5 @@ constexpr int MenuCommandOf(int itemId)
 {
     return itemId + kMenuItemIdOffset;
 }
+
+}  // namespace talvero

@@ -1,5 +1,7 @@
 #include "res/Templates.h"
 
+namespace talvero {
+
 namespace res {
 
 namespace {
@@ -296,3 +298,5 @@ std::span<const char* const> PunctuationPatterns()
 }
 
 }  // namespace res
+
+}  // namespace talvero

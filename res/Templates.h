@@ -6,6 +6,8 @@
 
 #include "res/Ids.h"
 
+namespace talvero {
+
 namespace res {
 
 inline constexpr const char* kAppName = "Talvero";
@@ -69,3 +71,5 @@ std::span<const char* const> PunctuationPatterns();
 std::span<const char* const> BannerSourceNames();
 
 }  // namespace res
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 
 #include "base/TextFile.h"
 
+namespace talvero {
+
 std::string TrimWhite(std::string_view text)
 {
     return std::string(TrimWhiteSpace(text));
@@ -37,3 +39,5 @@ IntegerField CheckIntegerField(std::string_view text, int min, int max)
     out.value = static_cast<int>(value);
     return out;
 }
+
+}  // namespace talvero

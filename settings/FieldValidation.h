@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvero {
+
 inline constexpr const char* kNotAnIntegerMessage = "Please enter an integer.";
 
 struct IntegerField {
@@ -19,3 +21,5 @@ IntegerField CheckIntegerField(std::string_view text, int min, int max);
 // Removes leading and trailing white space (space, tab, line feed, vertical tab, form feed,
 // carriage return).
 std::string TrimWhite(std::string_view text);
+
+}  // namespace talvero

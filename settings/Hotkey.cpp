@@ -2,6 +2,8 @@
 
 #include "settings/Settings.h"
 
+namespace talvero {
+
 const std::array<const char*, kHotkeyKeyCount>& HotkeyKeyNames()
 {
     static const std::array<const char*, kHotkeyKeyCount> names = {
@@ -40,3 +42,5 @@ std::optional<HotkeyCombo> HotkeyComboOf(const Settings& settings)
     if (settings.hotkeyWin) combo.modifiers |= kHotkeyModWin;
     return combo;
 }
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 
+namespace talvero {
+
 struct Settings;
 
 inline constexpr int kHotkeyKeyCount = 57;
@@ -31,3 +33,5 @@ std::optional<unsigned> HotkeyVirtualKey(int position);
 
 // The combination of the settings' hotkey members; nothing when the stored position has no key.
 std::optional<HotkeyCombo> HotkeyComboOf(const Settings& settings);
+
+}  // namespace talvero

@@ -1,5 +1,7 @@
 #include "settings/Options.h"
 
+namespace talvero {
+
 void CopyOptions(const Settings& from, Settings& to)
 {
     to.minimizeToTray = from.minimizeToTray;
@@ -23,3 +25,5 @@ void CopyOptions(const Settings& from, Settings& to)
     to.onlineUsername = from.onlineUsername;
     to.onlinePassword = from.onlinePassword;
 }
+
+}  // namespace talvero

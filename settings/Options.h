@@ -6,6 +6,8 @@
 
 #include "settings/Settings.h"
 
+namespace talvero {
+
 inline constexpr int kOptionsMinFontSize = 6;
 inline constexpr int kOptionsMaxFontSize = 20;
 inline constexpr size_t kOptionsMaxUsernameLength = 16;
@@ -19,3 +21,5 @@ struct ProxyConnection {
 
 // Copies every member the options dialog edits from `from` into `to`, and nothing else.
 void CopyOptions(const Settings& from, Settings& to);
+
+}  // namespace talvero

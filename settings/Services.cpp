@@ -6,6 +6,8 @@
 
 #include "base/TextFile.h"
 
+namespace talvero {
+
 namespace {
 
 bool StartsWithNoCase(std::string_view v, std::string_view prefix)
@@ -125,3 +127,5 @@ Services LoadServices(const std::string& path)
     }
     return services;
 }
+
+}  // namespace talvero

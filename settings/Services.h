@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talvero {
+
 inline constexpr const char* kServicesFileName = "TalveroServices.txt";
 
 struct Services {
@@ -26,3 +28,5 @@ struct Services {
 
 Services LoadServices(const std::string& path = kServicesFileName);
 void ApplyServicesText(Services& services, std::string_view text);
+
+}  // namespace talvero

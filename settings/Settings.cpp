@@ -19,6 +19,8 @@
 #include "settings/Hotkey.h"
 #include "settings/Options.h"
 
+namespace talvero {
+
 namespace {
 
 enum class Form { Flag, Number, Delay, Text, Pair, UploadLanguage };
@@ -383,3 +385,5 @@ bool SaveSettings(const Settings& settings, const std::string& path)
 {
     return AtomicWriteFile(path, FormatSettings(settings), 0600, !settings.onlinePassword.empty());
 }
+
+}  // namespace talvero

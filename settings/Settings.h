@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvero {
+
 inline constexpr const char* kSettingsFileName = "TalveroConfig.txt";
 inline constexpr int kSettingsKeyCount = 43;
 
@@ -97,3 +99,5 @@ std::string FormatSettings(const Settings& settings);
 // Writes the file atomically; on failure the old file stays as it was. Returns success (the
 // window ignores it: a failed save is silent).
 bool SaveSettings(const Settings& settings, const std::string& path = kSettingsFileName);
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 
 #include "speech/VoiceFormat.h"
 
+namespace talvero {
+
 class IAudioSink {
 public:
     virtual ~IAudioSink() = default;
@@ -50,3 +52,5 @@ bool InitializePortAudio();
 // null. A note for the user lands in `note` when the WAV file
 // could not be created.
 std::unique_ptr<IAudioSink> MakeDefaultAudioSink(std::string* note = nullptr);
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 
 #include "speech/AudioSink.h"
 
+namespace talvero {
+
 namespace {
 
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
@@ -211,3 +213,5 @@ std::unique_ptr<IAudioSink> MakeDeviceAudioSink()
     if (!InitializePortAudio() || Pa_GetDefaultOutputDevice() == paNoDevice) return nullptr;
     return std::make_unique<DeviceSink>();
 }
+
+}  // namespace talvero

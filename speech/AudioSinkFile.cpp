@@ -11,6 +11,8 @@
 
 #include "speech/AudioSink.h"
 
+namespace talvero {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -214,3 +216,5 @@ std::unique_ptr<IAudioSink> MakeDefaultAudioSink(std::string* note)
     }
     return std::make_unique<DeviceOnFirstUse>();
 }
+
+}  // namespace talvero

@@ -26,6 +26,8 @@
 #include "base/TextFile.h"
 #include "base/Utf8.h"
 
+namespace talvero {
+
 namespace {
 
 // Longer texts are cut here: the model of the first ten megabytes is as good as any, and the
@@ -584,3 +586,5 @@ TrainingResult TrainLanguageModel(std::string_view fileBytes, const RecognizerEn
     progress.percent = 100;
     return result;
 }
+
+}  // namespace talvero

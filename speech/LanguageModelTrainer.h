@@ -15,6 +15,8 @@
 
 #include "speech/RecognizerEngines.h"
 
+namespace talvero {
+
 struct TrainedModelFiles {
     std::string languageModel;  // <dir>/TalveroTrained_<language>.lm
     std::string dictionary;     // <dir>/TalveroTrained_<language>.dic
@@ -71,3 +73,5 @@ bool ReadTrainingFile(const std::string& path, std::string& bytes, long long& si
 // the files of an earlier training as they were.
 TrainingResult TrainLanguageModel(std::string_view fileBytes, const RecognizerEngine& engine,
                                   const std::string& workDir, TrainingProgress& progress);
+
+}  // namespace talvero

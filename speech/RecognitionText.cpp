@@ -7,6 +7,8 @@
 #include "base/CodePage.h"
 #include "base/TextFile.h"
 
+namespace talvero {
+
 namespace {
 
 struct Punctuation {
@@ -41,3 +43,5 @@ std::string TidyRecognizedText(std::string_view text, bool uppercaseFirst, int p
     }
     return result;
 }
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 
 #include "speech/LanguageModelTrainer.h"
 
+namespace talvero {
+
 namespace {
 
 constexpr size_t kChunkSamples = kRecognizerSampleRate / 25;  // 40 ms
@@ -291,3 +293,5 @@ void Recognizer::Feed()
     ended = true;
     if (notify) notify();
 }
+
+}  // namespace talvero

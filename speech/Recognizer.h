@@ -13,6 +13,8 @@
 #include "speech/RecognizerAudio.h"
 #include "speech/RecognizerEngines.h"
 
+namespace talvero {
+
 struct RecognitionEvent {
     enum class Kind { Hypothesis, Recognition };
     Kind kind = Kind::Hypothesis;
@@ -81,3 +83,5 @@ private:
     std::mutex queueMutex;
     std::deque<RecognitionEvent> queue;
 };
+
+}  // namespace talvero

@@ -17,6 +17,8 @@
 
 #include "speech/AudioSink.h"
 
+namespace talvero {
+
 namespace {
 
 int16_t ToSample(float v)
@@ -261,3 +263,5 @@ std::unique_ptr<IRecognizerAudio> OpenRecognizerInput(std::string& error)
         return OpenRecognizerWav(file, true, error);
     return OpenRecognizerMicrophone(error);
 }
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+namespace talvero {
+
 inline constexpr int kRecognizerSampleRate = 16000;
 
 class IRecognizerAudio {
@@ -29,3 +31,5 @@ std::unique_ptr<IRecognizerAudio> OpenRecognizerMicrophone(std::string& error);
 // The window's source: the file named by TALVERO_AUDIO_IN (paced) when it is set, else the
 // default audio input.
 std::unique_ptr<IRecognizerAudio> OpenRecognizerInput(std::string& error);
+
+}  // namespace talvero

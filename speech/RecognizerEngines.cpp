@@ -6,6 +6,8 @@
 #include <map>
 #include <system_error>
 
+namespace talvero {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -73,3 +75,5 @@ std::vector<RecognizerEngine> ListRecognizerEngines(const std::string& modelRoot
               [](const auto& a, const auto& b) { return a.description < b.description; });
     return engines;
 }
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace talvero {
+
 struct RecognizerEngine {
     std::string description;  // what the engine list shows, e.g. "English (United States) (en-us)"
     std::string language;     // the model's language tag, e.g. "en-us"
@@ -19,3 +21,5 @@ std::vector<RecognizerEngine> ListRecognizerEngines(const std::string& modelRoot
 
 // The folder ListRecognizerEngines scans by default.
 std::string DefaultRecognizerModelRoot();
+
+}  // namespace talvero

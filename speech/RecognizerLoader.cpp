@@ -1,5 +1,7 @@
 #include "speech/RecognizerLoader.h"
 
+namespace talvero {
+
 RecognizerLoader::RecognizerLoader(std::function<void()> ready) : ready(std::move(ready)) {}
 
 RecognizerLoader::~RecognizerLoader()
@@ -86,3 +88,5 @@ void RecognizerLoader::Run()
         lock.lock();
     }
 }
+
+}  // namespace talvero

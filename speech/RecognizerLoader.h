@@ -13,6 +13,8 @@
 
 #include "speech/Recognizer.h"
 
+namespace talvero {
+
 struct LoadedRecognizer {
     std::shared_ptr<Recognizer> recognizer;   // null when the engine could not be loaded
     std::unique_ptr<IRecognizerAudio> audio;  // null when that failed or no input opened
@@ -56,3 +58,5 @@ private:
     bool stopping = false;
     std::thread worker;
 };
+
+}  // namespace talvero

@@ -13,6 +13,8 @@
 
 #include "speech/AudioSink.h"
 
+namespace talvero {
+
 enum class VoiceEventKind { StartStream, EndStream };
 
 struct VoiceEvent {
@@ -79,3 +81,5 @@ int FindVoice(const std::vector<VoiceInfo>& voices, std::string_view wanted);
 
 // Words per minute for a rate of -10 ... 10: 80 ... 175 ... 450.
 int VoiceWordsPerMinute(int rate);
+
+}  // namespace talvero

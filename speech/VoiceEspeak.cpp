@@ -17,6 +17,8 @@
 
 #include "speech/Voice.h"
 
+namespace talvero {
+
 namespace {
 
 std::atomic<bool> espeakTaken{false};
@@ -512,3 +514,5 @@ int VoiceWordsPerMinute(int rate)
     double wpm = 175.0 * std::pow(3.0, std::clamp(rate, kVoiceRateMin, kVoiceRateMax) / 10.0);
     return std::clamp(int(std::lround(wpm)), 80, 450);
 }
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace talvero {
+
 namespace {
 
 // The rows in the combo's order: each rate with 8 and 16 bits, each mono then stereo.
@@ -115,3 +117,5 @@ void AudioConverter::Emit(const float* samples, std::size_t count, int volume,
         }
     }
 }
+
+}  // namespace talvero

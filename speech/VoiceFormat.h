@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talvero {
+
 struct AudioFormat {
     int rate = 22050;  // samples per second
     int bits = 16;     // 8 (unsigned) or 16 (signed, little-endian)
@@ -52,3 +54,5 @@ private:
     struct Resampler;
     std::unique_ptr<Resampler> resampler;  // null when the rates are equal
 };
+
+}  // namespace talvero

@@ -1,5 +1,7 @@
 #include "tray/BannerAnimation.h"
 
+namespace talvero {
+
 namespace banner {
 
 Placement PlacementFor(const Rect& workArea, int screenWidth, int screenHeight)
@@ -198,3 +200,5 @@ void CBannerAnimator::Place()
 }
 
 }  // namespace banner
+
+}  // namespace talvero

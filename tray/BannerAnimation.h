@@ -5,6 +5,8 @@
 // and a clock of their own.
 #include <cstdint>
 
+namespace talvero {
+
 namespace banner {
 
 // A rectangle by its edges; right and bottom are exclusive.
@@ -107,3 +109,5 @@ private:
 };
 
 }  // namespace banner
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace talvero {
+
 namespace banner {
 
 namespace {
@@ -76,3 +78,5 @@ std::vector<Rect> ShapeRectangles(const RgbImage& skin, Rgb transparent)
 }
 
 }  // namespace banner
+
+}  // namespace talvero

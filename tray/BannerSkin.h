@@ -7,6 +7,8 @@
 
 #include "tray/BannerAnimation.h"
 
+namespace talvero {
+
 namespace banner {
 
 // 24-bit RGB, top-down, rows without padding.
@@ -57,3 +59,5 @@ Rect TextRectForSkin(int width, int height);
 std::vector<Rect> ShapeRectangles(const RgbImage& skin, Rgb transparent);
 
 }  // namespace banner
+
+}  // namespace talvero

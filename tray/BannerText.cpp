@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace talvero {
+
 namespace banner {
 
 namespace {
@@ -77,3 +79,5 @@ std::vector<std::wstring> BreakBannerText(const std::wstring& text, int maxWidth
 }
 
 }  // namespace banner
+
+}  // namespace talvero

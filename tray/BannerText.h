@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace talvero {
+
 namespace banner {
 
 // Width in pixels of a text in the banner's current font.
@@ -15,3 +17,5 @@ std::vector<std::wstring> BreakBannerText(const std::wstring& text, int maxWidth
                                           int lineHeight, const MeasureText& measure);
 
 }  // namespace banner
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 #include <gtk/gtk.h>
 #endif
 
+namespace talvero {
+
 void SetAccessibleId(wxWindow* window, const wxString& name)
 {
     if (window) SetAccessibleIdAs(window, window->GetId(), name);
@@ -72,3 +74,5 @@ void MarkAsAlert(wxWindow* window)
     (void)window;
 #endif
 }
+
+}  // namespace talvero

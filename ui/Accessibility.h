@@ -6,6 +6,8 @@
 class wxMenu;
 class wxWindow;
 
+namespace talvero {
+
 // Tags one control with its id and, when given, its accessible name.
 void SetAccessibleId(wxWindow* window, const wxString& name = wxString());
 
@@ -22,3 +24,5 @@ void TagMenuItems(wxMenu* menu, int (*commandOf)(int) = nullptr);
 
 // Presents a top-level window to screen readers as an alert (a message box).
 void MarkAsAlert(wxWindow* window);
+
+}  // namespace talvero

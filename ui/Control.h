@@ -7,6 +7,8 @@
 
 #include <wx/window.h>
 
+namespace talvero {
+
 // Stops the program: control `id` should have been a `expected` and is `found` (none if null).
 [[noreturn]] inline void StopOnWrongControl(int id, const wxClassInfo* expected,
                                             const wxWindow* found)
@@ -33,3 +35,5 @@ T* Control(wxWindow* parent, int id)
 {
     return ControlAs<T>(parent ? parent->FindWindow(id) : nullptr, id);
 }
+
+}  // namespace talvero

@@ -24,6 +24,8 @@
 #include "ui/Accessibility.h"
 #include "ui/GtkTweaks.h"
 
+namespace talvero {
+
 wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id)
 {
     const res::Control* c = res::FindControl(dialog, id);
@@ -331,3 +333,5 @@ void KeepEnterInDialog(wxWindow* dialog, std::function<void()> confirm)
         confirm();
     });
 }
+
+}  // namespace talvero

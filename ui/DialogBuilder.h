@@ -14,6 +14,8 @@ class wxTopLevelWindow;
 class wxWindow;
 class wxStaticText;
 
+namespace talvero {
+
 // Creates control `id` of `dialog` as a child of `parent` (hidden when the table says so).
 wxWindow* CreateTemplateControl(wxWindow* parent, const res::Dialog& dialog, int id);
 
@@ -61,3 +63,5 @@ wxString FromPhrase(const std::string& phrase);
 // to travel on, the key reached the dialog's parent (the main window) too and pressed its
 // default button there.
 void KeepEnterInDialog(wxWindow* dialog, std::function<void()> confirm);
+
+}  // namespace talvero

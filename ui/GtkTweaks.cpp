@@ -12,6 +12,8 @@
 #include <gtk/gtk.h>
 #endif
 
+namespace talvero {
+
 void WrapCheckBoxLabel(wxCheckBox* box, int maxChars)
 {
 #ifdef __WXGTK__
@@ -135,3 +137,5 @@ void ResizeClientArea(wxTopLevelWindow* window, const wxSize& client)
         gtk_window_resize(GTK_WINDOW(widget), client.x, client.y);
 #endif
 }
+
+}  // namespace talvero

@@ -9,6 +9,8 @@ class wxTextCtrl;
 class wxTopLevelWindow;
 class wxWindow;
 
+namespace talvero {
+
 // Lets a check box's label wrap onto further lines beyond `maxChars` characters.
 void WrapCheckBoxLabel(wxCheckBox* box, int maxChars);
 
@@ -32,3 +34,5 @@ void KeepScrollBarsShown(wxWindow* scrolled);
 // believes the window has for done; while it learns the window manager's frame that belief can
 // differ from the window's real size.
 void ResizeClientArea(wxTopLevelWindow* window, const wxSize& client);
+
+}  // namespace talvero

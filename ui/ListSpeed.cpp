@@ -11,7 +11,9 @@
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
 #include <wx/version.h>
+#endif
 
+#ifdef __WXGTK__
 // What follows reads the list box's tree view and store straight from wx's GTK port, and relies
 // on how its 3.2 series fills and sorts that store. Another series may lay them out otherwise:
 // the build stops here until the code and tests/ui (which checks the order against the toolkit's
@@ -19,6 +21,8 @@
 static_assert(wxCHECK_VERSION(3, 2, 0) && !wxCHECK_VERSION(3, 3, 0),
               "ui/ListSpeed.cpp reads wxListBox's GTK internals of wx 3.2 only");
 #endif
+
+namespace talvero {
 
 void FixChoiceWidth(wxChoice* choice)
 {
@@ -290,3 +294,5 @@ void CSortedListFiller::Step()
     }
     Schedule();
 }
+
+}  // namespace talvero

@@ -19,6 +19,8 @@ class wxListBox;
 typedef struct _GtkTreeModel GtkTreeModel;
 #endif
 
+namespace talvero {
+
 // Fixes a filled drop-down list's width at what its widest entry needs, measured once; from
 // then on the toolkit measures only the entry shown.
 void FixChoiceWidth(wxChoice* choice);
@@ -72,3 +74,5 @@ private:
     GtkTreeModel* detached = nullptr;
 #endif
 };
+
+}  // namespace talvero

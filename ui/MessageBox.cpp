@@ -7,6 +7,8 @@
 
 #include "ui/Accessibility.h"
 
+namespace talvero {
+
 namespace {
 
 MessageBoxHook& Hook()
@@ -99,3 +101,5 @@ void SetMessageBoxHook(MessageBoxHook hook)
 {
     Hook() = std::move(hook);
 }
+
+}  // namespace talvero

@@ -7,6 +7,8 @@
 
 class wxWindow;
 
+namespace talvero {
+
 struct MessageBoxCall {
     wxString text;
     wxString caption;
@@ -25,3 +27,5 @@ int TalveroMessageBox(const wxString& text, const wxString& caption, long style,
 
 // Installs a hook that answers every message box; an empty hook restores the real boxes.
 void SetMessageBoxHook(MessageBoxHook hook);
+
+}  // namespace talvero

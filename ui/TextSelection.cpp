@@ -7,7 +7,11 @@
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
+#endif
 
+namespace talvero {
+
+#ifdef __WXGTK__
 namespace {
 
 void OnMarkSet(GtkTextBuffer*, GtkTextIter*, GtkTextMark* mark, gpointer data)
@@ -77,3 +81,5 @@ SelectionWatch::~SelectionWatch()
 {
     Stop();
 }
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 
 class wxTextCtrl;
 
+namespace talvero {
+
 // Watching lasts as long as this object: destroy it before the window whose members `onChange`
 // uses (keep it as a member of that window), because the toolkit moves the marks while it takes
 // the control down and would call into a window half destroyed.
@@ -27,3 +29,5 @@ private:
 // the toolkit's signal: it must not run a nested event loop (post work with CallAfter instead).
 [[nodiscard]] SelectionWatch WatchSelectionChanges(wxTextCtrl* text,
                                                    std::function<void()> onChange);
+
+}  // namespace talvero

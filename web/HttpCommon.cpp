@@ -6,6 +6,8 @@
 #include <mutex>
 #include <utility>
 
+namespace talvero {
+
 void EnsureHttpLibrary()
 {
     static std::once_flag once;
@@ -93,3 +95,5 @@ std::string TransferFailureReason(long code)
             return "network error " + std::to_string(code);
     }
 }
+
+}  // namespace talvero

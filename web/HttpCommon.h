@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvero {
+
 // How long a request may wait and how much it may read. A server that accepts and never
 // answers must not hold the caller forever, nor may a huge reply exhaust memory.
 struct HttpLimits {
@@ -53,3 +55,5 @@ void EnsureHttpLibrary();
 // Percent-encodes a form or query value: every byte except A-Z a-z 0-9 - . _ ~ becomes %XX.
 // The bytes are those of the code page; no character-set conversion.
 std::string PercentEncode(std::string_view value);
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstring>
 
+namespace talvero {
+
 namespace {
 
 constexpr size_t kReadStep = 8191;
@@ -168,3 +170,5 @@ int CHttpRetriever::GetStatusCode() const
 {
     return StatusCodeFromRawHeaders(rawHeaders);
 }
+
+}  // namespace talvero

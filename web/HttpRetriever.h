@@ -5,6 +5,8 @@
 
 #include "web/HttpCommon.h"
 
+namespace talvero {
+
 inline constexpr const char* kHttpRetrieverAgent = "Brindle Software HTTP Retriever 1.0";
 
 class CHttpRetriever {
@@ -52,3 +54,5 @@ private:
                           long long ulNow);
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
 };
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+namespace talvero {
+
 namespace {
 
 // Service codes of the 24 languages in table order; Chinese Traditional (2 + 1) is never a
@@ -165,3 +167,5 @@ void FreeTranslationTranslator::ParseContent()
 {
     ParseBetween(kFreeTranslationStartMarker, kFreeTranslationEndMarker, resultText);
 }
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "settings/Services.h"
 #include "web/WebResourceProvider.h"
 
+namespace talvero {
+
 // A translator's own parts: the text, its pair number, the base address, the result.
 class CWebTranslator : public CWebResourceProvider {
 public:
@@ -82,3 +84,5 @@ inline constexpr const char* kBabelfishEndMarker = "</div>";
 inline constexpr const char* kFreeTranslationStartMarker =
     "<textarea name=\"dsttext\" cols=\"40\" rows=\"6\">";
 inline constexpr const char* kFreeTranslationEndMarker = "</textarea>";
+
+}  // namespace talvero

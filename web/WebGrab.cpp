@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace talvero {
+
 namespace {
 
 constexpr long kReadStep = 4095;
@@ -385,3 +387,5 @@ bool CWebGrab::GetFile(const std::string& url, std::string& body, const std::str
     s->SetStatus("%s", "");
     return true;
 }
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 
 #include "web/HttpCommon.h"
 
+namespace talvero {
+
 // Where progress texts go: the window makes each one its caption and redraws at once. GETs run
 // on the update-check worker thread too, so an implementation must be callable from any thread.
 class CStatusWindow {
@@ -131,3 +133,5 @@ private:
     std::function<bool()> cancelCheck;
     HttpLimits limits;
 };
+
+}  // namespace talvero

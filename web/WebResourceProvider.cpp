@@ -6,6 +6,8 @@
 #include "base/CodePage.h"
 #include "web/HttpRetriever.h"
 
+namespace talvero {
+
 namespace {
 
 char Lower(char c)
@@ -282,3 +284,5 @@ void CWebResourceProvider::ParseBetween(const std::string& startMarker,
     errorText.clear();
     failureReason.clear();
 }
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 #include "web/HttpCommon.h"
 #include "web/WebGrab.h"
 
+namespace talvero {
+
 class CWebResourceProvider {
 public:
     CWebResourceProvider() = default;
@@ -79,3 +81,5 @@ private:
     std::string proxyServer;
     unsigned short proxyPort = 0;
 };
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 #include "dictionary/LocalDictionary.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 // Apart from `local`: an addition may upload, which brings in the HTTP client.
 namespace {
 
@@ -62,3 +64,5 @@ int CliAdd(const CliArgs& args)
     }
     return 0;
 }
+
+}  // namespace talvero

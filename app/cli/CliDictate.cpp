@@ -7,6 +7,8 @@
 #include "speech/LanguageModelTrainer.h"
 #include "speech/Recognizer.h"
 
+namespace talvero {
+
 namespace {
 
 const char* kDictateUsage =
@@ -93,3 +95,5 @@ int CliDictate(const CliArgs& args)
     });
     return 0;
 }
+
+}  // namespace talvero

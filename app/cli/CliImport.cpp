@@ -8,6 +8,8 @@
 #include "catalogue/Catalogue.h"
 #include "importer/Importer.h"
 
+namespace talvero {
+
 namespace {
 
 const char* kImportUsage =
@@ -136,3 +138,5 @@ int CliImport(const CliArgs& args)
                 outcome.entriesRead, path.c_str(), SecondsSince(start));
     return 0;
 }
+
+}  // namespace talvero

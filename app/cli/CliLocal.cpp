@@ -10,6 +10,8 @@
 #include "dictionary/LocalDictionary.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 namespace {
 
 const char* kLocalUsage =
@@ -113,3 +115,5 @@ int CliLocal(const CliArgs& args)
     CliWrite(stdout, out);
     return result.found ? 0 : 1;
 }
+
+}  // namespace talvero

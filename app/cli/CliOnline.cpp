@@ -8,6 +8,8 @@
 #include "settings/Services.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 namespace {
 
 const char* kUploadUsage =
@@ -115,3 +117,5 @@ int CliCheckUpdate(const CliArgs& args)
     std::printf("version: %ld\nnewer: %s\n", r.version, r.newer ? "yes" : "no");
     return 0;
 }
+
+}  // namespace talvero

@@ -9,6 +9,8 @@
 #include "app/cli/Commands.h"
 #include "speech/Voice.h"
 
+namespace talvero {
+
 namespace {
 
 const char* kSpeakUsage =
@@ -190,3 +192,5 @@ int CliVoices(const CliArgs& args)
         std::printf("%s\t%s\n", TerminalSafe(v.name).c_str(), TerminalSafe(v.language).c_str());
     return 0;
 }
+
+}  // namespace talvero

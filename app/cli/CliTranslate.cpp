@@ -13,6 +13,8 @@
 #include "settings/Services.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 namespace {
 
 const char* kTranslateUsage =
@@ -133,3 +135,5 @@ int CliTranslate(const CliArgs& args)
     CliWrite(stdout, out);
     return 0;
 }
+
+}  // namespace talvero

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talvero {
+
 using CliArgs = std::vector<std::string>;
 
 int CliLocal(const CliArgs& args);        // talvero-cli local TEXT
@@ -45,3 +47,5 @@ std::string TerminalSafe(std::string_view utf8Text);
 
 // A field of a line (a result, a message): its line breaks become '?' so that it stays one line.
 std::string OneLine(std::string_view text);
+
+}  // namespace talvero

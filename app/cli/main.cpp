@@ -11,6 +11,8 @@
 #include "app/cli/Commands.h"
 #include "base/CodePage.h"
 
+namespace talvero {
+
 namespace {
 
 const char* kUsage =
@@ -128,8 +130,11 @@ void CliError(const std::string& message)
 
 int RunCommand(const std::string& command, CliArgs args);
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     std::setlocale(LC_ALL, "");
     if (argc < 2) {
         std::fputs(kUsage, stderr);
@@ -148,6 +153,8 @@ int main(int argc, char** argv)
         return 1;
     }
 }
+
+namespace talvero {
 
 #ifdef TALVERO_CLI_FRONT
 namespace {
@@ -209,3 +216,5 @@ int RunCommand(const std::string& command, CliArgs args)
     CliError("unknown command '" + command + "' (try --help)");
     return 2;
 }
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "ui/Accessibility.h"
 #include "ui/DialogBuilder.h"
 
+namespace talvero {
+
 wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog)
     EVT_BUTTON(res::ctl::kOk, CAboutDlg::OnOK)
 wxEND_EVENT_TABLE()
@@ -41,3 +43,5 @@ void CAboutDlg::OnOK(wxCommandEvent&)
     else
         SetReturnCode(wxID_OK), Hide();
 }
+
+}  // namespace talvero

@@ -2,6 +2,8 @@
 // "About Talvero": the icon, the program's name and version, OK.
 #include <wx/dialog.h>
 
+namespace talvero {
+
 class CAboutDlg : public wxDialog {
 public:
     explicit CAboutDlg(wxWindow* parent);
@@ -10,3 +12,5 @@ private:
     void OnOK(wxCommandEvent& event);
     wxDECLARE_EVENT_TABLE();
 };
+
+}  // namespace talvero

@@ -15,6 +15,8 @@
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace res::ctl;
@@ -215,3 +217,5 @@ void CAdditionsController::ApplyCapturedText(const std::string& text)
         OnAdd(add);
     }
 }
+
+}  // namespace talvero

@@ -11,12 +11,15 @@
 #include "app/gui/MainWindowState.h"
 #include "platform/Platform.h"
 
-class IBanners;
-class ILocalDictionary;
-struct Settings;
 class wxCommandEvent;
 class wxTextCtrl;
 class wxWindow;
+
+namespace talvero {
+
+class IBanners;
+class ILocalDictionary;
+struct Settings;
 
 class CAdditionsController {
 public:
@@ -67,3 +70,5 @@ private:
     bool capturing = false;
     bool captureQueued = false;
 };
+
+}  // namespace talvero

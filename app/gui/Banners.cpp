@@ -4,6 +4,8 @@
 #include "tray/gui/BannerSetup.h"
 #include "tray/gui/TaskbarNotifier.h"
 
+namespace talvero {
+
 namespace {
 
 // The two banner windows belong to the main window (their owner), which destroys them with
@@ -41,3 +43,5 @@ std::unique_ptr<IBanners> MakeBanners()
 {
     return std::make_unique<TaskbarBanners>();
 }
+
+}  // namespace talvero

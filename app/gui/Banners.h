@@ -8,6 +8,8 @@
 
 class wxWindow;
 
+namespace talvero {
+
 class IBanners {
 public:
     virtual ~IBanners() = default;
@@ -22,3 +24,5 @@ public:
 
 // The program's banners.
 std::unique_ptr<IBanners> MakeBanners();
+
+}  // namespace talvero

@@ -11,6 +11,8 @@
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 using res::ctl::kCancel;
 using res::ctl::kDelayTime;
 using res::ctl::kOk;
@@ -82,3 +84,5 @@ void CDelayDlg::OnCancel(wxCommandEvent&)
     else
         SetReturnCode(wxID_CANCEL), Hide();
 }
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 
 class wxTextCtrl;
 
+namespace talvero {
+
 class CDelayDlg : public wxDialog {
 public:
     CDelayDlg(wxWindow* parent, int delay);
@@ -22,3 +24,5 @@ private:
 
     wxDECLARE_EVENT_TABLE();
 };
+
+}  // namespace talvero

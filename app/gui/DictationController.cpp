@@ -20,6 +20,8 @@
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 using namespace res::ctl;
 
 namespace {
@@ -241,3 +243,5 @@ void CDictationController::OnTrain(wxCommandEvent&)
     std::string ignored;
     if (trained && recognizer && recognizer != trainee) recognizer->ReloadTrainedModel(ignored);
 }
+
+}  // namespace talvero

@@ -12,14 +12,17 @@
 #include "speech/RecognizerLoader.h"
 #include "ui/TextSelection.h"
 
-class ILocalDictionary;
-class ISpeech;
-class TranslationPresenter;
-struct Settings;
 class wxComboBox;
 class wxCommandEvent;
 class wxTextCtrl;
 class wxWindow;
+
+namespace talvero {
+
+class ILocalDictionary;
+class ISpeech;
+class TranslationPresenter;
+struct Settings;
 
 class CDictationController {
 public:
@@ -80,3 +83,5 @@ private:
     SelectionWatch historyWatch;
     bool historySelectionQueued = false;
 };
+
+}  // namespace talvero

@@ -14,6 +14,8 @@
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace res::ctl;
@@ -133,3 +135,5 @@ wxFont TextBoxFont(int size)
         info.Family(wxFONTFAMILY_SWISS);
     return wxFont(info);
 }
+
+}  // namespace talvero

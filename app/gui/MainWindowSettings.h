@@ -8,6 +8,9 @@ class wxChoice;
 class wxComboBox;
 class wxFont;
 class wxWindow;
+
+namespace talvero {
+
 struct Settings;
 
 using PairCombos = std::array<wxChoice*, 4>;
@@ -23,3 +26,5 @@ void TakeCheckedFlag(Settings& settings, int id, bool checked);
 int ShownDelay(double ms);
 // Arial bold (or the like) at `size` points, kept drawable.
 wxFont TextBoxFont(int size);
+
+}  // namespace talvero

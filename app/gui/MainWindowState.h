@@ -1,5 +1,8 @@
 #pragma once
 // What the parts of the main window read about the window itself.
+
+namespace talvero {
+
 struct MainWindowState {
     enum class Stage { Created, Running, Ended };
     Stage stage = Stage::Created;
@@ -7,3 +10,5 @@ struct MainWindowState {
     bool StartedUp() const { return stage != Stage::Created; }
     bool Ended() const { return stage == Stage::Ended; }
 };
+
+}  // namespace talvero

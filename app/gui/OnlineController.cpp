@@ -17,6 +17,8 @@
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 namespace {
 constexpr const char* kPairsFileFilter =
     "Translation pairs text file (*.txt)|*.txt|All Files (*.*)|*.*";
@@ -190,3 +192,5 @@ void COnlineController::OnUploadPairsFile(wxCommandEvent&)
     if (chooser.ShowModal() != wxID_OK) return;
     UploadPairsFile(std::string(chooser.GetPath().fn_str()));
 }
+
+}  // namespace talvero

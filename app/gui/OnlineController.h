@@ -14,10 +14,13 @@
 #include "online/Upload.h"
 #include "settings/Services.h"
 
-class ISpeech;
-struct Settings;
 class wxCommandEvent;
 class wxTopLevelWindow;
+
+namespace talvero {
+
+class ISpeech;
+struct Settings;
 
 // Requests run on workers of their own and continue on the window's thread while the window
 // lives; their caption changes are handed over to it too, as are those of the update check. The
@@ -74,3 +77,5 @@ private:
     PostToOwner post;  // made on the window's thread, for the workers' captions
     UiTasks tasks;     // last: its workers stop and join first
 };
+
+}  // namespace talvero

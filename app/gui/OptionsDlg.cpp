@@ -17,6 +17,8 @@
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 namespace {
 using namespace res::ctl;
 
@@ -233,3 +235,5 @@ void COptionsDlg::OnCancel(wxCommandEvent&)
     else
         SetReturnCode(wxID_CANCEL), Hide();
 }
+
+}  // namespace talvero

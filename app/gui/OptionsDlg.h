@@ -11,6 +11,8 @@
 class wxComboBox;
 class wxTextCtrl;
 
+namespace talvero {
+
 class COptionsDlg : public wxDialog {
 public:
     struct Check {
@@ -42,3 +44,5 @@ private:
 
     wxDECLARE_EVENT_TABLE();
 };
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "app/gui/TalveroDlg.h"
 #include "res/Templates.h"
 
+namespace talvero {
+
 CTalveroApp::CTalveroApp()
 {
     // The window draws nothing with OpenGL, yet the toolkit opens it at start to choose its
@@ -54,3 +56,5 @@ int CTalveroApp::OnRun()
     SetTopWindow(nullptr);
     return 0;
 }
+
+}  // namespace talvero

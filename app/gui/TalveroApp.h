@@ -7,6 +7,8 @@
 
 class wxSingleInstanceChecker;
 
+namespace talvero {
+
 inline constexpr const char* kInstanceLockName = "MutexTalveroTestInstance";
 
 class CTalveroApp : public wxApp {
@@ -21,3 +23,5 @@ private:
     bool anotherRunning = false;
     bool unsetGl = false;  // GDK_GL was set here, for the toolkit's start alone
 };
+
+}  // namespace talvero

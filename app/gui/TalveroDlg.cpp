@@ -30,6 +30,8 @@
 #include "ui/GtkTweaks.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 namespace {
 
 // Control ids of the main window.
@@ -528,3 +530,5 @@ void CTalveroDlg::OnContextMenu(wxContextMenuEvent& event)
     const wxPoint at = event.GetPosition();
     PopUpWindowMenu(this, at == wxDefaultPosition ? wxDefaultPosition : ScreenToClient(at));
 }
+
+}  // namespace talvero

@@ -29,6 +29,8 @@ class wxComboBox;
 class wxListBox;
 class wxTextCtrl;
 
+namespace talvero {
+
 class CTalveroDlg : public CTrayDialog {
 public:
     struct Parts {
@@ -149,3 +151,5 @@ private:
 
     wxDECLARE_EVENT_TABLE();
 };
+
+}  // namespace talvero

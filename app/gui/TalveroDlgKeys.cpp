@@ -11,6 +11,8 @@
 #include "res/Ids.h"
 #include "ui/GtkTweaks.h"
 
+namespace talvero {
+
 namespace {
 using namespace res::ctl;
 
@@ -114,3 +116,5 @@ void CTalveroDlg::SetUpKeys()
         previous = w;
     }
 }
+
+}  // namespace talvero

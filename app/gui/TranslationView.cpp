@@ -19,6 +19,8 @@
 #include "ui/ListSpeed.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 using namespace res::ctl;
 
 namespace {
@@ -226,3 +228,5 @@ void CTranslationView::LoadFinished(const std::vector<std::string>& messages)
         SwitchLocalPair();
     }
 }
+
+}  // namespace talvero

@@ -10,8 +10,6 @@
 
 #include "app/TranslationPresenter.h"
 
-class IBanners;
-class CSortedListFiller;
 class wxButton;
 class wxChoice;
 class wxCommandEvent;
@@ -19,6 +17,11 @@ class wxListBox;
 class wxTextCtrl;
 class wxTimer;
 class wxWindow;
+
+namespace talvero {
+
+class IBanners;
+class CSortedListFiller;
 
 class CTranslationView : public ITranslationView {
 public:
@@ -79,3 +82,5 @@ private:
     bool pairLoading = false;
     bool pairQueued = false;
 };
+
+}  // namespace talvero

@@ -2,6 +2,8 @@
 
 #include <wx/app.h>
 
+namespace talvero {
+
 PostToOwner UiTasks::Poster() const
 {
     std::weak_ptr<char> owner = life;
@@ -20,3 +22,5 @@ void UiTasks::Drop()
     life.reset();
     workers.StopAndJoin();
 }
+
+}  // namespace talvero

@@ -9,6 +9,8 @@
 
 #include "app/OwnedThreads.h"
 
+namespace talvero {
+
 class UiTasks {
 public:
     UiTasks() = default;
@@ -39,3 +41,5 @@ private:
     std::shared_ptr<char> life = std::make_shared<char>();
     OwnedThreads workers;
 };
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 
+namespace talvero {
+
 using namespace res::ctl;
 
 CVoiceController::CVoiceController(wxWindow* window, ISpeech& speech, const Settings& settings,
@@ -75,3 +77,5 @@ void CVoiceController::OnSelect(wxCommandEvent&)
         ShowVoiceName();
     });
 }
+
+}  // namespace talvero

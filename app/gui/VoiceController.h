@@ -5,10 +5,13 @@
 
 #include "app/gui/MainWindowState.h"
 
-class ISpeech;
-struct Settings;
 class wxCommandEvent;
 class wxWindow;
+
+namespace talvero {
+
+class ISpeech;
+struct Settings;
 
 class CVoiceController {
 public:
@@ -36,3 +39,5 @@ private:
     int voicePosition = -1;
     int formatPosition = -1;
 };
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "res/Templates.h"
 #include "ui/Accessibility.h"
 
+namespace talvero {
+
 wxMenu* BuildWindowMenu()
 {
     auto* menu = new wxMenu;
@@ -32,3 +34,5 @@ bool HasOwnContextMenu(wxObject* control)
 {
     return dynamic_cast<wxTextCtrl*>(control) || dynamic_cast<wxComboBox*>(control);
 }
+
+}  // namespace talvero

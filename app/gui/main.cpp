@@ -1,3 +1,3 @@
 #include "app/gui/TalveroApp.h"
 
-wxIMPLEMENT_APP(CTalveroApp);
+wxIMPLEMENT_APP(talvero::CTalveroApp);

@@ -14,6 +14,8 @@
 #include "ui/DialogBuilder.h"
 #include "ui/ListSpeed.h"
 
+namespace talvero {
+
 namespace {
 
 class BareApp : public wxApp {
@@ -44,4 +46,6 @@ public:
 
 }  // namespace
 
-wxIMPLEMENT_APP(BareApp);
+}  // namespace talvero
+
+wxIMPLEMENT_APP(talvero::BareApp);

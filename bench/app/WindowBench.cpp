@@ -51,6 +51,8 @@
 
 extern char** environ;
 
+namespace talvero {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -486,8 +488,11 @@ public:
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     wxApp::SetInstance(new BenchApp);
     if (!wxEntryStart(argc, argv)) return 2;
     wxTheApp->CallOnInit();

@@ -24,6 +24,8 @@
 #include "base/TextFile.h"
 #include "dictionary/LocalDictionary.h"
 
+namespace talvero {
+
 namespace {
 
 using Map = std::unordered_map<std::string, std::string>;
@@ -394,8 +396,11 @@ BENCHMARK(BM_TranslateLocal<false>)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecon
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -8,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     char* end = nullptr;
     unsigned long long count = argc >= 3 ? std::strtoull(argv[1], &end, 10) : 0;
     unsigned long long seed = 1;

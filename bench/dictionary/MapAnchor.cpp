@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace talvero {
+
 namespace {
 
 using Map = std::unordered_map<std::string_view, std::string_view>;
@@ -60,8 +62,11 @@ bool TreeOrderLess(std::string_view a, std::string_view b)
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     if (argc != 4) {
         std::fputs("usage: map_anchor LOCAL_FILE PERSONAL_FILE TEXT\n", stderr);
         return 2;

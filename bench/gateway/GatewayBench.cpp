@@ -34,6 +34,8 @@
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"
 
+namespace talvero {
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -159,8 +161,11 @@ bool WaitForLine(const std::string& file, const std::string& text, int timeoutMs
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     if (argc < 3) {
         std::fprintf(stderr, "usage: gateway_bench SOURCE_DIR GATEWAY_BINARY [APY-OPTION...]\n");
         return 2;

@@ -21,6 +21,8 @@
 #include "speech/LanguageModelTrainer.h"
 #include "speech/Recognizer.h"
 
+namespace talvero {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -140,8 +142,11 @@ void Report(const char* what, double value, const char* unit, const char* target
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     if (argc < 4) {
         std::fprintf(stderr, "usage: dictation_bench DATA_DIR TRAINING_TEXT PHRASE_WAV...\n");
         return 2;

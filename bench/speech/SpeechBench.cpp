@@ -16,6 +16,8 @@
 
 #include "speech/Voice.h"
 
+namespace talvero {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -112,8 +114,11 @@ void Report(const char* what, double value, const char* unit, const char* target
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     int trials = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
     bool allMet = true;
 

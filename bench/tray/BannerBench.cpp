@@ -3,6 +3,8 @@
 
 #include "tray/BannerSkin.h"
 
+namespace talvero {
+
 namespace {
 
 // A skin like 132: a rounded body inside a magenta surround.
@@ -34,3 +36,5 @@ void BM_SkinAndShapeForLines(benchmark::State& state)
 BENCHMARK(BM_SkinAndShapeForLines)->Arg(0)->Arg(2)->Arg(30)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace talvero

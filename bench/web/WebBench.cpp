@@ -14,6 +14,8 @@
 #include "tests/support/LoopbackServer.h"
 #include "web/Translators.h"
 
+namespace talvero {
+
 namespace {
 
 constexpr int kDelayMs = 300;
@@ -159,5 +161,7 @@ void BM_StripHtmlPageAtTheBodyCap(benchmark::State& state)
 BENCHMARK(BM_StripHtmlPageAtTheBodyCap)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+}  // namespace talvero
 
 BENCHMARK_MAIN();

@@ -8,6 +8,8 @@
 #include "res/Templates.h"
 #include "ui/DialogBuilder.h"
 
+namespace talvero {
+
 using namespace res::ctl;
 
 CConfirmationDlg::CConfirmationDlg(wxWindow* parent)
@@ -69,3 +71,5 @@ void CConfirmationDlg::OnOK(wxCommandEvent&)
     else
         SetReturnCode(wxID_OK), Hide();
 }
+
+}  // namespace talvero

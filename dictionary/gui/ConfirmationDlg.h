@@ -7,6 +7,8 @@
 
 class wxTextCtrl;
 
+namespace talvero {
+
 class CConfirmationDlg : public wxDialog {
 public:
     explicit CConfirmationDlg(wxWindow* parent);
@@ -23,3 +25,5 @@ private:
     wxTextCtrl* original = nullptr;
     wxTextCtrl* translated = nullptr;
 };
+
+}  // namespace talvero

@@ -11,6 +11,8 @@
 #include "res/Templates.h"
 #include "ui/DialogBuilder.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace res::ctl;
@@ -187,3 +189,5 @@ bool CUploadDialogRunner::Run(UploadDialogFields& fields)
     }
     return ok;
 }
+
+}  // namespace talvero

@@ -12,6 +12,8 @@ class wxCheckBox;
 class wxChoice;
 class wxTextCtrl;
 
+namespace talvero {
+
 class CUploadDictionaryDlg : public wxDialog {
 public:
     explicit CUploadDictionaryDlg(wxWindow* parent);
@@ -55,3 +57,5 @@ public:
 private:
     wxWindow* parent;
 };
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 #include "platform/x11/X11Backends.h"
 #include "platform/x11/X11Keys.h"
 
+namespace talvero {
+
 namespace {
 
 class UnavailableHotkey : public IGlobalHotkey {
@@ -45,3 +47,5 @@ Platform MakeDesktopPlatform()
     p.notificationArea = MakeDesktopNotificationArea();
     return p;
 }
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include "platform/x11/X11Backends.h"
 #include "platform/x11/X11Keys.h"
 
+namespace talvero {
+
 namespace {
 
 // One capture in flight. The toolkit's answer cannot be called off, so its callback keeps the
@@ -147,3 +149,5 @@ std::unique_ptr<IClipboard> MakeGtkClipboard()
 {
     return std::make_unique<GtkClipboardText>();
 }
+
+}  // namespace talvero

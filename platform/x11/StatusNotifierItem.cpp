@@ -10,6 +10,8 @@
 
 #include "platform/Platform.h"
 
+namespace talvero {
+
 namespace {
 
 // Without a watcher the library would put up an XEmbed icon of its own; the tray dialog has its
@@ -186,3 +188,5 @@ std::unique_ptr<IStatusNotifierItem> MakeDesktopStatusNotifierItem(const std::st
     if (!gdk_display_get_default() || !SessionBusExists()) return nullptr;
     return std::make_unique<AyatanaItem>(id);
 }
+
+}  // namespace talvero

@@ -4,7 +4,11 @@
 
 #include "platform/Platform.h"
 
+namespace talvero {
+
 std::unique_ptr<IGlobalHotkey> MakeX11Hotkey(GdkDisplay* display);
 std::unique_ptr<IKeyboard> MakeX11Keyboard(GdkDisplay* display);
 std::unique_ptr<INotificationArea> MakeX11NotificationArea(GdkDisplay* display);
 std::unique_ptr<IClipboard> MakeGtkClipboard();
+
+}  // namespace talvero

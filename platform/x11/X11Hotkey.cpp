@@ -8,6 +8,8 @@
 #include "platform/x11/X11Backends.h"
 #include "platform/x11/X11Keys.h"
 
+namespace talvero {
+
 namespace {
 
 class X11Hotkey : public IGlobalHotkey {
@@ -123,3 +125,5 @@ std::unique_ptr<IGlobalHotkey> MakeX11Hotkey(GdkDisplay* display)
 {
     return std::make_unique<X11Hotkey>(display);
 }
+
+}  // namespace talvero

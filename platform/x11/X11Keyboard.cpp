@@ -6,6 +6,8 @@
 #include "platform/x11/X11Backends.h"
 #include "platform/x11/X11Keys.h"
 
+namespace talvero {
+
 namespace {
 
 class X11Keyboard : public IKeyboard {
@@ -48,3 +50,5 @@ std::unique_ptr<IKeyboard> MakeX11Keyboard(GdkDisplay* display)
 {
     return std::make_unique<X11Keyboard>(display);
 }
+
+}  // namespace talvero

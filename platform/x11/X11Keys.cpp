@@ -4,6 +4,8 @@
 #include <X11/keysym.h>
 #include <gdk/gdkx.h>
 
+namespace talvero {
+
 namespace x11 {
 
 GdkDisplay* X11GdkDisplay()
@@ -60,3 +62,5 @@ std::vector<KeyCode> KeycodesOfModifiers(Display* display, unsigned mask)
 }
 
 }  // namespace x11
+
+}  // namespace talvero

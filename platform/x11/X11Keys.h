@@ -8,6 +8,8 @@
 
 #include "settings/Hotkey.h"
 
+namespace talvero {
+
 namespace x11 {
 
 // GDK's default display when it is an X11 one, else null.
@@ -26,3 +28,5 @@ unsigned NumLockMask(Display* display);
 std::vector<KeyCode> KeycodesOfModifiers(Display* display, unsigned mask);
 
 }  // namespace x11
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 
 #include "platform/x11/X11Backends.h"
 
+namespace talvero {
+
 namespace {
 
 class X11NotificationArea : public INotificationArea {
@@ -69,3 +71,5 @@ std::unique_ptr<INotificationArea> MakeX11NotificationArea(GdkDisplay* display)
 {
     return std::make_unique<X11NotificationArea>(display);
 }
+
+}  // namespace talvero

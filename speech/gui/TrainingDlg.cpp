@@ -13,6 +13,8 @@
 #include "speech/Recognizer.h"
 #include "ui/DialogBuilder.h"
 
+namespace talvero {
+
 using res::ctl::kCancel;
 using res::ctl::kOk;
 using res::ctl::kTrainingStatus;
@@ -172,3 +174,5 @@ void CTrainingDlg::Finish()
     cancelButton->Disable();
     trainButton->SetFocus();
 }
+
+}  // namespace talvero

@@ -10,9 +10,12 @@
 
 #include "speech/RecognizerEngines.h"
 
-class Recognizer;
 class wxButton;
 class wxTextCtrl;
+
+namespace talvero {
+
+class Recognizer;
 
 class CTrainingDlg : public wxDialog {
 public:
@@ -48,3 +51,5 @@ private:
 
     wxDECLARE_EVENT_TABLE();
 };
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include "res/Templates.h"
 #include "ui/DialogBuilder.h"
 
+namespace talvero {
+
 using res::ctl::kCancel;
 using res::ctl::kOk;
 using res::ctl::kVoiceFormat;
@@ -159,3 +161,5 @@ void CVoiceSelectionDlg::OnCancel(wxCommandEvent&)
 {
     EndModal(wxID_CANCEL);
 }
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 class wxChoice;
 class wxSlider;
 
+namespace talvero {
+
 class CVoiceSelectionDlg : public wxDialog {
 public:
     // `voice` may be null: the dialog then shows the format list and nothing else. The two
@@ -36,3 +38,5 @@ private:
 
     wxDECLARE_EVENT_TABLE();
 };
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include "settings/Options.h"
 #include "tests/support/LoopbackServer.h"
 
+namespace talvero {
+
 namespace {
 
 // Runs `drive` on the dialog of type T once it is open (from inside its modal loop).
@@ -488,3 +490,5 @@ TEST_F(AdditionsTest, InputAndLocalResultShowThreeLinesOfTheDefaultFont)
 }
 
 }  // namespace
+
+}  // namespace talvero

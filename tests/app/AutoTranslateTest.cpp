@@ -8,6 +8,8 @@
 
 #include "settings/Settings.h"
 
+namespace talvero {
+
 namespace {
 
 // A window stand-in: the delay is a timer the test fires by hand, and Translate either ends at
@@ -126,3 +128,5 @@ TEST_F(AutoTranslateTest, TextArrivingDuringTheTranslationGetsItsOwnPass)
 }
 
 }  // namespace
+
+}  // namespace talvero

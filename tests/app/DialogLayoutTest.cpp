@@ -33,6 +33,8 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+namespace talvero {
+
 namespace {
 
 double Luminance(const wxColour& c)
@@ -178,3 +180,5 @@ TEST(DialogLayout, ListsAreNamedByTheirRowAndBoxesHaveACaption)
 }
 
 }  // namespace
+
+}  // namespace talvero

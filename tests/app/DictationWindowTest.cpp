@@ -11,6 +11,8 @@
 #include "tests/speech/RecognitionTestSupport.h"
 #include "tests/support/GuiTestSupport.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace res::ctl;
@@ -218,3 +220,5 @@ TEST_F(DictationWindowTest, EngineChangeLoadsAsideKeepsTheLastChoiceAndBringsANe
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -15,6 +15,8 @@
 #include "dictionary/LocalDictionary.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -95,3 +97,5 @@ TEST(DictionaryMemory, ABackgroundLoadIsWhatTheCallsAfterItSee)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -13,6 +13,8 @@
 #include "app/TranslationDispatch.h"
 #include "tests/support/LoopbackServer.h"
 
+namespace talvero {
+
 namespace {
 
 struct Call {
@@ -344,3 +346,5 @@ TEST(Dispatch, ACancelledRequestEndsWithoutItsAnswer)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -3,6 +3,8 @@
 #include "catalogue/Catalogue.h"
 #include "tests/support/LoopbackServer.h"
 
+namespace talvero {
+
 namespace {
 
 class EndToEndTest : public WindowTest {
@@ -103,3 +105,5 @@ TEST_F(EndToEndTest, PairSwitchLoadsTheOtherPairsFilesAndReportsTheMissingOne)
 }
 
 }  // namespace
+
+}  // namespace talvero

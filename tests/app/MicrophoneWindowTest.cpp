@@ -8,6 +8,8 @@
 #include "tests/speech/RecognitionTestSupport.h"
 #include "tests/support/GuiTestSupport.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace res::ctl;
@@ -35,3 +37,5 @@ TEST_F(WindowTest, DictationFromTheDefaultAudioInput)
 }
 
 }  // namespace
+
+}  // namespace talvero

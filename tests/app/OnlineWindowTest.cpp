@@ -13,6 +13,8 @@
 #include "tests/app/WindowTestSupport.h"
 #include "tests/support/LoopbackServer.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace res::ctl;
@@ -233,3 +235,5 @@ TEST_F(OnlineWindowTest, ClosingWhileTheCheckStallsEndsAtOnce)
 }
 
 }  // namespace
+
+}  // namespace talvero

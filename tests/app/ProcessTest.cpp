@@ -21,6 +21,8 @@
 
 extern char** environ;
 
+namespace talvero {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -248,3 +250,5 @@ TEST_F(ProcessTest, ClosingTheWindowSavesTheSettingsAndExitsWithStatusZero)
 }
 
 }  // namespace
+
+}  // namespace talvero

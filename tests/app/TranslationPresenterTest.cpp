@@ -11,6 +11,8 @@
 #include "app/WindowServices.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 namespace {
 
 struct FakeView : ITranslationView {
@@ -125,3 +127,5 @@ TEST_F(TranslationPresenterTest, BlankInputIsSaidAndEndsThePass)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "tests/speech/SpeechTestSupport.h"
 #include "tests/support/GuiTestSupport.h"
 
+namespace talvero {
+
 namespace {
 
 // The real speech layer; what it asks of the recognizer is recorded.
@@ -204,3 +206,5 @@ TEST_F(VoiceWindowTest, WithoutAVoiceTheButtonsAndTheDialogDoNothingHarmful)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -27,6 +27,8 @@
 #include <gtk/gtk.h>
 #endif
 
+namespace talvero {
+
 namespace {
 
 int PositionOf(PairList list, const std::string& display)
@@ -929,3 +931,5 @@ TEST_F(WindowTest, SpeechEventsAreIgnoredWhileDisabled)
 }
 
 }  // namespace
+
+}  // namespace talvero

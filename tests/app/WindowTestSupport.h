@@ -21,6 +21,8 @@
 #include "tests/support/WaitPumping.h"
 #include "ui/MessageBox.h"
 
+namespace talvero {
+
 struct TranslateCall {
     std::string text;  // the input as handed over (trimmed by the action itself)
     Settings settings;
@@ -211,3 +213,5 @@ inline std::string Text(wxWindow* dlg, int id)
 {
     return Ctl<wxTextCtrl>(dlg, id)->GetValue().utf8_string();
 }
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 #include "tests/app/WindowTestSupport.h"
 #include "tests/support/LoopbackServer.h"
 
+namespace talvero {
+
 namespace {
 
 // Pumps the window's events until `done`, or ten seconds (a generous deadline: only a failing
@@ -158,3 +160,5 @@ TEST_F(WindowTest, PairSwitchLoadsAsideTheLastChoiceWinsAndClosingWaitsForNothin
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 
 #include "base/CodePage.h"
 
+namespace talvero {
+
 namespace {
 
 // Switches the code page for one test and back.
@@ -73,3 +75,5 @@ TEST(CodePage, DefaultsToTheLocaleCharacterSet)
     ResetCodePageForTesting();
     EXPECT_FALSE(CodePageName().empty());
 }
+
+}  // namespace talvero

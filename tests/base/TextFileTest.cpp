@@ -4,6 +4,8 @@
 #include "base/TextFile.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 TEST(TextFile, SplitLinesTakesLfAndCrLfAlike)
 {
     using V = std::vector<std::string_view>;
@@ -40,3 +42,5 @@ TEST(TextFile, AtomicWriteThroughASymbolicLinkReplacesTheTarget)
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "link.txt"));
     EXPECT_EQ(dir.Read("real/f.txt"), "new");
 }
+
+}  // namespace talvero

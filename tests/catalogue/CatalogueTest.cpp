@@ -4,6 +4,8 @@
 
 #include "catalogue/Catalogue.h"
 
+namespace talvero {
+
 TEST(Catalogue, ListSizesAndFirstEntries)
 {
     EXPECT_EQ(PairsOf(PairList::Google).size(), 529u);
@@ -143,3 +145,5 @@ TEST(Catalogue, UploadLanguages)
     EXPECT_EQ(LocalDictionaryFileName("du_hr"), "localdictionary_du_hr.txt");
     EXPECT_EQ(PersonalDictionaryFileName("es_en"), "personaldictionary_es_en.txt");
 }
+
+}  // namespace talvero

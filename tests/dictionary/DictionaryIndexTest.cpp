@@ -17,6 +17,8 @@
 #include "dictionary/LocalDictionary.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -357,3 +359,5 @@ TEST_F(IndexTest, NoIndexWrittenAndTextChangedUnderTheMapping)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -19,6 +19,8 @@
 #include "dictionary/LocalDictionary.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -584,3 +586,5 @@ TEST_F(DictionaryTest, UndoOfTheOnlyPairLeavesAnEmptyFile)
 }
 
 }  // namespace
+
+}  // namespace talvero

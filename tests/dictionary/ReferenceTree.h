@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace talvero {
+
 class ReferenceTree {
 public:
     void Insert(const std::string& original, const std::string& translation)
@@ -93,3 +95,5 @@ private:
 
     std::unique_ptr<Node> root;
 };
+
+}  // namespace talvero

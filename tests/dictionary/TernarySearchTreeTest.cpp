@@ -9,6 +9,8 @@
 #include "dictionary/EntryTable.h"
 #include "dictionary/TernarySearchTree.h"
 
+namespace talvero {
+
 namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -222,3 +224,5 @@ INSTANTIATE_TEST_SUITE_P(Fills, TreeTest,
                          ::testing::Values(Fill::kBuild, Fill::kInsert, Fill::kBuildThenInsert));
 
 }  // namespace
+
+}  // namespace talvero

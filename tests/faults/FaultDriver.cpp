@@ -15,6 +15,8 @@
 #include "dictionary/LocalDictionary.h"
 #include "settings/Settings.h"
 
+namespace talvero {
+
 namespace {
 
 int Fail(const std::string& message)
@@ -25,8 +27,11 @@ int Fail(const std::string& message)
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     if (argc < 3) return 2;
     const std::string command = argv[1];
     const std::string dir = argv[2];

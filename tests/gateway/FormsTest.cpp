@@ -6,6 +6,8 @@
 #include "gateway/Forms.h"
 #include "web/Translators.h"
 
+namespace talvero {
+
 namespace {
 
 std::string Pair(const std::optional<ApertiumPair>& pair)
@@ -111,3 +113,5 @@ TEST(GatewayForms, PagesCarryTheTranslationBetweenTheMarkersEscaped)
 }
 
 }  // namespace
+
+}  // namespace talvero

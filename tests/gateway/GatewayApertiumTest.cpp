@@ -10,6 +10,8 @@
 #include "tests/support/TempDir.h"
 #include "web/Translators.h"
 
+namespace talvero {
+
 namespace {
 
 // Apertium's service for the whole run.
@@ -122,8 +124,11 @@ TEST_F(WithApertium, CliTranslateFillsTheThreeWebRows)
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     testing::InitGoogleTest(&argc, argv);
     testing::AddGlobalTestEnvironment(new ApertiumService);
     return RUN_ALL_TESTS();

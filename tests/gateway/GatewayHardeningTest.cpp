@@ -17,6 +17,8 @@
 #include "tests/gateway/GatewayTestSupport.h"
 #include "web/WebGrab.h"
 
+namespace talvero {
+
 namespace {
 
 using gatewaytest::GatewayFixture;
@@ -295,3 +297,5 @@ TEST(GatewayApertium, AReplyThatTricklesFailsAtTheDeadline)
 }
 
 }  // namespace
+
+}  // namespace talvero

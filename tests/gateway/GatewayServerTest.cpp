@@ -22,6 +22,8 @@
 #include "web/Translators.h"
 #include "web/WebGrab.h"
 
+namespace talvero {
+
 namespace {
 
 using gatewaytest::GatewayFixture;
@@ -285,3 +287,5 @@ TEST_F(GatewayFixture, TheProgramsOwnUploadAndUpdateCheck)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -11,6 +11,8 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace gatewaytest {
 
 inline loopback::Reply FakeApertium(const loopback::RecordedRequest& request)
@@ -52,3 +54,5 @@ protected:
 };
 
 }  // namespace gatewaytest
+
+}  // namespace talvero

@@ -20,6 +20,8 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -243,8 +245,11 @@ TEST_F(PostgresStore, ADatabaseThatIsDownOrRefusesThePasswordRefusesUploadsClear
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     testing::InitGoogleTest(&argc, argv);
     testing::AddGlobalTestEnvironment(new Cluster);
     return RUN_ALL_TESTS();

@@ -20,6 +20,8 @@
 #include "tests/support/SyntheticPairs.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 void PrintTo(const PhrasePair& p, std::ostream* os)
 {
     *os << "{\"" << p.original << "\" -> \"" << p.translation << "\"}";
@@ -856,3 +858,5 @@ TEST(Hostile, RunningOutOfMemoryIsAnErrorNotAnAbort)
     EXPECT_EQ(run.err, "talvero-cli: not enough memory for this import\n");
 }
 #endif
+
+}  // namespace talvero

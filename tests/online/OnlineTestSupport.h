@@ -7,6 +7,8 @@
 #include "settings/Services.h"
 #include "web/WebGrab.h"
 
+namespace talvero {
+
 inline Services LoopbackServices(const std::string& upload, const std::string& site)
 {
     Services s;
@@ -32,3 +34,5 @@ private:
     mutable std::mutex mutex;
     std::vector<std::string> captions;
 };
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 #include "tests/online/OnlineTestSupport.h"
 #include "tests/support/LoopbackServer.h"
 
+namespace talvero {
+
 namespace {
 
 TEST(UpdatePage, VersionFollowsTheMarkerAfterOneSeparator)
@@ -117,3 +119,5 @@ TEST_F(UpdateWorker, CancelStopsAStalledCheckPromptly)
 }
 
 }  // namespace
+
+}  // namespace talvero

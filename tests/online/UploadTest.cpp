@@ -10,6 +10,8 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 using loopback::Field;
 
 namespace {
@@ -244,3 +246,5 @@ TEST_F(BatchTest, AnUnreadablePairsFileEndsBeforeAnythingIsWritten)
 }
 
 }  // namespace
+
+}  // namespace talvero

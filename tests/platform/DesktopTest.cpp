@@ -20,6 +20,8 @@
 
 extern char** environ;
 
+namespace talvero {
+
 namespace {
 
 constexpr HotkeyCombo kCtrlAltZ{90, kHotkeyModAlt | kHotkeyModControl};
@@ -198,3 +200,5 @@ TEST_F(DesktopTest, CaptureReleasesTheConfiguredHotkeysKeys)
 }
 
 }  // namespace
+
+}  // namespace talvero

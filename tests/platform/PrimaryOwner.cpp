@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+namespace talvero {
+
 namespace {
 
 struct Owned {
@@ -51,8 +53,11 @@ void Answer(Display* d, const XSelectionRequestEvent& req, const Owned& owned)
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     if (argc < 2) return 2;
     FILE* log = std::fopen(argv[1], "w");
     Display* d = XOpenDisplay(nullptr);

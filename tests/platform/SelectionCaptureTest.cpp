@@ -18,6 +18,8 @@
 
 extern char** environ;
 
+namespace talvero {
+
 namespace {
 
 // The other program, with what it owns; its window has the focus.
@@ -145,3 +147,5 @@ TEST_F(SelectionCapture, PictureHugeTextSilentOwnerAndCancelEndCleanly)
 }
 
 }  // namespace
+
+}  // namespace talvero

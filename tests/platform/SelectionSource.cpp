@@ -4,6 +4,8 @@
 #include <wx/frame.h>
 #include <wx/textctrl.h>
 
+namespace talvero {
+
 class SelectionSourceApp : public wxApp {
 public:
     bool OnInit() override
@@ -19,4 +21,6 @@ public:
     }
 };
 
-wxIMPLEMENT_APP(SelectionSourceApp);
+}  // namespace talvero
+
+wxIMPLEMENT_APP(talvero::SelectionSourceApp);

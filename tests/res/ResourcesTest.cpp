@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace talvero {
+
 namespace {
 
 TEST(Resources, MainWindowTableHoldsEveryControlOnceWithItsText)
@@ -57,3 +59,5 @@ TEST(Resources, StringsAndPatterns)
 }
 
 }  // namespace
+
+}  // namespace talvero

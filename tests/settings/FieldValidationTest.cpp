@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace talvero {
+
 namespace {
 
 struct FieldCase {
@@ -66,3 +68,5 @@ TEST(TrimWhite, RemovesTheCodePagesSpaceCharactersAtBothEnds)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -6,6 +6,8 @@
 #include "settings/Services.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 TEST(Services, DefaultsWhenTheFileIsMissing)
 {
     TempDir dir;
@@ -88,3 +90,5 @@ TEST(Services, UnicodeFilesAreReadAndOversizedOnesRefusedWithAProblem)
     EXPECT_NE(s.problems[0].find("larger than 1 MB"), std::string::npos) << s.problems[0];
     EXPECT_EQ(std::filesystem::file_size(path), 100u << 20);
 }
+
+}  // namespace talvero

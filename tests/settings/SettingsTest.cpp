@@ -13,6 +13,8 @@
 #include "settings/Settings.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace {
 
 Settings Load(const std::string& text)
@@ -467,3 +469,5 @@ TEST(Settings, ValuesTheOptionsDialogWouldRefuseAreMendedWithOneMessage)
     LoadSettingsFile(s, path, &message);
     EXPECT_EQ(s.fontSize, 6);
 }
+
+}  // namespace talvero

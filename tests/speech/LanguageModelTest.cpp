@@ -9,6 +9,8 @@
 #include "speech/LanguageModelTrainer.h"
 #include "tests/speech/RecognitionTestSupport.h"
 
+namespace talvero {
+
 namespace {
 
 using recotest::ScratchDir;
@@ -110,3 +112,5 @@ TEST(LanguageModelTest, BadTextsAndCancelLeaveTheEarlierModel)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -15,6 +15,8 @@
 #include "speech/AudioSink.h"
 #include "speech/Voice.h"
 
+namespace talvero {
+
 namespace recotest {
 
 inline const std::string kTestData = "/usr/share/pocketsphinx/test/data";
@@ -72,3 +74,5 @@ inline std::string SpokenWav(const ScratchDir& dir, const std::string& name,
 }
 
 }  // namespace recotest
+
+}  // namespace talvero

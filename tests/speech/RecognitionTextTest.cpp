@@ -4,6 +4,8 @@
 #include "base/CodePage.h"
 #include "speech/RecognitionText.h"
 
+namespace talvero {
+
 namespace {
 
 TEST(RecognitionTextTest, TidiesWithEveryPattern)
@@ -35,3 +37,5 @@ TEST(RecognitionTextTest, InvertedMarksAreCharactersOfTheCodePage)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -9,6 +9,8 @@
 #include "speech/RecognizerLoader.h"
 #include "tests/speech/RecognitionTestSupport.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace recotest;
@@ -192,3 +194,5 @@ TEST(RecognizerTest, CliPrintsHypothesesAndResults)
 }
 
 }  // namespace
+
+}  // namespace talvero

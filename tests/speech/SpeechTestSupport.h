@@ -16,6 +16,8 @@
 #include "speech/AudioSink.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 struct WavFile {
     bool ok = false;
     int rate = 0, channels = 0, subformat = 0;
@@ -92,3 +94,5 @@ public:
     std::vector<std::uint8_t> bytes;
     std::atomic<int> aborts{0};
 };
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 #include "speech/Voice.h"
 #include "tests/speech/SpeechTestSupport.h"
 
+namespace talvero {
+
 namespace {
 
 // Every row, spoken into a WAV file: the file has the row's rate, bits and channels, and the
@@ -61,3 +63,5 @@ TEST(VoiceFormat, RowsOutsideTheTableAndUnknownFormats)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "speech/Voice.h"
 #include "tests/speech/SpeechTestSupport.h"
 
+namespace talvero {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -298,3 +300,5 @@ TEST(Voice, TheDefaultSinkFindsItsDeviceAtTheFirstSpeech)
 }
 
 }  // namespace
+
+}  // namespace talvero

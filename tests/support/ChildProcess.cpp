@@ -11,6 +11,8 @@
 
 extern char** environ;
 
+namespace talvero {
+
 pid_t SpawnGroup(std::vector<std::string> args, const std::string& logFile)
 {
     std::vector<char*> argv;
@@ -66,3 +68,5 @@ std::vector<std::string> ApertiumServiceCommand(const std::string& sourceDir,
     args.push_back("/usr/share/apertium/modes");
     return args;
 }
+
+}  // namespace talvero

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace talvero {
+
 // Standard output is discarded, standard error goes to `logFile`. -1 when it cannot start.
 pid_t SpawnGroup(std::vector<std::string> args, const std::string& logFile);
 void StopGroup(pid_t pid);
@@ -19,3 +21,5 @@ int WaitForPortFile(const std::string& file, int timeoutMs = 15000);
 std::vector<std::string> ApertiumServiceCommand(const std::string& sourceDir,
                                                 const std::string& portFile,
                                                 const std::vector<std::string>& options = {});
+
+}  // namespace talvero

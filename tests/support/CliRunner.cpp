@@ -6,6 +6,8 @@
 
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 std::string ShellArgs(const std::vector<std::string>& args)
 {
     std::string text;
@@ -35,3 +37,5 @@ CliRun RunCli(const std::string& dir, const std::string& args, const std::string
     run.err = capture.Read("err");
     return run;
 }
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace talvero {
+
 struct CliRun {
     int status = -1;  // the exit status; -1 when it did not exit normally
     std::string out;
@@ -16,3 +18,5 @@ CliRun RunCli(const std::string& dir, const std::string& args, const std::string
 
 // Each argument quoted for the shell, separated by spaces.
 std::string ShellArgs(const std::vector<std::string>& args);
+
+}  // namespace talvero

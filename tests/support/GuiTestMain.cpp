@@ -10,6 +10,8 @@
 
 #include "tests/support/GuiTestSupport.h"
 
+namespace talvero {
+
 std::string RunCommand(const std::string& command)
 {
     std::string out;
@@ -50,8 +52,11 @@ void FailOnAssert(const wxString& file, int line, const wxString& func, const wx
 
 }  // namespace
 
+}  // namespace talvero
+
 int main(int argc, char** argv)
 {
+    using namespace talvero;
     ::testing::InitGoogleTest(&argc, argv);
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv)) {

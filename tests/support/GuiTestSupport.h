@@ -12,6 +12,8 @@
 
 #include <wx/gdicmn.h>
 
+namespace talvero {
+
 // Lets the application work for `ms` milliseconds. Prefer PumpUntil: a fixed wait is either
 // too short on a busy machine or longer than needed.
 inline void Pump(long ms)
@@ -41,3 +43,5 @@ inline bool PumpUntil(const std::function<bool()>& done, long timeoutMs = 5000)
 std::string RunCommand(const std::string& command);
 // Runs a shell command in the background (for input that a nested menu loop must receive).
 void RunInBackground(const std::string& command);
+
+}  // namespace talvero

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <fstream>
 
+namespace talvero {
+
 namespace loopback {
 
 namespace {
@@ -302,3 +304,5 @@ std::string Field(const std::multimap<std::string, std::string>& fields, const s
 }
 
 }  // namespace loopback
+
+}  // namespace talvero

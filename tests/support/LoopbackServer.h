@@ -16,6 +16,8 @@ namespace httplib {
 class Server;
 }
 
+namespace talvero {
+
 namespace loopback {
 
 struct RecordedRequest {
@@ -112,3 +114,5 @@ std::string FreeTranslationPage(const std::string& translation);
 std::string Field(const std::multimap<std::string, std::string>& fields, const std::string& name);
 
 }  // namespace loopback
+
+}  // namespace talvero

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace talvero {
+
 namespace {
 
 // splitmix64: small, fast and the same everywhere, unlike the standard distributions.
@@ -49,3 +51,5 @@ std::vector<PhrasePair> SyntheticPairs(size_t count, uint64_t seed)
     }
     return pairs;
 }
+
+}  // namespace talvero

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvero {
+
 class TempDir {
 public:
     TempDir()
@@ -39,3 +41,5 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+}  // namespace talvero

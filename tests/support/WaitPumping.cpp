@@ -12,6 +12,8 @@
 #include <gtk/gtk.h>
 #endif
 
+namespace talvero {
+
 namespace {
 
 // Tests (and a window shown before any loop runs) may have no active loop yet.
@@ -91,3 +93,5 @@ void WaitUntilDrawn(wxWindow* top)
     DrainEvents();
 #endif
 }
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 
 class wxWindow;
 
+namespace talvero {
+
 // Waits at least `ms` milliseconds (steady clock) while the event loop handles the window's
 // events, sleeping while there is nothing to do. Handles at least one waiting event, if any,
 // even for a wait of 0. After each event `keepWaiting` (when given) is asked; when it says
@@ -20,3 +22,5 @@ void DrainEvents();
 // Lets a top-level window be mapped by the window manager, then laid out and drawn once: what
 // is measured afterwards is what shows. The deadlines only keep a broken test from hanging.
 void WaitUntilDrawn(wxWindow* top);
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 
 #include "FakeBannerHost.h"
 
+namespace talvero {
+
 using banner::CBannerAnimator;
 using banner::Placement;
 using banner::Point;
@@ -254,3 +256,5 @@ TEST(BannerAnimationEdge, ATinySkinNeitherDividesByZeroNorHangs)
 }
 
 }  // namespace
+
+}  // namespace talvero

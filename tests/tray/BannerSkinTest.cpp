@@ -4,6 +4,8 @@
 
 #include "tray/BannerText.h"
 
+namespace talvero {
+
 using banner::Rect;
 using banner::RgbImage;
 
@@ -140,3 +142,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
 
 }  // namespace
+
+}  // namespace talvero

@@ -7,6 +7,8 @@
 
 #include "tray/BannerAnimation.h"
 
+namespace talvero {
+
 struct WindowPlace {
     banner::Point position;
     int width;
@@ -73,3 +75,5 @@ public:
     int redraws = 0;
     banner::CBannerAnimator* animator = nullptr;
 };
+
+}  // namespace talvero

@@ -19,6 +19,8 @@
 
 extern char** environ;
 
+namespace talvero {
+
 namespace {
 
 using nlohmann::json;
@@ -139,3 +141,5 @@ TEST_F(StatusNotifier, PanelSeesTheItemAndItsMenuAndTheXEmbedTrayTakesOverWhenIt
 }
 
 }  // namespace
+
+}  // namespace talvero

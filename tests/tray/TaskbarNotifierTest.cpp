@@ -20,6 +20,8 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+namespace talvero {
+
 namespace {
 
 Display* XDisplay()
@@ -299,3 +301,5 @@ TEST(BannerSetup, BothBannersAsTheMainWindowMakesThem)
 }
 
 }  // namespace
+
+}  // namespace talvero

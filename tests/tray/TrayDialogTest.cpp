@@ -22,6 +22,8 @@
 #include <glib.h>
 #include <gtk/gtk.h>
 
+namespace talvero {
+
 namespace {
 
 // The dialog as the main window prepares it.
@@ -173,3 +175,5 @@ TEST(NoTrayHost, TheWindowMinimizesAsUsual)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include <gdk/gdkx.h>
 #include <glib.h>
 
+namespace talvero {
+
 namespace {
 
 Display* XDisplay()
@@ -77,3 +79,5 @@ void Screenshot(const std::string& name)
     std::filesystem::path dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     RunCommand("import -window root '" + (dir / name).string() + "'");
 }
+
+}  // namespace talvero

@@ -29,6 +29,8 @@
 #include <gtk/gtk.h>
 #endif
 
+namespace talvero {
+
 namespace {
 
 using res::ctl::kInput;
@@ -273,3 +275,5 @@ TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 
+namespace talvero {
+
 namespace {
 
 using res::ctl::kInput;
@@ -37,3 +39,5 @@ TEST(ControlDeathTest, WrongKindStopsWithTheIdAndTheKinds)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -11,6 +11,8 @@
 #include "tests/support/WaitPumping.h"
 #include "ui/ListSpeed.h"
 
+namespace talvero {
+
 namespace {
 
 // Filled in one step, a list shows what a sorted list box shows after appending the same items
@@ -64,3 +66,5 @@ TEST(NearListOrder, SameAsASortedListBoxFilledOneByOne)
 }
 
 }  // namespace
+
+}  // namespace talvero

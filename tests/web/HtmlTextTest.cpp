@@ -6,6 +6,8 @@
 #include "web/HttpCommon.h"
 #include "web/WebResourceProvider.h"
 
+namespace talvero {
+
 namespace {
 
 struct StripCase {
@@ -145,3 +147,5 @@ TEST(HtmlText, SkipPastAndExtractUntil)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -14,6 +14,8 @@
 #include "web/WebGrab.h"
 #include "web/WebResourceProvider.h"
 
+namespace talvero {
+
 using loopback::Field;
 using loopback::HttpServer;
 using loopback::Reply;
@@ -606,3 +608,5 @@ TEST(ResourceProviderPost, IncompleteReplyIsAFailureWithoutAStatus)
 }
 
 }  // namespace
+
+}  // namespace talvero

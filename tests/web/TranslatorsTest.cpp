@@ -9,6 +9,8 @@
 #include "web/HttpRetriever.h"
 #include "web/Translators.h"
 
+namespace talvero {
+
 using loopback::Field;
 using loopback::HttpServer;
 using loopback::Reply;
@@ -289,3 +291,5 @@ TEST(Translators, BabelfishResultIsTheInnerDivisionOnly)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -4,6 +4,8 @@
 #include "res/Ids.h"
 #include "tray/gui/TaskbarNotifier.h"
 
+namespace talvero {
+
 namespace {
 
 constexpr int kTransparentRed = 255, kTransparentGreen = 0, kTransparentBlue = 255;
@@ -45,3 +47,5 @@ void ShowOnBanner(CTaskbarNotifier& banner, int skinId, const std::string& text,
                            lines < 0 ? 0 : lines);
     banner.Show(wxString(CodePageToWide(text)), appearMs, stayMs, hideMs);
 }
+
+}  // namespace talvero

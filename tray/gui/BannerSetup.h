@@ -4,8 +4,11 @@
 // 9 pt, black, bold and underlined white under the mouse.
 #include <string>
 
-class CTaskbarNotifier;
 class wxWindow;
+
+namespace talvero {
+
+class CTaskbarNotifier;
 
 // Creates the banner's window, owned by `owner`, and gives it its skin, font, colours and text
 // rectangle.
@@ -16,3 +19,5 @@ bool SetUpAdditionsBanner(CTaskbarNotifier& banner, wxWindow* owner);
 // with the given times; a show in progress stops first.
 void ShowOnBanner(CTaskbarNotifier& banner, int skinId, const std::string& text, int lines,
                   unsigned appearMs, unsigned stayMs, unsigned hideMs);
+
+}  // namespace talvero

@@ -8,6 +8,8 @@
 #include "res/Resources.h"
 #include "tray/BannerText.h"
 
+namespace talvero {
+
 wxDEFINE_EVENT(EVT_TASKBAR_NOTIFIER_CLICK, wxCommandEvent);
 
 namespace {
@@ -281,3 +283,5 @@ void CTaskbarNotifier::OnLeftUp(wxMouseEvent& event)
     click.SetEventObject(this);
     owner->GetEventHandler()->AddPendingEvent(click);
 }
+
+}  // namespace talvero

@@ -14,6 +14,8 @@
 #include "tray/BannerAnimation.h"
 #include "tray/BannerSkin.h"
 
+namespace talvero {
+
 wxDECLARE_EVENT(EVT_TASKBAR_NOTIFIER_CLICK, wxCommandEvent);
 
 class CTaskbarNotifier : public wxFrame, private banner::ITimers, private banner::IWindow {
@@ -105,3 +107,5 @@ private:
     banner::CBannerAnimator animator{*this, *this};
     std::vector<std::wstring> drawnLines;
 };
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include "res/Resources.h"
 #include "ui/Accessibility.h"
 
+namespace talvero {
+
 namespace {
 
 // On GTK one click on the entry reports one double click and a real double click two; the
@@ -362,3 +364,5 @@ wxRect CTrayDialog::GetTaskbarNotifyRect() const
     }
     return wxRect(work.GetRight() + 1 - 150, work.GetBottom() + 1 - 30, 150, 30);
 }
+
+}  // namespace talvero

@@ -13,6 +13,9 @@
 class wxMenu;
 class wxIconizeEvent;
 class wxWindowDestroyEvent;
+
+namespace talvero {
+
 class CTrayIcon;
 class CTrayMenuHost;
 class INotificationArea;
@@ -110,3 +113,5 @@ private:
     mutable std::unique_ptr<INotificationArea> notificationArea;  // asked on first use
     std::unique_ptr<IStatusNotifierItem> statusItem;              // null without a session bus
 };
+
+}  // namespace talvero

@@ -14,6 +14,8 @@
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -282,3 +284,5 @@ TEST_F(CliTest, SettingsThatCannotBeUsedAsTheyStandAreToldOnce)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -10,6 +10,8 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace {
 
 class CliOnline : public testing::Test {
@@ -89,3 +91,5 @@ TEST_F(CliOnline, CheckUpdatePrintsTheVersionFound)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -5,6 +5,8 @@
 #include "tests/speech/SpeechTestSupport.h"
 #include "tests/support/CliRunner.h"
 
+namespace talvero {
+
 namespace {
 
 TEST(CliSpeak, WritesTheChosenFormatAndReportsIt)
@@ -54,3 +56,5 @@ TEST(CliSpeak, BadInputGetsAClearError)
 }
 
 }  // namespace
+
+}  // namespace talvero

@@ -12,6 +12,8 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 
+namespace talvero {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -139,3 +141,5 @@ TEST_F(CliTranslate, AddressTheProgramCannotTakeIsNamed)
 }
 
 }  // namespace
+
+}  // namespace talvero
