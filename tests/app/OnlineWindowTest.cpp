@@ -203,9 +203,8 @@ TEST_F(OnlineWindowTest, UpdateCheckAnnouncesOnTheWindowThreadAndEndsWithTheUsua
         return wxOK;
     });
     CTalveroDlg dlg(nullptr, FakeServices());
-    RunModal(dlg, [&] {
-        WaitPumping(20000, [&] { return dlg.GetTitle() != "Talvero (127.0.0.1)"; });
-    });
+    RunModal(dlg,
+             [&] { WaitPumping(20000, [&] { return dlg.GetTitle() != "Talvero (127.0.0.1)"; }); });
     EXPECT_EQ(dlg.GetTitle(), "Talvero (127.0.0.1)");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(onMainThread);
