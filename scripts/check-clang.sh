@@ -2,7 +2,7 @@
 # Builds the core (each folder's library linked on its own, the importer's and the gateway's too)
 # and talvero-cli with clang (warnings are errors) into ./build-clang (or
 # $TALVERO_CLANG_BUILD_DIR), so that the core stays portable between compilers;
-# the suite itself runs on the gcc build. CI runs this after the tests.
+# the suite itself runs on the gcc build. CI runs this before the tests.
 set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR=${TALVERO_CLANG_BUILD_DIR:-build-clang}
