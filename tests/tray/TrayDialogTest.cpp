@@ -85,21 +85,22 @@ TEST_F(TrayDialogTest, MinimizeIntoTheTrayAndDoubleClickBack)
         wxPoint(entry.x + entry.width / 2, entry.y + entry.height / 2)))
         << dlg->GetTaskbarNotifyRect().x << "," << dlg->GetTaskbarNotifyRect().y;
 
-    // A second minimize changes nothing (a short look: nothing to wait for).
+    // A second minimize changes nothing.
     EXPECT_FALSE(dlg->MinimizeToTray());
     dlg->Iconize(true);
-    Pump(300);
+    HandleQueuedEvents();
     EXPECT_EQ(TrayEntries().size(), 1u);
     EXPECT_TRUE(dlg->IsInTray());
 
     RunCommand("xdotool mousemove " + Centre(TrayEntries()[0]) + " click --repeat 2 --delay 150 1");
     ASSERT_TRUE(PumpUntil([&] { return dlg->IsShownOnScreen() && !dlg->IsInTray(); }));
-    Pump(700);  // the second click of the pair must not take it back: nothing to wait for
+    // The second click of the pair, in by now, must not take it back.
+    HandleQueuedEvents();
     EXPECT_TRUE(dlg->IsShownOnScreen());
     EXPECT_FALSE(dlg->IsInTray());
     EXPECT_TRUE(TrayEntries().empty());
     EXPECT_FALSE(dlg->IsIconized());
-    EXPECT_TRUE(dlg->IsActive());
+    EXPECT_TRUE(PumpUntil([&] { return dlg->IsActive(); }));
 
     // And the way round works again.
     MinimizeIntoTray();

@@ -11,6 +11,7 @@
 #include <X11/Xutil.h>
 #include <gdk/gdkx.h>
 #include <glib.h>
+#include <gtk/gtk.h>
 
 namespace talvero {
 
@@ -67,6 +68,22 @@ std::vector<wxRect> TrayEntries()
     XSync(XDisplay(), False);
     gdk_x11_display_error_trap_pop_ignored(gdisplay);
     return out;
+}
+
+void HandleQueuedEvents()
+{
+    XSync(XDisplay(), False);
+    // Bounded: timers that keep coming due would keep the queue from ever being empty.
+    for (int i = 0; i < 1000 && wxTheApp->Pending(); ++i)
+        wxTheApp->Dispatch();
+    wxTheApp->ProcessPendingEvents();
+}
+
+void WaitOutDoubleClick()
+{
+    gint ms = 400;
+    g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &ms, nullptr);
+    Pump(ms);
 }
 
 std::string Centre(const wxRect& r)

@@ -84,8 +84,8 @@ protected:
     {
         CTalveroDlg dlg(nullptr, CTalveroDlg::DefaultParts());
         dlg.CallAfter([&] {
-            if (PumpUntil([&] { return dlg.IsStartedUp() && dlg.IsShownOnScreen(); })) {
-                Pump(300);
+            if (PumpUntil(
+                    [&] { return dlg.IsStartedUp() && dlg.IsShownOnScreen() && dlg.IsActive(); })) {
                 body(dlg);
             } else {
                 ADD_FAILURE() << "the window did not start";
@@ -218,7 +218,6 @@ TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
         dlg.Iconize(true);
         ASSERT_TRUE(PumpUntil([&] { return dlg.IsInTray() && TrayEntries().size() == 1; }));
         EXPECT_FALSE(dlg.IsShown());
-        Pump(300);
 
 #ifdef __WXGTK__
         // A screen reader finds the items by their command numbers.
@@ -241,20 +240,19 @@ TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
         EXPECT_EQ(memcmp(shownIcon.GetData(), expectedIcon.GetData(),
                          size_t(shownIcon.GetWidth()) * shownIcon.GetHeight() * 3),
                   0);
-        Pump(300);
         Screenshot("tray-disabled.png");
 
+        WaitOutDoubleClick();  // the right clicks that open the menu come one after another
         choose("Down Return");
         ASSERT_TRUE(PumpUntil([&] { return !dlg.IsDisabled(); }, 8000));
         EXPECT_EQ(dlg.GetTrayMenu()->GetLabelText(MenuItemIdOf(ID_TRAY_DISABLE)), "Disable");
-        Pump(300);
 
         // A double click brings the modally running window back, in front; and it goes again.
         RunCommand("xdotool mousemove " + Centre(TrayEntries()[0]) +
                    " click --repeat 2 --delay 60 1");
         ASSERT_TRUE(PumpUntil([&] { return dlg.IsShownOnScreen() && !dlg.IsInTray(); }));
-        // And it stays so (no late minimize takes it back into the tray).
-        Pump(700);
+        // And it stays so: the second click of the pair, in by now, does not take it back.
+        HandleQueuedEvents();
         EXPECT_TRUE(dlg.IsShownOnScreen());
         EXPECT_FALSE(dlg.IsInTray());
         EXPECT_TRUE(TrayEntries().empty());
@@ -262,7 +260,6 @@ TEST_F(TrayWindowTest, TrayMenuDisablesEnablesAndExitsWithoutSaving)
         EXPECT_TRUE(PumpUntil([&] { return dlg.IsActive(); }));
         dlg.Iconize(true);
         ASSERT_TRUE(PumpUntil([&] { return dlg.IsInTray() && TrayEntries().size() == 1; }));
-        Pump(300);
 
         // "Exit": the modal run ends with OK, from the tray, without the shutdown steps.
         choose("Down Down Down Return");
