@@ -26,7 +26,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "support"))
-from atspi_window import find_frame, text_of, walk  # noqa: E402
+from atspi_window import find_frame, stop, text_of, walk  # noqa: E402
 
 WORD, ANSWER = "Haus", "house"
 INPUT, TRANSLATE, LOCAL_RESULT = "1000", "1032", "1005"
@@ -95,12 +95,7 @@ def one_run(talvero, work, timeout=60.0):
         cpu = cpu_seconds(proc.pid)
         return (t_answer - t_start, t_answer - t_press, t_reachable - t_start, cpu)
     finally:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
+        stop(proc)
 
 
 def wait_for_index(work, timeout=60.0):
@@ -124,8 +119,7 @@ def warm_up(talvero, work, kind):
             proc = subprocess.Popen([talvero], cwd=work, env=env,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             size = wait_for_index(work)
-            proc.terminate()
-            proc.wait(10)
+            stop(proc)
         print("large: index %s" % ("not written" if size is None else "%d bytes" % size))
     else:
         one_run(talvero, work)

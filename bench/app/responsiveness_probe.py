@@ -25,7 +25,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "support"))
-from atspi_window import find_frame  # noqa: E402
+from atspi_window import find_frame, stop  # noqa: E402
 
 DELAY = float(sys.argv[2]) if len(sys.argv) > 2 else 3.0
 
@@ -180,11 +180,7 @@ def main():
                       % (kind, DELAY, len(values), max(values), statistics.median(values)))
             return 0
         finally:
-            proc.terminate()
-            try:
-                proc.wait(10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
+            stop(proc)
     finally:
         server.shutdown()
         shutil.rmtree(work, ignore_errors=True)

@@ -1,6 +1,7 @@
 """What the scripts that drive the Talvero window over AT-SPI share: finding the window of a
 process and its controls by accessible id, and reading a control's text. Import it after putting
 this directory on sys.path; it needs Debian's python3 (gi with Atspi)."""
+import subprocess
 import time
 import warnings
 
@@ -58,3 +59,13 @@ def walk(node, out, depth=0):
 def text_of(node):
     t = node.get_text_iface()
     return t.get_text(0, t.get_character_count()) if t else None
+
+
+def stop(proc):
+    """Ends a window program a script started: asked first, killed if it will not go."""
+    proc.terminate()
+    try:
+        proc.wait(10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
