@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "tests/support/GuiTestSupport.h"
+#include "tests/support/WaitPumping.h"
 #include "tests/tray/TrayTestSupport.h"
 
 // After gtest: X11 defines None, which gtest uses as a name.
@@ -73,10 +74,7 @@ std::vector<wxRect> TrayEntries()
 void HandleQueuedEvents()
 {
     XSync(XDisplay(), False);
-    // Bounded: timers that keep coming due would keep the queue from ever being empty.
-    for (int i = 0; i < 1000 && wxTheApp->Pending(); ++i)
-        wxTheApp->Dispatch();
-    wxTheApp->ProcessPendingEvents();
+    DrainEvents();
 }
 
 void WaitOutDoubleClick()
