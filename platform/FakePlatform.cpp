@@ -23,6 +23,14 @@ public:
         desktop.registered.reset();
         ++desktop.unregistrations;
     }
+    void SetTranslateSelectionHandler(std::function<void()> onPressed) override
+    {
+        desktop.translateSelectionHandler = std::move(onPressed);
+    }
+    void SetOutcomeHandler(std::function<void(HotkeyStatus)> outcome) override
+    {
+        desktop.outcomeHandler = std::move(outcome);
+    }
 
 private:
     FakeDesktop& desktop;

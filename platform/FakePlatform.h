@@ -13,6 +13,8 @@ namespace talvero {
 struct FakeDesktop {
     // Hotkey
     std::function<void()> hotkeyHandler;
+    std::function<void()> translateSelectionHandler;
+    std::function<void(HotkeyStatus)> outcomeHandler;
     std::optional<HotkeyCombo> registered;
     std::vector<HotkeyCombo> registrations;  // every Register call, in order
     int unregistrations = 0;

@@ -17,7 +17,8 @@ enum class HotkeyStatus {
     Registered,
     Taken,        // another client holds the combination
     NoSuchKey,    // the key does not exist on this keyboard
-    Unavailable,  // this desktop offers no global hotkeys (no X11)
+    Unavailable,  // this desktop offers no global hotkeys (no X11, no shortcuts portal)
+    Pending,      // asked for; the desktop answers later (SetOutcomeHandler)
 };
 
 class IGlobalHotkey {
@@ -29,6 +30,12 @@ public:
     // Releases an earlier registration first.
     virtual HotkeyStatus Register(const HotkeyCombo& combo) = 0;
     virtual void Unregister() = 0;
+    // Where the desktop binds shortcuts by name, a second one translates the selection; the
+    // user chooses its keys in the desktop's settings.
+    virtual void SetTranslateSelectionHandler(std::function<void()>) {}
+    // The outcome of a Pending registration, or a later change (the desktop's shortcut service
+    // went away or came back), on the user-interface thread.
+    virtual void SetOutcomeHandler(std::function<void(HotkeyStatus)>) {}
 };
 
 class IKeyboard {
@@ -105,6 +112,17 @@ public:
                          std::function<void(int command)> chosen) = 0;
     virtual void SetItemLabel(int command, const std::string& label) = 0;
     virtual void SetActive(bool active) = 0;
+    // A panel's click on the item (its Activate), from the event loop.
+    virtual void SetActivateHandler(std::function<void()>) {}
+};
+
+// Where the compositor places every window itself and offers no overlay for the banner, the
+// banner's text goes to the desktop's notifications instead.
+class IDesktopNotifications {
+public:
+    virtual ~IDesktopNotifications() = default;
+    // `text` in UTF-8; replaces the notification this object showed before.
+    virtual void Notify(const std::string& summary, const std::string& text) = 0;
 };
 
 struct Platform {
@@ -112,6 +130,8 @@ struct Platform {
     std::unique_ptr<IKeyboard> keyboard;
     std::unique_ptr<IClipboard> clipboard;
     std::unique_ptr<INotificationArea> notificationArea;
+    // The compositor decides where windows go and which stay on top (Wayland).
+    bool compositorPlacesWindows = false;
 };
 
 // This desktop's services: X11 where the toolkit's display is X11; elsewhere stand-ins whose
@@ -120,5 +140,31 @@ Platform MakeDesktopPlatform();
 std::unique_ptr<INotificationArea> MakeDesktopNotificationArea();
 // Null where there is no session bus to put an item on. `id` names the program to the panel.
 std::unique_ptr<IStatusNotifierItem> MakeDesktopStatusNotifierItem(const std::string& id);
+// The running window's name on the session bus (one window per user and session).
+inline constexpr const char* kCommandBusName = "io.github.talvero.Talvero";
+
+enum class HandOverResult {
+    Done,      // the running window carried the actions out
+    NoWindow,  // none runs (or there is no session bus)
+    NoAnswer,  // one runs but did not answer in time
+};
+// Hands `actions` ("show", "capture", "translate-selection") to the running window and waits up
+// to `timeoutMs` for it to carry them out; waits up to `waitForWindowMs` for a window that is
+// still starting. Needs no toolkit.
+HandOverResult HandOverToRunningWindow(const std::vector<std::string>& actions, int timeoutMs,
+                                       int waitForWindowMs = 0);
+
+class ICommandChannel {
+public:
+    virtual ~ICommandChannel() = default;
+};
+// Receives one action; calls `done` (on the user-interface thread) once it is carried out.
+using CommandHandler = std::function<void(const std::string& action, std::function<void()> done)>;
+// Takes the name on the session bus and hands each action that arrives to `handler` on the
+// user-interface thread. Null without a session bus.
+std::unique_ptr<ICommandChannel> OpenCommandChannel(CommandHandler handler);
+
+// Null where a banner window can be placed (X11, a compositor with overlays).
+std::unique_ptr<IDesktopNotifications> MakeDesktopNotifications();
 
 }  // namespace talvero

@@ -31,6 +31,9 @@ inline constexpr int kCmdAbout = 0x10;
 inline constexpr int kCmdOptions = 0x2222;
 // The button that opens the window menu (the desktop offers no system menu to the dialog).
 inline constexpr int kWindowMenuButton = 1100;
+// The options dialog's notes on what this desktop does not allow (shown only there).
+inline constexpr int kHotkeyNote = 1101;
+inline constexpr int kTopmostNote = 1102;
 
 // Controls of the dialogs.
 namespace ctl {

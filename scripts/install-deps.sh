@@ -11,6 +11,8 @@ build-essential cmake ninja-build pkg-config clang-format
 clang
 ccache
 libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev libxext-dev libayatana-appindicator3-dev
+libgtk-layer-shell-dev libwayland-dev libwayland-bin
+sway wl-clipboard grim
 libcurl4-openssl-dev ca-certificates zlib1g-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 tinyproxy xvfb xauth openbox trayer xdotool imagemagick x11-utils

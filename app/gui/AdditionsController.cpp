@@ -68,12 +68,26 @@ CAdditionsController::CAdditionsController(wxWindow* window, wxTextCtrl* input,
             CaptureSelection();
         });
     });
+    platform.hotkey->SetTranslateSelectionHandler([this] {
+        if (translateQueued || this->state.Ended() || !translateAction) return;
+        translateQueued = true;
+        this->window->CallAfter([this] {
+            translateQueued = false;
+            TranslateSelection(translateAction);
+        });
+    });
+    // A desktop that answers later (the shortcuts portal) may still refuse the combination.
+    platform.hotkey->SetOutcomeHandler([this](HotkeyStatus status) {
+        if (!this->state.Ended()) TakeHotkeyStatus(status);
+    });
 }
 
 CAdditionsController::~CAdditionsController()
 {
     Stop();
     platform.hotkey->SetHandler({});
+    platform.hotkey->SetTranslateSelectionHandler({});
+    platform.hotkey->SetOutcomeHandler({});
 }
 
 wxTextCtrl* CAdditionsController::Box(int id) const
@@ -83,8 +97,14 @@ wxTextCtrl* CAdditionsController::Box(int id) const
 
 void CAdditionsController::Stop()
 {
-    // A capture still waiting for the selection's owner must not answer into an ended window.
+    // A capture still waiting for the selection's owner must not answer into an ended window;
+    // those waiting for it hear that it is over.
     if (platform.clipboard) platform.clipboard->CancelCapture();
+    std::deque<SelectionRead> cancelled = std::move(reads);
+    reads.clear();
+    for (SelectionRead& read : cancelled)
+        for (auto& d : read.done)
+            d();
 }
 
 void CAdditionsController::RegisterHotkey()
@@ -93,7 +113,15 @@ void CAdditionsController::RegisterHotkey()
     hotkey.Unregister();
     // A key position without a key (an edited settings file) registers nothing.
     const std::optional<HotkeyCombo> combo = HotkeyComboOf(settings);
-    if (!combo || hotkey.Register(*combo) != HotkeyStatus::Registered)
+    TakeHotkeyStatus(combo ? hotkey.Register(*combo) : HotkeyStatus::NoSuchKey);
+}
+
+void CAdditionsController::TakeHotkeyStatus(HotkeyStatus status)
+{
+    hotkeyStatus = status;
+    // A desktop without any global hotkey is no failure of the combination: the options
+    // dialog says which command to bind instead.
+    if (status == HotkeyStatus::Taken || status == HotkeyStatus::NoSuchKey)
         TalveroMessageBox(kHotkeyFailedMessage, res::kAppName, wxOK, window);
 }
 
@@ -190,15 +218,69 @@ void CAdditionsController::OnUndo(wxCommandEvent&)
         TalveroMessageBox(FromPhrase(error), res::kAppName, wxOK | wxICON_WARNING, window);
 }
 
-void CAdditionsController::CaptureSelection()
+void CAdditionsController::CaptureSelection(std::function<void()> done)
 {
-    if (!settings.hotkeyFillsBoxes || capturing || state.Ended()) return;
-    capturing = true;
+    if (!settings.hotkeyFillsBoxes || state.Ended()) {
+        if (done) done();
+        return;
+    }
+    SelectionRead read;
+    read.forCapture = true;
+    read.use = [this](const CapturedText& got) {
+        if (got.outcome == CaptureOutcome::Text && !state.Ended()) ApplyCapturedText(got.text);
+    };
+    if (done) read.done.push_back(std::move(done));
+    RequestRead(std::move(read));
+}
+
+void CAdditionsController::TranslateSelection(std::function<void()> translate,
+                                              std::function<void()> done)
+{
+    if (state.Ended()) {
+        if (done) done();
+        return;
+    }
+    SelectionRead read;
+    read.use = [this, translate = std::move(translate)](const CapturedText& got) {
+        if (got.outcome != CaptureOutcome::Text || state.Ended()) return;
+        input->ChangeValue(FromPhrase(got.text));
+        translate();
+    };
+    if (done) read.done.push_back(std::move(done));
+    RequestRead(std::move(read));
+}
+
+void CAdditionsController::RequestRead(SelectionRead read)
+{
+    // Two captures at once fill one box, not both with the same text.
+    if (read.forCapture)
+        for (SelectionRead& waiting : reads)
+            if (waiting.forCapture) {
+                for (auto& d : read.done)
+                    waiting.done.push_back(std::move(d));
+                return;
+            }
+    reads.push_back(std::move(read));
+    if (reads.size() == 1) StartRead();
+}
+
+void CAdditionsController::StartRead()
+{
     // The desktop's selection is read without a key sent to any program, the clipboard only
     // when nothing is selected.
     platform.clipboard->CaptureSelection(kCaptureWaitMs, [this](const CapturedText& got) {
-        capturing = false;
-        if (got.outcome == CaptureOutcome::Text && !state.Ended()) ApplyCapturedText(got.text);
+        SelectionRead read = std::move(reads.front());
+        reads.pop_front();
+        // Whoever waits hears first: what follows may open a confirmation.
+        for (auto& d : read.done)
+            d();
+        read.use(got);
+        if (!reads.empty()) {
+            if (state.Ended())
+                reads.clear();
+            else
+                StartRead();
+        }
     });
 }
 

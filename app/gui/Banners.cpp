@@ -1,5 +1,7 @@
 #include "app/gui/Banners.h"
 
+#include "base/CodePage.h"
+#include "platform/Platform.h"
 #include "res/Ids.h"
 #include "tray/gui/BannerSetup.h"
 #include "tray/gui/TaskbarNotifier.h"
@@ -14,7 +16,10 @@ class TaskbarBanners : public IBanners {
 public:
     void Create(wxWindow* owner) override
     {
-        if (translation) return;
+        if (translation || notifications) return;
+        // A desktop that cannot show a banner window where it belongs shows a notification.
+        notifications = MakeDesktopNotifications();
+        if (notifications) return;
         translation = new CTaskbarNotifier;
         SetUpTranslationBanner(*translation, owner);
         additions = new CTaskbarNotifier;
@@ -22,12 +27,14 @@ public:
     }
     void ShowTranslation(const BannerDecision& banner) override
     {
+        if (notifications) notifications->Notify("Talvero", CodePageToUtf8(banner.text));
         if (!translation) return;
         ShowOnBanner(*translation, banner.skinBitmap, banner.text, int(banner.lines),
                      banner.appearMs, banner.stayMs, banner.hideMs);
     }
     void ShowAddition(const std::string& text, unsigned lines) override
     {
+        if (notifications) notifications->Notify("Talvero", CodePageToUtf8(text));
         if (!additions) return;
         ShowOnBanner(*additions, res::kAdditionsSkin, text, int(lines), 10, 1000, 10);
     }
@@ -35,6 +42,7 @@ public:
 private:
     CTaskbarNotifier* translation = nullptr;
     CTaskbarNotifier* additions = nullptr;
+    std::unique_ptr<IDesktopNotifications> notifications;
 };
 
 }  // namespace

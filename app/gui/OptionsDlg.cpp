@@ -10,9 +10,11 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "res/Ids.h"
 #include "res/Templates.h"
 #include "settings/FieldValidation.h"
 #include "settings/Hotkey.h"
+#include "ui/Accessibility.h"
 #include "ui/Control.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
@@ -64,12 +66,12 @@ wxEND_EVENT_TABLE()
 // clang-format on
 
 COptionsDlg::COptionsDlg(wxWindow* parent, const Settings& valuesIn,
-                         const ProxyConnection& connectionIn)
+                         const ProxyConnection& connectionIn, const OptionsNotes& notes)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(res::OptionsDialog().caption)),
       values(valuesIn),
       connection(connectionIn)
 {
-    LayOut();
+    LayOut(notes);
     ShowValues();
     SetAffirmativeId(kOk);
     SetEscapeId(kCancel);
@@ -86,7 +88,7 @@ std::span<const COptionsDlg::Check> COptionsDlg::Checks()
     return kChecks;
 }
 
-void COptionsDlg::LayOut()
+void COptionsDlg::LayOut(const OptionsNotes& notes)
 {
     const res::Dialog& t = res::OptionsDialog();
     const int gap = ConvertDialogToPixels(wxSize(4, 4)).x;
@@ -108,8 +110,14 @@ void COptionsDlg::LayOut()
         return edit;
     };
 
+    auto note = [&](int id, const char* text, int indent) {
+        auto* line = new wxStaticText(this, id, wxString::FromUTF8(text));
+        SetAccessibleId(line);
+        top->Add(line, 0, wxLEFT | wxBOTTOM, indent);
+    };
     check(kOptMinimizeToTray);
     check(kOptTopmost);
+    if (notes.compositorPlacesWindows) note(res::kTopmostNote, kTopmostNoteText, margin * 2);
     check(kOptShowBanner);
     auto* sourceRow = new wxBoxSizer(wxHORIZONTAL);
     sourceRow->Add(label(this, "Banner translation source (if active)"), 0,
@@ -141,6 +149,7 @@ void COptionsDlg::LayOut()
     for (int id : {kOptHotkeyAlt, kOptHotkeyCtrl, kOptHotkeyShift, kOptHotkeyWin})
         hotkey->Add(make(box, id), 0, wxALIGN_CENTER_VERTICAL | wxLEFT, gap * 2);
     top->Add(hotkey, 0, wxEXPAND | wxTOP | wxBOTTOM, vgap);
+    if (notes.noGlobalHotkey) note(res::kHotkeyNote, kNoHotkeyNote, 0);
 
     auto* online = new wxStaticBoxSizer(wxVERTICAL, this, "Online dictionaries");
     box = online->GetStaticBox();

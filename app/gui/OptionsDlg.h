@@ -13,6 +13,18 @@ class wxTextCtrl;
 
 namespace talvero {
 
+// What the desktop does not allow, said in the dialog beside the options concerned.
+struct OptionsNotes {
+    bool noGlobalHotkey = false;           // no X11 grab, no shortcuts portal
+    bool compositorPlacesWindows = false;  // Wayland: "Topmost window" is the compositor's
+};
+
+inline constexpr const char* kNoHotkeyNote =
+    "This desktop gives programs no global hotkey: bind the command \"talvero --capture\" to a "
+    "key in its keyboard settings.";
+inline constexpr const char* kTopmostNoteText =
+    "On Wayland the compositor decides which windows stay on top.";
+
 class COptionsDlg : public wxDialog {
 public:
     struct Check {
@@ -22,13 +34,14 @@ public:
     // The dialog's check boxes and the settings they show, in the dialog's order.
     static std::span<const Check> Checks();
 
-    COptionsDlg(wxWindow* parent, const Settings& values, const ProxyConnection& connection);
+    COptionsDlg(wxWindow* parent, const Settings& values, const ProxyConnection& connection,
+                const OptionsNotes& notes = {});
 
     Settings values;             // the members that CopyOptions() copies
     ProxyConnection connection;  // handed back unchanged
 
 private:
-    void LayOut();
+    void LayOut(const OptionsNotes& notes);
     void ShowValues();
     bool ReadControls();
     void OnOK(wxCommandEvent& event);

@@ -5,12 +5,44 @@
 #include <wx/uilocale.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/gui/TalveroDlg.h"
+#include "platform/Platform.h"
 #include "res/Templates.h"
 
 namespace talvero {
+
+namespace {
+
+// How long a start waits for the running window to carry its actions out: a capture takes
+// well under a second, a window that says nothing in this time is stuck.
+constexpr int kHandOverTimeoutMs = 5000;
+
+}  // namespace
+
+std::vector<std::string> CTalveroApp::startActions;
+
+int HandOverActions(const std::vector<std::string>& actions, int waitForWindowMs)
+{
+    std::vector<std::string> asked = actions;
+    if (asked.empty()) asked.push_back("show");
+    switch (HandOverToRunningWindow(asked, kHandOverTimeoutMs, waitForWindowMs)) {
+        case HandOverResult::Done:
+            return 0;
+        case HandOverResult::NoAnswer:
+            std::fputs(
+                "talvero: the running Talvero window did not answer; try again when it "
+                "responds\n",
+                stderr);
+            return 1;
+        case HandOverResult::NoWindow:
+            break;
+    }
+    return -1;
+}
 
 CTalveroApp::CTalveroApp()
 {
@@ -30,13 +62,15 @@ bool CTalveroApp::OnInit()
 {
     // Programs the window starts (a browser, a mail client) choose for themselves.
     if (unsetGl) ::unsetenv("GDK_GL");
-    // The program takes no arguments; wxApp::OnInit would reject unknown ones, so it is not
-    // called.
+    // The command line was read before the toolkit started (main.cpp); wxApp::OnInit would
+    // reject the options, so it is not called.
     instanceLock = std::make_unique<wxSingleInstanceChecker>();
     if (instanceLock->Create(wxString(kInstanceLockName) + "-" + wxGetUserId()) &&
         instanceLock->IsAnotherRunning()) {
-        // A second start ends at once and silently; OnRun returns 0 so the exit status is 0.
+        // A window started at the same moment takes the bus name once it is up; without a
+        // session bus a second start ends silently with status 0.
         anotherRunning = true;
+        exitCode = std::max(HandOverActions(startActions, kHandOverTimeoutMs), 0);
         return true;
     }
     SetAppName(res::kAppName);
@@ -49,10 +83,20 @@ int CTalveroApp::OnRun()
 {
     // The dialog runs here rather than in OnInit: returning false from OnInit after the modal
     // run would end the process with status 255.
-    if (anotherRunning) return 0;
+    if (anotherRunning) return exitCode;
     CTalveroDlg dlg(nullptr);
     SetTopWindow(&dlg);
+    // Later starts hand their actions to this window; its own run once it is up.
+    std::unique_ptr<ICommandChannel> channel;
+    dlg.CallAfter([&dlg, &channel] {
+        for (const std::string& action : startActions)
+            dlg.RunCommand(action, [] {});
+        channel = OpenCommandChannel([&dlg](const std::string& action, std::function<void()> done) {
+            dlg.RunCommand(action, std::move(done));
+        });
+    });
     dlg.ShowModal();
+    channel.reset();
     SetTopWindow(nullptr);
     return 0;
 }

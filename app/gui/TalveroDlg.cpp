@@ -106,6 +106,7 @@ CTalveroDlg::CTalveroDlg(wxWindow* parent, Parts partsIn)
             else
                 then();
         });
+    additions->SetTranslateAction([this] { Translate(); });
     SetUpKeys();
 }
 
@@ -497,7 +498,9 @@ void CTalveroDlg::RunOptionsDialog()
 {
     const Services services = LoadServices();
     ProxyConnection connection{services.useProxy, services.proxyPort, services.proxyServer};
-    COptionsDlg dlg(this, settings, connection);
+    const OptionsNotes notes{additions->LastHotkeyStatus() == HotkeyStatus::Unavailable,
+                             parts.platform.compositorPlacesWindows};
+    COptionsDlg dlg(this, settings, connection, notes);
     if (dlg.ShowModal() != wxID_OK) return;
     const int oldFontSize = settings.fontSize;
     const bool oldTopmost = settings.topmostWindow;

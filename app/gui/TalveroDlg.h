@@ -68,6 +68,9 @@ public:
     {
         translation->FillNearList(std::move(phrases));
     }
+    // "show", "capture" or "translate-selection", from another start or the desktop;
+    // `done` runs once the selection is read (TalveroDlgCommands.cpp).
+    void RunCommand(const std::string& action, std::function<void()> done);
     void ApplyTextBoxFont(int size);
     void RunOptionsDialog();
     // The tray menu's "Exit": ends at once with the OK result, without saving.

@@ -1,3 +1,31 @@
-#include "app/gui/TalveroApp.h"
+// The window program's entry: the command line first, then either the hand-over to the window
+// that already runs (no toolkit needed for that) or a window of its own.
+#include <cstdio>
 
-wxIMPLEMENT_APP(talvero::CTalveroApp);
+#include "app/CommandLine.h"
+#include "app/gui/TalveroApp.h"
+#include "platform/Platform.h"
+
+wxIMPLEMENT_APP_NO_MAIN(talvero::CTalveroApp);
+
+int main(int argc, char** argv)
+{
+    using namespace talvero;
+    const CommandLine line = ParseCommandLine(argc, argv);
+    if (!line.unknown.empty()) {
+        std::fprintf(stderr, "talvero: unknown option '%s'\n\n%s", line.unknown.c_str(),
+                     CommandLineUsage().c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(CommandLineUsage().c_str(), stdout);
+        return 0;
+    }
+    const int handedOver = HandOverActions(line.actions, 0);
+    if (handedOver >= 0) return handedOver;
+    CTalveroApp::startActions = line.actions;
+    // The toolkit sees no option of ours.
+    char* toolkitArgs[] = {argv[0], nullptr};
+    int toolkitArgc = 1;
+    return wxEntry(toolkitArgc, toolkitArgs);
+}

@@ -1,5 +1,8 @@
 // Picks this desktop's services: X11 where GDK talks to an X server; elsewhere (a Wayland
-// session without Xwayland) stand-ins that say what is missing instead of failing later.
+// session without Xwayland) the desktop portal's shortcuts and the compositor's data control
+// where they are offered, and stand-ins that say what is missing instead of failing later.
+#include "platform/dbus/DbusBackends.h"
+#include "platform/wayland/WaylandBackends.h"
 #include "platform/x11/X11Backends.h"
 #include "platform/x11/X11Keys.h"
 
@@ -39,11 +42,18 @@ Platform MakeDesktopPlatform()
     if (display) {
         p.hotkey = MakeX11Hotkey(display);
         p.keyboard = MakeX11Keyboard(display);
+        p.clipboard = MakeGtkClipboard();
     } else {
-        p.hotkey = std::make_unique<UnavailableHotkey>();
+        // Without an X server a program gets global shortcuts only through the portal.
+        p.hotkey = MakePortalHotkey();
+        if (!p.hotkey) p.hotkey = std::make_unique<UnavailableHotkey>();
         p.keyboard = std::make_unique<NoKeyboard>();
+        p.clipboard = MakeGtkClipboard();
+        if (IsWaylandDesktop()) {
+            p.compositorPlacesWindows = true;
+            p.clipboard = MakeDataControlClipboard(std::move(p.clipboard));
+        }
     }
-    p.clipboard = MakeGtkClipboard();
     p.notificationArea = MakeDesktopNotificationArea();
     return p;
 }

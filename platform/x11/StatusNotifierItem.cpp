@@ -5,10 +5,11 @@
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
 
-#include <cstdlib>
+#include <atomic>
 #include <map>
 
 #include "platform/Platform.h"
+#include "platform/dbus/SessionBus.h"
 
 namespace talvero {
 
@@ -40,9 +41,74 @@ void talvero_indicator_class_init(TalveroIndicatorClass* klass)
 
 void talvero_indicator_init(TalveroIndicator*) {}
 
+// The library answers the panel's Scroll and SecondaryActivate but not Activate (the left
+// click of Plasma's and GNOME's panels) nor ContextMenu, which would come back as
+// "UnknownMethod": a filter on the bus answers those for the item and hands the click on.
+class ClickFilter {
+public:
+    ClickFilter(const std::string& id) : state(std::make_shared<State>())
+    {
+        state->path = "/org/ayatana/NotificationItem/" + id;
+        bus = dbus::SessionBus();
+        if (bus)
+            filterId = g_dbus_connection_add_filter(
+                bus, &Filter, new std::shared_ptr<State>(state),
+                [](gpointer data) { delete static_cast<std::shared_ptr<State>*>(data); });
+    }
+    ~ClickFilter()
+    {
+        state->alive = false;
+        if (bus) g_dbus_connection_remove_filter(bus, filterId);
+    }
+    void SetHandler(std::function<void()> handler) { state->onActivate = std::move(handler); }
+
+private:
+    struct State {
+        std::string path;
+        std::atomic<bool> alive{true};
+        std::function<void()> onActivate;  // used on the user-interface thread only
+    };
+
+    // Runs on the bus's own thread.
+    static GDBusMessage* Filter(GDBusConnection* connection, GDBusMessage* message,
+                                gboolean incoming, gpointer data)
+    {
+        const std::shared_ptr<State>& state = *static_cast<std::shared_ptr<State>*>(data);
+        if (!incoming ||
+            g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL ||
+            g_strcmp0(g_dbus_message_get_interface(message), "org.kde.StatusNotifierItem") != 0 ||
+            g_strcmp0(g_dbus_message_get_path(message), state->path.c_str()) != 0)
+            return message;
+        const char* member = g_dbus_message_get_member(message);
+        const bool activate = g_strcmp0(member, "Activate") == 0;
+        if (!activate && g_strcmp0(member, "ContextMenu") != 0) return message;
+        GDBusMessage* reply = g_dbus_message_new_method_reply(message);
+        g_dbus_connection_send_message(connection, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,
+                                       nullptr);
+        g_object_unref(reply);
+        // ContextMenu: the panel shows the item's menu itself (it has one); nothing to do.
+        if (activate && state->alive)
+            g_main_context_invoke_full(
+                nullptr, G_PRIORITY_DEFAULT,
+                [](gpointer d) {
+                    auto& s = *static_cast<std::shared_ptr<State>*>(d);
+                    if (s->alive && s->onActivate) s->onActivate();
+                    return G_SOURCE_REMOVE;
+                },
+                new std::shared_ptr<State>(state),
+                [](gpointer d) { delete static_cast<std::shared_ptr<State>*>(d); });
+        g_object_unref(message);
+        return nullptr;
+    }
+
+    std::shared_ptr<State> state;
+    GDBusConnection* bus = nullptr;
+    guint filterId = 0;
+};
+
 class AyatanaItem : public IStatusNotifierItem {
 public:
-    explicit AyatanaItem(const std::string& id)
+    explicit AyatanaItem(const std::string& id) : clicks(id)
     {
         // The library names icons, it does not take pictures: they go into a folder of ours
         // that the panel is told to look in.
@@ -125,6 +191,11 @@ public:
             gtk_menu_item_set_label(GTK_MENU_ITEM(found->second), label.c_str());
     }
 
+    void SetActivateHandler(std::function<void()> activated) override
+    {
+        clicks.SetHandler(std::move(activated));
+    }
+
     void SetActive(bool active) override
     {
         app_indicator_set_status(
@@ -157,6 +228,7 @@ private:
         if (self->onCommand) self->onCommand(command);
     }
 
+    ClickFilter clicks;
     AppIndicator* indicator = nullptr;
     GtkMenu* menu = nullptr;
     gulong connectionHandler = 0;
@@ -170,22 +242,11 @@ private:
     int iconCount = 0;
 };
 
-// GLib would start a bus of its own (dbus-launch) for a program that has none: only a session
-// that already has a bus gets an item.
-bool SessionBusExists()
-{
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address && *address) return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return runtime && *runtime &&
-           g_file_test((std::string(runtime) + "/bus").c_str(), G_FILE_TEST_EXISTS);
-}
-
 }  // namespace
 
 std::unique_ptr<IStatusNotifierItem> MakeDesktopStatusNotifierItem(const std::string& id)
 {
-    if (!gdk_display_get_default() || !SessionBusExists()) return nullptr;
+    if (!gdk_display_get_default() || !dbus::SessionBus()) return nullptr;
     return std::make_unique<AyatanaItem>(id);
 }
 

@@ -2,6 +2,7 @@
 // the window with the fake desktop; additions are checked in the files on disk.
 #include <wx/combobox.h>
 #include <wx/dcclient.h>
+#include <wx/stattext.h>
 #include <wx/uiaction.h>
 
 #include "WindowTestSupport.h"
@@ -118,6 +119,37 @@ TEST_F(AdditionsTest, OptionsCancelChangesNothingAndOkWithoutChangesRegistersAga
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "RegisterHotKey failed");
     EXPECT_EQ(FormatSettings(dlg.GetSettings()), before);
+}
+
+TEST_F(AdditionsTest, ADesktopWithoutHotkeysShowsNoBoxAndTheOptionsSayWhatToBind)
+{
+    desktop.nextStatus = HotkeyStatus::Unavailable;
+    CTalveroDlg dlg(nullptr, FakeServices());
+    dlg.StartUp();
+    EXPECT_TRUE(boxes.empty());
+    wxString note;
+    bool hotkeyNoteOnX11 = true;
+    WhenOpen<COptionsDlg>(dlg, [&](COptionsDlg& o) {
+        if (auto* line = dynamic_cast<wxStaticText*>(o.FindWindow(res::kHotkeyNote)))
+            note = line->GetLabel();
+        Click(&o, 1);
+    });
+    dlg.RunOptionsDialog();
+    EXPECT_TRUE(note.Contains("talvero --capture")) << note;
+    EXPECT_TRUE(boxes.empty());  // nor after OK
+
+    // A desktop that answers later and then refuses the combination says so.
+    desktop.nextStatus = HotkeyStatus::Registered;
+    WhenOpen<COptionsDlg>(dlg, [&](COptionsDlg& o) {
+        hotkeyNoteOnX11 = o.FindWindow(res::kHotkeyNote) != nullptr;
+        Click(&o, 2);
+    });
+    dlg.RunOptionsDialog();
+    EXPECT_TRUE(hotkeyNoteOnX11);  // the last registration still said "unavailable"
+    ASSERT_TRUE(desktop.outcomeHandler);
+    desktop.outcomeHandler(HotkeyStatus::Taken);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "RegisterHotKey failed");
 }
 
 TEST_F(AdditionsTest, OptionsValidationKeepsTheDialogOpenOnTheBoxAndNamesLimitTheUser)

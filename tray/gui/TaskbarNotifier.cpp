@@ -5,6 +5,9 @@
 #include <wx/image.h>
 #include <wx/region.h>
 
+#include <gtk/gtk.h>
+
+#include "platform/wayland/Overlay.h"
 #include "res/Resources.h"
 #include "tray/BannerText.h"
 
@@ -82,6 +85,8 @@ bool CTaskbarNotifier::Create(wxWindow* ownerWindow)
                              wxFRAME_TOOL_WINDOW))
         return false;
     SetBackgroundStyle(wxBG_STYLE_PAINT);
+    // Where the compositor places windows itself, the banner is an overlay in the corner.
+    overlay = MakeOverlay(GTK_WINDOW(GetHandle()));
     SetCursor(wxCursor(wxCURSOR_HAND));
     Bind(wxEVT_PAINT, &CTaskbarNotifier::OnPaint, this);
     Bind(wxEVT_TIMER, &CTaskbarNotifier::OnTimer, this);
@@ -202,6 +207,15 @@ void CTaskbarNotifier::ShowWindow()
 
 void CTaskbarNotifier::PlaceWindow(banner::Point position, int width, int height)
 {
+    if (overlay) {
+        // The overlay keeps to the bottom right corner; its distance from the screen's edges
+        // slides it.
+        const wxRect screen = PrimaryDisplay().GetGeometry();
+        PlaceOverlay(GTK_WINDOW(GetHandle()), screen.GetRight() + 1 - (position.x + width),
+                     screen.GetBottom() + 1 - (position.y + height));
+        SetSize(width, height);
+        return;
+    }
     // Negative and -1 coordinates are real places here (a banner left of the screen).
     SetSize(position.x, position.y, width, height, wxSIZE_ALLOW_MINUS_ONE);
 }

@@ -71,6 +71,8 @@ public:
     const wxColour& GetNormalTextColour() const { return normalColour; }
     const wxColour& GetHoverTextColour() const { return hoverColour; }
     bool IsMouseOver() const { return mouseOver; }
+    // The compositor shows it as an overlay anchored in the lower right corner.
+    bool IsOverlay() const { return overlay; }
     // The lines drawn at the last paint.
     const std::vector<std::wstring>& GetDrawnLines() const { return drawnLines; }
 
@@ -106,6 +108,7 @@ private:
     std::array<wxTimer, 3> timers;
     banner::CBannerAnimator animator{*this, *this};
     std::vector<std::wstring> drawnLines;
+    bool overlay = false;  // a layer surface: placed by its margins (Wayland)
 };
 
 }  // namespace talvero

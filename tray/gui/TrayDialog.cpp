@@ -101,9 +101,12 @@ void CTrayDialog::Init()
 {
     trayIcon = new CTrayIcon(this);
     statusItem = MakeDesktopStatusNotifierItem("talvero");
-    if (statusItem)
+    if (statusItem) {
         statusItem->SetConnectionHandler(
             [this](bool connected) { OnStatusItemConnection(connected); });
+        // The panel's click comes from the bus: the window answers it from its own loop.
+        statusItem->SetActivateHandler([this] { CallAfter([this] { BringForward(); }); });
+    }
     Bind(wxEVT_ICONIZE, &CTrayDialog::OnIconize, this);
     Bind(wxEVT_DESTROY, &CTrayDialog::OnWindowDestroy, this);
     presentAgain = std::make_unique<wxTimer>(this);
@@ -261,6 +264,14 @@ bool CTrayDialog::RestoreFromTray()
     inTray = false;
     ShowFromTray();
     return true;
+}
+
+void CTrayDialog::BringForward()
+{
+    if (RestoreFromTray()) return;
+    Iconize(false);
+    Show();
+    Raise();
 }
 
 void CTrayDialog::ShowFromTray()

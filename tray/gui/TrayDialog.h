@@ -55,6 +55,9 @@ public:
     bool MinimizeToTray();
     // Takes the entry away and shows the window again, in front. False when not in the tray.
     bool RestoreFromTray();
+    // The window in front, out of the tray or the minimized state (a panel's click on the
+    // item, a second start of the program).
+    void BringForward();
 
     // The screen rectangle of the notification area, as well as this desktop tells it.
     wxRect GetTaskbarNotifyRect() const;

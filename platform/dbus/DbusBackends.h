@@ -1,0 +1,11 @@
+#pragma once
+// Constructors of the session-bus services, for DesktopPlatform.cpp.
+#include "platform/Platform.h"
+#include "platform/dbus/SessionBus.h"
+
+namespace talvero {
+
+// The hotkey through the desktop portal's GlobalShortcuts; null where the session bus has none.
+std::unique_ptr<IGlobalHotkey> MakePortalHotkey();
+
+}  // namespace talvero
