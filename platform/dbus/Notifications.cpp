@@ -1,7 +1,7 @@
 // The banner's text as a desktop notification (org.freedesktop.Notifications), where the
 // compositor offers no overlay for a banner window (GNOME on Wayland).
 #include "platform/Platform.h"
-#include "platform/dbus/SessionBus.h"
+#include "platform/dbus/DbusBackends.h"
 #include "platform/wayland/WaylandBackends.h"
 
 namespace talvero {
@@ -59,12 +59,17 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IDesktopNotifications> MakeDesktopNotifications()
+std::unique_ptr<IDesktopNotifications> MakeBusNotifications()
 {
-    if (!IsWaylandDesktop() || OverlaysAvailable()) return nullptr;
     GDBusConnection* bus = dbus::SessionBus();
     if (!bus) return nullptr;
     return std::make_unique<BusNotifications>(bus);
+}
+
+std::unique_ptr<IDesktopNotifications> MakeDesktopNotifications()
+{
+    if (!IsWaylandDesktop() || OverlaysAvailable()) return nullptr;
+    return MakeBusNotifications();
 }
 
 }  // namespace talvero

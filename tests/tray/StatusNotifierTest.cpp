@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "res/Ids.h"
 #include "tests/support/GuiTestSupport.h"
@@ -68,6 +70,33 @@ void ClickMenuItem(const json& item, int id)
                            g_variant_new("(isvu)", id, "clicked", g_variant_new_string(""), 0u),
                            nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr, nullptr);
     g_object_unref(bus);
+}
+
+// Calls `method` (x, y) of the item as a panel does on a click; the error's text, or "".
+std::string CallItem(const json& item, const char* method)
+{
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    const std::string name = item["bus"], path = item["path"];
+    std::string failure;
+    std::atomic<bool> answered{false};
+    // From another thread: the item answers some calls from the window's loop, which this
+    // thread keeps running meanwhile.
+    std::thread call([&] {
+        GError* error = nullptr;
+        GVariant* reply = g_dbus_connection_call_sync(
+            bus, name.c_str(), path.c_str(), "org.kde.StatusNotifierItem", method,
+            g_variant_new("(ii)", 10, 10), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+        if (reply) g_variant_unref(reply);
+        if (error) {
+            failure = error->message;
+            g_error_free(error);
+        }
+        answered = true;
+    });
+    PumpUntil([&] { return answered.load(); }, 10000);
+    call.join();
+    g_object_unref(bus);
+    return failure;
 }
 
 int IdOf(const json& item, const std::string& label)
@@ -131,6 +160,14 @@ TEST_F(StatusNotifier, PanelSeesTheItemAndItsMenuAndTheXEmbedTrayTakesOverWhenIt
     ClickMenuItem(item, IdOf(item, "Show Talvero"));
     ASSERT_TRUE(PumpUntil([&] { return !dlg->IsInTray() && dlg->IsShown(); }));
     EXPECT_TRUE(PumpUntil([&] { return watcher.Item()["Status"] == "Passive"; }));
+
+    // The panel's click on the item (Activate) brings the window back; ContextMenu and
+    // SecondaryActivate are answered, not refused as unknown.
+    ASSERT_TRUE(dlg->MinimizeToTray());
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Item()["Status"] == "Active"; }));
+    for (const char* method : {"ContextMenu", "SecondaryActivate", "Activate"})
+        EXPECT_EQ(CallItem(item, method), "") << method;
+    ASSERT_TRUE(PumpUntil([&] { return !dlg->IsInTray() && dlg->IsShown(); }));
 
     // The panel's watcher ends while the window hides in its item.
     ASSERT_TRUE(dlg->MinimizeToTray());
