@@ -113,7 +113,9 @@ void COptionsDlg::LayOut(const OptionsNotes& notes)
     auto note = [&](int id, const char* text, int indent) {
         auto* line = new wxStaticText(this, id, wxString::FromUTF8(text));
         SetAccessibleId(line);
-        top->Add(line, 0, wxLEFT | wxBOTTOM, indent);
+        auto* row = new wxBoxSizer(wxHORIZONTAL);
+        row->Add(line, 0, wxLEFT, indent);
+        top->Add(row, 0, wxBOTTOM, vgap);
     };
     check(kOptMinimizeToTray);
     check(kOptTopmost);

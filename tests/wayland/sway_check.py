@@ -62,8 +62,9 @@ def start_sway():
     if not sock:
         print("sway did not start:\n" + open(os.path.join(DIR, "sway.log")).read())
         sys.exit(1)
-    os.environ.update(WAYLAND_DISPLAY="wayland-1", SWAYSOCK=sock, GDK_BACKEND="wayland",
-                      NO_AT_BRIDGE="1")
+    os.environ.update(WAYLAND_DISPLAY="wayland-1", SWAYSOCK=sock, GDK_BACKEND="wayland")
+    # Screen readers see the window through AT-SPI here as well.
+    os.environ.pop("NO_AT_BRIDGE", None)
     return sway
 
 
@@ -163,6 +164,51 @@ def by_command():
           % (r.returncode, r.stderr.strip()))
 
 
+PRESS = """
+import sys
+sys.path.insert(0, sys.argv[1])
+from atspi_window import find_frame, walk
+controls = {}
+walk(find_frame(int(sys.argv[2])), controls)
+controls[sys.argv[3]].get_action_iface().do_action(0)
+"""
+
+
+def with_atspi(w):
+    """The window as a screen reader sees it, as on X11: the boxes the captures filled, and the
+    options dialog's note on what to bind."""
+    sys.path.insert(0, DIR)
+    from atspi_window import app_of, find_frame, text_of, walk
+    frame = find_frame(w.proc.pid)
+    if not check(frame is not None, "AT-SPI finds the window"):
+        return
+    controls = {}
+    walk(frame, controls)
+    check((text_of(controls["1007"]), text_of(controls["1008"])) == ("gato negro", "black cat"),
+          "AT-SPI reads the captured pair in the boxes")
+    # Pressing Options runs the dialog's modal loop inside the call: from a process of its own.
+    presser = subprocess.Popen(["/usr/bin/python3", "-c", PRESS, DIR, str(w.proc.pid), "1048"])
+
+    def dialog():
+        app = app_of(w.proc.pid)
+        for i in range(app.get_child_count() if app else 0):
+            child = app.get_child_at_index(i)
+            if child is not None and child.get_name() == "Set options":
+                return child
+        return None
+    options = wait_for(dialog, 10)
+    if check(options is not None, "the options dialog opens"):
+        found = {}
+        walk(options, found)
+        note = found.get("1101")
+        check(note is not None and "talvero --capture" in (note.get_name() or ""),
+              "the options say which command to bind: %r" % (note and note.get_name()))
+        time.sleep(0.5)
+        shot("07-options-no-hotkey-note.png")
+        found["2"].get_action_iface().do_action(0)
+    presser.wait(20)
+
+
 def without_portal():
     prepare_home()
     w = Window()
@@ -172,6 +218,7 @@ def without_portal():
     check(capture_pair("gato negro", "black cat", by_command),
           "two captures by command add the pair gato negro / black cat")
     shot("02-capture-pair-by-command.png")
+    with_atspi(w)
 
     # Not text, too large, nothing: no box is filled, the next two captures make the pair.
     copy_primary(data=open(os.path.join(SHOTS or DIR, "01-start-no-message-box.png"),
@@ -253,6 +300,17 @@ def with_portal():
     check(capture_pair("gato blanco", "white cat", by_shortcut),
           "Activated on capture adds the pair gato blanco / white cat")
     shot("05-portal-activated-capture.png")
+
+    # The second shortcut translates the selection.
+    copy_primary("perro")
+    portal_control("Activate", "translate-selection")
+    sys.path.insert(0, DIR)
+    from atspi_window import find_frame, text_of, walk
+    controls = {}
+    walk(find_frame(w.proc.pid), controls)
+    check(wait_for(lambda: (text_of(controls["1000"]), text_of(controls["1005"]))
+                   == ("perro", "dog"), 5),
+          "Activated on translate-selection translates the selection")
 
     # The portal goes away: no message, the command still works.
     portal_control("Leave")

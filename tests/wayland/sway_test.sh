@@ -13,7 +13,8 @@ done
 DIR=$(mktemp -d "${TMPDIR:-/tmp}/talvero-sway.XXXXXX")
 trap 'rm -rf "$DIR"' EXIT
 cp "$TALVERO" "$DIR/talvero"
-cp "$HERE/sway_check.py" "$HERE/portal_standin.py" "$HERE/notification_standin.py" "$DIR/"
+cp "$HERE/sway_check.py" "$HERE/portal_standin.py" "$HERE/notification_standin.py" \
+    "$HERE/../support/atspi_window.py" "$DIR/"
 if [ -n "$SHOTS" ]; then mkdir -p "$SHOTS"; fi
 if [ "$(id -u)" -eq 0 ]; then
     id talvero-wl >/dev/null 2>&1 || useradd -m -s /bin/sh talvero-wl
