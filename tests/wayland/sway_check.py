@@ -62,7 +62,10 @@ def start_sway():
     if not sock:
         print("sway did not start:\n" + open(os.path.join(DIR, "sway.log")).read())
         sys.exit(1)
-    os.environ.update(WAYLAND_DISPLAY="wayland-1", SWAYSOCK=sock, GDK_BACKEND="wayland")
+    # HOME too: the one-window-per-user lock lives there, and a Talvero of the same user
+    # elsewhere must not take this one's place.
+    os.environ.update(WAYLAND_DISPLAY="wayland-1", SWAYSOCK=sock, GDK_BACKEND="wayland",
+                      HOME=DIR)
     # Screen readers see the window through AT-SPI here as well.
     os.environ.pop("NO_AT_BRIDGE", None)
     return sway
