@@ -77,8 +77,11 @@ CAdditionsController::CAdditionsController(wxWindow* window, wxTextCtrl* input,
         });
     });
     // A desktop that answers later (the shortcuts portal) may still refuse the combination.
+    // (From the desktop's answer: the message box, if any, opens from the event loop.)
     platform.hotkey->SetOutcomeHandler([this](HotkeyStatus status) {
-        if (!this->state.Ended()) TakeHotkeyStatus(status);
+        this->window->CallAfter([this, status] {
+            if (!this->state.Ended()) TakeHotkeyStatus(status);
+        });
     });
 }
 

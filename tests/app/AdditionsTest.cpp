@@ -148,6 +148,7 @@ TEST_F(AdditionsTest, ADesktopWithoutHotkeysShowsNoBoxAndTheOptionsSayWhatToBind
     EXPECT_TRUE(hotkeyNoteOnX11);  // the last registration still said "unavailable"
     ASSERT_TRUE(desktop.outcomeHandler);
     desktop.outcomeHandler(HotkeyStatus::Taken);
+    WaitPumping(3000, [&] { return boxes.empty(); });
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "RegisterHotKey failed");
 }
