@@ -220,6 +220,7 @@ def without_portal():
 
     check(capture_pair("gato negro", "black cat", by_command),
           "two captures by command add the pair gato negro / black cat")
+    time.sleep(0.7)  # the unfocused window repaints a moment later
     shot("02-capture-pair-by-command.png")
     with_atspi(w)
 
