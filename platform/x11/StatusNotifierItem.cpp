@@ -46,7 +46,7 @@ void talvero_indicator_init(TalveroIndicator*) {}
 // "UnknownMethod": a filter on the bus answers those for the item and hands the click on.
 class ClickFilter {
 public:
-    ClickFilter(const std::string& id) : state(std::make_shared<State>())
+    explicit ClickFilter(const std::string& id) : state(std::make_shared<State>())
     {
         state->path = "/org/ayatana/NotificationItem/" + id;
         bus = dbus::SessionBus();
