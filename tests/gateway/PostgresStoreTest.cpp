@@ -102,10 +102,10 @@ std::string Upload(int port, const std::string& original, const std::string& tra
 
 std::set<std::string> StoredOriginals()
 {
-    UploadStore store;
+    auto store = UploadStore::For(Cluster::Url());
     std::set<std::string> rows;
-    EXPECT_TRUE(store.Open(Cluster::Url())) << store.Error();
-    EXPECT_TRUE(store.ForEach([&](const UploadRow& row) { rows.insert(row.original); }));
+    EXPECT_TRUE(store->OpenReadOnly()) << store->Error();
+    EXPECT_TRUE(store->ForEach([&](const UploadRow& row) { rows.insert(row.original); }));
     return rows;
 }
 
