@@ -582,7 +582,13 @@ bool GatewayServer::Start(std::string& error)
     if (!Listen(error)) return false;
 
     refusing = false;
-    hashing = std::make_unique<WorkQueue>(config.hashThreads, config.hashQueue);
+    // A hash is memory-bound processor work: more of them at once than half the cores only slow
+    // everything else down.
+    const int hashThreads =
+        config.hashThreads > 0
+            ? config.hashThreads
+            : std::max(1, static_cast<int>(std::thread::hardware_concurrency() / 2));
+    hashing = std::make_unique<WorkQueue>(hashThreads, config.hashQueue, 10);
     writing = std::make_unique<WorkQueue>(config.writeThreads, config.writeQueue);
     translating = std::make_unique<WorkQueue>(config.translateThreads, config.translateQueue);
     probing = std::make_unique<WorkQueue>(1, 4);

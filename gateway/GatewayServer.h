@@ -54,7 +54,7 @@ struct GatewayConfig {
     // address is taken from X-Forwarded-For, for the login limits and the per-address cap.
     std::vector<std::string> trustedProxies;
     // Work queued beyond those being done: past it, 503.
-    int hashThreads = 2;
+    int hashThreads = 0;  // 0: half the processor's cores (at least one), the rest for serving
     size_t hashQueue = 256;
     int writeThreads = 2;
     size_t writeQueue = 256;

@@ -3,6 +3,9 @@
 // hash, a database write, a wait on Apertium) goes here instead of onto the threads that serve
 // connections; when the queue is full, Post refuses at once, so that a flood is turned away
 // quickly instead of piling up.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -14,10 +17,15 @@ namespace talvero {
 
 class WorkQueue {
 public:
-    WorkQueue(int threads, size_t capacity) : capacity(capacity)
+    // `niceness` above 0 lowers the threads' share of the processor: work that only burns it
+    // (a password hash) then never keeps the threads that serve connections waiting.
+    WorkQueue(int threads, size_t capacity, int niceness = 0) : capacity(capacity)
     {
         for (int i = 0; i < threads; ++i)
-            workers.emplace_back([this] { Run(); });
+            workers.emplace_back([this, niceness] {
+                if (niceness > 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness);
+                Run();
+            });
     }
     // Runs what was queued, then joins the threads.
     ~WorkQueue()
