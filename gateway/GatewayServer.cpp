@@ -465,7 +465,12 @@ GatewayServer::~GatewayServer()
 
 void GatewayServer::Log(const std::string& message, const std::string& kind)
 {
-    for (const std::string& line : logThrottle.Take(message, kind)) {
+    Write(logThrottle.Take(message, kind));
+}
+
+void GatewayServer::Write(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
         if (config.log)
             config.log(line);
         else
@@ -656,12 +661,7 @@ void GatewayServer::Sweep()
     while (!stopping) {
         sweepWake.wait_for(lock, std::chrono::milliseconds(250));
         auto now = Clock::now();
-        for (const std::string& line : logThrottle.Flush(now)) {
-            if (config.log)
-                config.log(line);
-            else
-                std::fprintf(stderr, "talvero-gateway: %s\n", line.c_str());
-        }
+        Write(logThrottle.Flush(now));
         std::lock_guard linksLock(linksMutex);
         for (auto& [link, fd] : links) {
             if (link->cut || fd < 0 || now - link->start < deadline) continue;

@@ -102,6 +102,7 @@ public:
 private:
     // `kind` groups messages that repeat with other details: counted, not repeated.
     void Log(const std::string& message, const std::string& kind = {});
+    void Write(const std::vector<std::string>& lines);
     bool Listen(std::string& error);
     bool LoadCredentials(std::string& error);
     void Sweep();
