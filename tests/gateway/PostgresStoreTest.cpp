@@ -300,10 +300,23 @@ TEST_F(PostgresStore, ADatabaseThatIsDownOrRefusesThePasswordRefusesUploadsClear
     EXPECT_TRUE(takenOnceUp("up"));
 
     // Going away while the gateway runs: refused, never acknowledged; taken again afterwards.
+    // /health follows the database (its answer is kept a second).
+    auto health = [&](int wanted) {
+        httplib::Client client("127.0.0.1", gateway.Port());
+        for (int i = 0; i < 40; ++i) {
+            auto reply = client.Get("/health");
+            if (reply && reply->status == wanted) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    };
+    EXPECT_TRUE(health(200));
     ASSERT_TRUE(Cluster::Stop());
     EXPECT_EQ(Upload(gateway.Port(), "gone").rfind("Result:ERROR", 0), 0u);
+    EXPECT_TRUE(health(503));
     ASSERT_TRUE(Cluster::Start());
     EXPECT_TRUE(takenOnceUp("back"));
+    EXPECT_TRUE(health(200));
     std::set<std::string> stored = StoredOriginals();
     EXPECT_TRUE(stored.count("up") && stored.count("back"));
     EXPECT_FALSE(stored.count("w") || stored.count("down") || stored.count("gone"));
