@@ -245,7 +245,8 @@ bool UserFile::Check(int& count, std::string& error)
     ReloadIfChanged();
     count = userCount;
     if (unreadable) {
-        error = "The users file " + path + " cannot be read or is not a regular file";
+        error = "The users file " + path +
+                " cannot be read, is too large (over 64 MiB) or is not a regular file";
         return false;
     }
     return true;

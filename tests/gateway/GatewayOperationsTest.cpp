@@ -412,6 +412,26 @@ TEST_F(GatewayFixture, ReloadTakesANewCertificateAndKeepsTheOldOneForABadOne)
     EXPECT_TRUE(upload());
 }
 
+TEST_F(GatewayFixture, HugeFilesNamedByOptionsAreRefusedUnread)
+{
+    // Sparse: four gigabytes that take no room and would take a minute to read.
+    for (const char* name : {"huge.pem", "huge-users.txt"}) {
+        dir.Write(name, "");
+        std::filesystem::resize_file(dir.File(name), 4ull << 30);
+    }
+    config.tlsCertFile = dir.File("huge.pem");
+    config.tlsKeyFile = dir.File("huge.pem");
+    std::string error;
+    GatewayServer tls(config);
+    EXPECT_FALSE(tls.Start(error));
+    EXPECT_NE(error.find("larger than 1 MiB"), std::string::npos) << error;
+    config.tlsCertFile = config.tlsKeyFile = "";
+    config.usersFile = dir.File("huge-users.txt");
+    GatewayServer users(config);
+    EXPECT_FALSE(users.Start(error));
+    EXPECT_NE(error.find("too large"), std::string::npos) << error;
+}
+
 TEST_F(GatewayFixture, SighupReadsTheUsersFileAndADirectoryInItsPlaceKeepsTheUsers)
 {
     std::string error;
