@@ -15,8 +15,8 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "gateway/Forwarded.h"
@@ -342,15 +342,20 @@ TEST(GatewayOptions, EveryHelpOptionIsInTheManualPageAndBack)
     std::ifstream page(TALVERO_SOURCE_DIR "/packaging/man/talvero-gateway.1.scd");
     std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(manual.empty());
-    auto options = [](const std::string& text, const std::regex& pattern) {
+    // The options that open a line after `lead` ("  " in --help, "*" in the page's headings).
+    auto options = [](const std::string& text, const std::string& lead) {
         std::set<std::string> found;
-        for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
-            found.insert((*it)[1]);
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind(lead + "--", 0) != 0) continue;
+            size_t end = line.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", lead.size() + 2);
+            found.insert(line.substr(lead.size(), end - lead.size()));
+        }
         return found;
     };
-    // --help's option lines, and the manual's option headings.
-    EXPECT_EQ(options(help, std::regex(R"(\n  (--[a-z-]+))")),
-              options(manual, std::regex(R"(\n\*(--[a-z-]+)\*)")));
+    auto fromHelp = options(help, "  ");
+    EXPECT_GE(fromHelp.size(), 18u);
+    EXPECT_EQ(fromHelp, options(manual, "*"));
 }
 
 TEST_F(GatewayFixture, ReloadTakesANewCertificateAndKeepsTheOldOneForABadOne)
