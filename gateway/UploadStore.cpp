@@ -457,6 +457,9 @@ private:
                         ServerMessage(PQerrorMessage(server));
                 return false;
             }
+            // An insert that waits on a lock longer than this fails (and is never acknowledged)
+            // instead of holding a writer, and the gateway's stop, for as long as the lock lasts.
+            PQclear(PQexec(server, "SET statement_timeout = 30000"));
         }
         prepared = readOnly ? CheckReadable() : Prepare();
         return prepared;
