@@ -162,7 +162,7 @@ bool WriteAll(int fd, std::string_view data)
 
 namespace {
 bool AtomicWrite(const std::string& linkOrPath, const std::vector<std::string_view>& parts,
-                 unsigned newFileMode, bool ownerOnly, bool durable)
+                 unsigned newFileMode, bool ownerOnly, bool durable, bool keepOwner = false)
 {
     // Replace the file a symbolic link points to, not the link: renaming over the link would
     // leave the real file (a synced copy, say) stale and detach later writes from it.
@@ -176,7 +176,8 @@ bool AtomicWrite(const std::string& linkOrPath, const std::vector<std::string_vi
     }
     mode_t mode = static_cast<mode_t>(newFileMode);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists) {
         if (!S_ISREG(st.st_mode)) return false;
         mode = st.st_mode & 07777;
     }
@@ -201,6 +202,8 @@ bool AtomicWrite(const std::string& linkOrPath, const std::vector<std::string_vi
     bool ok = true;
     for (std::string_view part : parts)
         ok = ok && WriteAll(fd, part);
+    // Owner and group before the mode: a change of owner clears the set-id bits.
+    if (keepOwner && exists) ok = ok && ::fchown(fd, st.st_uid, st.st_gid) == 0;
     ok = ok && ::fchmod(fd, mode) == 0 && (!durable || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
@@ -222,6 +225,12 @@ bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned
                      bool ownerOnly)
 {
     return AtomicWrite(path, {content}, newFileMode, ownerOnly, true);
+}
+
+bool AtomicWriteFileKeepingOwner(const std::string& path, std::string_view content,
+                                 unsigned newFileMode)
+{
+    return AtomicWrite(path, {content}, newFileMode, false, true, true);
 }
 
 bool AtomicWriteParts(const std::string& path, const std::vector<std::string_view>& parts,

@@ -44,6 +44,11 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // `newFileMode`. On any failure the old file is untouched and false is returned.
 bool AtomicWriteFile(const std::string& path, std::string_view content, unsigned newFileMode = 0644,
                      bool ownerOnly = false);
+// The same, keeping the target's owner and group as well as its mode (a file replaced by root
+// stays readable by the service that owns it); false, the old file untouched, when they cannot
+// be kept.
+bool AtomicWriteFileKeepingOwner(const std::string& path, std::string_view content,
+                                 unsigned newFileMode = 0600);
 // The same with the content in pieces, written one after the other. Without `durable` nothing is
 // fsynced: for files that are rebuilt when a crash leaves them empty or torn (caches).
 bool AtomicWriteParts(const std::string& path, const std::vector<std::string_view>& parts,

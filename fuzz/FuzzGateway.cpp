@@ -19,22 +19,23 @@ const RequestParts& Parts()
 {
     static const RequestParts parts = [] {
         RequestParts p;
-        p.translate = [](const ApertiumPair&, const std::string& text) {
+        p.translate = [](const ApertiumPair&, const std::string& text, auto done) {
             ApertiumResult r;
             r.kind = text.size() % 3 ? ApertiumResult::Kind::Ok : ApertiumResult::Kind::Failed;
             r.text = "<" + text + "&>";
-            return r;
+            done(r);
         };
-        p.verify = [](const std::string& name, const std::string& password, const std::string&) {
-            if (name == "slow") return LoginVerdict::TooManyAttempts;
-            return password == "pw" ? LoginVerdict::Accepted : LoginVerdict::Refused;
+        p.verify = [](const std::string& name, const std::string& password, const std::string&,
+                      auto done) {
+            if (name == "slow") return done(LoginVerdict::TooManyAttempts, std::chrono::seconds(9));
+            if (name == "busy") return done(LoginVerdict::Busy, std::chrono::seconds(0));
+            done(password == "pw" ? LoginVerdict::Accepted : LoginVerdict::Refused,
+                 std::chrono::seconds(0));
         };
-        p.store = [](const UploadRow& row, std::string& error) {
-            if (!row.original.empty() && row.original[0] == '!') {
-                error = "disk full";
-                return false;
-            }
-            return true;
+        p.store = [](const UploadRow& row, auto done) {
+            if (!row.original.empty() && row.original[0] == '!')
+                return done(StoreOutcome::Failed, "disk full");
+            done(StoreOutcome::Stored, "");
         };
         p.log = [](const std::string&) {};
         return p;

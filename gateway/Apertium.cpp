@@ -98,31 +98,73 @@ bool OpensWord(const std::string& text, size_t at)
     return false;
 }
 
-bool MarkOpensWord(const std::string& text, size_t at)
+bool IsMark(char c)
 {
-    return OpensWord(text, at) && at + 1 < text.size() && !IsBlank(text[at + 1]);
+    return std::string_view(kMarks, sizeof kMarks).find(c) != std::string_view::npos;
+}
+
+// The word that starts at `at`: up to a blank, a mark or a sign that ends a word.
+std::string_view WordAt(std::string_view text, size_t at)
+{
+    size_t end = at;
+    while (end < text.size() && !IsBlank(text[end]) && !IsMark(text[end]) &&
+           std::string_view(".,;:!?)]}\"'").find(text[end]) == std::string_view::npos)
+        ++end;
+    return text.substr(at, end - at);
+}
+
+// Whether `source` has `word` as a whole word not directly after `mark`.
+bool HasWordWithoutMark(std::string_view source, std::string_view word, char mark)
+{
+    if (word.empty()) return false;
+    for (size_t at = source.find(word); at != std::string_view::npos;
+         at = source.find(word, at + 1)) {
+        bool starts = at == 0 || IsBlank(source[at - 1]) || IsMark(source[at - 1]) ||
+                      std::string_view("([{\"'").find(source[at - 1]) != std::string_view::npos;
+        bool ends = WordAt(source, at).size() == word.size();
+        if (starts && ends && (at == 0 || source[at - 1] != mark)) return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 std::string WithoutApertiumMarks(const std::string& translation, const std::string& source)
 {
-    std::string written;  // the marks that open a word in the source: kept in the translation
-    for (size_t at = 0; at < source.size(); ++at)
-        if (std::string_view(kMarks, sizeof kMarks).find(source[at]) != std::string_view::npos &&
-            MarkOpensWord(source, at) && written.find(source[at]) == std::string::npos)
-            written += source[at];
+    int added[256] = {};
+    for (char c : translation)
+        if (IsMark(c)) ++added[static_cast<unsigned char>(c)];
+    for (char c : source)
+        if (IsMark(c)) --added[static_cast<unsigned char>(c)];
+    // Marks that open a word: after the text's start, a blank, an opening sign or another such
+    // mark ("@*word"), and directly before something that is no blank.
+    std::vector<size_t> opening;
+    for (size_t at = 0; at < translation.size(); ++at) {
+        if (!IsMark(translation[at]) || at + 1 >= translation.size() ||
+            IsBlank(translation[at + 1]))
+            continue;
+        if (OpensWord(translation, at) || (!opening.empty() && opening.back() + 1 == at))
+            opening.push_back(at);
+    }
+    std::vector<bool> drop(translation.size(), false);
+    auto take = [&](size_t at) {
+        int& left = added[static_cast<unsigned char>(translation[at])];
+        if (left <= 0 || drop[at]) return;
+        drop[at] = true;
+        --left;
+    };
+    for (size_t at : opening) {
+        size_t word = at;
+        while (word < translation.size() && IsMark(translation[word]))
+            ++word;
+        if (HasWordWithoutMark(source, WordAt(translation, word), translation[at])) take(at);
+    }
+    for (size_t at : opening)
+        take(at);
     std::string out;
     out.reserve(translation.size());
-    bool afterRemovedMark = false;  // Apertium may stack marks ("#*word")
-    for (size_t at = 0; at < translation.size(); ++at) {
-        char c = translation[at];
-        bool mark = std::string_view(kMarks, sizeof kMarks).find(c) != std::string_view::npos;
-        bool opens = afterRemovedMark || OpensWord(translation, at);
-        afterRemovedMark = mark && opens && written.find(c) == std::string::npos &&
-                           at + 1 < translation.size() && !IsBlank(translation[at + 1]);
-        if (!afterRemovedMark) out += c;
-    }
+    for (size_t at = 0; at < translation.size(); ++at)
+        if (!drop[at]) out += translation[at];
     return out;
 }
 
@@ -226,9 +268,9 @@ ApertiumResult ApertiumClient::TranslateOn(Service& service, const ApertiumPair&
         result.problem = "Not an address of a translation service: " + service.address;
         return result;
     }
-    // Plain text both ways (APy's default treats the text as HTML), unknown words unmarked.
-    httplib::Params params{
-        {"langpair", pair.LangPair()}, {"q", utf8Text}, {"markUnknown", "no"}, {"format", "txt"}};
+    // Plain text both ways (APy's default treats the text as HTML). Unknown words come back
+    // marked: APy's own unmarking removes every "*", the user's too; ours keeps those.
+    httplib::Params params{{"langpair", pair.LangPair()}, {"q", utf8Text}, {"format", "txt"}};
     {
         std::lock_guard lock(mutex);
         ++service.inFlight;
@@ -278,8 +320,10 @@ ApertiumResult ApertiumClient::TranslateOn(Service& service, const ApertiumPair&
 }
 
 void ApertiumClient::Warm(const std::vector<ApertiumPair>& first, bool all,
-                          const std::function<void(const std::string&)>& report)
+                          const std::function<void(const std::string&)>& report,
+                          const std::atomic<bool>* quit)
 {
+    auto quitting = [quit] { return quit && quit->load(); };
     std::vector<std::thread> threads;
     std::mutex reportMutex;
     // The first service warms the first pairs alone: the first translation, which goes there,
@@ -296,37 +340,49 @@ void ApertiumClient::Warm(const std::vector<ApertiumPair>& first, bool all,
                 std::lock_guard lock(reportMutex);
                 report(text);
             };
-            std::vector<ApertiumPair> pairs = first;
-            if (all) {
-                auto client = Take(*service);
-                httplib::Result reply = client->Get("/listPairs");
-                nlohmann::json json =
-                    reply ? nlohmann::json::parse(reply->body, nullptr, false) : nlohmann::json();
-                if (!reply || !json.is_object() || !json.contains("responseData") ||
-                    !json["responseData"].is_array()) {
-                    say("no list of pairs from " + service->address);
-                } else {
-                    for (const auto& entry : json["responseData"]) {
-                        ApertiumPair pair{entry.value("sourceLanguage", ""),
-                                          entry.value("targetLanguage", "")};
-                        if (IsGatewayApertiumCode(pair.source) &&
-                            IsGatewayApertiumCode(pair.target) &&
-                            std::find(pairs.begin(), pairs.end(), pair) == pairs.end())
-                            pairs.push_back(pair);
-                    }
-                    Give(*service, std::move(client));
-                }
-            }
-            for (size_t i = 0; i < pairs.size(); ++i) {
-                if (leader && i == first.size()) firstReady.set_value();
+            auto warmOne = [&](const ApertiumPair& pair) {
                 ApertiumResult r =
-                    TranslateOn(*service, pairs[i], "1",
+                    TranslateOn(*service, pair, "1",
                                 Deadlines::Clock::now() + std::chrono::seconds(timeoutSeconds));
                 if (r.kind != ApertiumResult::Kind::Ok)
-                    say("warming " + pairs[i].LangPair() + " at " + service->address + ": " +
+                    say("warming " + pair.LangPair() + " at " + service->address + ": " +
                         r.problem);
+            };
+            for (size_t i = 0; i < first.size() && !quitting(); ++i)
+                warmOne(first[i]);
+            if (leader) firstReady.set_value();
+            if (!all) return;
+            auto client = Take(*service);
+            nlohmann::json list;
+            // Asked until it answers: the services may start after the gateway. Said once.
+            for (int attempt = 0; !quitting(); ++attempt) {
+                httplib::Result reply = client->Get("/listPairs");
+                list =
+                    reply ? nlohmann::json::parse(reply->body, nullptr, false) : nlohmann::json();
+                if (list.is_object() && list.contains("responseData") &&
+                    list["responseData"].is_array())
+                    break;
+                list = nlohmann::json();
+                if (attempt == 0)
+                    say("no list of pairs from " + service->address +
+                        " yet; asking again every second");
+                for (int i = 0; i < 10 && !quitting(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
-            if (leader && pairs.size() <= first.size()) firstReady.set_value();
+            if (list.is_null()) return;
+            Give(*service, std::move(client));
+            for (const auto& entry : list["responseData"]) {
+                if (quitting()) return;
+                const auto source = entry.is_object() ? entry.find("sourceLanguage") : entry.end();
+                const auto target = entry.is_object() ? entry.find("targetLanguage") : entry.end();
+                if (source == entry.end() || target == entry.end() || !source->is_string() ||
+                    !target->is_string())
+                    continue;
+                ApertiumPair pair{source->get<std::string>(), target->get<std::string>()};
+                if (IsGatewayApertiumCode(pair.source) && IsGatewayApertiumCode(pair.target) &&
+                    std::find(first.begin(), first.end(), pair) == first.end())
+                    warmOne(pair);
+            }
         });
     }
     for (auto& thread : threads)

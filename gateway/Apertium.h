@@ -2,6 +2,7 @@
 // Client of an Apertium translation service (APy's HTTP API: POST /translate). APy keeps its
 // pipelines warm and serves several requests at once; this side keeps a few connections open
 // and reuses them, one per request in flight.
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -21,7 +22,7 @@ class Client;
 namespace talvero {
 
 struct ApertiumResult {
-    enum class Kind { Ok, PairNotInstalled, Unreachable, Failed };
+    enum class Kind { Ok, PairNotInstalled, Unreachable, Failed, Busy };
     Kind kind = Kind::Failed;
     std::string text;     // the translation (UTF-8) when Ok
     std::string problem;  // what went wrong otherwise
@@ -29,8 +30,10 @@ struct ApertiumResult {
 
 // Apertium marks words it could not translate ("*" unknown, "@" missing in the bilingual
 // dictionary, "#" not generated) by a sign in front of them. A reader of the result wants the
-// words without the signs: each is removed where it opens a word, unless `source` itself has that
-// sign opening a word (a "#tag" or an "@name" that was written, not added).
+// words without the signs, and the signs the user typed as typed ("3*4", "#tag", "@name"). The
+// signs Apertium added are those the translation has more of than `source`; of the signs that
+// open a word, those before a word that `source` has without that sign go first (an unknown
+// word passes through unchanged), then the others from the left.
 std::string WithoutApertiumMarks(const std::string& translation, const std::string& source);
 
 class ApertiumClient {
@@ -51,10 +54,12 @@ public:
     // Starts the pipelines of `first`, then (with `all`) of every other pair the services have
     // among the gateway's languages, on every service, so that no user waits for a pipeline to
     // start. Each service is warmed on a thread of its own, one pair after the other, so that
-    // the machine keeps room for translations meanwhile. Returns when all are warm; `report`
-    // gets what failed.
+    // the machine keeps room for translations meanwhile. With `all`, a service that does not
+    // answer yet (started after the gateway) is asked again every second. Returns when all are
+    // warm, or soon after `quit` is set; `report` gets what failed.
     void Warm(const std::vector<ApertiumPair>& first, bool all,
-              const std::function<void(const std::string&)>& report);
+              const std::function<void(const std::string&)>& report,
+              const std::atomic<bool>* quit = nullptr);
 
     std::string Address() const;  // the addresses, separated by blanks
 

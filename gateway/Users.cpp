@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,8 @@ namespace {
 constexpr unsigned long long kMostHashMemoryKiB = 256 * 1024;
 constexpr unsigned long kMostHashPasses = 10;
 constexpr unsigned long kMostHashLanes = 8;
+// A users file of many thousand users is a few megabytes; anything far beyond is not one.
+constexpr size_t kMostUsersFileBytes = 64 << 20;
 
 bool SodiumReady()
 {
@@ -131,8 +134,17 @@ bool SetUserPassword(const std::string& path, const std::string& name, const std
         }
     }
     if (!replaced) content += name + ":" + hash + "\n";
-    if (!AtomicWriteFile(path, content, 0600, true)) {
-        error = "Could not write " + path;
+    // The file keeps its owner, group and mode: root setting a password in the file of the
+    // gateway's user must not leave it readable by root alone.
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && geteuid() != 0 && st.st_uid != geteuid()) {
+        error = path + " belongs to user " + std::to_string(st.st_uid) +
+                ": run passwd as that user or as root, so that the file keeps its owner";
+        return false;
+    }
+    if (!AtomicWriteFileKeepingOwner(path, content, 0600)) {
+        error = "Could not write " + path +
+                " keeping its owner, group and mode (a group this user is not in?)";
         return false;
     }
     return true;
@@ -167,47 +179,8 @@ UsersText ParseUsers(std::string_view text)
     return users;
 }
 
-bool AttemptCounter::Allowed(const std::string& key)
-{
-    std::lock_guard lock(mutex);
-    auto it = failures.find(key);
-    if (it == failures.end()) return true;
-    auto start = Clock::now() - limit.window;
-    std::erase_if(it->second, [&](Clock::time_point t) { return t < start; });
-    return static_cast<int>(it->second.size()) < limit.maxFailures;
-}
-
-void AttemptCounter::Failed(const std::string& key)
-{
-    std::lock_guard lock(mutex);
-    auto now = Clock::now();
-    // Names and addresses are the client's choice: the table must not grow without bound.
-    if (failures.size() >= 100000) DropExpired(now);
-    if (failures.size() >= 100000) failures.erase(failures.begin());
-    auto& times = failures[key];
-    times.push_back(now);
-    if (static_cast<int>(times.size()) > limit.maxFailures) times.erase(times.begin());
-}
-
-void AttemptCounter::Forget(const std::string& key)
-{
-    std::lock_guard lock(mutex);
-    failures.erase(key);
-}
-
-void AttemptCounter::DropExpired(Clock::time_point now)
-{
-    auto start = now - limit.window;
-    std::erase_if(failures, [&](const auto& entry) {
-        return entry.second.empty() || entry.second.back() < start;
-    });
-}
-
 UserFile::UserFile(std::string path, Limits limits, Log log)
-    : path(std::move(path)),
-      log(std::move(log)),
-      names(limits.perName),
-      addresses(limits.perAddress)
+    : path(std::move(path)), log(std::move(log)), limiter(limits, this->log)
 {
     if (SodiumReady()) crypto_generichash_keygen(digestKey);
     DummyHash();  // made now, so that the first unknown name takes no longer than later ones
@@ -230,14 +203,25 @@ void UserFile::ReloadIfChanged()
     size = st.st_size;
     inode = st.st_ino;
     modified = st.st_mtim;
+    std::string text;
+    FileRead read = ReadFileIfPresent(path, text, kMostUsersFileBytes);
+    unreadable = read == FileRead::Unreadable || read == FileRead::TooLarge;
+    if (unreadable) {
+        // A file that cannot be read (a directory in its place, a mode that shuts the gateway
+        // out, a file of gigabytes) takes no user away: the ones read before stay.
+        if (log)
+            log("users file " + path +
+                (read == FileRead::TooLarge
+                     ? " is larger than " + std::to_string(kMostUsersFileBytes >> 20) + " MiB"
+                     : " cannot be read or is no regular file") +
+                (userCount >= 0 ? "; the " + std::to_string(userCount) + " users read before stay"
+                                : ""));
+        return;
+    }
     hashes.clear();
     passed.clear();
-    std::string text;
-    FileRead read = ReadFileIfPresent(path, text);
-    unreadable = read == FileRead::Unreadable;
     if (read != FileRead::Read) {
         userCount = -1;
-        if (unreadable && log) log("users file " + path + " cannot be read or is no regular file");
         return;
     }
     UsersText users = ParseUsers(text);
@@ -261,7 +245,8 @@ bool UserFile::Check(int& count, std::string& error)
     ReloadIfChanged();
     count = userCount;
     if (unreadable) {
-        error = "The users file " + path + " cannot be read or is not a regular file";
+        error = "The users file " + path +
+                " cannot be read, is too large (over 64 MiB) or is not a regular file";
         return false;
     }
     return true;
@@ -286,41 +271,78 @@ std::string UserFile::Digest(const std::string& name, const std::string& passwor
     return std::string(reinterpret_cast<char*>(digest), sizeof digest);
 }
 
-LoginVerdict UserFile::Verify(const std::string& name, const std::string& password,
-                              const std::string& address)
+void UserFile::Reload()
 {
-    if (!SodiumReady() || name.empty() || password.empty()) return LoginVerdict::Refused;
+    std::lock_guard lock(mutex);
+    size = -1;
+    ReloadIfChanged();
+    if (log && !unreadable)
+        log("users file " + path + " read again: " +
+            (userCount < 0 ? std::string("missing, uploads are refused")
+                           : std::to_string(userCount) + " users may upload"));
+}
+
+LoginAttempt UserFile::Begin(const std::string& name, const std::string& password,
+                             const std::string& address)
+{
+    LoginAttempt attempt;
+    attempt.name = name;
+    attempt.password = password;
+    attempt.address = address;
+    attempt.decided = true;
+    if (!SodiumReady() || name.empty() || password.empty()) return attempt;
     // Refused before any hash is checked: a guesser gets no answer and costs no work.
-    if (!names.Allowed(name) || !addresses.Allowed(address)) return LoginVerdict::TooManyAttempts;
-    std::string hash;
-    bool known = false;
-    std::string digest = Digest(name, password);
+    if (!limiter.Begin(name, address, &attempt.retryAfter)) {
+        attempt.verdict = LoginVerdict::TooManyAttempts;
+        return attempt;
+    }
+    attempt.digest = Digest(name, password);
     {
         std::lock_guard lock(mutex);
         ReloadIfChanged();
         auto it = hashes.find(name);
         if (it != hashes.end()) {
-            if (passed.count(digest)) return LoginVerdict::Accepted;
-            hash = it->second;
-            known = true;
+            if (passed.count(attempt.digest)) {
+                limiter.Finish(name, address, true);
+                attempt.verdict = LoginVerdict::Accepted;
+                return attempt;
+            }
+            attempt.hash = it->second;
+            attempt.known = true;
         }
     }
-    if (!known) hash = DummyHash();
-    hashing.acquire();
-    bool ok = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
-    hashing.release();
-    ok = ok && known;
-    if (!ok) {
-        names.Failed(name);
-        addresses.Failed(address);
-        return LoginVerdict::Refused;
-    }
-    names.Forget(name);
+    if (!attempt.known) attempt.hash = DummyHash();
+    attempt.decided = false;
+    return attempt;
+}
+
+void UserFile::Cancel(const LoginAttempt& attempt)
+{
+    if (!attempt.decided) limiter.Finish(attempt.name, attempt.address, false, false);
+}
+
+LoginVerdict UserFile::CheckPassword(LoginAttempt& attempt)
+{
+    if (attempt.decided) return attempt.verdict;
+    bool ok = crypto_pwhash_str_verify(attempt.hash.c_str(), attempt.password.data(),
+                                       attempt.password.size()) == 0;
+    ok = ok && attempt.known;
+    limiter.Finish(attempt.name, attempt.address, ok);
+    attempt.decided = true;
+    attempt.verdict = ok ? LoginVerdict::Accepted : LoginVerdict::Refused;
+    if (!ok) return attempt.verdict;
     std::lock_guard lock(mutex);
     // Only when the file still holds the hash that was checked.
-    auto it = hashes.find(name);
-    if (it != hashes.end() && it->second == hash) passed.insert(digest);
-    return LoginVerdict::Accepted;
+    auto it = hashes.find(attempt.name);
+    if (it != hashes.end() && it->second == attempt.hash) passed.insert(attempt.digest);
+    return attempt.verdict;
+}
+
+LoginVerdict UserFile::Verify(const std::string& name, const std::string& password,
+                              const std::string& address)
+{
+    LoginAttempt attempt = Begin(name, password, address);
+    return CheckPassword(attempt);
 }
 
 }  // namespace talvero

@@ -8,11 +8,12 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <semaphore>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "gateway/LoginLimiter.h"
 
 namespace talvero {
 
@@ -35,51 +36,47 @@ struct UsersText {
 };
 UsersText ParseUsers(std::string_view text);
 
-// Limits on failed login attempts: more than `maxFailures` within `window` for one key (a name
-// or an address) and that key is refused without a hash check until the oldest ages out.
-struct AttemptLimit {
-    int maxFailures;
-    std::chrono::seconds window;
+// Busy: the password could not be checked now (the checks' queue is full).
+enum class LoginVerdict { Accepted, Refused, TooManyAttempts, Busy };
+
+// One login on its way: what UserFile::Begin found, and what the hash check needs.
+struct LoginAttempt {
+    std::string name, password, address;
+    bool decided = false;  // answered without a hash check: `verdict` holds the answer
+    LoginVerdict verdict = LoginVerdict::Refused;
+    std::chrono::seconds retryAfter{0};  // with TooManyAttempts
+    std::string hash;
+    bool known = false;
+    std::string digest;
 };
-
-class AttemptCounter {
-public:
-    explicit AttemptCounter(AttemptLimit limit) : limit(limit) {}
-    bool Allowed(const std::string& key);
-    void Failed(const std::string& key);
-    void Forget(const std::string& key);
-
-private:
-    using Clock = std::chrono::steady_clock;
-    void DropExpired(Clock::time_point now);
-
-    AttemptLimit limit;
-    std::mutex mutex;
-    std::map<std::string, std::vector<Clock::time_point>> failures;
-};
-
-enum class LoginVerdict { Accepted, Refused, TooManyAttempts };
 
 // The users file as the gateway checks it: read again when it changes, so that a password set
 // while the gateway runs counts at once.
 class UserFile {
 public:
-    struct Limits {
-        AttemptLimit perName{10, std::chrono::minutes(15)};
-        AttemptLimit perAddress{30, std::chrono::minutes(15)};
-    };
+    using Limits = LoginLimits;
     using Log = std::function<void(const std::string&)>;
 
     UserFile(std::string path, Limits limits, Log log);
     explicit UserFile(std::string path) : UserFile(std::move(path), Limits{}, nullptr) {}
 
-    // Whether `name` may upload with `password`, asked from `address`. Thread-safe. Each hash
-    // check costs tens of milliseconds and megabytes, so only two run at a time, and a pair of
-    // name and password that passed is remembered (as a keyed digest, not as text) until the
-    // file changes. An unknown name costs the same as a known one, so that names cannot be
-    // told apart by the time of the answer.
+    // Whether `name` may upload with `password`, asked from `address`. Thread-safe. A hash
+    // check costs tens of milliseconds and megabytes: Begin answers what needs none (the limits,
+    // a pair of name and password that passed before, remembered as a keyed digest until the
+    // file changes), and CheckPassword, on a worker, does the hash. An unknown name costs the same
+    // as a known one, so that names cannot be told apart by the time of the answer. An attempt that
+    // Begin leaves undecided must end in CheckPassword or Cancel.
+    LoginAttempt Begin(const std::string& name, const std::string& password,
+                       const std::string& address);
+    LoginVerdict CheckPassword(LoginAttempt& attempt);
+    void Cancel(const LoginAttempt& attempt);
+    // Begin and CheckPassword on the caller's thread.
     LoginVerdict Verify(const std::string& name, const std::string& password,
                         const std::string& address = {});
+
+    // Reads the file again now (SIGHUP), and says what it found. When something other than a
+    // readable file stands in its place, the users read before stay.
+    void Reload();
 
     // Number of users in the file as last read; -1 when there is no file. False with `error`
     // when something that is no readable regular file stands in its place.
@@ -102,9 +99,7 @@ private:
     ino_t inode = 0;
     std::set<std::string> passed;
     unsigned char digestKey[32];
-    std::counting_semaphore<2> hashing{2};
-    AttemptCounter names;
-    AttemptCounter addresses;
+    LoginLimiter limiter;
 };
 
 }  // namespace talvero

@@ -17,6 +17,9 @@
 #                         service asked directly (TALVERO_APERTIUM_SERVICES=N: N services)
 #   gateway-hostile [SECONDS]  the gateway under slow and idle clients (target: a normal request
 #                         answered within 200 ms); half-closed requests
+#   gateway-stall [SECONDS]  the gateway under a login flood from 1,000 addresses, 40 waits on a
+#                         5 s translation, a locked uploads table (target: a normal request
+#                         within 200 ms, median and worst)
 #   speech [TRIALS]       the voice: request to first sample, Stop to silence, synthesis speed,
 #                         the idle speech threads
 #   dictation             recognition speed, first-hypothesis delay, word errors before and after
@@ -34,7 +37,7 @@ usage() {
 NAME=$1
 shift
 case "$NAME" in
-    dictionary | memory | translate | web | gateway | gateway-hostile | speech | dictation | window) ;;
+    dictionary | memory | translate | web | gateway | gateway-hostile | gateway-stall | speech | dictation | window) ;;
     *) usage ;;
 esac
 
@@ -137,6 +140,10 @@ gateway)
 gateway-hostile)
     build talvero-gateway
     python3 bench/gateway/hostile.py "$BUILD_DIR/gateway/talvero-gateway" "${1:-30}"
+    ;;
+gateway-stall)
+    build talvero-gateway
+    python3 bench/gateway/stall.py "$BUILD_DIR/gateway/talvero-gateway" "${1:-10}"
     ;;
 speech)
     build speech_bench

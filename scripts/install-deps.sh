@@ -31,6 +31,7 @@ postgresql-common
 libsodium-dev
 libxxhash-dev
 time
+haproxy scdoc systemd
 libmicrohttpd-dev libgnutls28-dev openssl
 nlohmann-json3-dev
 espeak-ng

@@ -1,7 +1,8 @@
 #!/bin/sh
-# Builds the Debian package talvero (and its automatic -dbgsym package) the Debian way,
-# dpkg-buildpackage from debian/, checks both with lintian and prints the .deb's path on the
-# last line. Install it with `apt install ./build-deb/talvero_*.deb`.
+# Builds the Debian packages talvero and talvero-gateway (and their automatic -dbgsym packages)
+# the Debian way, dpkg-buildpackage from debian/, checks them with lintian and prints the path of
+# talvero's .deb on the last line (talvero-gateway's lies beside it). Install them with
+# `apt install ./build-deb/talvero_*.deb ./build-deb/talvero-gateway_*.deb`.
 #
 # The package is built from a copy of the tree's files (tracked and new, not ignored) in
 # build-deb/ (or $TALVERO_PACKAGE_DIR), so no build directory of yours gets into it and the
@@ -17,7 +18,7 @@ OUT=${TALVERO_PACKAGE_DIR:-$ROOT/build-deb}
 case "$OUT" in /*) ;; *) OUT="$ROOT/$OUT" ;; esac
 SRC="$OUT/talvero"
 rm -rf "$SRC"
-rm -f "$OUT"/talvero_* "$OUT"/talvero-dbgsym_*
+rm -f "$OUT"/talvero_* "$OUT"/talvero-dbgsym_* "$OUT"/talvero-gateway_* "$OUT"/talvero-gateway-dbgsym_*
 mkdir -p "$SRC"
 if git -C "$ROOT" rev-parse --git-dir >/dev/null 2>&1; then
     git -C "$ROOT" ls-files -z --cached --others --exclude-standard |

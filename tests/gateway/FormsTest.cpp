@@ -60,6 +60,13 @@ TEST(GatewayApertiumMarks, SignsOpeningAWordGoUnlessTheSourceWroteThem)
               "ana@example.org C# a * b 5*3 x#");
     // Written in the source: that sign stays everywhere, the others still go.
     EXPECT_EQ(WithoutApertiumMarks("#hello @ana *xyzzy", "#hola @ana"), "#hello @ana xyzzy");
+    // What Apertium makes of the user's own signs: only the ones it added go.
+    EXPECT_EQ(WithoutApertiumMarks("3*4 dog", "3*4 perro"), "3*4 dog");
+    EXPECT_EQ(WithoutApertiumMarks("It eats *xyzzy*", "come xyzzy*"), "It eats xyzzy*");
+    EXPECT_EQ(WithoutApertiumMarks("The *dog eats *xyzzy", "el *perro come xyzzy"),
+              "The *dog eats xyzzy");
+    EXPECT_EQ(WithoutApertiumMarks("#hello @*ana Looks", "#hola @ana mira"), "#hello @ana Looks");
+    EXPECT_EQ(WithoutApertiumMarks("To * *b", "a * b"), "To * b");
 }
 
 TEST(GatewayForms, DecodingAndTheFieldsOfEachForm)

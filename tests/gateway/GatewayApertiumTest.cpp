@@ -93,6 +93,12 @@ TEST_F(WithApertium, ResultsArePlainTextWithoutApertiumMarks)
         PairNumberForPosition(PairList::Babelfish, Position(PairList::Babelfish)), base);
     less.Retrieve();
     EXPECT_EQ(less.GetResult(), "If x < 5 and z > 3");
+    // The user's own "*" stays; the one Apertium puts before a word it does not know goes.
+    BabelfishTranslator star(
+        "3*4 perro xyzzy",
+        PairNumberForPosition(PairList::Babelfish, Position(PairList::Babelfish)), base);
+    star.Retrieve();
+    EXPECT_EQ(star.GetResult(), "3*4 dog xyzzy");
     int frenchToSpanish = 0;
     while (Translator::PairCode(frenchToSpanish) != "fr|es")
         ++frenchToSpanish;

@@ -170,8 +170,8 @@ TEST_F(GatewayFixture, TricklingAndHoardingClientsAreCut)
 
 TEST_F(GatewayFixture, GuessingIsLimitedPerNameAndAddressAndUnknownNamesCountAlike)
 {
-    config.loginLimits.perName = {2, std::chrono::minutes(15)};
-    config.loginLimits.perAddress = {5, std::chrono::minutes(15)};
+    config.loginLimits.perPair = 2;
+    config.loginLimits.perAddress = 5;
     std::string error;
     ASSERT_TRUE(SetUserPassword(config.usersFile, "ana", "pw", error)) << error;
     StartGateway();
@@ -231,12 +231,11 @@ TEST(GatewayHandling, AStoreFailureIsLoggedAndNeverAcknowledged)
 {
     std::string logged;
     RequestParts parts;
-    parts.verify = [](const std::string&, const std::string&, const std::string&) {
-        return LoginVerdict::Accepted;
+    parts.verify = [](const std::string&, const std::string&, const std::string&, auto done) {
+        done(LoginVerdict::Accepted, std::chrono::seconds(0));
     };
-    parts.store = [](const UploadRow&, std::string& error) {
-        error = "database or disk is full";
-        return false;
+    parts.store = [](const UploadRow&, auto done) {
+        done(StoreOutcome::Failed, "database or disk is full");
     };
     parts.log = [&](const std::string& message) { logged += message; };
     HttpRequest request{"GET", "/upload_es.php",
