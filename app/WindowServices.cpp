@@ -86,6 +86,9 @@ private:
                                           const std::string& personalFile)
     {
         try {
+            // The window lives long: once the index is written, it answers from the mapped
+            // index rather than keeping the text and the tree built from it.
+            dictionary->mapWrittenIndex = true;
             return dictionary->Load(localFile, personalFile);
         } catch (const std::bad_alloc&) {
             dictionary.reset();

@@ -18,7 +18,17 @@ void EntryTable::Clear()
     added.Clear();
     fileEntries = 0;
     viewed = false;
+    fileRecords = nullptr;
+    blocks = nullptr;
     OwnFileParts();
+}
+
+void EntryTable::UseRecordView(std::string_view text, const uint32_t* records, uint32_t count,
+                               const IndexBlocks& checks)
+{
+    UseFileView(text, nullptr, count);
+    fileRecords = records;
+    blocks = &checks;
 }
 
 void EntryTable::UseFileView(std::string_view text, const Entry* view, uint32_t count)

@@ -74,7 +74,11 @@ public:
 
     // The translation of the entry whose original is exactly `text`, if any (the near list's
     // double-click). No trimming, no cache.
-    std::optional<std::string> FindTranslation(std::string_view text) const;
+    std::optional<std::string> FindTranslation(std::string_view text);
+
+    // Every stored original that begins with `text`, in the tree's order; the tree's nearList
+    // holds them after.
+    std::vector<std::string> NearOriginals(std::string_view text);
 
     struct AddResult {
         bool written = false;  // appended to the personal dictionary file
@@ -105,6 +109,10 @@ public:
     // it works on a copy of the process (a forked child). Runs it at once when unset.
     std::function<void(const std::function<void()>& write)> indexWriter;
 
+    // Without an indexWriter: once the index is written, answer from it rather than from the
+    // text read for it, whose memory then goes (the window, which lives long).
+    bool mapWrittenIndex = false;
+
     // Receives each "Resulting token: %s\n" line; standard output by default.
     void SetTraceSink(std::function<void(std::string_view line)> sink);
 
@@ -112,11 +120,20 @@ public:
     const CTernarySearchTree& Tree() const { return *tree; }
     const EntryTable& Entries() const { return table; }
     size_t CachedCount() const { return cache.size(); }
-    // Whether the local file's pairs were read from its saved index at the last load.
+    // Whether the local file's pairs are answered from its saved index. Searches through the
+    // tree itself (Tree()) may throw DamagedIndex then; those of this class find the text's
+    // answer instead.
     bool UsesIndex() const { return index != nullptr; }
     void ClearCache() { cache.clear(); }
 
 private:
+    bool UseIndex(std::unique_ptr<DictionaryIndex> opened);
+    // Runs a search; when the index turns out damaged, reloads from the text and runs it again.
+    template <typename Search>
+    auto Guarded(Search search);
+    bool LookUp(std::string_view text, std::string& translation);
+    bool Translate(std::string_view text, std::string& translation, bool searchCombinations);
+
     struct SearchBudget {
         uint64_t work = 0;
         bool exhausted = false;

@@ -36,14 +36,18 @@ bool WantsHelp(const CliArgs& args)
 }
 
 // Writing a dictionary's first saved index takes about as long again as loading it from its
-// text, and the answer does not wait on it: a child, a copy of the process as the load built
-// it, writes the index once this one has answered and ended, so that the two never share the
-// processor. The index appears by a rename, so a run that starts meanwhile finds none and
-// loads from the text. In the child's place, when there can be none, the index is written
-// here.
-void WriteIndexInChild(const std::function<void()>& write)
+// text, and the answer does not wait on it: a child writes the index once this process has
+// answered and ended, so that the two never share the processor. The child runs this program
+// afresh ("index"), which reads the text on its own, rather than working in a copy of this
+// process: the copy would hold all the memory of the load. The index appears by a rename, so a
+// run that starts meanwhile finds none and loads from the text. When the program cannot be run
+// again, the copy writes the index; when there can be no child, this process does.
+void WriteIndexInChild(const std::string& textPath, const std::function<void()>& write)
 {
     std::fflush(nullptr);
+    std::string self(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
+    self.resize(n > 0 ? static_cast<size_t>(n) : 0);
     // The child waits for the end of this pipe that only this process holds: it reads the end
     // of the file when this process has ended, whichever way it ends.
     int gate[2] = {-1, -1};
@@ -72,11 +76,49 @@ void WriteIndexInChild(const std::function<void()>& write)
     }
     // The answer's process comes first on a busy machine.
     (void)!::nice(19);
+    if (!self.empty()) {
+        std::string command = "index", path = textPath, name = "talvero-cli";
+        char* argv[] = {name.data(), command.data(), path.data(), nullptr};
+        ::execv(self.c_str(), argv);
+    }
     write();
     ::_exit(0);
 }
 
+const char* kIndexUsage =
+    "Usage: talvero-cli index FILE\n"
+    "Writes the saved index of the dictionary file FILE beside it (FILE.index), which later\n"
+    "loads of FILE map instead of reading the text, unless a sound one is there already or\n"
+    "another program is writing it. `local` has it written by itself after its first answer.\n"
+    "\n"
+    "Exit status: 0 when the index is there, 1 when it could not be written, 2 on misuse.\n";
+
 }  // namespace
+
+// talvero-cli index FILE: writes the saved index of a dictionary file.
+int CliIndex(const CliArgs& args)
+{
+    if (WantsHelp(args)) {
+        std::fputs(kIndexUsage, stdout);
+        return 0;
+    }
+    if (args.size() != 1) {
+        CliError("usage: talvero-cli index FILE (try 'index --help')");
+        return 2;
+    }
+    switch (DictionaryIndex::WriteFor(args[0])) {
+        case DictionaryIndex::Built::Written:
+        case DictionaryIndex::Built::AlreadyThere:
+            return 0;
+        case DictionaryIndex::Built::Busy:
+            CliError("another program is writing the index of " + args[0]);
+            return 1;
+        case DictionaryIndex::Built::Failed:
+            break;
+    }
+    CliError("could not write the index of " + args[0]);
+    return 1;
+}
 
 // talvero-cli local TEXT: the Translate action's local step for the stored pair.
 int CliLocal(const CliArgs& args)
@@ -100,7 +142,9 @@ int CliLocal(const CliArgs& args)
     else if (!message.empty())
         CliError(message);
     LocalDictionary dictionary;
-    dictionary.indexWriter = WriteIndexInChild;
+    dictionary.indexWriter = [&dictionary](const std::function<void()>& write) {
+        WriteIndexInChild(dictionary.localDictionaryFile, write);
+    };
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
     for (const std::string& message :
          dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {
