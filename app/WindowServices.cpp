@@ -86,9 +86,9 @@ private:
                                           const std::string& personalFile)
     {
         try {
-            // The window lives long: once the index is written, it answers from the mapped
-            // index rather than keeping the text and the tree built from it.
-            dictionary->mapWrittenIndex = true;
+            // The window lives long: it answers from the mapped index rather than keeping the
+            // text and a tree built from it.
+            dictionary->indexFirst = true;
             return dictionary->Load(localFile, personalFile);
         } catch (const std::bad_alloc&) {
             dictionary.reset();

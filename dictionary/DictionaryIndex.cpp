@@ -18,6 +18,7 @@
 
 #include "base/CodePage.h"
 #include "base/TextFile.h"
+#include "dictionary/Bits.h"
 #include "dictionary/TernarySearchTree.h"
 
 namespace talvero {
@@ -356,8 +357,38 @@ struct WriterLock {
     }
 };
 
+// The index's temporary: beside the index's own name, created afresh, never opened through a
+// link; its lock tells a clean-up at start-up that it is still being written. Removed unless
+// renamed into place.
+struct TempIndex {
+    std::string path;
+    Fd out;
+    bool Create(const std::string& indexPath)
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 16 && out.fd < 0; ++attempt) {
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(random()));
+            path = indexPath + suffix;
+            out.fd =
+                ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+            if (out.fd < 0 && errno != EEXIST) break;
+        }
+        if (out.fd < 0) {
+            path.clear();
+            return false;
+        }
+        ::flock(out.fd, LOCK_EX | LOCK_NB);
+        return true;
+    }
+    ~TempIndex()
+    {
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+};
+
 bool WriteLocked(const std::string& textPath, const DictionaryIndex::Identity& identity,
-                 const EntryTable& table, std::vector<uint32_t> order)
+                 const EntryTable& table, std::vector<uint32_t> order, TempIndex& temp)
 {
     const uint32_t count = table.FileEntryCount();
     if (identity.size != table.FileText().size() ||
@@ -379,33 +410,22 @@ bool WriteLocked(const std::string& textPath, const DictionaryIndex::Identity& i
         }
     }
 
-    // A temporary beside the index's own name, created afresh, never opened through a link;
-    // its lock tells a clean-up at start-up that it is still being written.
-    const std::string indexPath = DictionaryIndex::PathFor(textPath);
-    std::random_device random;
-    std::string temp;
-    Fd out;
-    for (int attempt = 0; attempt < 16 && out.fd < 0; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(random()));
-        temp = indexPath + suffix;
-        out.fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (out.fd < 0 && errno != EEXIST) return false;
-    }
-    if (out.fd < 0) return false;
-    ::flock(out.fd, LOCK_EX | LOCK_NB);
-
-    IndexOut w(out.fd);
+    IndexOut w(temp.out.fd);
     static const char room[kRecordsOffset] = {};
     w.PutPlain(room, sizeof room);
-    // Each entry's record, its offset kept in the order's place, which is read no more.
+    // Each entry's record, its offset kept in the order's place, which is read no more. The
+    // entries come in sorted order, from all over the text: each entry is asked for from memory
+    // well before it is used, and its text a little later, so that the waits overlap.
+    const EntryTable::Entry* entries = table.FileEntries();
+    const char* text = table.FileText().data();
+    constexpr uint32_t kAhead = 32;
     for (uint32_t k = 0; k < count && w.Ok(); ++k) {
+        if (entries && k + 2 * kAhead < count) Prefetch(&entries[order[k + 2 * kAhead]]);
+        if (entries && k + kAhead < count)
+            Prefetch(text + entries[order[k + kAhead]].original.offset);
         const uint32_t i = order[k];
         const uint64_t at = w.Position() - kRecordsOffset;
-        if (at > EntryTable::kMaxTextBytes) {
-            ::unlink(temp.c_str());
-            return false;
-        }
+        if (at > EntryTable::kMaxTextBytes) return false;
         order[k] = static_cast<uint32_t>(at);
         w.Put(table.Original(i));
         w.Put("\n", 1);
@@ -441,14 +461,13 @@ bool WriteLocked(const std::string& textPath, const DictionaryIndex::Identity& i
     h.headerHash = HeaderHash(h);
 
     // A cache: a crash that leaves it empty or torn only costs a rebuild, so no fsync.
-    bool ok = w.Flush() && ::pwrite(out.fd, &h, sizeof h, 0) == static_cast<ssize_t>(sizeof h);
-    ok = ::close(out.fd) == 0 && ok;
-    out.fd = -1;
+    bool ok = w.Flush() && ::pwrite(temp.out.fd, &h, sizeof h, 0) == static_cast<ssize_t>(sizeof h);
+    ok = ::close(temp.out.fd) == 0 && ok;
+    temp.out.fd = -1;
     // Renamed over the name itself: a link in its place is replaced, its target left alone.
-    if (!ok || ::rename(temp.c_str(), indexPath.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    if (!ok || ::rename(temp.path.c_str(), DictionaryIndex::PathFor(textPath).c_str()) != 0)
         return false;
-    }
+    temp.path.clear();
     return true;
 }
 
@@ -458,8 +477,9 @@ bool DictionaryIndex::Write(const std::string& textPath, const Identity& identit
                             const EntryTable& table, std::vector<uint32_t> sorted)
 {
     WriterLock lock(textPath);
-    if (!lock.held) return false;
-    return WriteLocked(textPath, identity, table, std::move(sorted));
+    TempIndex temp;
+    if (!lock.held || !temp.Create(PathFor(textPath))) return false;
+    return WriteLocked(textPath, identity, table, std::move(sorted), temp);
 }
 
 DictionaryIndex::Built DictionaryIndex::WriteFor(const std::string& textPath)
@@ -470,15 +490,18 @@ DictionaryIndex::Built DictionaryIndex::WriteFor(const std::string& textPath)
     if (Open(textPath)) return Built::AlreadyThere;
     Identity identity;
     // Taken before the read: a change made meanwhile then shows as a stale index.
-    if (!StatText(textPath, identity)) return Built::Failed;
+    if (!StatText(textPath, identity) || identity.size < minimumTextBytes) return Built::Failed;
+    // Where no index can be written, before the text is read for it.
+    TempIndex temp;
+    if (!temp.Create(PathFor(textPath))) return Built::Failed;
     EntryTable table;
     bool tooLarge = false;
     if (!table.AppendFile(textPath, tooLarge) || identity.size != table.FileText().size())
         return Built::Failed;
     HashText(table.FileText(), identity);
     std::vector<uint32_t> sorted = CTernarySearchTree::SortedEntries(table);
-    return WriteLocked(textPath, identity, table, std::move(sorted)) ? Built::Written
-                                                                     : Built::Failed;
+    return WriteLocked(textPath, identity, table, std::move(sorted), temp) ? Built::Written
+                                                                           : Built::Failed;
 }
 
 }  // namespace talvero

@@ -214,7 +214,15 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
 
     // The local file from its saved index when that matches it, else from its text, saving an
     // index for the next load where the directory allows.
-    if (!UseIndex(DictionaryIndex::Open(localDictionaryFile))) {
+    bool usable = UseIndex(DictionaryIndex::Open(localDictionaryFile));
+    if (!usable && indexFirst) {
+        // Busy (another process is writing it) or impossible: the text answers instead.
+        const DictionaryIndex::Built built = DictionaryIndex::WriteFor(localDictionaryFile);
+        if (built == DictionaryIndex::Built::Written ||
+            built == DictionaryIndex::Built::AlreadyThere)
+            usable = UseIndex(DictionaryIndex::Open(localDictionaryFile));
+    }
+    if (!usable) {
         DictionaryIndex::Identity identity;
         // Taken before the read: a change made meanwhile then shows as a stale index.
         const bool known = DictionaryIndex::StatText(localDictionaryFile, identity);
@@ -226,25 +234,10 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
         }
         tree = std::make_unique<CTernarySearchTree>(table);
         tree->Build();
-        if (read && known && identity.size == table.FileText().size() &&
+        if (!indexFirst && read && known && identity.size == table.FileText().size() &&
             identity.size >= DictionaryIndex::minimumTextBytes) {
-            auto write = [this, identity]() mutable {
-                DictionaryIndex::HashText(table.FileText(), identity);
-                return DictionaryIndex::Write(localDictionaryFile, identity, table,
-                                              tree->EntriesInOrder());
-            };
-            if (indexWriter) {
-                indexWriter([&write] { write(); });
-            } else if (write() && mapWrittenIndex) {
-                // The mapped index costs only the pages that searches touch; the text and the
-                // tree built from it go.
-                auto written = DictionaryIndex::Open(localDictionaryFile);
-                if (written) {
-                    tree.reset();
-                    table.Clear();
-                    UseIndex(std::move(written));
-                }
-            }
+            DictionaryIndex::HashText(table.FileText(), identity);
+            DictionaryIndex::Write(localDictionaryFile, identity, table, tree->EntriesInOrder());
         }
     }
 

@@ -104,14 +104,11 @@ public:
     // Called by AddTranslation between the two file appends when set.
     std::function<void(const std::string& original, const std::string& translation)> uploadPair;
 
-    // Runs the writing of the local file's saved index when a load from its text calls for
-    // one; the load goes on when it returns, and the writing must not outlive the call unless
-    // it works on a copy of the process (a forked child). Runs it at once when unset.
-    std::function<void(const std::function<void()>& write)> indexWriter;
-
-    // Without an indexWriter: once the index is written, answer from it rather than from the
-    // text read for it, whose memory then goes (the window, which lives long).
-    bool mapWrittenIndex = false;
+    // A local file without a sound saved index: when set, the index is written first (unless
+    // another process is writing it) and answered from, so that the load costs only the pages
+    // that searches touch and the next load finds it ready; when not, the text is read into
+    // memory, answered from, and the index written after it.
+    bool indexFirst = false;
 
     // Receives each "Resulting token: %s\n" line; standard output by default.
     void SetTraceSink(std::function<void(std::string_view line)> sink);
