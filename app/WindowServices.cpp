@@ -155,11 +155,6 @@ private:
 
 }  // namespace
 
-std::string NotEnoughMemoryMessage(const std::string& file)
-{
-    return "Not enough memory to load the file: " + file;
-}
-
 std::unique_ptr<ILocalDictionary> MakeLocalDictionary()
 {
     return std::make_unique<FileDictionary>();

@@ -152,6 +152,11 @@ std::string CouldNotOpenMessage(const std::string& file)
     return "Could not open the file: " + file;
 }
 
+std::string NotEnoughMemoryMessage(const std::string& file)
+{
+    return "Not enough memory to load the file: " + file;
+}
+
 size_t CountWords(std::string_view text)
 {
     size_t count = 0;

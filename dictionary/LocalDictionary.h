@@ -23,6 +23,8 @@ inline constexpr const char* kNewTranslationsFileName = "newtranslationsadded.tx
 
 // "Could not open the file: %s" with the file name.
 std::string CouldNotOpenMessage(const std::string& file);
+// What is said when a dictionary file does not fit into the memory the program may have.
+std::string NotEnoughMemoryMessage(const std::string& file);
 
 // Number of maximal runs of characters other than space, comma and full stop.
 size_t CountWords(std::string_view text);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -96,9 +97,16 @@ int CliLocal(const CliArgs& args)
     // answer, and a run that starts meanwhile answers from the text.
     dictionary.indexFirst = true;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
-    for (const std::string& message :
-         dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {
-        CliError(message);
+    try {
+        for (const std::string& message :
+             dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {
+            CliError(message);
+        }
+    } catch (const std::bad_alloc&) {
+        // More than the process may have (an address-space limit, a huge file): said, not
+        // aborted.
+        CliError(NotEnoughMemoryMessage(settings.localDictionaryFile));
+        return 1;
     }
     LocalStepResult result = TranslateLocal(dictionary, args[0], settings);
     std::string out = result.translation + "\n";
