@@ -219,8 +219,8 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
 
     // The local file from its saved index when that matches it, else from its text, saving an
     // index for the next load where the directory allows.
-    bool usable = UseIndex(DictionaryIndex::Open(localDictionaryFile));
-    if (!usable && indexFirst) {
+    bool usable = !fromText && UseIndex(DictionaryIndex::Open(localDictionaryFile));
+    if (!usable && indexFirst && !fromText) {
         // Busy (another process is writing it) or impossible: the text answers instead.
         const DictionaryIndex::Built built = DictionaryIndex::WriteFor(localDictionaryFile);
         if (built == DictionaryIndex::Built::Written ||
@@ -239,7 +239,8 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
         }
         tree = std::make_unique<CTernarySearchTree>(table);
         tree->Build();
-        if (!indexFirst && read && known && identity.size == table.FileText().size() &&
+        if ((!indexFirst || fromText) && read && known &&
+            identity.size == table.FileText().size() &&
             identity.size >= DictionaryIndex::minimumTextBytes) {
             DictionaryIndex::HashText(table.FileText(), identity);
             DictionaryIndex::Write(localDictionaryFile, identity, table, tree->EntriesInOrder());
@@ -277,11 +278,12 @@ auto LocalDictionary::Guarded(Search search)
     try {
         return search();
     } catch (const DamagedIndex&) {
-        // The text is the truth: load from it, which writes the index anew, and search again.
-        // The additions of this run are in the personal file, which the load reads too.
-        if (index) ::unlink(DictionaryIndex::PathFor(localDictionaryFile).c_str());
-        index.reset();
+        // The text is the truth: load from it, which writes the index anew, and search the
+        // text. The additions of this run are in the personal file, which the load reads too.
+        ::unlink(DictionaryIndex::PathFor(localDictionaryFile).c_str());
+        fromText = true;
         std::vector<std::string> messages = LoadDictionary();
+        fromText = false;
         (void)messages;
         return search();
     }

@@ -127,6 +127,7 @@ public:
 
 private:
     bool UseIndex(std::unique_ptr<DictionaryIndex> opened);
+    bool fromText = false;  // the next load reads the text whatever index there is
     // Runs a search; when the index turns out damaged, reloads from the text and runs it again.
     template <typename Search>
     auto Guarded(Search search);
