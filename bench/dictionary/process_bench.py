@@ -79,7 +79,9 @@ def main():
         name, rest = arg.split("=", 1)
         path, text = rest.rsplit(":", 1)
         path = os.path.abspath(path)
-        with tempfile.TemporaryDirectory(dir=os.environ.get("TALVERO_BENCH_WORK")) as work:
+        # Beside the data, on a disk whose pages can be evicted (not /tmp, which may be tmpfs).
+        with tempfile.TemporaryDirectory(dir=os.environ.get("TALVERO_BENCH_WORK")
+                                         or os.path.dirname(path)) as work:
             os.symlink(path, os.path.join(work, "localdictionary_es_en.txt"))
             personal = os.path.join(work, "personaldictionary_es_en.txt")
             with open(personal, "w") as f:
