@@ -86,6 +86,9 @@ private:
                                           const std::string& personalFile)
     {
         try {
+            // The window lives long: it answers from the mapped index rather than keeping the
+            // text and a tree built from it.
+            dictionary->indexFirst = true;
             return dictionary->Load(localFile, personalFile);
         } catch (const std::bad_alloc&) {
             dictionary.reset();
@@ -151,11 +154,6 @@ private:
 };
 
 }  // namespace
-
-std::string NotEnoughMemoryMessage(const std::string& file)
-{
-    return "Not enough memory to load the file: " + file;
-}
 
 std::unique_ptr<ILocalDictionary> MakeLocalDictionary()
 {

@@ -96,9 +96,6 @@ public:
     virtual IVoice* ReplaceVoice() { return Voice(); }
 };
 
-// "Not enough memory to load the file: <name>", for a dictionary the program cannot hold.
-std::string NotEnoughMemoryMessage(const std::string& file);
-
 // The program's local dictionary (files of the working directory).
 std::unique_ptr<ILocalDictionary> MakeLocalDictionary();
 

@@ -239,10 +239,10 @@ bool AtomicWriteParts(const std::string& path, const std::vector<std::string_vie
     return AtomicWrite(path, parts, newFileMode, false, durable);
 }
 
-int RemoveStaleTemporaries(const std::string& linkOrPath)
+int RemoveStaleTemporaries(const std::string& linkOrPath, bool followLink)
 {
     std::string path = linkOrPath;
-    if (char* real = ::realpath(linkOrPath.c_str(), nullptr)) {
+    if (char* real = followLink ? ::realpath(linkOrPath.c_str(), nullptr) : nullptr) {
         path = real;
         std::free(real);
     }

@@ -56,8 +56,9 @@ bool AtomicWriteParts(const std::string& path, const std::vector<std::string_vie
 
 // Removes the temporary files that AtomicWriteFile left beside `path` when it was killed before
 // its rename (they may hold a password). A temporary that a running write still holds is kept.
-// Returns how many were removed.
-int RemoveStaleTemporaries(const std::string& path);
+// Returns how many were removed. Without `followLink`, a link at `path` is not followed: the
+// temporaries sought are those beside the link (a cache that replaces the link itself).
+int RemoveStaleTemporaries(const std::string& path, bool followLink = true);
 
 // Blanks, tabs, line breaks, vertical tabs and form feeds.
 bool IsWhiteSpace(char c);

@@ -1,6 +1,7 @@
 #include "dictionary/DictionaryIndex.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,23 +10,32 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <type_traits>
 #include <vector>
 
 #include "base/CodePage.h"
 #include "base/TextFile.h"
+#include "dictionary/Bits.h"
+#include "dictionary/TernarySearchTree.h"
 
 namespace talvero {
 
 namespace {
 
 constexpr char kMagic[8] = {'T', 'l', 'v', 'I', 'd', 'x', '\r', '\n'};
-// Raised whenever the layout of the file or of a node, an entry or a slot changes.
-constexpr uint32_t kVersion = 2;
+// Raised whenever the layout of the file changes.
+constexpr uint32_t kVersion = 3;
 constexpr uint32_t kByteOrder = 0x01020304u;
-constexpr uint64_t kAlign = 64;
+constexpr uint64_t kBlock = IndexBlocks::kBlockBytes;
+constexpr uint64_t kRecordsOffset = DictionaryIndex::kBlocksStart;
 
+// The file: this header in its first 4 KiB; the records from there (an original, a line feed,
+// its translation, a line feed, for each entry: first the sorted ones, then those no search
+// reaches); the records' offsets (32 bits each, by entry); and at the end the checksums of the
+// blocks of 16 KiB that records and offsets make up from 4 KiB on.
 struct Header {
     char magic[8];
     uint32_t version;
@@ -38,29 +48,17 @@ struct Header {
     uint64_t textSampleHash;
     uint64_t textHash;
     uint32_t textSettled;  // whether the sampled check is enough
-    uint32_t unused;
+    uint32_t blockBytes;
     uint64_t fileSize;
-    uint64_t copyBytes;  // the pairs' text as the index keeps it
-    uint64_t textOffset;
-    uint64_t entriesOffset;
-    uint64_t nodesOffset;
-    uint64_t exactOffset;
+    uint64_t recordsBytes;
+    uint64_t offsetsOffset;
+    uint64_t hashesOffset;
+    uint64_t hashesHash;  // of the blocks' checksums
     uint32_t entryCount;
-    uint32_t nodeCount;
-    uint32_t root;
-    uint32_t exactSlots;
-    uint32_t rootIndex[256];
-    uint64_t payloadHash;  // of every byte after the header
-    uint64_t headerHash;   // of the header up to here
+    uint32_t sortedCount;
+    uint64_t headerHash;  // of the header up to here
 };
-static_assert(std::is_trivially_copyable_v<Header>);
-static_assert(sizeof(EntryTable::Entry) == 16 && sizeof(CTSTNode) == 16 &&
-              sizeof(CTSTExactSlot) == 8);
-
-uint64_t AlignUp(uint64_t v)
-{
-    return (v + kAlign - 1) / kAlign * kAlign;
-}
+static_assert(std::is_trivially_copyable_v<Header> && sizeof(Header) <= kRecordsOffset);
 
 uint64_t HeaderHash(const Header& h)
 {
@@ -145,11 +143,6 @@ struct Fd {
     }
 };
 
-bool SectionFits(uint64_t offset, uint64_t bytes, uint64_t fileSize)
-{
-    return offset % kAlign == 0 && offset <= fileSize && bytes <= fileSize - offset;
-}
-
 }  // namespace
 
 DictionaryIndex::~DictionaryIndex()
@@ -193,7 +186,7 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
     long long indexSize = 0;
     Fd indexFile{OpenPlainFile(PathFor(textPath), indexSize)};
     struct stat indexStat {};
-    if (indexFile.fd < 0 || static_cast<uint64_t>(indexSize) < sizeof(Header) ||
+    if (indexFile.fd < 0 || static_cast<uint64_t>(indexSize) < kRecordsOffset ||
         ::fstat(indexFile.fd, &indexStat) != 0)
         return nullptr;
     Header h;
@@ -202,7 +195,7 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
     // The header first: what it says is checked before any of it is used.
     const std::string codePage = CodePageName();
     if (std::memcmp(h.magic, kMagic, sizeof kMagic) != 0 || h.version != kVersion ||
-        h.byteOrder != kByteOrder || HeaderHash(h) != h.headerHash)
+        h.byteOrder != kByteOrder || HeaderHash(h) != h.headerHash || h.blockBytes != kBlock)
         return nullptr;
     if (codePage.size() >= sizeof h.codePage ||
         std::strncmp(h.codePage, codePage.c_str(), sizeof h.codePage) != 0)
@@ -211,24 +204,17 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
     if (h.fileSize != fileSize || h.textSize != now.size || h.textModifiedNs != now.modifiedNs ||
         h.textChangedNs != now.changedNs || h.textInode != now.inode)
         return nullptr;
-    if (h.entryCount > EntryTable::kMaxEntries || h.copyBytes > EntryTable::kMaxTextBytes ||
-        (h.exactSlots & (h.exactSlots - 1)) != 0 ||
-        (h.root != CTSTNode::kNone && h.root >= h.nodeCount) ||
-        !SectionFits(h.textOffset, h.copyBytes, fileSize) ||
-        !SectionFits(h.entriesOffset, uint64_t{h.entryCount} * sizeof(EntryTable::Entry),
-                     fileSize) ||
-        !SectionFits(h.nodesOffset, uint64_t{h.nodeCount} * sizeof(CTSTNode), fileSize) ||
-        !SectionFits(h.exactOffset, uint64_t{h.exactSlots} * sizeof(CTSTExactSlot), fileSize))
+    if (h.entryCount > EntryTable::kMaxEntries || h.sortedCount > h.entryCount ||
+        h.recordsBytes > EntryTable::kMaxTextBytes ||
+        h.offsetsOffset < kRecordsOffset + h.recordsBytes || h.offsetsOffset % 4 != 0 ||
+        h.hashesOffset < h.offsetsOffset + uint64_t{h.entryCount} * 4 || h.hashesOffset % 8 != 0 ||
+        h.hashesOffset > fileSize ||
+        fileSize - h.hashesOffset != IndexBlocks::BlockCount(h.hashesOffset - kRecordsOffset) * 8)
         return nullptr;
-    for (uint32_t node : h.rootIndex) {
-        if (node != CTSTNode::kNone && node >= h.nodeCount) return nullptr;
-    }
 
-    // Then the content, read through the page cache rather than mapped: the text must be the
-    // one the index was built from, and the index must be whole. Read without read-ahead, so
-    // that the cache keeps the index in single pages, and a search maps in only the pages
-    // around what it reads, not a large block.
-    ::posix_fadvise(indexFile.fd, 0, 0, POSIX_FADV_RANDOM);
+    // The text must be the one the index was built from. Its sampled places are read without
+    // read-ahead: from a cold disk, that is what would make them cost.
+    ::posix_fadvise(textFile.fd, 0, 0, POSIX_FADV_RANDOM);
     uint64_t hash = 0;
     const bool sampled = HashSamples(now.size, hash, [&](uint64_t at, char* to, uint64_t bytes) {
         return ::pread(textFile.fd, to, bytes, static_cast<off_t>(at)) ==
@@ -253,84 +239,214 @@ std::unique_ptr<DictionaryIndex> DictionaryIndex::Open(const std::string& textPa
             }
         }
     }
-    if (!HashDescriptor(indexFile.fd, sizeof(Header), fileSize - sizeof(Header), hash) ||
-        hash != h.payloadHash)
-        return nullptr;
 
     void* p = ::mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE, indexFile.fd, 0);
     if (p == MAP_FAILED) return nullptr;
-    // Searches touch a few scattered pages each: without this the kernel maps the cached pages
-    // around every one it faults in, and a near search of a common beginning brings in tens of
-    // megabytes of what it never reads.
+    // Searches touch a few scattered blocks each, and read each whole when they first touch it.
     ::madvise(p, fileSize, MADV_RANDOM);
     std::unique_ptr<DictionaryIndex> index(new DictionaryIndex);
     index->mapping = p;
     index->mappedBytes = fileSize;
     const char* base = static_cast<const char*>(p);
-    index->text = std::string_view(base + h.textOffset, h.copyBytes);
-    index->entries = reinterpret_cast<const EntryTable::Entry*>(base + h.entriesOffset);
+    const uint64_t* hashes = reinterpret_cast<const uint64_t*>(base + h.hashesOffset);
+    // The checksums themselves, a few bytes for every 16 KiB, are checked whole, read in one go.
+    ::madvise(static_cast<char*>(p) + h.hashesOffset / 4096 * 4096,
+              fileSize - h.hashesOffset / 4096 * 4096, MADV_WILLNEED);
+    if (XXH3_64bits(hashes, fileSize - h.hashesOffset) != h.hashesHash) return nullptr;
+    index->blocks.Reset(base, kRecordsOffset, h.hashesOffset, hashes);
+    index->text = std::string_view(base + kRecordsOffset, h.recordsBytes);
+    index->records = reinterpret_cast<const uint32_t*>(base + h.offsetsOffset);
     index->entryCount = h.entryCount;
-    index->tree.nodes = reinterpret_cast<const CTSTNode*>(base + h.nodesOffset);
-    index->tree.nodeCount = h.nodeCount;
-    index->tree.root = h.root;
-    index->tree.rootIndex = reinterpret_cast<const uint32_t*>(base + offsetof(Header, rootIndex));
-    index->tree.exact = reinterpret_cast<const CTSTExactSlot*>(base + h.exactOffset);
-    index->tree.exactSlots = h.exactSlots;
+    index->sortedCount = h.sortedCount;
     return index;
 }
 
-bool DictionaryIndex::Write(const std::string& textPath, const Identity& identity,
-                            const EntryTable& table, CTernarySearchTree& tree)
+namespace {
+
+// The index as it is written: whole pages to the file, the checksum of each block as its bytes
+// pass.
+class IndexOut {
+public:
+    explicit IndexOut(int fd) : fd(fd), state(XXH3_createState())
+    {
+        buffer.reserve(1 << 20);
+        if (!state) ok = false;
+        if (state) XXH3_64bits_reset(state);
+    }
+    ~IndexOut()
+    {
+        if (state) XXH3_freeState(state);
+    }
+    IndexOut(const IndexOut&) = delete;
+    IndexOut& operator=(const IndexOut&) = delete;
+
+    uint64_t Position() const { return position; }
+    bool Ok() const { return ok; }
+    const std::vector<uint64_t>& Hashes() const { return hashes; }
+
+    // Bytes outside the checksummed blocks (the header's room, the checksums).
+    void PutPlain(const void* data, size_t bytes) { Buffer(data, bytes); }
+    void Put(const void* data, size_t bytes)
+    {
+        const char* p = static_cast<const char*>(data);
+        size_t left = bytes;
+        while (left > 0 && ok) {
+            const size_t take = std::min<uint64_t>(left, kBlock - inBlock);
+            XXH3_64bits_update(state, p, take);
+            inBlock += take;
+            p += take;
+            left -= take;
+            if (inBlock == kBlock) EndBlock();
+        }
+        Buffer(data, bytes);
+    }
+    void Put(std::string_view s) { Put(s.data(), s.size()); }
+    void PadTo(uint64_t alignment)
+    {
+        static const char zeros[8] = {};
+        Put(zeros, (alignment - position % alignment) % alignment);
+    }
+    void EndBlocks()
+    {
+        if (inBlock > 0) EndBlock();
+    }
+    bool Flush()
+    {
+        // Written a page at a time: the cache then holds the file in single pages, which a
+        // search maps one by one, rather than in the large blocks that big writes leave.
+        for (size_t from = 0; from < buffer.size() && ok; from += 4096)
+            ok = WriteAll(fd, std::string_view(buffer).substr(from, 4096));
+        buffer.clear();
+        return ok;
+    }
+
+private:
+    void EndBlock()
+    {
+        hashes.push_back(XXH3_64bits_digest(state));
+        XXH3_64bits_reset(state);
+        inBlock = 0;
+    }
+    void Buffer(const void* data, size_t bytes)
+    {
+        const char* p = static_cast<const char*>(data);
+        position += bytes;
+        while (bytes > 0 && ok) {
+            const size_t take = std::min(bytes, buffer.capacity() - buffer.size());
+            buffer.append(p, take);
+            p += take;
+            bytes -= take;
+            if (buffer.size() == buffer.capacity()) Flush();
+        }
+    }
+
+    int fd;
+    std::string buffer;
+    uint64_t position = 0;
+    XXH3_state_t* state;
+    uint64_t inBlock = 0;
+    std::vector<uint64_t> hashes;
+    bool ok = true;
+};
+
+// Holds the text's writer lock: one index writer per text at a time, whichever process.
+struct WriterLock {
+    Fd file;
+    bool held = false;
+    explicit WriterLock(const std::string& textPath)
+    {
+        long long size = 0;
+        file.fd = OpenPlainFile(textPath, size);
+        held = file.fd >= 0 && ::flock(file.fd, LOCK_EX | LOCK_NB) == 0;
+    }
+};
+
+// The index's temporary: beside the index's own name, created afresh, never opened through a
+// link; its lock tells a clean-up at start-up that it is still being written. Removed unless
+// renamed into place.
+struct TempIndex {
+    std::string path;
+    Fd out;
+    bool Create(const std::string& indexPath)
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 16 && out.fd < 0; ++attempt) {
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(random()));
+            path = indexPath + suffix;
+            out.fd =
+                ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+            if (out.fd < 0 && errno != EEXIST) break;
+        }
+        if (out.fd < 0) {
+            path.clear();
+            return false;
+        }
+        ::flock(out.fd, LOCK_EX | LOCK_NB);
+        return true;
+    }
+    ~TempIndex()
+    {
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+};
+
+bool WriteLocked(const std::string& textPath, const DictionaryIndex::Identity& identity,
+                 const EntryTable& table, std::vector<uint32_t> order, TempIndex& temp)
 {
     const uint32_t count = table.FileEntryCount();
-    if (identity.size != table.FileText().size() || identity.size < minimumTextBytes ||
-        count != table.size())
+    if (identity.size != table.FileText().size() ||
+        identity.size < DictionaryIndex::minimumTextBytes || count != table.size() ||
+        order.size() > count)
         return false;
     const std::string codePage = CodePageName();
     Header h{};
     if (codePage.size() >= sizeof h.codePage) return false;
-
-    // The entries renumbered in the order of near searches, their text laid out in that order
-    // too: a near search then reads one stretch of the index rather than pages all over it.
-    // Entries no search reaches (empty originals, pairs a later one overrides) come last.
-    std::vector<uint32_t> order = tree.EntriesInOrder();
-    constexpr uint32_t kUnplaced = 0xFFFFFFFFu;
-    std::vector<uint32_t> renumber(count, kUnplaced);
-    for (uint32_t k = 0; k < order.size(); ++k)
-        renumber[order[k]] = k;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (renumber[i] == kUnplaced) {
-            renumber[i] = static_cast<uint32_t>(order.size());
-            order.push_back(i);
+    const uint32_t sortedCount = static_cast<uint32_t>(order.size());
+    {
+        // The entries no search reaches (empty originals, pairs a later one overrides) last.
+        std::vector<bool> placed(count);
+        for (uint32_t i : order)
+            placed[i] = true;
+        order.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            if (!placed[i]) order.push_back(i);
         }
     }
-    std::string copy;
-    copy.reserve(table.FileText().size());
-    std::vector<EntryTable::Entry> entries(count);
-    for (uint32_t k = 0; k < count; ++k) {
-        const std::string_view original = table.Original(order[k]);
-        const std::string_view translation = table.Translation(order[k]);
-        entries[k].original = {static_cast<uint32_t>(copy.size()),
-                               static_cast<uint32_t>(original.size())};
-        copy.append(original);
-        entries[k].translation = {static_cast<uint32_t>(copy.size()),
-                                  static_cast<uint32_t>(translation.size())};
-        copy.append(translation);
+
+    IndexOut w(temp.out.fd);
+    static const char room[kRecordsOffset] = {};
+    w.PutPlain(room, sizeof room);
+    // Each entry's record, its offset kept in the order's place, which is read no more. The
+    // entries come in sorted order, from all over the text: each entry is asked for from memory
+    // well before it is used, and its text a little later, so that the waits overlap.
+    const EntryTable::Entry* entries = table.FileEntries();
+    const char* text = table.FileText().data();
+    constexpr uint32_t kAhead = 32;
+    for (uint32_t k = 0; k < count && w.Ok(); ++k) {
+        if (entries && k + 2 * kAhead < count) Prefetch(&entries[order[k + 2 * kAhead]]);
+        if (entries && k + kAhead < count)
+            Prefetch(text + entries[order[k + kAhead]].original.offset);
+        const uint32_t i = order[k];
+        const uint64_t at = w.Position() - kRecordsOffset;
+        if (at > EntryTable::kMaxTextBytes) return false;
+        order[k] = static_cast<uint32_t>(at);
+        w.Put(table.Original(i));
+        w.Put("\n", 1);
+        w.Put(table.Translation(i));
+        w.Put("\n", 1);
     }
-    const CTSTImage image = tree.Image();
-    std::vector<CTSTNode> nodes(image.nodes, image.nodes + image.nodeCount);
-    for (CTSTNode& node : nodes) {
-        if (!node.IsChain() && node.Entry() >= 0)
-            node.SetEntry(renumber[static_cast<uint32_t>(node.Entry())]);
-        if (node.HasTail()) node.equal = CTSTNode::kTailBit | renumber[node.TailEntry()];
-    }
-    std::vector<CTSTExactSlot> exact(image.exact, image.exact + image.exactSlots);
-    for (CTSTExactSlot& slot : exact) {
-        if (slot.tagEntry == 0) continue;
-        const uint32_t entry = renumber[(slot.tagEntry & 0xFFFFFFu) - 1];
-        slot.tagEntry = (slot.tagEntry & 0xFF000000u) | (entry + 1);
-        slot.offset = entries[entry].original.offset;
-    }
+    h.recordsBytes = w.Position() - kRecordsOffset;
+    w.PadTo(4);
+    h.offsetsOffset = w.Position();
+    w.Put(order.data(), order.size() * sizeof(uint32_t));
+    w.PadTo(8);
+    w.EndBlocks();
+    h.hashesOffset = w.Position();
+    const std::vector<uint64_t>& hashes = w.Hashes();
+    w.PutPlain(hashes.data(), hashes.size() * sizeof(uint64_t));
+    h.hashesHash = XXH3_64bits(hashes.data(), hashes.size() * sizeof(uint64_t));
+    h.fileSize = w.Position();
 
     std::memcpy(h.magic, kMagic, sizeof kMagic);
     h.version = kVersion;
@@ -343,53 +459,53 @@ bool DictionaryIndex::Write(const std::string& textPath, const Identity& identit
     h.textSampleHash = identity.sampleHash;
     h.textHash = identity.hash;
     h.textSettled = Settled(identity) ? 1 : 0;
-    h.copyBytes = copy.size();
+    h.blockBytes = kBlock;
     h.entryCount = count;
-    h.nodeCount = image.nodeCount;
-    h.root = image.root;
-    h.exactSlots = image.exactSlots;
-    std::memcpy(h.rootIndex, image.rootIndex, sizeof h.rootIndex);
-
-    // The sections, each at an aligned offset, with zero bytes between them.
-    static const char zeros[kAlign] = {};
-    std::vector<std::string_view> sections;
-    uint64_t at = sizeof(Header);
-    auto section = [&](const void* data, uint64_t bytes) {
-        const uint64_t start = AlignUp(at);
-        if (start > at) sections.emplace_back(zeros, start - at);
-        sections.emplace_back(static_cast<const char*>(data), bytes);
-        at = start + bytes;
-        return start;
-    };
-    h.textOffset = section(copy.data(), copy.size());
-    h.entriesOffset = section(entries.data(), uint64_t{count} * sizeof(EntryTable::Entry));
-    h.nodesOffset = section(nodes.data(), nodes.size() * sizeof(CTSTNode));
-    h.exactOffset = section(exact.data(), exact.size() * sizeof(CTSTExactSlot));
-    h.fileSize = at;
-
-    XXH3_state_t* state = XXH3_createState();
-    if (!state) return false;
-    XXH3_64bits_reset(state);
-    for (std::string_view part : sections)
-        XXH3_64bits_update(state, part.data(), part.size());
-    h.payloadHash = XXH3_64bits_digest(state);
-    XXH3_freeState(state);
+    h.sortedCount = sortedCount;
     h.headerHash = HeaderHash(h);
 
-    // Written a page at a time: the cache then holds the file in single pages, which a search
-    // maps one by one, rather than in the large blocks that big writes leave.
-    std::vector<std::string_view> pages{
-        std::string_view(reinterpret_cast<const char*>(&h), sizeof h)};
-    constexpr size_t kPage = 4096;
-    for (std::string_view part : sections) {
-        for (size_t from = 0; from < part.size(); from += kPage)
-            pages.push_back(part.substr(from, kPage));
-    }
-
     // A cache: a crash that leaves it empty or torn only costs a rebuild, so no fsync.
-    const std::string indexPath = PathFor(textPath);
-    RemoveStaleTemporaries(indexPath);
-    return AtomicWriteParts(indexPath, pages, 0644, false);
+    bool ok = w.Flush() && ::pwrite(temp.out.fd, &h, sizeof h, 0) == static_cast<ssize_t>(sizeof h);
+    ok = ::close(temp.out.fd) == 0 && ok;
+    temp.out.fd = -1;
+    // Renamed over the name itself: a link in its place is replaced, its target left alone.
+    if (!ok || ::rename(temp.path.c_str(), DictionaryIndex::PathFor(textPath).c_str()) != 0)
+        return false;
+    temp.path.clear();
+    return true;
+}
+
+}  // namespace
+
+bool DictionaryIndex::Write(const std::string& textPath, const Identity& identity,
+                            const EntryTable& table, std::vector<uint32_t> sorted)
+{
+    WriterLock lock(textPath);
+    TempIndex temp;
+    if (!lock.held || !temp.Create(PathFor(textPath))) return false;
+    return WriteLocked(textPath, identity, table, std::move(sorted), temp);
+}
+
+DictionaryIndex::Built DictionaryIndex::WriteFor(const std::string& textPath)
+{
+    WriterLock lock(textPath);
+    if (!lock.held) return lock.file.fd < 0 ? Built::Failed : Built::Busy;
+    // Another writer may have finished just before this one took the lock.
+    if (Open(textPath)) return Built::AlreadyThere;
+    Identity identity;
+    // Taken before the read: a change made meanwhile then shows as a stale index.
+    if (!StatText(textPath, identity) || identity.size < minimumTextBytes) return Built::Failed;
+    // Where no index can be written, before the text is read for it.
+    TempIndex temp;
+    if (!temp.Create(PathFor(textPath))) return Built::Failed;
+    EntryTable table;
+    bool tooLarge = false;
+    if (!table.AppendFile(textPath, tooLarge) || identity.size != table.FileText().size())
+        return Built::Failed;
+    HashText(table.FileText(), identity);
+    std::vector<uint32_t> sorted = CTernarySearchTree::SortedEntries(table);
+    return WriteLocked(textPath, identity, table, std::move(sorted), temp) ? Built::Written
+                                                                           : Built::Failed;
 }
 
 }  // namespace talvero

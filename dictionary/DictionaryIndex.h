@@ -1,11 +1,14 @@
 #pragma once
-// A saved index beside a dictionary file: the file's text, its entry table and its built tree in
-// one file that a later load maps read-only and answers from at once, the pages coming in as
-// searches touch them. The dictionary file stays the only source of truth: an index is used only
-// when it was written by this layout, in this code page, from the file as it is now, and only
-// when its own checksum holds; anything else is ignored and written anew. The index keeps its
-// own copy of the text, so a dictionary file that another process changes or cuts short while
-// the index is mapped cannot pull pages from under a search.
+// A saved index beside a dictionary file: the file's pairs sorted in the order of near searches,
+// each an original and a translation ended by line feeds, and the offset of each, in one file
+// that a later load maps read-only and searches by bisection, the pages coming in as searches
+// touch them. Every block of it carries a checksum that is checked when a search first reads
+// from the block, so a load costs the same at any size. The dictionary file stays the only
+// source of truth: an index is used only when it was written by this layout, in this code page,
+// from the file as it is now; anything else is ignored and written anew, and so is an index one
+// of whose blocks turns out damaged. The index keeps its own copy of the text, so a dictionary
+// file that another process changes or cuts short while the index is mapped cannot pull pages
+// from under a search.
 //
 // "The file as it is now" is checked the way build tools check their inputs, without reading
 // the whole text on every load: the same inode, size, modification and change times (to the
@@ -13,15 +16,16 @@
 // file. A rewrite that restores the size and the modification time still moves the change
 // time, which no user call can set back. What that leaves is a change made within the same
 // clock tick as the last one: so an index built from a text that had changed just before it was
-// read is checked against a hash of the whole content on every load, as all were before, until
-// a load finds the text unchanged and long settled and marks the index as settled.
+// read is checked against a hash of the whole content on every load until a load finds the text
+// unchanged and long settled and marks the index as settled.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dictionary/EntryTable.h"
-#include "dictionary/TernarySearchTree.h"
+#include "dictionary/IndexBlocks.h"
 
 namespace talvero {
 
@@ -63,17 +67,30 @@ public:
     static void HashText(std::string_view text, Identity& identity);
 
     // Writes the index of `table`, whose file part is the whole content of `textPath` as
-    // `identity` describes it, and of `tree`, built over that part alone. Written to a
-    // temporary file and renamed, so a reader sees the old index or the new one, never half of
-    // one; returns false, leaving nothing behind, when it cannot be written (a read-only
-    // directory, a full disk).
+    // `identity` describes it; `sorted` is what CTernarySearchTree::SortedEntries gives for it
+    // (or a tree built over it, in the order of its near searches), and serves as working room.
+    // Streamed into a temporary file created beside the index and renamed over the index's own
+    // name (a link there is replaced, never written through), so a reader sees the old index or
+    // the new one, never half of one. One writer per text at a time: returns false when another
+    // is writing, or when the index cannot be written (a read-only directory, a full disk),
+    // leaving nothing behind.
     static bool Write(const std::string& textPath, const Identity& identity,
-                      const EntryTable& table, CTernarySearchTree& tree);
+                      const EntryTable& table, std::vector<uint32_t> sorted);
+
+    // What a writer of its own runs: reads `textPath` and writes its index, unless a sound one
+    // is there or another writer is at it.
+    enum class Built { Written, AlreadyThere, Busy, Failed };
+    static Built WriteFor(const std::string& textPath);
 
     std::string_view Text() const { return text; }
-    const EntryTable::Entry* Entries() const { return entries; }
+    const uint32_t* Records() const { return records; }
     uint32_t EntryCount() const { return entryCount; }
-    const CTSTImage& Tree() const { return tree; }
+    // Entries [0, SortedCount()) are sorted in the tree's order, with no two originals equal.
+    uint32_t SortedCount() const { return sortedCount; }
+    const IndexBlocks& Blocks() const { return blocks; }
+
+    // Where the checksummed blocks start in the file, and how long each is (for tests).
+    static constexpr uint64_t kBlocksStart = 4096;
 
 private:
     DictionaryIndex() = default;
@@ -81,9 +98,10 @@ private:
     void* mapping = nullptr;
     size_t mappedBytes = 0;
     std::string_view text;
-    const EntryTable::Entry* entries = nullptr;
+    const uint32_t* records = nullptr;
     uint32_t entryCount = 0;
-    CTSTImage tree;
+    uint32_t sortedCount = 0;
+    IndexBlocks blocks;
 };
 
 }  // namespace talvero

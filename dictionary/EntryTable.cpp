@@ -1,5 +1,6 @@
 #include "dictionary/EntryTable.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,7 +19,17 @@ void EntryTable::Clear()
     added.Clear();
     fileEntries = 0;
     viewed = false;
+    fileRecords = nullptr;
+    blocks = nullptr;
     OwnFileParts();
+}
+
+void EntryTable::UseRecordView(std::string_view text, const uint32_t* records, uint32_t count,
+                               const IndexBlocks& checks)
+{
+    UseFileView(text, nullptr, count);
+    fileRecords = records;
+    blocks = &checks;
 }
 
 void EntryTable::UseFileView(std::string_view text, const Entry* view, uint32_t count)
@@ -84,6 +95,14 @@ bool EntryTable::AppendFile(const std::string& path, bool& tooLarge)
     }
     // Read straight into the buffer; the size is a hint (the file may change while read), so
     // the buffer grows only when the file turns out longer, keeping it exact in the usual case.
+    fileText.reserve(from + expected);
+    // Searches and the index writer reach into the text all over: large pages spare them most
+    // of the address translations. Asked for before the pages are first touched.
+    const uintptr_t huge = 2 << 20;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(fileText.data()) + huge - 1) & ~(huge - 1);
+    const uintptr_t end =
+        (reinterpret_cast<uintptr_t>(fileText.data()) + fileText.capacity()) & ~(huge - 1);
+    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
     fileText.resize(from + expected);
     size_t have = from;
     bool ok = true;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dictionary/IndexBlocks.h"
 #include "dictionary/MappedArray.h"
 
 namespace talvero {
@@ -22,13 +23,27 @@ public:
     size_t size() const { return fileEntries + added.size(); }
     bool empty() const { return size() == 0; }
 
-    std::string_view Original(uint32_t i) const { return View(At(i).original, i); }
+    std::string_view Original(uint32_t i) const
+    {
+        return IsRecord(i) ? RecordLine(Record(i)) : View(At(i).original, i);
+    }
     // Where entry i's original starts, as an offset into the text that TextOf(i) returns: an
     // index can keep it to reach the text without reading the entry first.
-    uint32_t OriginalOffset(uint32_t i) const { return At(i).original.offset; }
-    uint32_t OriginalSize(uint32_t i) const { return At(i).original.length; }
+    uint32_t OriginalOffset(uint32_t i) const
+    {
+        return IsRecord(i) ? Record(i) : At(i).original.offset;
+    }
+    uint32_t OriginalSize(uint32_t i) const
+    {
+        return IsRecord(i) ? static_cast<uint32_t>(Original(i).size()) : At(i).original.length;
+    }
     const char* TextOf(uint32_t i) const { return i < fileEntries ? fileBase : addedText.data(); }
-    std::string_view Translation(uint32_t i) const { return View(At(i).translation, i); }
+    std::string_view Translation(uint32_t i) const
+    {
+        if (!IsRecord(i)) return View(At(i).translation, i);
+        const std::string_view original = Original(i);
+        return RecordLine(static_cast<uint32_t>(original.data() + original.size() + 1 - fileBase));
+    }
 
     void Clear();
 
@@ -75,6 +90,12 @@ public:
     // lie within `text`.
     void UseFileView(std::string_view text, const Entry* entries, uint32_t count);
 
+    // The same over a saved index's records: entry i is the original and the translation, each
+    // ended by a line feed, at offset records[i] of `text`. Every read goes through `blocks`,
+    // so it may throw DamagedIndex.
+    void UseRecordView(std::string_view text, const uint32_t* records, uint32_t count,
+                       const IndexBlocks& blocks);
+
 private:
     const Entry& At(uint32_t i) const
     {
@@ -85,6 +106,19 @@ private:
         return std::string_view(TextOf(i) + s.offset, s.length);
     }
     bool IndexLines(size_t from);
+    bool IsRecord(uint32_t i) const { return fileRecords && i < fileEntries; }
+    uint32_t Record(uint32_t i) const
+    {
+        blocks->Touch(&fileRecords[i], sizeof(uint32_t));
+        const uint32_t at = fileRecords[i];
+        if (at >= fileBytes) throw DamagedIndex();
+        return at;
+    }
+    std::string_view RecordLine(uint32_t at) const
+    {
+        if (at >= fileBytes) throw DamagedIndex();
+        return blocks->Line(fileBase + at, fileBase + fileBytes);
+    }
 
     std::string fileText;         // the dictionary files, as read
     MappedArray<char> addedText;  // pairs added at run time
@@ -97,6 +131,8 @@ private:
     size_t fileBytes = 0;
     const Entry* fileEntryBase = nullptr;
     bool viewed = false;  // the file part is a view (UseFileView), not fileText and entries
+    const uint32_t* fileRecords = nullptr;  // the file part as an index's records
+    const IndexBlocks* blocks = nullptr;
     void OwnFileParts()
     {
         fileBase = fileText.data();

@@ -152,6 +152,11 @@ std::string CouldNotOpenMessage(const std::string& file)
     return "Could not open the file: " + file;
 }
 
+std::string NotEnoughMemoryMessage(const std::string& file)
+{
+    return "Not enough memory to load the file: " + file;
+}
+
 size_t CountWords(std::string_view text)
 {
     size_t count = 0;
@@ -206,7 +211,7 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
     // An Undo killed before its rename leaves its temporary beside the file.
     RemoveStaleTemporaries(personalDictionaryFile);
     // So does an index write killed before its rename.
-    RemoveStaleTemporaries(DictionaryIndex::PathFor(localDictionaryFile));
+    RemoveStaleTemporaries(DictionaryIndex::PathFor(localDictionaryFile), false);
     tree.reset();
     table.Clear();
     index.reset();
@@ -214,12 +219,15 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
 
     // The local file from its saved index when that matches it, else from its text, saving an
     // index for the next load where the directory allows.
-    index = DictionaryIndex::Open(localDictionaryFile);
-    if (index) {
-        table.UseFileView(index->Text(), index->Entries(), index->EntryCount());
-        tree = std::make_unique<CTernarySearchTree>(table);
-        tree->UseImage(index->Tree());
-    } else {
+    bool usable = !fromText && UseIndex(DictionaryIndex::Open(localDictionaryFile));
+    if (!usable && indexFirst && !fromText) {
+        // Busy (another process is writing it) or impossible: the text answers instead.
+        const DictionaryIndex::Built built = DictionaryIndex::WriteFor(localDictionaryFile);
+        if (built == DictionaryIndex::Built::Written ||
+            built == DictionaryIndex::Built::AlreadyThere)
+            usable = UseIndex(DictionaryIndex::Open(localDictionaryFile));
+    }
+    if (!usable) {
         DictionaryIndex::Identity identity;
         // Taken before the read: a change made meanwhile then shows as a stale index.
         const bool known = DictionaryIndex::StatText(localDictionaryFile, identity);
@@ -231,16 +239,11 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
         }
         tree = std::make_unique<CTernarySearchTree>(table);
         tree->Build();
-        if (read && known && identity.size == table.FileText().size() &&
+        if ((!indexFirst || fromText) && read && known &&
+            identity.size == table.FileText().size() &&
             identity.size >= DictionaryIndex::minimumTextBytes) {
-            const auto write = [&] {
-                DictionaryIndex::HashText(table.FileText(), identity);
-                DictionaryIndex::Write(localDictionaryFile, identity, table, *tree);
-            };
-            if (indexWriter)
-                indexWriter(write);
-            else
-                write();
+            DictionaryIndex::HashText(table.FileText(), identity);
+            DictionaryIndex::Write(localDictionaryFile, identity, table, tree->EntriesInOrder());
         }
     }
 
@@ -259,7 +262,48 @@ std::vector<std::string> LocalDictionary::LoadDictionary()
     return messages;
 }
 
+bool LocalDictionary::UseIndex(std::unique_ptr<DictionaryIndex> opened)
+{
+    if (!opened) return false;
+    index = std::move(opened);
+    table.UseRecordView(index->Text(), index->Records(), index->EntryCount(), index->Blocks());
+    tree = std::make_unique<CTernarySearchTree>(table);
+    tree->UseSorted(index->SortedCount());
+    return true;
+}
+
+template <typename Search>
+auto LocalDictionary::Guarded(Search search)
+{
+    try {
+        return search();
+    } catch (const DamagedIndex&) {
+        // The text is the truth: load from it, which writes the index anew, and search the
+        // text. The additions of this run are in the personal file, which the load reads too.
+        ::unlink(DictionaryIndex::PathFor(localDictionaryFile).c_str());
+        fromText = true;
+        std::vector<std::string> messages = LoadDictionary();
+        fromText = false;
+        (void)messages;
+        return search();
+    }
+}
+
 bool LocalDictionary::LookUpPhrase(std::string_view text, std::string& translation)
+{
+    return Guarded([&] { return LookUp(text, translation); });
+}
+
+std::vector<std::string> LocalDictionary::NearOriginals(std::string_view text)
+{
+    return Guarded([&] {
+        tree->nearList.clear();
+        if (!text.empty()) tree->CollectNear(text);
+        return tree->nearList.Strings();
+    });
+}
+
+bool LocalDictionary::LookUp(std::string_view text, std::string& translation)
 {
     text = TrimWhiteSpace(text);
     if (auto it = cache.find(std::string(text)); it != cache.end()) {
@@ -276,6 +320,12 @@ bool LocalDictionary::LookUpPhrase(std::string_view text, std::string& translati
 
 bool LocalDictionary::TranslatePhrase(std::string_view text, std::string& translation,
                                       bool searchCombinations)
+{
+    return Guarded([&] { return Translate(text, translation, searchCombinations); });
+}
+
+bool LocalDictionary::Translate(std::string_view text, std::string& translation,
+                                bool searchCombinations)
 {
     SearchBudget budget;
     if (TranslateGroups(text, translation, searchCombinations, budget, 0)) return true;
@@ -313,7 +363,7 @@ bool LocalDictionary::SearchGroups(std::string_view text, std::string& translati
     // Once the budget is spent, every level gives up at once and the search unwinds.
     if (depth > kSearchDepth) budget.exhausted = true;
     if (!budget.Spend(64 + text.size())) return false;
-    if (LookUpPhrase(text, translation)) return true;
+    if (LookUp(text, translation)) return true;
     if (!searchCombinations) return false;
     const int n = static_cast<int>(CountWords(text));
     if (n < 2) return false;
@@ -363,11 +413,13 @@ bool LocalDictionary::SearchGroups(std::string_view text, std::string& translati
     return false;
 }
 
-std::optional<std::string> LocalDictionary::FindTranslation(std::string_view text) const
+std::optional<std::string> LocalDictionary::FindTranslation(std::string_view text)
 {
-    const int32_t entry = tree->FindEntry(text);
-    if (entry < 0) return std::nullopt;
-    return std::string(table.Translation(static_cast<uint32_t>(entry)));
+    return Guarded([&]() -> std::optional<std::string> {
+        const int32_t entry = tree->FindEntry(text);
+        if (entry < 0) return std::nullopt;
+        return std::string(table.Translation(static_cast<uint32_t>(entry)));
+    });
 }
 
 LocalDictionary::AddResult LocalDictionary::AddTranslation(std::string original,
@@ -456,10 +508,7 @@ LocalStepResult TranslateLocal(LocalDictionary& dictionary, const std::string& t
             result.translation = std::move(translation);
         }
     }
-    CTernarySearchTree& tree = dictionary.Tree();
-    tree.nearList.clear();
-    if (!trimmed.empty()) tree.CollectNear(trimmed);
-    result.nearList = tree.nearList.Strings();
+    result.nearList = dictionary.NearOriginals(trimmed);
     return result;
 }
 

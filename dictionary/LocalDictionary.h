@@ -23,6 +23,8 @@ inline constexpr const char* kNewTranslationsFileName = "newtranslationsadded.tx
 
 // "Could not open the file: %s" with the file name.
 std::string CouldNotOpenMessage(const std::string& file);
+// What is said when a dictionary file does not fit into the memory the program may have.
+std::string NotEnoughMemoryMessage(const std::string& file);
 
 // Number of maximal runs of characters other than space, comma and full stop.
 size_t CountWords(std::string_view text);
@@ -74,7 +76,11 @@ public:
 
     // The translation of the entry whose original is exactly `text`, if any (the near list's
     // double-click). No trimming, no cache.
-    std::optional<std::string> FindTranslation(std::string_view text) const;
+    std::optional<std::string> FindTranslation(std::string_view text);
+
+    // Every stored original that begins with `text`, in the tree's order; the tree's nearList
+    // holds them after.
+    std::vector<std::string> NearOriginals(std::string_view text);
 
     struct AddResult {
         bool written = false;  // appended to the personal dictionary file
@@ -100,10 +106,11 @@ public:
     // Called by AddTranslation between the two file appends when set.
     std::function<void(const std::string& original, const std::string& translation)> uploadPair;
 
-    // Runs the writing of the local file's saved index when a load from its text calls for
-    // one; the load goes on when it returns, and the writing must not outlive the call unless
-    // it works on a copy of the process (a forked child). Runs it at once when unset.
-    std::function<void(const std::function<void()>& write)> indexWriter;
+    // A local file without a sound saved index: when set, the index is written first (unless
+    // another process is writing it) and answered from, so that the load costs only the pages
+    // that searches touch and the next load finds it ready; when not, the text is read into
+    // memory, answered from, and the index written after it.
+    bool indexFirst = false;
 
     // Receives each "Resulting token: %s\n" line; standard output by default.
     void SetTraceSink(std::function<void(std::string_view line)> sink);
@@ -112,11 +119,21 @@ public:
     const CTernarySearchTree& Tree() const { return *tree; }
     const EntryTable& Entries() const { return table; }
     size_t CachedCount() const { return cache.size(); }
-    // Whether the local file's pairs were read from its saved index at the last load.
+    // Whether the local file's pairs are answered from its saved index. Searches through the
+    // tree itself (Tree()) may throw DamagedIndex then; those of this class find the text's
+    // answer instead.
     bool UsesIndex() const { return index != nullptr; }
     void ClearCache() { cache.clear(); }
 
 private:
+    bool UseIndex(std::unique_ptr<DictionaryIndex> opened);
+    bool fromText = false;  // the next load reads the text whatever index there is
+    // Runs a search; when the index turns out damaged, reloads from the text and runs it again.
+    template <typename Search>
+    auto Guarded(Search search);
+    bool LookUp(std::string_view text, std::string& translation);
+    bool Translate(std::string_view text, std::string& translation, bool searchCombinations);
+
     struct SearchBudget {
         uint64_t work = 0;
         bool exhausted = false;

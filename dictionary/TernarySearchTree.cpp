@@ -108,7 +108,7 @@ int32_t CTernarySearchTree::FindEntry(std::string_view text) const
     // The own part holds the later entries: its answer wins.
     const int32_t own = FindEntryIn(Own(), text);
     if (own >= 0 || !base) return own;
-    return FindEntryIn(*base, text);
+    return FindSortedEntry(text);
 }
 
 int32_t CTernarySearchTree::FindEntryIn(const CTSTImage& in, std::string_view text) const
@@ -150,14 +150,14 @@ std::vector<uint32_t> CTernarySearchTree::EntriesInOrder()
     return out;
 }
 
-void CTernarySearchTree::UseImage(const CTSTImage& image)
+void CTernarySearchTree::UseSorted(uint32_t count)
 {
     nodes.Clear();
     root = CTSTNode::kNone;
     std::fill(std::begin(rootIndex), std::end(rootIndex), CTSTNode::kNone);
     std::vector<ExactSlot>().swap(exact);
     exactCount = 0;
-    base = image;
+    base = count;
     entryCount = static_cast<int32_t>(table.size());
 }
 
@@ -482,6 +482,50 @@ void CTernarySearchTree::BuildNodes()
     }
 }
 
+std::vector<uint32_t> CTernarySearchTree::SortedEntries(const EntryTable& table)
+{
+    // As the build sorts: one first byte at a time, so that only that byte's keys are alive.
+    const uint32_t n = static_cast<uint32_t>(table.size());
+    auto bucketOf = [&](uint32_t i) {
+        return static_cast<unsigned char>(table.Original(i)[0]) ^ 0x80u;
+    };
+    uint32_t bucketStart[257] = {};
+    for (uint32_t i = 0; i < n; ++i) {
+        if (table.OriginalSize(i) != 0) ++bucketStart[bucketOf(i) + 1];
+    }
+    for (int b = 0; b < 256; ++b)
+        bucketStart[b + 1] += bucketStart[b];
+    std::vector<uint32_t> order(bucketStart[256]);
+    {
+        uint32_t fill[256];
+        std::copy(bucketStart, bucketStart + 256, fill);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (table.OriginalSize(i) != 0) order[fill[bucketOf(i)]++] = i;
+        }
+    }
+    std::vector<SortKey> keys;
+    std::vector<uint32_t> lcp;
+    size_t kept = 0;
+    for (uint32_t b = 0; b < 256; ++b) {
+        keys.clear();
+        for (uint32_t k = bucketStart[b]; k < bucketStart[b + 1]; ++k) {
+            // A bucket's keys lie all over the text: each is asked for a little ahead.
+            if (k + 16 < bucketStart[b + 1]) Prefetch(table.Original(order[k + 16]).data());
+            const std::string_view key = table.Original(order[k]);
+            keys.push_back({{ChunkOf(key, 0), ChunkOf(key, 8)},
+                            key.data(),
+                            static_cast<uint32_t>(key.size()),
+                            order[k]});
+        }
+        SortAndMerge(keys, lcp);
+        // The bucket's keys are sorted in place of the bucket's own start or later.
+        for (const SortKey& key : keys)
+            order[kept++] = key.entry;
+    }
+    order.resize(kept);
+    return order;
+}
+
 uint32_t CTernarySearchTree::FirstBucket(uint32_t entry) const
 {
     return static_cast<unsigned char>(table.TextOf(entry)[table.OriginalOffset(entry)]) ^ 0x80u;
@@ -667,10 +711,14 @@ std::optional<CTSTPosition> CTernarySearchTree::Find(std::string_view text) cons
 {
     std::optional<CTSTPosition> own = FindIn(Own(), text);
     if (!base || (own && own->HasEntry())) return own;
-    std::optional<CTSTPosition> mapped = FindIn(*base, text);
-    if (!mapped) return own;
-    mapped->inBase = true;
-    return mapped;
+    if (text.empty()) return own;
+    CTSTPosition mapped;
+    mapped.inBase = true;
+    mapped.entry = FindSortedEntry(text);
+    if (mapped.HasEntry()) return mapped;
+    const uint32_t first = SortedLowerBound(text);
+    if (first < *base && table.Original(first).starts_with(text)) return mapped;
+    return own;
 }
 
 std::optional<CTSTPosition> CTernarySearchTree::FindIn(const CTSTImage& in,
@@ -743,7 +791,56 @@ int TreeOrder(std::string_view a, std::string_view b)
     return a.size() > b.size() ? -1 : 1;
 }
 
+// Where `key` lies against the originals that begin with `text`, in the tree's order: before
+// them, among them, or after them.
+int PrefixOrder(std::string_view key, std::string_view text)
+{
+    const size_t n = std::min(key.size(), text.size());
+    for (size_t k = 0; k < n; ++k) {
+        if (key[k] != text[k])
+            return static_cast<signed char>(key[k]) < static_cast<signed char>(text[k]) ? -1 : 1;
+    }
+    // A shorter key that begins the text comes after every longer phrase that begins with it.
+    return key.size() >= text.size() ? 0 : 1;
+}
+
 }  // namespace
+
+int32_t CTernarySearchTree::FindSortedEntry(std::string_view text) const
+{
+    if (text.empty()) return -1;
+    uint32_t lo = 0, hi = *base;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        const int order = TreeOrder(table.Original(mid), text);
+        if (order == 0) return static_cast<int32_t>(mid);
+        if (order < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return -1;
+}
+
+uint32_t CTernarySearchTree::SortedLowerBound(std::string_view text) const
+{
+    uint32_t lo = 0, hi = *base;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (PrefixOrder(table.Original(mid), text) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+void CTernarySearchTree::CollectSorted(std::string_view text, std::vector<uint32_t>& out) const
+{
+    if (text.empty()) return;
+    for (uint32_t k = SortedLowerBound(text); k < *base && table.Original(k).starts_with(text); ++k)
+        out.push_back(k);
+}
 
 void CTernarySearchTree::CollectNear(std::string_view text)
 {
@@ -755,7 +852,7 @@ void CTernarySearchTree::CollectNear(std::string_view text)
     mine.clear();
     theirs.clear();
     CollectIn(Own(), text, mine);
-    CollectIn(*base, text, theirs);
+    CollectSorted(text, theirs);
     std::vector<uint32_t>& out = nearList.entries;
     size_t i = 0, j = 0;
     while (i < mine.size() && j < theirs.size()) {

@@ -62,7 +62,7 @@ struct CTSTPosition {
     uint32_t node = CTSTNode::kNone;  // the node of the text's last character, or the tail's
     bool inTail = false;              // the text ends inside the node's tail
     bool inChain = false;             // the text ends inside (or at the end of) a chain node
-    bool inBase = false;              // `node` is one of the mapped part's (see UseImage)
+    bool inBase = false;              // found in the sorted part (see UseSorted); no node
 };
 
 // A slot of the whole-phrase hash index: (hash tag << 24) | (entry + 1), 0 when free, and where
@@ -140,17 +140,26 @@ public:
     CTSTImage Image() const;
     // Every entry the own part answers for, in the order of near searches.
     std::vector<uint32_t> EntriesInOrder();
-    // Answers from `image`, a tree built over the table's first entries and kept elsewhere (a
-    // mapped index) for as long as this tree lives; it is never written to. Entries inserted
+    // Answers from the table's first `count` entries, which are sorted in the tree's order with
+    // no two originals equal and none empty (a saved index), by binary search. Entries inserted
     // afterwards go into the tree's own, empty part, which lookups consult first: a later pair
     // wins, as it does in a tree built whole.
-    void UseImage(const CTSTImage& image);
+    void UseSorted(uint32_t count);
+
+    // The entries of `table` a tree built over it would answer for, in the order of near
+    // searches: of equal originals the last, and no empty original. Costs about 40 bytes for
+    // each entry of the largest group of originals sharing a first byte, beside the result.
+    static std::vector<uint32_t> SortedEntries(const EntryTable& table);
 
 private:
     CTSTImage Own() const;
     std::optional<CTSTPosition> FindIn(const CTSTImage& in, std::string_view text) const;
     int32_t FindEntryIn(const CTSTImage& in, std::string_view text) const;
     void CollectIn(const CTSTImage& in, std::string_view text, std::vector<uint32_t>& out);
+    int32_t FindSortedEntry(std::string_view text) const;
+    // The first sorted entry that does not come before the originals beginning with `text`.
+    uint32_t SortedLowerBound(std::string_view text) const;
+    void CollectSorted(std::string_view text, std::vector<uint32_t>& out) const;
     void AppendSubtree(const CTSTImage& in, uint32_t node, std::vector<uint32_t>& out);
     bool TailMatches(uint32_t entry, size_t from, std::string_view text) const;
     uint32_t NewNode(const CTSTNode& node);
@@ -189,7 +198,7 @@ private:
     using ExactSlot = CTSTExactSlot;
     std::vector<ExactSlot> exact;
     size_t exactCount = 0;
-    std::optional<CTSTImage> base;       // the mapped part, when there is one
+    std::optional<uint32_t> base;        // the sorted part's size, when there is one
     std::vector<uint32_t> mine, theirs;  // the two parts' near lists, to be merged
 };
 

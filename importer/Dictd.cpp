@@ -241,19 +241,28 @@ std::string FreeDictOriginal(std::string_view article, std::string_view indexHea
 
 std::vector<std::string> FreeDictSenses(std::string_view article, int alternative)
 {
+    // An article either numbers its senses 1., 2., 3. from its first line, or has one sense on
+    // its first line. Numbers that break that count belong to the explanations under a sense:
+    // "1. Person Plural" under "nosotros" is the grammatical person, "7. Ton der Tonleiter" under
+    // sense 1 the seventh note, and a bare " 3." numbers the explanations of one sense.
     std::vector<std::string> senses;
     std::vector<std::string_view> lines = SplitLines(article);
-    bool sawMarker = false;
+    bool numbered = false;
     bool sawBody = false;
+    int lastSense = 0;
     std::string joined;
     for (size_t i = 1; i < lines.size(); ++i) {
         std::string_view line = Trim(lines[i]);
         if (line.empty()) continue;
         std::string_view candidate;
-        if (size_t marker = SenseMarkerLength(line)) {
-            sawMarker = true;
-            candidate = Trim(line.substr(marker));  // empty: a sense with a definition only
-        } else if (!sawMarker && !sawBody) {
+        const size_t marker = SenseMarkerLength(line);
+        const std::string_view rest = marker ? Trim(line.substr(marker)) : std::string_view();
+        const int number = marker ? std::stoi(std::string(line.substr(0, marker - 1))) : 0;
+        if (marker && !rest.empty() && (numbered ? number == lastSense + 1 : !sawBody)) {
+            numbered = true;
+            lastSense = number;
+            candidate = rest;
+        } else if (!numbered && !sawBody && !marker) {
             candidate = line;
         }
         sawBody = true;

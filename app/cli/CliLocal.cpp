@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "app/cli/Commands.h"
@@ -35,48 +36,40 @@ bool WantsHelp(const CliArgs& args)
     return args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
 }
 
-// Writing a dictionary's first saved index takes about as long again as loading it from its
-// text, and the answer does not wait on it: a child, a copy of the process as the load built
-// it, writes the index once this one has answered and ended, so that the two never share the
-// processor. The index appears by a rename, so a run that starts meanwhile finds none and
-// loads from the text. In the child's place, when there can be none, the index is written
-// here.
-void WriteIndexInChild(const std::function<void()>& write)
-{
-    std::fflush(nullptr);
-    // The child waits for the end of this pipe that only this process holds: it reads the end
-    // of the file when this process has ended, whichever way it ends.
-    int gate[2] = {-1, -1};
-    if (::pipe2(gate, O_CLOEXEC) != 0) gate[0] = gate[1] = -1;
-    const pid_t pid = ::fork();
-    if (pid < 0) write();
-    if (pid != 0) {
-        if (gate[0] >= 0) ::close(gate[0]);
-        return;
-    }
-    if (gate[1] >= 0) {
-        ::close(gate[1]);
-        char byte;
-        while (::read(gate[0], &byte, 1) < 0 && errno == EINTR) {
-        }
-        ::close(gate[0]);
-    }
-    // Nothing of the child reaches the caller's terminal or pipes, which then end with this
-    // process rather than with the child.
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (null >= 0)
-            ::dup2(null, fd);
-        else
-            ::close(fd);
-    }
-    // The answer's process comes first on a busy machine.
-    (void)!::nice(19);
-    write();
-    ::_exit(0);
-}
+const char* kIndexUsage =
+    "Usage: talvero-cli index FILE\n"
+    "Writes the saved index of the dictionary file FILE beside it (FILE.index), which later\n"
+    "loads of FILE map instead of reading the text, unless a sound one is there already or\n"
+    "another program is writing it. `local` writes it by itself on its first run.\n"
+    "\n"
+    "Exit status: 0 when the index is there, 1 when it could not be written, 2 on misuse.\n";
 
 }  // namespace
+
+// talvero-cli index FILE: writes the saved index of a dictionary file.
+int CliIndex(const CliArgs& args)
+{
+    if (WantsHelp(args)) {
+        std::fputs(kIndexUsage, stdout);
+        return 0;
+    }
+    if (args.size() != 1) {
+        CliError("usage: talvero-cli index FILE (try 'index --help')");
+        return 2;
+    }
+    switch (DictionaryIndex::WriteFor(args[0])) {
+        case DictionaryIndex::Built::Written:
+        case DictionaryIndex::Built::AlreadyThere:
+            return 0;
+        case DictionaryIndex::Built::Busy:
+            CliError("another program is writing the index of " + args[0]);
+            return 1;
+        case DictionaryIndex::Built::Failed:
+            break;
+    }
+    CliError("could not write the index of " + args[0]);
+    return 1;
+}
 
 // talvero-cli local TEXT: the Translate action's local step for the stored pair.
 int CliLocal(const CliArgs& args)
@@ -100,11 +93,20 @@ int CliLocal(const CliArgs& args)
     else if (!message.empty())
         CliError(message);
     LocalDictionary dictionary;
-    dictionary.indexWriter = WriteIndexInChild;
+    // The first run writes the index and answers from it: the index is then ready with the
+    // answer, and a run that starts meanwhile answers from the text.
+    dictionary.indexFirst = true;
     dictionary.SetTraceSink([](std::string_view line) { CliWrite(stderr, line); });
-    for (const std::string& message :
-         dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {
-        CliError(message);
+    try {
+        for (const std::string& message :
+             dictionary.Load(settings.localDictionaryFile, settings.personalDictionaryFile)) {
+            CliError(message);
+        }
+    } catch (const std::bad_alloc&) {
+        // More than the process may have (an address-space limit, a huge file): said, not
+        // aborted.
+        CliError(NotEnoughMemoryMessage(settings.localDictionaryFile));
+        return 1;
     }
     LocalStepResult result = TranslateLocal(dictionary, args[0], settings);
     std::string out = result.translation + "\n";

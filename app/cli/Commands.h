@@ -12,6 +12,7 @@ namespace talvero {
 using CliArgs = std::vector<std::string>;
 
 int CliLocal(const CliArgs& args);        // talvero-cli local TEXT
+int CliIndex(const CliArgs& args);        // talvero-cli index FILE
 int CliAdd(const CliArgs& args);          // talvero-cli add ORIGINAL TRANSLATION
 int CliImport(const CliArgs& args);       // talvero-cli import ...
 int CliTranslate(const CliArgs& args);    // talvero-cli translate TEXT

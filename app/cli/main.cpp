@@ -26,6 +26,8 @@ const char* kUsage =
     "                              the near-search list, one phrase a line. Exit status 0 when a\n"
     "                              translation was found, 1 when not, 2 on misuse\n"
     "                              (see 'talvero-cli local --help').\n"
+    "  index FILE                  Write the saved index of the dictionary file FILE\n"
+    "                              (see 'talvero-cli index --help').\n"
     "  add ORIGINAL TRANSLATION    Add a pair to the personal dictionary of the stored pair\n"
     "                              (see 'talvero-cli add --help').\n"
     "  import FORMAT SOURCE [DIR]  Convert a Debian dictionary into phrase-pair files\n"
@@ -190,7 +192,7 @@ int RunCommand(const std::string& command, CliArgs args)
 #ifdef TALVERO_CLI_FRONT
     if (command == "speak" || command == "voices")
         return RunHelper("talvero-cli-voice", command, args);
-    if (command != "local" && command != "import")
+    if (command != "local" && command != "import" && command != "index")
         return RunHelper("talvero-cli-full", command, args);
 #endif
 #ifdef TALVERO_CLI_VOICE
@@ -202,6 +204,7 @@ int RunCommand(const std::string& command, CliArgs args)
         for (std::string& arg : args)
             arg = CliFromTerminal(arg);
     if (command == "local") return CliLocal(args);
+    if (command == "index") return CliIndex(args);
     if (command == "import") return CliImport(args);
 #endif
 #if !defined(TALVERO_CLI_FRONT) && !defined(TALVERO_CLI_VOICE)

@@ -12,7 +12,12 @@ Prints per set-up the medians of: process start to answer, press to answer, proc
 the input box being reachable, and the window's CPU time up to the answer (less sensitive to a
 busy machine than the wall clock), with the load average seen during the runs.
 
-usage: first_translation_probe.py TALVERO DATA_FILE [RUNS]   (Debian's python3: it has gi.Atspi)
+With --first-start OTHER_TALVERO the set-ups are instead the large dictionary at a first start
+(its index removed before every start) with TALVERO and with OTHER_TALVERO (another build, say
+of the previous version), alternating.
+
+usage: first_translation_probe.py TALVERO DATA_FILE [RUNS] [--first-start OTHER_TALVERO]
+       (Debian's python3: it has gi.Atspi)
    e.g. ./scripts/with-display.sh dbus-run-session -- \\
             /usr/bin/python3 bench/app/first_translation_probe.py "$PWD/build/app/talvero" \\
             "$PWD/build/bench-data/localdictionary_de_en.txt" 5"""
@@ -46,7 +51,7 @@ def make_setup(kind, data_file):
     work = tempfile.mkdtemp(prefix="talvero-first-%s-" % kind)
     with open(os.path.join(work, "TalveroConfig.txt"), "w") as f:
         f.write(CONFIG)
-    if kind == "large":
+    if kind.startswith("large"):
         os.symlink(os.path.abspath(data_file), os.path.join(work, LOCAL))
         open(os.path.join(work, PERSONAL), "w").close()
     else:
@@ -111,7 +116,7 @@ def warm_up(talvero, work, kind):
     dictionary, leaves the index the later starts are to find."""
     env = dict(os.environ, HOME=work)
     env.pop("NO_AT_BRIDGE", None)
-    if kind == "large":
+    if kind.startswith("large"):
         one_run(talvero, work)
         size = wait_for_index(work, timeout=1.0)
         if size is None:
@@ -129,13 +134,20 @@ def main():
     if len(sys.argv) < 3:
         print(__doc__)
         return 2
-    talvero, data_file = os.path.abspath(sys.argv[1]), sys.argv[2]
-    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 5
-    kinds = ["large", "empty"]
+    args = sys.argv[1:]
+    other = None
+    if "--first-start" in args:
+        at = args.index("--first-start")
+        other = os.path.abspath(args[at + 1])
+        del args[at:at + 2]
+    talvero, data_file = os.path.abspath(args[0]), args[1]
+    runs = int(args[2]) if len(args) > 2 else 5
+    kinds = ["large", "empty"] if other is None else ["large", "large-other"]
+    programs = {"large": talvero, "empty": talvero, "large-other": other}
     works = {k: make_setup(k, data_file) for k in kinds}
     try:
         for k in kinds:
-            warm_up(talvero, works[k], k)
+            warm_up(programs[k], works[k], k)
         index = os.path.join(works["large"], LOCAL + ".index")
         built = os.stat(index).st_mtime_ns if os.path.exists(index) else None
         results = {k: [] for k in kinds}
@@ -143,7 +155,11 @@ def main():
         for i in range(runs):
             for k in (kinds if i % 2 == 0 else kinds[::-1]):
                 loads.append(os.getloadavg()[0])
-                r = one_run(talvero, works[k])
+                if other is not None:
+                    for leftover in (os.path.join(works[k], LOCAL + ".index"),):
+                        if os.path.exists(leftover):
+                            os.unlink(leftover)
+                r = one_run(programs[k], works[k])
                 results[k].append(r)
                 print("run %d %-5s start→answer %7.1f ms  press→answer %6.1f ms  "
                       "start→input %7.1f ms  cpu %5.2f s  load %.2f"

@@ -78,7 +78,8 @@ def main():
     print("|---|---|---|")
     print(f"| talvero-cli speak --out | {of:.1f} | {ow:.1f} |")
     print(f"| espeak-ng -w | {ef:.1f} | {ew:.1f} |")
-    print(f"\ntalvero-cli's first sample / espeak-ng's whole run: {of / ew:.2f}")
+    print(f"\ntalvero-cli's first sample / espeak-ng's first sample: {of / ef:.2f} (target <= 1.2); "
+          f"whole runs: {ow / ew:.2f}; load {os.getloadavg()[0]:.1f}")
 
 
 if __name__ == "__main__":

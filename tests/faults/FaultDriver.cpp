@@ -62,9 +62,7 @@ int main(int argc, char** argv)
         for (int i = 3; i < argc; ++i) {
             std::printf("%s -> %s:", argv[i],
                         dictionary.FindTranslation(argv[i]).value_or("<none>").c_str());
-            dictionary.Tree().nearList.clear();
-            dictionary.Tree().CollectNear(argv[i]);
-            for (const std::string& near : dictionary.Tree().nearList.Strings())
+            for (const std::string& near : dictionary.NearOriginals(argv[i]))
                 std::printf(" %s", near.c_str());
             std::printf("\n");
         }

@@ -218,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "abats /aba/ <n>\n1. offal\n2.  [cul] giblets\n3. im Laufe (+Genitiv)\n",
                    {"offal", "giblets", "im Laufe"}},
         SensesCase{"RepeatAfterNoteRemovalAndOrphanComma",
-                   "hop /hɔp/\nhop, hop (plant)\n2. Zusammenstoß <n, m>, (Schiffe)\n",
+                   "hop /hɔp/\n1. hop, hop (plant)\n2. Zusammenstoß <n, m>, (Schiffe)\n",
                    {"hop", "Zusammenstoß"}},
         SensesCase{"DefinitionLinesAreNotTranslations",
                    "Bar /baːɐ̯/ <n, neut>\nbar\neine Maßeinheit für den Druck; 1 bar = 10⁵ N/m²\n",
@@ -231,6 +231,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "abbekommen /ˈapbəˌkɔmən/ <v>\n1. recibir 2.\nseinen Teil erhalten\n 3.\n"
                    "etwas erleiden müssen\n2. remover\netwas Befestigtes entfernen\n",
                    {"recibir", "remover"}},
+        SensesCase{"OrdinalsOpeningExplanations",
+                   "wir /viːɐ̯/\nnosotros, nosotras\n1. Person Plural; mehrere Personen\n",
+                   {"nosotros, nosotras"}},
+        SensesCase{"OrdinalsOpeningExplanationsOfNumberedSenses",
+                   "h /haː/ <abbreviation, neut>\n1. si\n7. Ton der Grund-(C-Dur-)Tonleiter\n"
+                   "2. si menor\nZeichen für h-Moll\n16. bis 19. Jahrhundert\n",
+                   {"si", "si menor"}},
         SensesCase{"TypographicHyphenAndCrLf", "billete /x/\r\nbank‐note\r\n", {"bank-note"}},
         SensesCase{"HeadlineOnly", "vacío /baθˈio/\n", {}},
         SensesCase{"ControlCharactersNeverBreakALine",
