@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a pseudo catalogue from talvero.pot: every text "translated" into itself in brackets.
 
-    pseudo-locale.py talvero.pot OUT.po [--language qps]
+    pseudo-locale.py talvero.pot OUT.po [--language la]
 
 A test that runs the program in this language and meets a text without its brackets has found
 one that escaped translation. The brackets go inside leading and trailing blanks and line
@@ -81,7 +81,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("template")
     parser.add_argument("output")
-    parser.add_argument("--language", default="qps")
+    parser.add_argument("--language", default="la")
     args = parser.parse_args()
 
     entries = parse(args.template)
