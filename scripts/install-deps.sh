@@ -8,6 +8,7 @@ set -eu
 
 PACKAGES="
 build-essential cmake ninja-build pkg-config clang-format
+gettext
 clang
 ccache
 libwxgtk3.2-dev libgtk-3-dev libx11-dev libxtst-dev libxext-dev libayatana-appindicator3-dev

@@ -54,6 +54,9 @@ for f in usr/bin/talvero usr/bin/talvero-cli usr/bin/talvero-gateway usr/lib/tal
     etc/talvero/gateway.conf usr/share/doc/talvero-gateway/examples/haproxy.cfg; do
     [ -e "$R/$f" ] || fail "the package lacks /$f"
 done
+for lang in $(grep -v '^#' po/LINGUAS); do
+    [ -e "$R/usr/share/locale/$lang/LC_MESSAGES/talvero.mo" ] || fail "the package lacks the $lang catalogue"
+done
 for f in "$R"/usr/bin/* "$R"/usr/lib/talvero/*; do
     head -c 4 "$f" | grep -q ELF || continue
     readelf -S "$f" | grep -q '\.debug_info' && fail "${f#"$R"} is not stripped"

@@ -10,7 +10,9 @@ foreach(f bin/talvero bin/talvero-cli lib/talvero/talvero lib/talvero/talvero-cl
           lib/talvero/talvero-prepare
           share/applications/talvero.desktop share/metainfo/io.github.talvero.Talvero.metainfo.xml
           share/icons/hicolor/16x16/apps/talvero.png share/icons/hicolor/48x48/apps/talvero.png
-          share/icons/hicolor/256x256/apps/talvero.png)
+          share/icons/hicolor/256x256/apps/talvero.png
+          share/locale/de/LC_MESSAGES/talvero.mo share/locale/es/LC_MESSAGES/talvero.mo
+          share/locale/fr/LC_MESSAGES/talvero.mo)
     if(NOT EXISTS ${PREFIX}/${f})
         message(FATAL_ERROR "not installed: ${f}")
     endif()
