@@ -140,6 +140,9 @@ Platform MakeDesktopPlatform();
 std::unique_ptr<INotificationArea> MakeDesktopNotificationArea();
 // Null where there is no session bus to put an item on. `id` names the program to the panel.
 std::unique_ptr<IStatusNotifierItem> MakeDesktopStatusNotifierItem(const std::string& id);
+// Before the toolkit starts: why the desktop named by the environment cannot be reached (a
+// WAYLAND_DISPLAY whose compositor is gone, with no X display to fall back on), or empty.
+std::string DisplayProblem();
 // The running window's name on the session bus (one window per user and session).
 inline constexpr const char* kCommandBusName = "io.github.talvero.Talvero";
 

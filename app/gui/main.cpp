@@ -23,6 +23,11 @@ int main(int argc, char** argv)
     }
     const int handedOver = HandOverActions(line.actions, 0);
     if (handedOver >= 0) return handedOver;
+    // The toolkit's own message would name DISPLAY even where the Wayland compositor is gone.
+    if (const std::string problem = DisplayProblem(); !problem.empty()) {
+        std::fprintf(stderr, "talvero: %s\n", problem.c_str());
+        return 1;
+    }
     CTalveroApp::startActions = line.actions;
     // The toolkit sees no option of ours.
     char* toolkitArgs[] = {argv[0], nullptr};

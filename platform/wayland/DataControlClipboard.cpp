@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -290,6 +291,23 @@ bool IsWaylandDesktop()
 {
     GdkDisplay* display = gdk_display_get_default();
     return display && GDK_IS_WAYLAND_DISPLAY(display);
+}
+
+std::string DisplayProblem()
+{
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* x = std::getenv("DISPLAY");
+    const char* backend = std::getenv("GDK_BACKEND");
+    // With an X display the toolkit falls back to it; a backend forced to X never looks here.
+    if (!name || !*name || (x && *x) || (backend && std::strstr(backend, "x11") == backend))
+        return {};
+    if (wl_display* display = wl_display_connect(nullptr)) {
+        wl_display_disconnect(display);
+        return {};
+    }
+    const int error = errno;
+    return std::string("cannot reach the Wayland display '") + name +
+           "' (WAYLAND_DISPLAY): " + std::strerror(error ? error : ENOENT);
 }
 
 std::unique_ptr<IClipboard> MakeDataControlClipboard(std::unique_ptr<IClipboard> fallback)

@@ -354,9 +354,21 @@ def with_portal():
     portal.wait(10)
 
 
+def dead_compositor():
+    # No window runs yet, so nothing takes the hand-over: the compositor named is the problem.
+    env = dict(os.environ, WAYLAND_DISPLAY="wayland-gone")
+    env.pop("DISPLAY", None)
+    r = subprocess.run([TALVERO], cwd=HOME, capture_output=True, text=True, timeout=20, env=env)
+    check(r.returncode == 1 and "cannot reach the Wayland display 'wayland-gone'" in r.stderr,
+          "a WAYLAND_DISPLAY naming no compositor: status 1 and a message naming it (%d, %r)"
+          % (r.returncode, r.stderr))
+
+
 def main():
     sway = start_sway()
     try:
+        prepare_home()
+        dead_compositor()
         without_portal()
         with_portal()
     finally:
