@@ -120,5 +120,8 @@ Platform MakeDesktopPlatform();
 std::unique_ptr<INotificationArea> MakeDesktopNotificationArea();
 // Null where there is no session bus to put an item on. `id` names the program to the panel.
 std::unique_ptr<IStatusNotifierItem> MakeDesktopStatusNotifierItem(const std::string& id);
+// From then on an error about a window that went away while the toolkit asked about it no longer
+// ends the program (the toolkit's own handler does). Needs the toolkit started; once is enough.
+void SurviveVanishedWindows();
 
 }  // namespace talvero
