@@ -169,5 +169,8 @@ std::unique_ptr<ICommandChannel> OpenCommandChannel(CommandHandler handler);
 
 // Null where a banner window can be placed (X11, a compositor with overlays).
 std::unique_ptr<IDesktopNotifications> MakeDesktopNotifications();
+// From then on an error about a window that went away while the toolkit asked about it no longer
+// ends the program (the toolkit's own handler does). Needs the toolkit started; once is enough.
+void SurviveVanishedWindows();
 
 }  // namespace talvero

@@ -16,6 +16,7 @@
 // Last: Xlib's macros (None, Bool, Status) clash with names in the headers above.
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 extern char** environ;
@@ -205,6 +206,30 @@ TEST_F(DesktopTest, CaptureReleasesTheConfiguredHotkeysKeys)
     });
     for (const MessageBoxCall& b : boxes)
         ADD_FAILURE() << b.text.utf8_string();
+}
+
+// A window another program destroyed, as the toolkit still asking about it sees it.
+TEST(VanishedWindowTest, AQueryAboutItNoLongerEndsTheProgramWhileTrappedErrorsStillCount)
+{
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    Window gone = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(other, gone);
+    XSync(other, False);
+    XCloseDisplay(other);
+
+    SurviveVanishedWindows();
+    GdkDisplay* gdisplay = gdk_display_get_default();
+    Display* d = GDK_DISPLAY_XDISPLAY(gdisplay);
+    int x = 0, y = 0;
+    Window child;
+    // Untrapped, as the toolkit's tooltip asks: the toolkit's handler would end the program.
+    EXPECT_FALSE(XTranslateCoordinates(d, gone, DefaultRootWindow(d), 0, 0, &x, &y, &child));
+    XSync(d, False);
+    // Other errors still reach the toolkit's traps.
+    gdk_x11_display_error_trap_push(gdisplay);
+    XMapWindow(d, gone);
+    EXPECT_EQ(gdk_x11_display_error_trap_pop(gdisplay), BadWindow);
 }
 
 }  // namespace

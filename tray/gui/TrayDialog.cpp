@@ -99,6 +99,9 @@ CTrayDialog::CTrayDialog(wxWindow* parent, wxWindowID id, const wxString& title,
 
 void CTrayDialog::Init()
 {
+    // The entry is a window inside the tray host's: when the host drops it, the toolkit may ask
+    // about it before it knows.
+    SurviveVanishedWindows();
     trayIcon = new CTrayIcon(this);
     statusItem = MakeDesktopStatusNotifierItem("talvero");
     if (statusItem) {
