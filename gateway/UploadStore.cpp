@@ -19,12 +19,12 @@ namespace {
 
 // The columns of `uploads`: name, type in SQLite, type as PostgreSQL's information_schema
 // names it.
-struct ColumnSpec {
+struct ExpectedColumn {
     const char* name;
     const char* fileType;
     const char* serverType;
 };
-constexpr ColumnSpec kColumns[] = {
+constexpr ExpectedColumn kColumns[] = {
     {"id", "INTEGER", "bigint"},
     {"uploaded_at", "TEXT", "text"},
     {"user", "TEXT", "text"},
@@ -637,18 +637,20 @@ std::string SchemaDifference(const std::vector<std::pair<std::string, std::strin
     auto add = [&](const std::string& text) {
         difference += (difference.empty() ? "" : "; ") + text;
     };
-    for (const ColumnSpec& spec : kColumns) {
+    for (const ExpectedColumn& expected : kColumns) {
         auto it = std::find_if(columns.begin(), columns.end(),
-                               [&](const auto& column) { return column.first == spec.name; });
-        const std::string wanted = server ? spec.serverType : spec.fileType;
+                               [&](const auto& column) { return column.first == expected.name; });
+        const std::string wanted = server ? expected.serverType : expected.fileType;
         if (it == columns.end())
-            add(std::string("lacks the column ") + spec.name);
+            add(std::string("lacks the column ") + expected.name);
         else if (Lower(it->second) != Lower(wanted))
-            add(std::string("the column ") + spec.name + " is " + it->second + ", not " + wanted);
+            add(std::string("the column ") + expected.name + " is " + it->second + ", not " +
+                wanted);
     }
     for (const auto& column : columns)
-        if (std::none_of(std::begin(kColumns), std::end(kColumns),
-                         [&](const ColumnSpec& spec) { return column.first == spec.name; }))
+        if (std::none_of(
+                std::begin(kColumns), std::end(kColumns),
+                [&](const ExpectedColumn& expected) { return column.first == expected.name; }))
             add("has the column " + column.first + ", which this gateway does not know");
     return difference;
 }
